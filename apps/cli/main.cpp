@@ -1,0 +1,50 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "cli_context.hpp"
+#include "core/fatal_error.hpp"
+
+using modrake::cli::CliContext;
+
+int main(int argc, char** argv) {
+  CLI::App app{"Modrake: cleans, merges and manages Morrowind plugins.", "modrake"};
+  app.set_version_flag("--version", "modrake " MODRAKE_VERSION);
+  app.require_subcommand(1);
+  app.fallthrough();
+
+  CliContext context;
+  app.add_option("--game", context.gameDir, "The game folder (holding Morrowind.ini and Data Files)");
+  app.add_option("--home", context.homeDir,
+                 "Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat");
+  auto* yes = app.add_flag("-y,--yes", context.yes, "Answer Yes to every question");
+  auto* no = app.add_flag("-n,--no", context.no, "Answer No to every question");
+  yes->excludes(no);
+
+  auto& commands = modrake::cli::RegisteredCommands();
+  std::stable_sort(commands.begin(), commands.end(),
+                   [](const auto& a, const auto& b) { return a.order < b.order; });
+  for (auto& command : commands) command.setup(app, context);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
+
+  int status = 0;
+  try {
+    if (context.action) context.action();
+  } catch (const modrake::FatalException& e) {
+    std::fflush(stdout);
+    std::string text = context.log().ReportFatal(e.what());
+    context.ui().ShowError("Modrake Error", text);
+    status = 1;
+  } catch (const modrake::cli::UsageError& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "modrake: %s\n", e.what());
+    status = 2;
+  }
+  std::fflush(stdout);
+  return status;
+}

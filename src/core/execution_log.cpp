@@ -1,0 +1,83 @@
+#include "core/execution_log.hpp"
+
+#include <cstdarg>
+#include <system_error>
+
+#include "core/text.hpp"
+
+namespace modrake {
+
+namespace {
+std::filesystem::path BackupPathFor(const std::filesystem::path& logPath) {
+  std::filesystem::path backup = logPath;
+  backup.replace_extension(".bak");
+  return backup;
+}
+}  // namespace
+
+ExecutionLog::ExecutionLog(Ui& ui, std::filesystem::path logPath)
+    : ui_(ui), logPath_(std::move(logPath)), backupPath_(BackupPathFor(logPath_)) {}
+
+ExecutionLog::~ExecutionLog() {
+  if (file_) std::fclose(file_);
+}
+
+void ExecutionLog::Log(const char* format, ...) {
+  bool toList = format[0] == '!';
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatTextV(toList ? format + 1 : format, args);
+  va_end(args);
+  if (toList) {
+    AddLogLine(TrimValue(text));
+  } else {
+    WriteToFile(text);
+  }
+}
+
+void ExecutionLog::WriteToFile(const std::string& text) {
+  if (!file_) return;
+  std::fwrite(text.data(), 1, text.size(), file_);
+  // Flushed at once so that the log is whole up to a fatal error.
+  std::fflush(file_);
+}
+
+void ExecutionLog::AddLogLine(const std::string& text) { ui_.AddLogLine(text); }
+
+void ExecutionLog::ClearLogList() { ui_.ClearLogList(); }
+
+void ExecutionLog::OpenLog() {
+  if (file_) return;
+  std::error_code ec;
+  if (std::filesystem::exists(backupPath_, ec)) std::filesystem::remove(backupPath_, ec);
+  if (std::filesystem::exists(logPath_, ec)) std::filesystem::rename(logPath_, backupPath_, ec);
+  // A log that cannot be created is no error: its lines are dropped.
+  file_ = std::fopen(logPath_.c_str(), "w");
+}
+
+void ExecutionLog::CloseLog() {
+  if (pipeline || !file_) return;
+  std::fclose(file_);
+  file_ = nullptr;
+}
+
+Answer ExecutionLog::AskUser(BoxStyle style, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatTextV(format, args);
+  va_end(args);
+  return ui_.Ask("Modrake", text, style);
+}
+
+std::string ExecutionLog::ReportFatal(const std::string& message) {
+  std::string shown = message;
+  if (file_) {
+    WriteToFile("\nERROR: " + message + "\n\nOperation has been aborted.\n");
+    shown += "\n\nDo not forget to check Modrake.log file! ";
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  return shown;
+}
+
+}  // namespace modrake

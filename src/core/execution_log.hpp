@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/ui.hpp"
+
+namespace modrake {
+
+// The two places a command reports to: the log file (details) and the
+// Execution Log list (progress and summaries). A format starting with "!"
+// goes to the list, anything else to the file.
+class ExecutionLog {
+public:
+  ExecutionLog(Ui& ui, std::filesystem::path logPath);
+  ~ExecutionLog();
+  ExecutionLog(const ExecutionLog&) = delete;
+  ExecutionLog& operator=(const ExecutionLog&) = delete;
+
+  void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void AddLogLine(const std::string& text);
+  void ClearLogList();
+
+  // Rotates the previous log into the backup and starts a new one; does
+  // nothing while a log is open (the pipeline keeps one log for all steps).
+  void OpenLog();
+  // Closes the log unless the pipeline runs.
+  void CloseLog();
+  bool IsOpen() const { return file_ != nullptr; }
+
+  // Set while JUST FIX IT! runs: commands neither rotate nor close the log.
+  bool pipeline = false;
+
+  Answer AskUser(BoxStyle style, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+  // What FatalError does before the message is shown: the error goes to an
+  // open log, which is closed. Returns the text for the error box.
+  std::string ReportFatal(const std::string& message);
+
+  const std::filesystem::path& LogPath() const { return logPath_; }
+  const std::filesystem::path& BackupPath() const { return backupPath_; }
+  Ui& ui() { return ui_; }
+
+private:
+  void WriteToFile(const std::string& text);
+
+  Ui& ui_;
+  std::filesystem::path logPath_;
+  std::filesystem::path backupPath_;
+  std::FILE* file_ = nullptr;
+};
+
+}  // namespace modrake

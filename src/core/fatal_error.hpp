@@ -1,0 +1,18 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace modrake {
+
+// The one exception of the program: an error that ends the current command.
+// The front end logs and shows its message and ends with exit code 1.
+class FatalException : public std::runtime_error {
+public:
+  explicit FatalException(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Formats the message and throws it as a FatalException.
+[[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace modrake

@@ -1,0 +1,39 @@
+#pragma once
+
+namespace modrake {
+
+// The ten check boxes of the options panel, as stored in the settings file.
+struct CheckBoxes {
+  bool keepFileName = false;              // "Don't change plugin filenames"
+  bool keepFileDate = false;              // "Retain file time, when cleaning"
+  bool forceSave = false;                 // "Force save for clean plugins"
+  bool ignoreTribunal = false;            // "Ignore tribunal.esm"
+  bool ignoreBloodmoon = false;           // "Ignore bloodmoon.esm"
+  bool restrictedDialogCleaning = false;  // "Restricted dialog cleaning"
+  bool restrictedCellCleaning = false;    // "Restricted cell cleaning"
+  bool fullConflictReport = false;        // "Report LEVI/LEVC/LTEX conflicts"
+  bool ignoreMergeableConflicts = false;  // "Do not report mergeable conflicts"
+  bool mergeUnchangedObjects = false;     // "Merge unchanged objects"
+};
+
+// The check boxes plus the flags the commands steer by. The flags are copied
+// from the boxes when the options panel closes and changed by the pipeline.
+struct Options {
+  CheckBoxes boxes;
+
+  bool unrestrictedDialogCleaning = true;
+  bool unrestrictedCellCleaning = true;
+  bool skipMergeableConflicts = false;
+  bool mergeUnchangedObjects = false;
+  bool relaxedAiData = true;  // General/StrictAIDT is 0
+
+  // What closing the options panel does to the flags.
+  void CopyBoxesToFlags() {
+    unrestrictedDialogCleaning = !boxes.restrictedDialogCleaning;
+    unrestrictedCellCleaning = !boxes.restrictedCellCleaning;
+    skipMergeableConflicts = boxes.ignoreMergeableConflicts;
+    mergeUnchangedObjects = boxes.mergeUnchangedObjects;
+  }
+};
+
+}  // namespace modrake

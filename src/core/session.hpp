@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+
+#include "core/options.hpp"
+
+namespace modrake {
+
+class Ui;
+class ExecutionLog;
+class GameInstallation;
+class ObjectIndex;
+class GameSettingTable;
+class CellRenameTable;
+
+// Everything a command reaches beyond its arguments. The front end owns the
+// pieces and builds the Session; pieces a command does not need stay null.
+struct Session {
+  Ui& ui;
+  ExecutionLog& log;
+  Options& options;
+  std::filesystem::path home;  // program home: settings, log, master cache
+
+  GameInstallation* game = nullptr;
+  ObjectIndex* index = nullptr;
+  GameSettingTable* gameSettings = nullptr;
+  CellRenameTable* cellRenames = nullptr;
+
+  std::filesystem::path SettingsPath() const { return home / "modrake.ini"; }
+  std::filesystem::path CachePath() const { return home / "modrake.dat"; }
+};
+
+}  // namespace modrake

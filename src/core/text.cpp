@@ -1,0 +1,89 @@
+#include "core/text.hpp"
+
+#include <cstdio>
+
+namespace modrake {
+
+std::string FormatTextV(const char* format, va_list args) {
+  char small[512];
+  va_list copy;
+  va_copy(copy, args);
+  int needed = std::vsnprintf(small, sizeof small, format, copy);
+  va_end(copy);
+  if (needed < 0) return std::string();
+  if (static_cast<size_t>(needed) < sizeof small) return std::string(small, static_cast<size_t>(needed));
+  std::string text(static_cast<size_t>(needed) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, args);
+  text.resize(static_cast<size_t>(needed));
+  return text;
+}
+
+std::string FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatTextV(format, args);
+  va_end(args);
+  return text;
+}
+
+namespace {
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+}  // namespace
+
+std::string& TrimValue(std::string& text) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if (i == text.size() || text[i] == ';') {
+    text.clear();
+    return text;
+  }
+  std::string out;
+  out.reserve(text.size() - i);
+  size_t keep = 0;  // length of the result without its trailing blanks
+  while (i < text.size() && text[i] != ';') {
+    if (text[i] == '"') {
+      size_t close = text.find('"', i + 1);
+      size_t end = close == std::string::npos ? text.size() : close + 1;
+      out.append(text, i, end - i);
+      keep = out.size();
+      i = end;
+      continue;
+    }
+    out.push_back(text[i]);
+    if (!IsBlank(text[i])) keep = out.size();
+    ++i;
+  }
+  out.resize(keep);
+  text = std::move(out);
+  return text;
+}
+
+size_t NextToken(std::string_view text, std::string* out) {
+  if (!text.empty() && text[0] == '"') {
+    size_t close = text.find('"', 1);
+    size_t end = close == std::string_view::npos ? text.size() : close;
+    if (out) out->assign(text.substr(1, end - 1));
+    return close == std::string_view::npos ? text.size() : close + 1;
+  }
+  size_t end = 0;
+  while (end < text.size() && !IsBlank(text[end])) ++end;
+  if (out) out->assign(text.substr(0, end));
+  return end;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace modrake

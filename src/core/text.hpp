@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdarg>
+#include <string>
+#include <string_view>
+
+namespace modrake {
+
+// printf-style formatting into a text that grows as needed.
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatTextV(const char* format, va_list args);
+
+// Cuts leading blanks, a ";" comment outside double quotes and trailing
+// blanks, as settings-style values and Execution Log lines are trimmed.
+std::string& TrimValue(std::string& text);
+
+// Reads one token (quoted, or up to white space) from the start of text; the
+// token goes to out when given. Returns the position after the token.
+size_t NextToken(std::string_view text, std::string* out);
+
+// The C library's case-insensitive compare over ASCII letters.
+int CompareNoCase(std::string_view a, std::string_view b);
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && CompareNoCase(a, b) == 0;
+}
+
+}  // namespace modrake

@@ -1,0 +1,290 @@
+#include "format/plugin_file.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "core/fatal_error.hpp"
+#include "core/text.hpp"
+#include "platform/file_names.hpp"
+
+namespace modrake {
+
+namespace {
+uint32_t ReadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void PutU32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+void EncodeHeader(const RecordHeader& header, uint8_t out[16]) {
+  PutU32(out, header.tag);
+  PutU32(out + 4, header.dataSize);
+  PutU32(out + 8, header.headerWord);
+  PutU32(out + 12, header.flags);
+}
+
+unsigned U(uint64_t value) { return static_cast<unsigned>(value); }
+
+uint32_t FileTypeFor(const std::filesystem::path& path) {
+  std::string text = path.string();
+  char last = text.empty() ? '\0' : text.back();
+  if (last == 'm' || last == 'M') return 1;
+  if (last == 's' || last == 'S') return 2;
+  return 0;
+}
+}  // namespace
+
+PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name)
+    : path(ResolveNoCase(folder, name)), name(name) {
+  auto found = QueryFileStatus(path);
+  if (!found) FatalError("Cannot find file %s", name.c_str());
+  status = *found;
+  ReadHeaderOnly();
+}
+
+PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name,
+                       std::string_view author, std::string_view description)
+    : path(folder / name), name(name) {
+  auto header = CreateRecord({tags::TES3, 0, 0, 0});
+  Subrecord& hedr = CreateSubrecord(header->subrecords, header->subrecords.end(), {tags::HEDR, 0});
+  HeaderSubrecord block(hedr);
+  block.SetAuthor(author);
+  block.SetDescription(description);
+  header->RebuildData();
+  records.push_back(std::move(header));
+}
+
+void PluginFile::OpenFile() {
+  if (reader_.IsOpen()) {
+    reader_.Seek(0);
+    return;
+  }
+  if (!reader_.Open(path)) FatalError("Cannot open file %s", path.c_str());
+}
+
+bool PluginFile::ReadObjectHeader(RecordHeader& header) {
+  header = RecordHeader{};
+  if (!reader_.IsOpen()) FatalError("ReadObjectHeader(): Call OpenFile() first");
+  uint64_t at = reader_.Position();
+  uint8_t bytes[16];
+  if (reader_.Read(bytes, 16) < 16) {
+    reader_.Close();
+    return false;
+  }
+  header = {ReadU32(bytes), ReadU32(bytes + 4), ReadU32(bytes + 8), ReadU32(bytes + 12)};
+  lastHeaderOffset_ = at;
+  if (at == 0 && header.tag != tags::TES3) {
+    std::string tag = TagText(header.tag);
+    for (char& c : tag) {
+      if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = '?';
+    }
+    reader_.Close();
+    FatalError("File %s is not a TES3 plugin: it starts with \"%s\" at offset 0", name.c_str(),
+               tag.c_str());
+  }
+  return true;
+}
+
+std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
+  auto record = CreateRecord(header);
+  record->file = this;
+  if (header.dataSize == 0) {
+    // An empty record is kept as one, so that nothing after it is lost.
+    return record;
+  }
+  uint64_t left = reader_.IsOpen() ? reader_.Size() - reader_.Position() : 0;
+  if (header.dataSize > left) {
+    // Never allocate what the file cannot hold.
+    FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
+               U(reader_.Position() + left), U(left), header.dataSize);
+  }
+  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(header.dataSize);
+  size_t got = reader_.Read(buffer.get(), header.dataSize);
+  if (got < header.dataSize) {
+    FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
+               U(reader_.Position()), U(got), header.dataSize);
+  }
+  record->SetData(std::move(buffer), header.dataSize);
+  if (record->ParseErrorOffset() != Record::kParsedWhole) {
+    uint64_t at = lastHeaderOffset_ + 16 + record->ParseErrorOffset();
+    FatalError("Invalid subrecord in file %s at offset %u (record %s at offset %u runs past its end)",
+               name.c_str(), U(at), TagText(header.tag).c_str(), U(lastHeaderOffset_));
+  }
+  return record;
+}
+
+void PluginFile::SkipRecord(const RecordHeader& header) {
+  if (reader_.IsOpen() && header.dataSize != 0) reader_.Skip(header.dataSize);
+}
+
+std::unique_ptr<Record> PluginFile::ReadRecordAt(uint64_t position) {
+  if (reader_.IsOpen()) reader_.Seek(position);
+  RecordHeader header;
+  if (!ReadObjectHeader(header)) return nullptr;
+  return ReadRecord(header);
+}
+
+void PluginFile::ReadHeaderOnly() {
+  ClearRecords();
+  OpenFile();
+  RecordHeader header;
+  if (ReadObjectHeader(header)) {
+    records.push_back(ReadRecord(header));
+    Subrecord* hedr = records.front()->FindSubrecord(tags::HEDR);
+    if (!hedr || hedr->size != HeaderSubrecord::kSize) {
+      CloseFile();
+      FatalError("Invalid header record in file %s at offset 0: no 300-byte HEDR", name.c_str());
+    }
+  }
+  CloseFile();
+}
+
+void PluginFile::ReadAllRecords() {
+  ClearRecords();
+  OpenFile();
+  RecordHeader header;
+  while (ReadObjectHeader(header)) records.push_back(ReadRecord(header));
+  CloseFile();
+}
+
+Record* PluginFile::FindHeaderRecord() {
+  for (auto& record : records) {
+    if (record->tag == tags::TES3) return record.get();
+  }
+  return nullptr;
+}
+
+void PluginFile::RemoveRecord(Record* record) {
+  for (auto it = records.begin(); it != records.end(); ++it) {
+    if (it->get() == record) {
+      records.erase(it);
+      return;
+    }
+  }
+}
+
+RecordList::iterator PluginFile::RemoveRecord(RecordList::iterator it) { return records.erase(it); }
+
+void PluginFile::SetPath(const std::filesystem::path& text) {
+  if (text.has_parent_path()) {
+    path = text;
+    name = text.filename().string();
+  } else {
+    name = text.string();
+    path = path.parent_path() / text;
+  }
+}
+
+void PluginFile::PrepareHeader() {
+  Record* header = FindHeaderRecord();
+  if (!header) FatalError("Cannot write file %s: it has no TES3 header record", path.c_str());
+  Subrecord* hedr = header->FindSubrecord(tags::HEDR);
+  if (!hedr || hedr->size != HeaderSubrecord::kSize) FatalError("Invalid HEDR field data length");
+  HeaderSubrecord block(*hedr);
+  block.SetRecordCount(static_cast<uint32_t>(records.size() - 1));
+  block.SetVersion(1.3f);
+  block.SetFileType(FileTypeFor(path));
+  header->RebuildData();
+}
+
+void PluginFile::QueryStatusAfterWrite() {
+  auto found = QueryFileStatus(path);
+  if (!found) FatalError("Cannot find file %s", name.c_str());
+  status = *found;
+}
+
+void PluginFile::Save() {
+  PrepareHeader();
+  for (auto& record : records) {
+    if (!record->RawDataCurrent()) record->RebuildData();
+  }
+  bool written = WriteFileAtomically(path, [&](FileWriter& out) {
+    uint8_t head[16];
+    for (auto& record : records) {
+      EncodeHeader(record->Header(), head);
+      out.Write(head, 16);
+      if (record->dataSize) out.Write(record->RawData(), record->dataSize);
+    }
+  });
+  if (!written) FatalError("Cannot write file %s", path.c_str());
+  QueryStatusAfterWrite();
+}
+
+void PluginFile::WriteHeader() {
+  FileStatus kept = status;
+  PrepareHeader();
+  Record* header = FindHeaderRecord();
+  bool inPlace = false;
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd >= 0) {
+    uint8_t old[16];
+    if (::pread(fd, old, 16, 0) == 16 && ReadU32(old) == tags::TES3 &&
+        ReadU32(old + 4) == header->dataSize) {
+      std::vector<uint8_t> bytes(16 + header->dataSize);
+      EncodeHeader(header->Header(), bytes.data());
+      std::memcpy(bytes.data() + 16, header->RawData(), header->dataSize);
+      inPlace = ::pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+    }
+    ::close(fd);
+  }
+  if (!inPlace) Save();
+  FileTimes times{kept.modified, kept.modifiedNsec, kept.modified, kept.modifiedNsec};
+  SetFileTimes(path, times);
+  QueryStatusAfterWrite();
+}
+
+PluginFile* FindPluginByName(const PluginList& list, std::string_view name) {
+  for (const auto& file : list) {
+    if (EqualsNoCase(file->name, name)) return file.get();
+  }
+  return nullptr;
+}
+
+void AddMaster(Record& header, const std::string& masterName, uint32_t masterSize) {
+  for (auto it = header.subrecords.begin(); it != header.subrecords.end(); ++it) {
+    if (it->tag != tags::MAST || !EqualsNoCase(it->Text(), masterName)) continue;
+    auto next = std::next(it);
+    uint32_t value = 0xFFFFFFFF;
+    if (next != header.subrecords.end() && next->tag == tags::DATA) {
+      value = next->size >= 4 ? next->UInt32At(0) : 0;
+    }
+    if (value != masterSize) header.SetFollowingData(*it, masterSize);
+    return;
+  }
+  Subrecord& mast = CreateSubrecord(header.subrecords, header.subrecords.end(), {tags::MAST, 0});
+  mast.SetString(masterName);
+  header.SetFollowingData(mast, masterSize);
+  header.RebuildData();
+}
+
+void UpdateMasterSizes(Record& header, const PluginList& list) {
+  for (auto it = header.subrecords.begin(); it != header.subrecords.end(); ++it) {
+    if (it->tag != tags::MAST) continue;
+    PluginFile* master = FindPluginByName(list, it->Text());
+    if (!master) continue;
+    auto next = std::next(it);
+    if (next == header.subrecords.end() || next->tag != tags::DATA) {
+      next = header.subrecords.emplace(next);
+      next->InitEmpty({tags::DATA, 0});
+    }
+    next->SetUInt64(static_cast<uint32_t>(master->status.size), 0);
+  }
+}
+
+std::vector<std::string> MasterNames(const Record& header) {
+  std::vector<std::string> names;
+  for (const Subrecord& field : header.subrecords) {
+    if (field.tag == tags::MAST) names.emplace_back(field.Text());
+  }
+  return names;
+}
+
+}  // namespace modrake

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "format/record.hpp"
+#include "platform/file_io.hpp"
+
+namespace modrake {
+
+using RecordList = std::list<std::unique_ptr<Record>>;
+
+// One plugin or master file: where it is, its size and time, and the records
+// read from it or built for it (the TES3 header record first).
+class PluginFile {
+public:
+  // An existing file: its status is queried and its header record read.
+  // The file is looked up in folder whatever the letter case of name.
+  PluginFile(const std::filesystem::path& folder, const std::string& name);
+  // A new plugin in memory, holding only a header with author and description.
+  PluginFile(const std::filesystem::path& folder, const std::string& name,
+             std::string_view author, std::string_view description);
+  PluginFile(const PluginFile&) = delete;
+  PluginFile& operator=(const PluginFile&) = delete;
+
+  std::filesystem::path path;
+  std::string name;  // the name it goes by in messages and MAST entries
+  FileStatus status;
+  RecordList records;
+
+  // Streaming reads.
+  void OpenFile();
+  bool ReadObjectHeader(RecordHeader& header);
+  std::unique_ptr<Record> ReadRecord(const RecordHeader& header);
+  void SkipRecord(const RecordHeader& header);
+  std::unique_ptr<Record> ReadRecordAt(uint64_t position);
+  uint64_t FilePosition() const { return reader_.IsOpen() ? reader_.Position() : 0; }
+  void CloseFile() { reader_.Close(); }
+  bool IsOpen() const { return reader_.IsOpen(); }
+
+  // Whole-file operations.
+  void ClearRecords() { records.clear(); }
+  void ReadHeaderOnly();
+  void ReadAllRecords();
+  Record* FindHeaderRecord();
+  void RemoveRecord(Record* record);
+  RecordList::iterator RemoveRecord(RecordList::iterator it);
+  void SetPath(const std::filesystem::path& text);
+  void Save();
+  void WriteHeader();
+
+private:
+  void PrepareHeader();
+  void QueryStatusAfterWrite();
+
+  FileReader reader_;
+  uint64_t lastHeaderOffset_ = 0;
+};
+
+using PluginList = std::vector<std::unique_ptr<PluginFile>>;
+
+// First file of the list whose name equals name in any letter case.
+PluginFile* FindPluginByName(const PluginList& list, std::string_view name);
+
+// Makes sure the header record lists the master with that size.
+void AddMaster(Record& header, const std::string& masterName, uint32_t masterSize);
+// Sets the DATA of each listed master to the size of that file in the list.
+void UpdateMasterSizes(Record& header, const PluginList& list);
+
+// The MAST names of a header record, in order.
+std::vector<std::string> MasterNames(const Record& header);
+
+}  // namespace modrake

@@ -1,0 +1,438 @@
+#include "format/record.hpp"
+
+#include <cstring>
+
+#include "core/text.hpp"
+
+namespace modrake {
+
+std::string TagText(Tag tag) {
+  std::string text(4, '\0');
+  for (int i = 0; i < 4; ++i) text[i] = static_cast<char>((tag >> (8 * i)) & 0xFF);
+  return text;
+}
+
+namespace {
+constexpr uint32_t kVersion13Bits = 0x3FA66666;  // the float 1.3
+
+uint32_t ReadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void WriteU32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+}  // namespace
+
+// ---- Subrecord ----
+
+void Subrecord::InitEmpty(const SubrecordHeader& header) {
+  tag = header.tag;
+  owned_.reset();
+  data = nullptr;
+  size = 0;
+  if (tag == tags::HEDR) {
+    owned_ = std::make_unique<uint8_t[]>(HeaderSubrecord::kSize);
+    WriteU32(owned_.get(), kVersion13Bits);
+    data = owned_.get();
+    size = HeaderSubrecord::kSize;
+  }
+}
+
+void Subrecord::SetString(std::string_view text) {
+  size_t n = text.size() + 1;
+  if (n == size && data) {
+    std::memcpy(data, text.data(), text.size());
+    data[text.size()] = 0;
+    return;
+  }
+  owned_ = std::make_unique<uint8_t[]>(n);
+  std::memcpy(owned_.get(), text.data(), text.size());
+  owned_[text.size()] = 0;
+  data = owned_.get();
+  size = static_cast<uint32_t>(n);
+}
+
+void Subrecord::SetUInt64(uint32_t low, uint32_t high) {
+  if (data && size >= 8) {
+    WriteU32(data, low);
+    WriteU32(data + 4, high);
+    return;
+  }
+  // A field too short for the two words gets a buffer of its own.
+  owned_ = std::make_unique<uint8_t[]>(8);
+  WriteU32(owned_.get(), low);
+  WriteU32(owned_.get() + 4, high);
+  data = owned_.get();
+  size = 8;
+}
+
+void Subrecord::SetUInt32(uint32_t value) {
+  if (data && size >= 4) {
+    WriteU32(data, value);
+    return;
+  }
+  owned_ = std::make_unique<uint8_t[]>(4);
+  WriteU32(owned_.get(), value);
+  data = owned_.get();
+  size = 4;
+}
+
+void Subrecord::SetBytes(const void* bytes, uint32_t count) {
+  auto fresh = std::make_unique<uint8_t[]>(count ? count : 1);
+  if (count) std::memcpy(fresh.get(), bytes, count);
+  owned_ = std::move(fresh);
+  data = owned_.get();
+  size = count;
+}
+
+void Subrecord::Borrow(uint8_t* bytes, uint32_t count) {
+  owned_.reset();
+  data = bytes;
+  size = count;
+}
+
+void Subrecord::MakeOwned() {
+  if (owned_ || !data) return;
+  SetBytes(data, size);
+}
+
+std::string_view Subrecord::Text() const {
+  if (!data) return {};
+  const void* zero = std::memchr(data, 0, size);
+  size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - data) : size;
+  return std::string_view(reinterpret_cast<const char*>(data), length);
+}
+
+uint32_t Subrecord::UInt32At(uint32_t offset) const {
+  if (!data || size < 4 || offset > size - 4) return 0;
+  return ReadU32(data + offset);
+}
+
+uint16_t Subrecord::UInt16At(uint32_t offset) const {
+  if (!data || size < 2 || offset > size - 2) return 0;
+  return static_cast<uint16_t>(data[offset] | data[offset + 1] << 8);
+}
+
+bool Subrecord::SameBytes(const Subrecord& other) const {
+  return size == other.size && (size == 0 || std::memcmp(data, other.data, size) == 0);
+}
+
+// ---- HeaderSubrecord ----
+
+float HeaderSubrecord::Version() const {
+  uint32_t bits = field_.UInt32At(0);
+  float value;
+  std::memcpy(&value, &bits, 4);
+  return value;
+}
+
+void HeaderSubrecord::SetVersion(float version) {
+  uint32_t bits;
+  std::memcpy(&bits, &version, 4);
+  if (Valid()) WriteU32(field_.data, bits);
+}
+
+void HeaderSubrecord::SetFileType(uint32_t type) {
+  if (Valid()) WriteU32(field_.data + 4, type);
+}
+
+namespace {
+std::string FixedText(const Subrecord& field, uint32_t offset, uint32_t width) {
+  if (!field.data || field.size < offset + width) return {};
+  const char* start = reinterpret_cast<const char*>(field.data + offset);
+  return std::string(start, strnlen(start, width));
+}
+
+void SetFixedText(Subrecord& field, uint32_t offset, uint32_t width, std::string_view text) {
+  if (!field.data || field.size < offset + width) return;
+  size_t n = text.size() < width - 1 ? text.size() : width - 1;
+  std::memset(field.data + offset, 0, width);
+  std::memcpy(field.data + offset, text.data(), n);
+}
+}  // namespace
+
+std::string HeaderSubrecord::Author() const { return FixedText(field_, 8, kAuthorSize); }
+void HeaderSubrecord::SetAuthor(std::string_view author) {
+  SetFixedText(field_, 8, kAuthorSize, author);
+}
+std::string HeaderSubrecord::Description() const {
+  return FixedText(field_, 40, kDescriptionSize);
+}
+void HeaderSubrecord::SetDescription(std::string_view description) {
+  SetFixedText(field_, 40, kDescriptionSize, description);
+}
+void HeaderSubrecord::SetRecordCount(uint32_t count) {
+  if (Valid()) WriteU32(field_.data + 296, count);
+}
+
+// ---- Record ----
+
+Record::Record(const RecordHeader& header)
+    : tag(header.tag), dataSize(0), headerWord(header.headerWord), flags(header.flags) {}
+
+void Record::ClearSubrecords() { subrecords.clear(); }
+
+void Record::ParseSubrecords() { ParsePlain(); }
+
+void Record::ParsePlain() {
+  ClearSubrecords();
+  parseError_ = kParsedWhole;
+  if (dataSize == 0 || !raw_) return;
+  uint32_t pos = 0;
+  while (pos < dataSize) {
+    // A field must fit whole: its 8-byte header and its data.
+    if (dataSize - pos < 8) {
+      parseError_ = pos;
+      return;
+    }
+    SubrecordHeader header{ReadU32(raw_ + pos), ReadU32(raw_ + pos + 4)};
+    if (header.size > dataSize - pos - 8) {
+      parseError_ = pos;
+      return;
+    }
+    Subrecord& field = subrecords.emplace_back();
+    field.tag = header.tag;
+    field.Borrow(raw_ + pos + 8, header.size);
+    pos += 8 + header.size;
+  }
+}
+
+bool Record::RawDataCurrent() const {
+  if (parseError_ != kParsedWhole) return false;
+  const uint8_t* expected = raw_;
+  uint64_t total = 0;
+  for (const Subrecord& field : subrecords) {
+    if (field.OwnsData() && field.size > 0) return false;
+    if (!raw_ || expected + 8 > raw_ + dataSize) return false;
+    if (ReadU32(expected) != field.tag || ReadU32(expected + 4) != field.size) return false;
+    if (field.size > 0 && field.data != expected + 8) return false;
+    expected += 8 + field.size;
+    total += 8 + field.size;
+  }
+  return total == dataSize;
+}
+
+void Record::RebuildData() {
+  uint64_t total = 0;
+  for (const Subrecord& field : subrecords) total += 8 + field.size;
+  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(total ? total : 1);
+  uint8_t* p = buffer.get();
+  for (const Subrecord& field : subrecords) {
+    WriteU32(p, field.tag);
+    WriteU32(p + 4, field.size);
+    if (field.size) std::memcpy(p + 8, field.data, field.size);
+    p += 8 + field.size;
+  }
+  ClearSubrecords();
+  owned_ = std::move(buffer);
+  raw_ = owned_.get();
+  dataSize = static_cast<uint32_t>(total);
+  ParseSubrecords();
+}
+
+void Record::SetData(uint8_t* buffer, uint32_t size, DataMode mode) {
+  ClearSubrecords();
+  if (mode == DataMode::Copy) {
+    auto copy = std::make_unique_for_overwrite<uint8_t[]>(size ? size : 1);
+    if (size) std::memcpy(copy.get(), buffer, size);
+    owned_ = std::move(copy);
+    raw_ = owned_.get();
+  } else {
+    owned_.reset();
+    raw_ = buffer;
+    if (mode == DataMode::Adopt) owned_.reset(buffer);
+  }
+  dataSize = size;
+  ParseSubrecords();
+}
+
+void Record::SetData(std::unique_ptr<uint8_t[]> buffer, uint32_t size) {
+  ClearSubrecords();
+  owned_ = std::move(buffer);
+  raw_ = owned_.get();
+  dataSize = size;
+  ParseSubrecords();
+}
+
+Subrecord* Record::FindSubrecord(Tag wanted) {
+  for (Subrecord& field : subrecords) {
+    if (field.tag == wanted) return &field;
+  }
+  return nullptr;
+}
+
+const Subrecord* Record::FindSubrecord(Tag wanted) const {
+  for (const Subrecord& field : subrecords) {
+    if (field.tag == wanted) return &field;
+  }
+  return nullptr;
+}
+
+SubrecordList::iterator Record::IteratorOf(const Subrecord* field) {
+  for (auto it = subrecords.begin(); it != subrecords.end(); ++it) {
+    if (&*it == field) return it;
+  }
+  return subrecords.end();
+}
+
+void Record::RemoveSubrecord(Subrecord* field) {
+  if (!field) return;
+  auto it = IteratorOf(field);
+  if (it != subrecords.end()) subrecords.erase(it);
+}
+
+void Record::SetFollowingData(Subrecord& field, uint32_t value) {
+  auto it = IteratorOf(&field);
+  if (it == subrecords.end()) return;
+  auto next = std::next(it);
+  if (next == subrecords.end() || next->tag != tags::DATA) {
+    next = subrecords.emplace(next);
+    next->InitEmpty({tags::DATA, 0});
+  }
+  next->SetUInt64(value, 0);
+}
+
+bool Record::IsDeleted() const {
+  if (flags & kDeletedFlag) return true;
+  return FindSubrecord(tags::DELE) != nullptr;
+}
+
+namespace {
+void AppendGrid(std::string& text, const Subrecord& field, uint32_t first) {
+  text += FormatText("%3d %3d", static_cast<int32_t>(field.UInt32At(first)),
+                     static_cast<int32_t>(field.UInt32At(first + 4)));
+}
+}  // namespace
+
+std::string Record::GetDisplayId() const {
+  std::string text;
+  switch (tag) {
+    case tags::CELL: {
+      const Subrecord* data = FindSubrecord(tags::DATA);
+      if (data && (data->UInt32At(0) & 1) == 0) AppendGrid(text, *data, 4);
+      const Subrecord* chosen = FindSubrecord(tags::NAME);
+      if (!chosen || chosen->size <= 1) chosen = FindSubrecord(tags::RGNN);
+      if (chosen && chosen->size > 0) {
+        if (!text.empty()) text += ", ";
+        text += chosen->Text();
+      }
+      break;
+    }
+    case tags::PGRD: {
+      if (const Subrecord* data = FindSubrecord(tags::DATA)) AppendGrid(text, *data, 0);
+      if (const Subrecord* name = FindSubrecord(tags::NAME)) {
+        if (!text.empty()) text += ", ";
+        text += name->Text();
+      }
+      break;
+    }
+    case tags::LAND:
+      if (const Subrecord* intv = FindSubrecord(tags::INTV)) AppendGrid(text, *intv, 0);
+      break;
+    case tags::MGEF:
+    case tags::SKIL:
+      if (const Subrecord* indx = FindSubrecord(tags::INDX)) {
+        text = FormatText("%3d", static_cast<int32_t>(indx->UInt32At(0)));
+      }
+      break;
+    case tags::INFO:
+      if (const Subrecord* inam = FindSubrecord(tags::INAM)) text = inam->Text();
+      break;
+    case tags::SSCR:
+      if (const Subrecord* data = FindSubrecord(tags::DATA)) text = data->Text();
+      break;
+    case tags::SCPT:
+      if (const Subrecord* schd = FindSubrecord(tags::SCHD)) {
+        text = schd->Text().substr(0, 31);
+      }
+      break;
+    default:
+      if (const Subrecord* name = FindSubrecord(tags::NAME)) {
+        text = name->Text();
+        if (text.empty()) text = "<<NONAME>>";
+      }
+      break;
+  }
+  if (text.empty()) text = "<<UNKNOWN>>";
+  return text;
+}
+
+// ---- Record kinds ----
+
+void BodyPartRecord::ParseSubrecords() {
+  ParsePlain();
+  name = FindSubrecord(tags::NAME);
+  modl = FindSubrecord(tags::MODL);
+  fnam = FindSubrecord(tags::FNAM);
+  bydt = FindSubrecord(tags::BYDT);
+}
+
+void NpcRecord::ParseSubrecords() {
+  ParsePlain();
+  name = FindSubrecord(tags::NAME);
+  modl = FindSubrecord(tags::MODL);
+  fnam = FindSubrecord(tags::FNAM);
+  rnam = FindSubrecord(tags::RNAM);
+  cnam = FindSubrecord(tags::CNAM);
+  anam = FindSubrecord(tags::ANAM);
+  bnam = FindSubrecord(tags::BNAM);
+  knam = FindSubrecord(tags::KNAM);
+  scri = FindSubrecord(tags::SCRI);
+  flag = FindSubrecord(tags::FLAG);
+  npco = FindSubrecord(tags::NPCO);
+}
+
+void LeveledListRecord::ParseSubrecords() {
+  ParsePlain();
+  RefreshLinks();
+}
+
+void LeveledListRecord::RefreshLinks() {
+  entryTag = tag == tags::LEVC ? tags::CNAM : tags::INAM;
+  name = FindSubrecord(tags::NAME);
+  data = FindSubrecord(tags::DATA);
+  nnam = FindSubrecord(tags::NNAM);
+  indx = FindSubrecord(tags::INDX);
+}
+
+// ---- Factories ----
+
+Subrecord& CreateSubrecord(SubrecordList& list, SubrecordList::iterator pos,
+                           const SubrecordHeader& header) {
+  Subrecord& field = *list.emplace(pos);
+  field.InitEmpty(header);
+  return field;
+}
+
+std::unique_ptr<Record> CreateRecord(const RecordHeader& header) {
+  switch (header.tag) {
+    case tags::BODY:
+      return std::make_unique<BodyPartRecord>(header);
+    case tags::NPC_:
+      return std::make_unique<NpcRecord>(header);
+    case tags::LEVI:
+    case tags::LEVC: {
+      auto record = std::make_unique<LeveledListRecord>(header);
+      record->RefreshLinks();
+      return record;
+    }
+    default:
+      return std::make_unique<Record>(header);
+  }
+}
+
+std::unique_ptr<Record> CloneRecord(Record* source) {
+  if (!source) return nullptr;
+  if (!source->RawDataCurrent()) source->RebuildData();
+  auto clone = CreateRecord(source->Header());
+  clone->file = source->file;
+  clone->SetData(const_cast<uint8_t*>(source->RawData()), source->dataSize, Record::DataMode::Copy);
+  return clone;
+}
+
+}  // namespace modrake

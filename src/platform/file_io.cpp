@@ -1,0 +1,200 @@
+#include "platform/file_io.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace modrake {
+
+namespace {
+constexpr size_t kReadBufferSize = 256 * 1024;
+constexpr size_t kWriteBufferSize = 1024 * 1024;
+}  // namespace
+
+std::optional<FileStatus> QueryFileStatus(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return FileStatus{static_cast<uint64_t>(st.st_size), static_cast<int64_t>(st.st_mtim.tv_sec),
+                    static_cast<int64_t>(st.st_mtim.tv_nsec)};
+}
+
+std::optional<FileTimes> GetFileTimes(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileTimes{st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+bool SetFileTimes(const std::filesystem::path& path, const FileTimes& times) {
+  struct timespec ts[2];
+  ts[0].tv_sec = times.accessSec;
+  ts[0].tv_nsec = times.accessNsec;
+  ts[1].tv_sec = times.modifySec;
+  ts[1].tv_nsec = times.modifyNsec;
+  return ::utimensat(AT_FDCWD, path.c_str(), ts, 0) == 0;
+}
+
+bool SetFileTime(const std::filesystem::path& path, int64_t seconds) {
+  return SetFileTimes(path, FileTimes{seconds, 0, seconds, 0});
+}
+
+FileReader::~FileReader() { Close(); }
+
+bool FileReader::Open(const std::filesystem::path& path) {
+  Close();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  size_ = static_cast<uint64_t>(st.st_size);
+  position_ = 0;
+  bufferPos_ = bufferLen_ = 0;
+  if (buffer_.empty()) buffer_.resize(kReadBufferSize);
+  return true;
+}
+
+void FileReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  position_ = size_ = 0;
+  bufferPos_ = bufferLen_ = 0;
+}
+
+size_t FileReader::Read(void* out, size_t count) {
+  if (fd_ < 0) return 0;
+  auto* dst = static_cast<unsigned char*>(out);
+  size_t done = 0;
+  size_t buffered = bufferLen_ - bufferPos_;
+  if (buffered > 0) {
+    size_t take = buffered < count ? buffered : count;
+    std::memcpy(dst, buffer_.data() + bufferPos_, take);
+    bufferPos_ += take;
+    done = take;
+  }
+  while (done < count) {
+    size_t want = count - done;
+    if (want >= buffer_.size()) {
+      // Large records go straight into their own buffer.
+      ssize_t got = ::read(fd_, dst + done, want);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      done += static_cast<size_t>(got);
+    } else {
+      ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      bufferLen_ = static_cast<size_t>(got);
+      size_t take = want < bufferLen_ ? want : bufferLen_;
+      std::memcpy(dst + done, buffer_.data(), take);
+      bufferPos_ = take;
+      done += take;
+    }
+  }
+  position_ += done;
+  return done;
+}
+
+void FileReader::Skip(uint64_t count) {
+  if (fd_ < 0) return;
+  size_t buffered = bufferLen_ - bufferPos_;
+  if (count <= buffered) {
+    bufferPos_ += static_cast<size_t>(count);
+    position_ += count;
+    return;
+  }
+  Seek(position_ + count);
+}
+
+bool FileReader::Seek(uint64_t position) {
+  if (fd_ < 0) return false;
+  // A target inside the buffer needs no system call.
+  uint64_t bufferStart = position_ - bufferPos_;
+  if (position >= bufferStart && position <= bufferStart + bufferLen_) {
+    bufferPos_ = static_cast<size_t>(position - bufferStart);
+    position_ = position;
+    return true;
+  }
+  if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) return false;
+  position_ = position;
+  bufferPos_ = bufferLen_ = 0;
+  return true;
+}
+
+void FileWriter::Write(const void* data, size_t count) {
+  if (!ok_) return;
+  auto* src = static_cast<const unsigned char*>(data);
+  if (buffer_.size() + count > kWriteBufferSize) {
+    if (!Flush()) return;
+  }
+  if (count >= kWriteBufferSize) {
+    size_t done = 0;
+    while (done < count) {
+      ssize_t put = ::write(fd_, src + done, count - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) {
+        ok_ = false;
+        return;
+      }
+      done += static_cast<size_t>(put);
+    }
+    return;
+  }
+  buffer_.insert(buffer_.end(), src, src + count);
+}
+
+bool FileWriter::Flush() {
+  size_t done = 0;
+  while (ok_ && done < buffer_.size()) {
+    ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) ok_ = false;
+    else done += static_cast<size_t>(put);
+  }
+  buffer_.clear();
+  return ok_;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& target,
+                         const std::function<void(FileWriter&)>& produce) {
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  std::string hidden = ".";
+  hidden.append(target.filename().string());
+  hidden.append(".XXXXXX");
+  std::string pattern = (folder / hidden).string();
+  int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return false;
+  bool ok;
+  {
+    FileWriter writer(fd);
+    produce(writer);
+    ok = writer.Flush();
+  }
+  // The data must be on disk before the rename makes it the plugin.
+  if (ok && ::fdatasync(fd) != 0) ok = false;
+  struct stat old {};
+  if (ok && ::stat(target.c_str(), &old) == 0) {
+    // mkstemp makes the file private; the replacement keeps the old permissions.
+    ::fchmod(fd, old.st_mode & 07777);
+  } else if (ok) {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(pattern.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(pattern.c_str());
+  return ok;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes) {
+  return WriteFileAtomically(target, [&](FileWriter& w) { w.Write(bytes.data(), bytes.size()); });
+}
+
+}  // namespace modrake

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace modrake {
+
+// Size and modification time of a file, as the load order needs them.
+struct FileStatus {
+  uint64_t size = 0;
+  int64_t modified = 0;  // seconds since 1970, UTC
+  int64_t modifiedNsec = 0;
+};
+
+std::optional<FileStatus> QueryFileStatus(const std::filesystem::path& path);
+
+// Access and modification times with their nanoseconds, so that a file can be
+// given back exactly the times it had.
+struct FileTimes {
+  int64_t accessSec = 0;
+  int64_t accessNsec = 0;
+  int64_t modifySec = 0;
+  int64_t modifyNsec = 0;
+};
+
+std::optional<FileTimes> GetFileTimes(const std::filesystem::path& path);
+bool SetFileTimes(const std::filesystem::path& path, const FileTimes& times);
+// Sets access and modification time to the same whole second.
+bool SetFileTime(const std::filesystem::path& path, int64_t seconds);
+
+// A read handle with its own buffer: small reads (record headers) come from
+// memory, large reads go straight into the caller's buffer, and skips past the
+// buffer only move the file position.
+class FileReader {
+public:
+  FileReader() = default;
+  ~FileReader();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+
+  bool Open(const std::filesystem::path& path);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Reads up to count bytes; returns how many were read (short only at the end).
+  size_t Read(void* out, size_t count);
+  void Skip(uint64_t count);
+  bool Seek(uint64_t position);
+  uint64_t Position() const { return position_; }
+  uint64_t Size() const { return size_; }
+
+private:
+  int fd_ = -1;
+  uint64_t position_ = 0;  // logical position of the next byte handed out
+  uint64_t size_ = 0;
+  std::vector<unsigned char> buffer_;
+  size_t bufferPos_ = 0;
+  size_t bufferLen_ = 0;
+};
+
+// Collects the bytes of a file being written; failures are remembered and
+// reported once by the caller.
+class FileWriter {
+public:
+  explicit FileWriter(int fd) : fd_(fd) {}
+  FileWriter(const FileWriter&) = delete;
+  FileWriter& operator=(const FileWriter&) = delete;
+  ~FileWriter() = default;
+
+  void Write(const void* data, size_t count);
+  bool Flush();
+  bool Ok() const { return ok_; }
+
+private:
+  int fd_;
+  bool ok_ = true;
+  std::vector<unsigned char> buffer_;
+};
+
+// Writes a file through a temporary file in the same folder that is renamed
+// over the target only when every byte was written, so a failure never leaves
+// half a file. Returns false (and leaves the target as it was) on failure.
+bool WriteFileAtomically(const std::filesystem::path& target,
+                         const std::function<void(FileWriter&)>& produce);
+
+bool WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes);
+
+}  // namespace modrake

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "platform/ui.hpp"
+
+namespace modrake {
+
+// How questions are answered without a window.
+enum class AnswerMode { AskTerminal, AlwaysYes, AlwaysNo };
+
+// Ui for the command line: Execution Log lines on standard output, errors on
+// standard error, questions on the terminal (or answered by --yes/--no).
+class TerminalUi : public Ui {
+public:
+  TerminalUi(AnswerMode mode, std::FILE* out = stdout, std::FILE* err = stderr);
+
+  Answer Ask(const std::string& title, const std::string& text, BoxStyle style) override;
+  void ShowError(const std::string& title, const std::string& text) override;
+  std::vector<std::filesystem::path> ChooseFiles() override;
+  void AddLogLine(const std::string& line) override;
+  void ClearLogList() override;
+
+  // The files given on the command line play the part of the file dialog.
+  void SetChosenFiles(std::vector<std::filesystem::path> files) { chosen_ = std::move(files); }
+
+private:
+  AnswerMode mode_;
+  std::FILE* out_;
+  std::FILE* err_;
+  std::vector<std::filesystem::path> chosen_;
+};
+
+}  // namespace modrake

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+using test::RunModrake;
+
+TEST(CliTest, VersionAndHelp) {
+  auto version = RunModrake({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "modrake 1.3\n");
+  auto help = RunModrake({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("dump"), std::string::npos);
+  EXPECT_NE(help.out.find("--game"), std::string::npos);
+  EXPECT_EQ(RunModrake({"dump", "--help"}).exitCode, 0);
+}
+
+TEST(CliTest, UsageErrorsExitWithTwo) {
+  test::TempDir home;
+  EXPECT_EQ(RunModrake({"--home", home.path(), "no-such-command"}).exitCode, 2);
+  EXPECT_EQ(RunModrake({"--home", home.path(), "dump"}).exitCode, 2);
+  EXPECT_EQ(RunModrake({"--home", home.path(), "--yes", "--no", "dump", "x"}).exitCode, 2);
+}
+
+TEST(CliTest, DumpListsOneTabSeparatedLinePerRecord) {
+  test::TempDir dir;
+  std::string bytes = test::HeaderRecord({{"Morrowind.esm", 79837557}}) +
+                      test::RecordBytes("GMST", test::ZField("NAME", "fWereWolfRunMult") +
+                                                    test::Field("FLTV", test::Bytes().F32(1.5f).str())) +
+                      test::RecordBytes("CELL", test::ZField("NAME", "") +
+                                                    test::Field("DATA", test::Bytes().U32(2).I32(-3).I32(7).str()),
+                                        0x400);
+  test::WriteFile(dir / "dirty.esp", bytes);
+  auto result = RunModrake({"--home", dir.path(), "dump", (dir / "dirty.esp").string()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "0\tTES3\t00000000\t346\t<<UNKNOWN>>\n"
+            "362\tGMST\t00000000\t37\tfWereWolfRunMult\n"
+            "415\tCELL\t00000400\t29\t -3   7\n");
+}
+
+TEST(CliTest, MalformedFileEndsWithModrakeErrorAndExitOne) {
+  test::TempDir dir;
+  test::WriteFile(dir / "broken.esp", test::HeaderRecord() + test::Bytes().Text("MISC").U32(64).U32(0).U32(0).Text("abc").str());
+  auto result = RunModrake({"--home", dir.path(), "dump", (dir / "broken.esp").string()});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err.rfind("Modrake Error: Invalid record in file broken.esp at offset", 0), 0u)
+      << result.err;
+  auto missing = RunModrake({"--home", dir.path(), "dump", (dir / "none.esp").string()});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "Modrake Error: Cannot find file none.esp\n");
+}
+
+TEST(CliTest, DumpReadsEveryRealPlugin) {
+  auto real = test::RealTestData();
+  if (real.empty()) GTEST_SKIP() << "no real plugins beside the checkout";
+  test::TempDir home;
+  for (const auto& entry : std::filesystem::directory_iterator(real)) {
+    if (entry.path().extension() == ".md") continue;
+    auto result = RunModrake({"--home", home.path(), "dump", entry.path().string()});
+    EXPECT_EQ(result.exitCode, 0) << entry.path() << result.err;
+    std::istringstream lines(result.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line.rfind("0\tTES3\t", 0), 0u) << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace modrake

@@ -1,0 +1,153 @@
+#include "support/test_support.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace modrake::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "modrake-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+Bytes& Bytes::U8(uint8_t v) {
+  data_.push_back(static_cast<char>(v));
+  return *this;
+}
+Bytes& Bytes::U16(uint16_t v) { return U8(v & 0xFF).U8(v >> 8); }
+Bytes& Bytes::U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
+Bytes& Bytes::F32(float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  return U32(bits);
+}
+Bytes& Bytes::Text(std::string_view text) {
+  data_.append(text);
+  return *this;
+}
+Bytes& Bytes::ZText(std::string_view text) {
+  data_.append(text);
+  data_.push_back('\0');
+  return *this;
+}
+Bytes& Bytes::Fixed(std::string_view text, size_t width) {
+  std::string padded(text.substr(0, width));
+  padded.resize(width, '\0');
+  data_.append(padded);
+  return *this;
+}
+Bytes& Bytes::Append(const std::string& bytes) {
+  data_.append(bytes);
+  return *this;
+}
+Bytes& Bytes::Zeros(size_t n) {
+  data_.append(n, '\0');
+  return *this;
+}
+
+std::string Field(std::string_view tag, const std::string& data) {
+  return Bytes().Text(tag).U32(static_cast<uint32_t>(data.size())).Append(data).str();
+}
+
+std::string ZField(std::string_view tag, std::string_view text) {
+  return Field(tag, Bytes().ZText(text).str());
+}
+
+std::string U32Field(std::string_view tag, uint32_t value) {
+  return Field(tag, Bytes().U32(value).str());
+}
+
+std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_t flags) {
+  return Bytes().Text(tag).U32(static_cast<uint32_t>(fields.size())).U32(0).U32(flags).Append(fields).str();
+}
+
+std::string HeaderRecord(std::initializer_list<std::pair<std::string, uint64_t>> masters,
+                         uint32_t recordCount) {
+  Bytes hedr;
+  hedr.F32(1.3f).U32(0).Fixed("author", 32).Fixed("description", 256).U32(recordCount);
+  std::string fields = Field("HEDR", hedr.str());
+  for (const auto& [name, size] : masters) {
+    fields += ZField("MAST", name);
+    fields += Field("DATA", Bytes().U32(static_cast<uint32_t>(size)).U32(static_cast<uint32_t>(size >> 32)).str());
+  }
+  return RecordBytes("TES3", fields);
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::filesystem::path RealTestData() {
+  std::filesystem::path dir = MODRAKE_REAL_TESTDATA;
+  std::error_code ec;
+  return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
+}
+
+namespace {
+std::string Slurp(int fd) {
+  std::string text;
+  char buf[65536];
+  ssize_t n;
+  while ((n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+  return text;
+}
+}  // namespace
+
+CommandResult RunModrake(const std::vector<std::string>& args, const std::filesystem::path& workdir) {
+  TempDir capture;
+  auto outPath = capture / "out";
+  auto errPath = capture / "err";
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) _exit(127);
+    int in = ::open("/dev/null", O_RDONLY);
+    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    std::vector<char*> argv;
+    std::string binary = MODRAKE_CLI_BINARY;
+    argv.push_back(binary.data());
+    std::vector<std::string> copy = args;
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  CommandResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  int fd = ::open(outPath.c_str(), O_RDONLY);
+  result.out = Slurp(fd);
+  ::close(fd);
+  fd = ::open(errPath.c_str(), O_RDONLY);
+  result.err = Slurp(fd);
+  ::close(fd);
+  return result;
+}
+
+}  // namespace modrake::test

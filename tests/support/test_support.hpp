@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace modrake::test {
+
+// A temporary folder removed with everything in it when the test ends.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+  std::filesystem::path path_;
+};
+
+// Builds the bytes of TES3 records and files by hand, independent of the
+// reader and writer under test.
+class Bytes {
+public:
+  Bytes& U8(uint8_t v);
+  Bytes& U16(uint16_t v);
+  Bytes& U32(uint32_t v);
+  Bytes& I32(int32_t v) { return U32(static_cast<uint32_t>(v)); }
+  Bytes& F32(float v);
+  Bytes& Text(std::string_view text);    // without terminator
+  Bytes& ZText(std::string_view text);   // with terminator
+  Bytes& Fixed(std::string_view text, size_t width);  // zero-padded
+  Bytes& Append(const std::string& bytes);
+  Bytes& Zeros(size_t n);
+  const std::string& str() const { return data_; }
+  size_t size() const { return data_.size(); }
+
+private:
+  std::string data_;
+};
+
+// A field: tag, size, data.
+std::string Field(std::string_view tag, const std::string& data);
+std::string ZField(std::string_view tag, std::string_view text);  // zero-terminated text
+std::string U32Field(std::string_view tag, uint32_t value);
+// A record: tag, data size, header word 0, flags, then the fields.
+std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_t flags = 0);
+// A TES3 header record with a 300-byte HEDR and the given masters (name, size).
+std::string HeaderRecord(std::initializer_list<std::pair<std::string, uint64_t>> masters = {},
+                         uint32_t recordCount = 0);
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadFile(const std::filesystem::path& path);
+
+// Where the real plugins made by the game's editor are; empty when absent.
+std::filesystem::path RealTestData();
+
+struct CommandResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+// Runs the built modrake with the arguments, standard input closed.
+CommandResult RunModrake(const std::vector<std::string>& args,
+                         const std::filesystem::path& workdir = {});
+
+}  // namespace modrake::test
