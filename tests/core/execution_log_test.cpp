@@ -1,27 +1,15 @@
+#include "core/execution_log.hpp"
+
 #include <gtest/gtest.h>
 
-#include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
+#include "support/recording_ui.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
 namespace {
 
-class RecordingUi : public Ui {
-public:
-  Answer Ask(const std::string&, const std::string& text, BoxStyle) override {
-    asked.push_back(text);
-    return Answer::No;
-  }
-  void ShowError(const std::string&, const std::string& text) override { errors.push_back(text); }
-  std::vector<std::filesystem::path> ChooseFiles() override { return {}; }
-  void AddLogLine(const std::string& line) override { lines.push_back(line); }
-  void ClearLogList() override { lines.clear(); }
-
-  std::vector<std::string> lines;
-  std::vector<std::string> asked;
-  std::vector<std::string> errors;
-};
+using test::RecordingUi;
 
 TEST(ExecutionLogTest, BangLinesGoToTheListAndOthersToTheFile) {
   test::TempDir dir;

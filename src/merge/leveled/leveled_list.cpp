@@ -1,0 +1,68 @@
+#include "merge/leveled/leveled_list.hpp"
+
+#include "core/text.hpp"
+
+namespace modrake {
+
+namespace {
+SubrecordList::iterator FirstWithTag(SubrecordList& fields, Tag tag) {
+  auto it = fields.begin();
+  while (it != fields.end() && it->tag != tag) ++it;
+  return it;
+}
+}  // namespace
+
+Subrecord* FindEntry(LeveledListRecord& list, std::string_view id, uint16_t level) {
+  list.entryTag = list.tag == tags::LEVC ? tags::CNAM : tags::INAM;
+  SubrecordList& fields = list.subrecords;
+  for (auto it = FirstWithTag(fields, list.entryTag); it != fields.end();) {
+    auto next = std::next(it);
+    if (next == fields.end()) break;
+    if (next->UInt16At(0) == level && EqualsNoCase(it->Text(), id)) return &*it;
+    it = std::next(next);
+  }
+  return nullptr;
+}
+
+void SetNoneChance(LeveledListRecord& list, uint8_t value) {
+  if (list.nnam) {
+    if (list.nnam->size > 0) {
+      list.nnam->data[0] = value;
+    } else {
+      list.nnam->SetBytes(&value, 1);
+    }
+    return;
+  }
+  Subrecord& nnam = CreateSubrecord(list.subrecords, list.subrecords.end(), {tags::NNAM, 0});
+  nnam.SetBytes(&value, 1);
+  list.nnam = &nnam;
+  InsertSubrecordAfter(list, list.data, list.subrecords, std::prev(list.subrecords.end()));
+}
+
+uint32_t RecountEntries(LeveledListRecord& list) {
+  list.entryTag = list.tag == tags::LEVC ? tags::CNAM : tags::INAM;
+  uint32_t count = 0;
+  for (const Subrecord& field : list.subrecords) {
+    if (field.tag == list.entryTag) ++count;
+  }
+  if (list.indx) list.indx->SetUInt32(count);
+  return count;
+}
+
+void InsertSubrecordAfter(LeveledListRecord& list, const Subrecord* anchor, SubrecordList& source,
+                          SubrecordList::iterator field) {
+  SubrecordList& fields = list.subrecords;
+  auto to = fields.begin();
+  if (anchor) {
+    to = list.IteratorOf(anchor);
+    if (to != fields.end()) ++to;
+  }
+  if (&source == &fields) {
+    // Within one list only the field itself moves; the rest stays in place.
+    if (to != field) fields.splice(to, fields, field);
+  } else {
+    fields.splice(to, source, field, source.end());
+  }
+}
+
+}  // namespace modrake

@@ -1,0 +1,194 @@
+#include "merge/leveled/merge_leveled_lists.hpp"
+
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "core/text.hpp"
+#include "install/game_installation.hpp"
+#include "merge/leveled/leveled_list.hpp"
+#include "platform/file_names.hpp"
+
+namespace modrake {
+
+namespace {
+constexpr uint32_t kPcLevelFlag = 1;
+constexpr uint32_t kEachItemFlag = 2;
+
+// Tag and id in lower case: lists match by tag and by id in any letter case.
+std::string ListKey(const LeveledListRecord& list) {
+  std::string key = TagText(list.tag);
+  key += list.name->Text();
+  for (size_t i = 4; i < key.size(); ++i) {
+    if (key[i] >= 'A' && key[i] <= 'Z') key[i] = static_cast<char>(key[i] + 32);
+  }
+  return key;
+}
+
+uint32_t Count(const Subrecord* indx) {
+  return indx ? indx->UInt32At(0) : 0;
+}
+
+// Each entry of the existing list cancels at most one equal entry of the
+// incoming one, so the merge keeps every occurrence of a repeated entry.
+void RemoveKnownEntries(LeveledListRecord& existing, LeveledListRecord& incoming) {
+  SubrecordList& fields = existing.subrecords;
+  auto it = fields.begin();
+  while (it != fields.end() && it->tag != existing.entryTag) ++it;
+  while (it != fields.end()) {
+    auto next = std::next(it);
+    uint16_t level = next == fields.end() ? 1 : next->UInt16At(0);
+    if (Subrecord* found = FindEntry(incoming, it->Text(), level)) {
+      auto at = incoming.IteratorOf(found);
+      auto after = std::next(at);
+      if (after != incoming.subrecords.end()) incoming.subrecords.erase(after);
+      incoming.subrecords.erase(at);
+    }
+    if (next == fields.end() || std::next(next) == fields.end()) break;
+    it = std::next(next);
+  }
+}
+}  // namespace
+
+bool MergedLeveledLists::MergeLeveledList(std::unique_ptr<LeveledListRecord> incoming) {
+  std::string tagText = TagText(incoming->tag);
+  std::string id = incoming->GetDisplayId();
+  const char* tag = tagText.c_str();
+  auto [slot, isNew] = lists_.try_emplace(ListKey(*incoming), incoming.get());
+  if (isNew) {
+    log_.Log("  %s %-32s -> new list, %u items\n", tag, id.c_str(), Count(incoming->indx));
+    plugin_.records.push_back(std::move(incoming));
+    return true;
+  }
+
+  LeveledListRecord& existing = *slot->second;
+  uint32_t flags = incoming->data ? incoming->data->UInt32At(0) : 0;
+  if (flags & kPcLevelFlag) {
+    log_.Log("  %s %-32s -> found \"PC Level\" flag\n", tag, id.c_str());
+    if (existing.data) existing.data->SetUInt32(existing.data->UInt32At(0) | kPcLevelFlag);
+  }
+  if (flags & kEachItemFlag) {
+    log_.Log("  %s %-32s -> found \"each item\" flag\n", tag, id.c_str());
+    if (existing.data) existing.data->SetUInt32(existing.data->UInt32At(0) | kEachItemFlag);
+  }
+  // 0 means "not set": the merged chance is the smallest one that is set.
+  uint8_t chance = incoming->nnam ? incoming->nnam->ByteAt(0) : 0;
+  if (chance != 0 &&
+      (!existing.nnam || existing.nnam->ByteAt(0) == 0 || chance < existing.nnam->ByteAt(0))) {
+    log_.Log("  %s %-32s -> set \"none chance\" to %u\n", tag, id.c_str(), chance);
+    SetNoneChance(existing, chance);
+  }
+
+  RemoveKnownEntries(existing, *incoming);
+  SubrecordList& rest = incoming->subrecords;
+  auto first = rest.begin();
+  while (first != rest.end() && first->tag != incoming->entryTag) ++first;
+  if (first == rest.end()) {
+    log_.Log("  %s %-32s -> no new items found\n", tag, id.c_str());
+    return false;
+  }
+  uint32_t oldCount = Count(existing.indx);
+  // The moved fields borrow from the incoming record's data, which goes now.
+  for (auto it = first; it != rest.end(); ++it) it->MakeOwned();
+  // The existing list holds at least its NAME, so there is a last field.
+  InsertSubrecordAfter(existing, &existing.subrecords.back(), rest, first);
+  RecountEntries(existing);
+  log_.Log("  %s %-32s -> merged from %u to %u items\n", tag, id.c_str(), oldCount,
+           Count(existing.indx));
+  return false;
+}
+
+namespace {
+bool IsGameMaster(const GameInstallation& game, const PluginFile* plugin) {
+  return plugin == game.morrowind || plugin == game.tribunal || plugin == game.bloodmoon;
+}
+
+// A list without a usable id cannot be matched with anything: it is left out.
+bool HasName(const LeveledListRecord& list) {
+  return list.name && !list.name->Text().empty();
+}
+
+struct Counters {
+  uint32_t read = 0;
+  uint32_t written = 0;
+};
+
+void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ExecutionLog& log,
+                Counters& counters) {
+  plugin.OpenFile();
+  RecordHeader header;
+  while (true) {
+    uint64_t offset = plugin.FilePosition();
+    if (!plugin.ReadObjectHeader(header)) break;
+    bool leveled = header.tag == tags::LEVI || header.tag == tags::LEVC;
+    // Deleted versions change nothing, so their data need not be read either.
+    if (!leveled || (header.flags & kDeletedFlag)) {
+      plugin.SkipRecord(header);
+      continue;
+    }
+    std::unique_ptr<Record> record = plugin.ReadRecord(header);
+    if (record->IsDeleted()) continue;
+    std::unique_ptr<LeveledListRecord> list(static_cast<LeveledListRecord*>(record.release()));
+    if (!HasName(*list)) {
+      log.Log("  %s %-32s -> left out: the list has no id (record at offset %llu)\n",
+              TagText(list->tag).c_str(), list->GetDisplayId().c_str(),
+              static_cast<unsigned long long>(offset));
+      continue;
+    }
+    ++counters.read;
+    if (merged.MergeLeveledList(std::move(list))) ++counters.written;
+  }
+  plugin.CloseFile();
+}
+}  // namespace
+
+void MergeLeveledLists(Session& session, bool activate) {
+  GameInstallation& game = *session.game;
+  ExecutionLog& log = session.log;
+  std::filesystem::path folder = game.DataFolder();
+  PluginFile plugin(folder, kMergedLeveledListsName, "Modrake 1.3 by lanternfly",
+                    "Merged LEVI/LEVC records");
+  // Replace an earlier merged plugin whatever the letter case of its name.
+  plugin.path = ResolveNoCase(folder, kMergedLeveledListsName);
+  MergedLeveledLists merged(plugin, log);
+
+  log.OpenLog();
+  log.Log("Merging leveled lists for all active plugins\n");
+  Counters counters;
+  for (const auto& active : game.activePlugins) {
+    if (EqualsNoCase(active->name, kMergedLeveledListsName)) continue;
+    if (IsGameMaster(game, active.get())) {
+      AddMaster(*plugin.FindHeaderRecord(), active->name,
+                static_cast<uint32_t>(active->status.size));
+      continue;
+    }
+    log.Log("!Scanning %s", active->name.c_str());
+    log.Log("\nScanning %s\n", active->name.c_str());
+    ScanPlugin(*active, merged, log, counters);
+  }
+  plugin.Save();
+
+  log.AddLogLine("");
+  log.Log("!Merged %u original leveled list(s) into %u list(s)", counters.read, counters.written);
+  log.AddLogLine("");
+  log.Log("!%s has been created", kMergedLeveledListsName);
+  if (activate) {
+    ActivateMergedPlugin(game, kMergedLeveledListsName);
+    log.Log("!%s has been activated in the morrowind.ini", kMergedLeveledListsName);
+  } else {
+    log.AddLogLine("");
+    log.Log("!Check \"%s\" for details", log.LogPath().c_str());
+  }
+  log.CloseLog();
+}
+
+void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {
+  if (PluginFile* active = FindPluginByName(game.activePlugins, name)) {
+    // Already active: only its header and size are brought up to date.
+    active->ReadHeaderOnly();
+    if (auto status = QueryFileStatus(active->path)) active->status = *status;
+    return;
+  }
+  game.activePlugins.push_back(std::make_unique<PluginFile>(game.DataFolder(), name));
+  // TODO: write the list to morrowind.ini once WriteActivePlugins exists.
+}
+
+}  // namespace modrake

@@ -1,0 +1,260 @@
+#include "merge/leveled/merge_leveled_lists.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "install/game_installation.hpp"
+#include "support/leveled_lists.hpp"
+#include "support/recording_ui.hpp"
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+using test::List;
+using test::ListBytes;
+
+// A game folder with plugins written by hand, the active list in load order.
+class MergeFixture {
+ public:
+  MergeFixture() : log(ui, dir / "modrake.log"), session{ui, log, options, dir.path()} {
+    game.gameFolder = dir.path();
+    std::filesystem::create_directory(game.DataFolder());
+    session.game = &game;
+  }
+
+  PluginFile& Add(const std::string& name, const std::string& records) {
+    test::WriteFile(game.DataFolder() / name, test::HeaderRecord() + records);
+    game.activePlugins.push_back(std::make_unique<PluginFile>(game.DataFolder(), name));
+    PluginFile* plugin = game.activePlugins.back().get();
+    if (name == "Morrowind.esm") game.morrowind = plugin;
+    if (name == "Tribunal.esm") game.tribunal = plugin;
+    if (name == "Bloodmoon.esm") game.bloodmoon = plugin;
+    return *plugin;
+  }
+
+  void Run(bool activate = false) {
+    ui.lines.clear();
+    MergeLeveledLists(session, activate);
+  }
+
+  std::filesystem::path MergedPath() const { return game.DataFolder() / kMergedLeveledListsName; }
+  std::string MergedBytes() const { return test::ReadFile(MergedPath()); }
+  std::string LogText() const { return test::ReadFile(dir / "modrake.log"); }
+
+  // Every list of the merged plugin, described as one line each.
+  std::vector<std::string> MergedLists() const {
+    PluginFile merged(game.DataFolder(), kMergedLeveledListsName);
+    merged.ReadAllRecords();
+    std::vector<std::string> lines;
+    for (const auto& record : merged.records) {
+      if (record->tag != tags::TES3) lines.push_back(test::DescribeList(*record));
+    }
+    return lines;
+  }
+
+  test::TempDir dir;
+  test::RecordingUi ui;
+  ExecutionLog log;
+  Options options;
+  Session session;
+  GameInstallation game;
+};
+
+struct MergeCase {
+  const char* what;
+  std::vector<std::vector<List>> plugins;  // in load order
+  std::vector<std::string> expected;
+};
+
+TEST(MergeLeveledListsTest, MergesEveryVersionOfAListIntoOne) {
+  const MergeCase cases[] = {
+      {"a list of one plugin is taken as it is",
+       {{{"LEVI", "random_gold", 1, 50, {{"Gold_001", 1}, {"Gold_005", 3}}}}},
+       {"LEVI random_gold flags=1 none=50 count=2: Gold_001@1 Gold_005@3"}},
+      {"identical versions give the first one",
+       {{{"LEVI", "random_gold", 0, 0, {{"Gold_001", 1}}}},
+        {{"LEVI", "random_gold", 0, 0, {{"Gold_001", 1}}}}},
+       {"LEVI random_gold flags=0 none=0 count=1: Gold_001@1"}},
+      {"a repeated entry keeps the most occurrences of any version",
+       {{{"LEVI", "l", 0, 0, {{"x", 1}, {"x", 1}}}},
+        {{"LEVI", "l", 0, 0, {{"x", 1}, {"x", 1}, {"x", 1}}}},
+        {{"LEVI", "l", 0, 0, {{"x", 1}}}}},
+       {"LEVI l flags=0 none=0 count=3: x@1 x@1 x@1"}},
+      {"one id at two levels is two entries",
+       {{{"LEVI", "l", 0, 0, {{"x", 1}}}}, {{"LEVI", "l", 0, 0, {{"x", 5}}}}},
+       {"LEVI l flags=0 none=0 count=2: x@1 x@5"}},
+      {"new entries come after the first version's, in load order",
+       {{{"LEVI", "l", 0, 0, {{"b", 2}, {"a", 1}}}},
+        {{"LEVI", "l", 0, 0, {{"d", 4}, {"a", 1}, {"c", 3}}}},
+        {{"LEVI", "l", 0, 0, {{"e", 1}, {"b", 2}}}}},
+       {"LEVI l flags=0 none=0 count=5: b@2 a@1 d@4 c@3 e@1"}},
+      {"ids of lists and entries match in any letter case",
+       {{{"LEVI", "Random_Gold", 0, 0, {{"Gold_001", 1}}}},
+        {{"LEVI", "RANDOM_GOLD", 0, 0, {{"gold_001", 1}, {"gold_010", 2}}}}},
+       {"LEVI Random_Gold flags=0 none=0 count=2: Gold_001@1 gold_010@2"}},
+      {"item and creature lists with one id stay apart",
+       {{{"LEVI", "same", 0, 0, {{"a", 1}}}, {"LEVC", "same", 0, 0, {{"rat", 1}}}},
+        {{"LEVC", "same", 0, 0, {{"mudcrab", 2}}}}},
+       {"LEVI same flags=0 none=0 count=1: a@1",
+        "LEVC same flags=0 none=0 count=2: rat@1 mudcrab@2"}},
+      {"flags of all versions are combined",
+       {{{"LEVI", "l", 0, 0, {{"a", 1}}}},
+        {{"LEVI", "l", 1, 0, {{"a", 1}}}},
+        {{"LEVI", "l", 2, 0, {{"a", 1}}}}},
+       {"LEVI l flags=3 none=0 count=1: a@1"}},
+      {"deleted versions change nothing",
+       {{{"LEVI", "l", 0, 0, {{"a", 1}}}},
+        {{"LEVI", "l", 1, 5, {{"b", 1}}, kDeletedFlag}},
+        {{"LEVI", "l", 2, 5, {{"c", 1}}, 0, true}},
+        {{"LEVI", "l", 0, 0, {{"d", 1}}}}},
+       {"LEVI l flags=0 none=0 count=2: a@1 d@1"}},
+      {"lists come in the order first met",
+       {{{"LEVI", "one", 0, 0, {}}, {"LEVI", "two", 0, 0, {}}},
+        {{"LEVI", "three", 0, 0, {}}, {"LEVI", "one", 0, 0, {{"a", 1}}}}},
+       {"LEVI one flags=0 none=0 count=1: a@1",
+        "LEVI two flags=0 none=0 count=0:", "LEVI three flags=0 none=0 count=0:"}},
+  };
+  for (const auto& c : cases) {
+    MergeFixture fixture;
+    fixture.Add("Morrowind.esm", "");
+    for (size_t i = 0; i < c.plugins.size(); ++i) {
+      std::string records;
+      for (const List& list : c.plugins[i]) records += ListBytes(list);
+      fixture.Add("plugin" + std::to_string(i) + ".esp", records);
+    }
+    fixture.Run();
+    EXPECT_EQ(fixture.MergedLists(), c.expected) << c.what;
+  }
+}
+
+TEST(MergeLeveledListsTest, NoneChanceIsTheSmallestOneThatIsSet) {
+  const struct {
+    int first, second;  // -1: no NNAM
+    const char* expected;
+  } cases[] = {
+      {0, 25, "none=25"}, {40, 25, "none=25"}, {25, 40, "none=25"}, {25, 0, "none=25"},
+      {0, 0, "none=0"},   {-1, 30, "none=30"}, {30, -1, "none=30"},
+  };
+  for (const auto& c : cases) {
+    MergeFixture fixture;
+    fixture.Add("a.esp", ListBytes({"LEVC", "l", 0, c.first, {{"rat", 1}}}));
+    fixture.Add("b.esp", ListBytes({"LEVC", "l", 0, c.second, {{"rat", 1}}}));
+    fixture.Run();
+    auto lists = fixture.MergedLists();
+    ASSERT_EQ(lists.size(), 1u);
+    EXPECT_NE(lists[0].find(c.expected), std::string::npos) << c.first << " " << c.second;
+  }
+}
+
+TEST(MergeLeveledListsTest, ListOfOnePluginIsCopiedByteForByte) {
+  MergeFixture fixture;
+  std::string only = ListBytes({"LEVC", "rats", 1, 12, {{"rat", 1}, {"Rat_diseased", 4}}});
+  std::string shared = ListBytes({"LEVI", "shared", 0, 0, {{"a", 1}}});
+  fixture.Add("a.esp", test::RecordBytes("MISC", test::ZField("NAME", "misc")) + only + shared);
+  fixture.Add("b.esp", shared);
+  fixture.Run();
+  EXPECT_NE(fixture.MergedBytes().find(only), std::string::npos);
+}
+
+TEST(MergeLeveledListsTest, LogLinesTellWhatEachVersionAdded) {
+  MergeFixture fixture;
+  fixture.Add("a.esp", ListBytes({"LEVI", "l", 0, 0, {{"x", 1}, {"x", 1}}}));
+  fixture.Add("b.esp", ListBytes({"LEVI", "L", 3, 25, {{"x", 1}, {"x", 1}, {"x", 1}}}));
+  fixture.Add("c.esp", ListBytes({"LEVI", "l", 0, 40, {{"X", 1}}}));
+  fixture.Run();
+  EXPECT_EQ(fixture.LogText(),
+            "Merging leveled lists for all active plugins\n"
+            "\nScanning a.esp\n"
+            "  LEVI l                                -> new list, 2 items\n"
+            "\nScanning b.esp\n"
+            "  LEVI L                                -> found \"PC Level\" flag\n"
+            "  LEVI L                                -> found \"each item\" flag\n"
+            "  LEVI L                                -> set \"none chance\" to 25\n"
+            "  LEVI L                                -> merged from 2 to 3 items\n"
+            "\nScanning c.esp\n"
+            "  LEVI l                                -> no new items found\n");
+  EXPECT_EQ(fixture.ui.lines,
+            (std::vector<std::string>{
+                "Scanning a.esp", "Scanning b.esp", "Scanning c.esp", "",
+                "Merged 3 original leveled list(s) into 1 list(s)", "",
+                "Merged_Leveled_Lists.esp has been created", "",
+                "Check \"" + (fixture.dir / "modrake.log").string() + "\" for details"}));
+}
+
+TEST(MergeLeveledListsTest, ListsWithoutIdAreLeftOutAndLogged) {
+  MergeFixture fixture;
+  std::string nameless = test::RecordBytes(
+      "LEVI", test::U32Field("DATA", 0) + test::U32Field("INDX", 1) + test::ZField("INAM", "a") +
+                  test::Field("INTV", test::Bytes().U16(1).str()));
+  std::string emptyName =
+      test::RecordBytes("LEVI", test::ZField("NAME", "") + test::U32Field("INDX", 0));
+  fixture.Add("a.esp", nameless + ListBytes({"LEVI", "l", 0, 0, {{"a", 1}}}) + nameless);
+  fixture.Add("b.esp", emptyName + test::RecordBytes("LEVC", ""));
+  fixture.Run();
+  EXPECT_EQ(fixture.MergedLists(),
+            (std::vector<std::string>{"LEVI l flags=0 none=0 count=1: a@1"}));
+  std::string log = fixture.LogText();
+  EXPECT_NE(log.find("  LEVI <<UNKNOWN>>                      -> left out: the list has no id "
+                     "(record at offset 324)\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("  LEVI <<NONAME>>"), std::string::npos) << log;
+  EXPECT_NE(log.find("  LEVC <<UNKNOWN>>"), std::string::npos) << log;
+  EXPECT_EQ(fixture.ui.lines[3], "Merged 1 original leveled list(s) into 1 list(s)");
+}
+
+TEST(MergeLeveledListsTest, GameMastersBecomeMastersAndAreNeverScanned) {
+  MergeFixture fixture;
+  std::string masterList = ListBytes({"LEVI", "l", 0, 0, {{"from_master", 1}}});
+  fixture.Add("Morrowind.esm", masterList);
+  fixture.Add("Other.esm", ListBytes({"LEVI", "l", 0, 0, {{"from_other", 1}}}));
+  fixture.Add("Tribunal.esm", masterList);
+  fixture.Add("Bloodmoon.esm", masterList);
+  fixture.Add("a.esp", ListBytes({"LEVI", "l", 0, 0, {{"from_plugin", 1}}}));
+  fixture.Run();
+  EXPECT_EQ(
+      fixture.MergedLists(),
+      (std::vector<std::string>{"LEVI l flags=0 none=0 count=2: from_other@1 from_plugin@1"}));
+  PluginFile merged(fixture.game.DataFolder(), kMergedLeveledListsName);
+  EXPECT_EQ(MasterNames(*merged.FindHeaderRecord()),
+            (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"}));
+  std::string expectedSize =
+      test::Bytes().U32(static_cast<uint32_t>(fixture.game.tribunal->status.size)).U32(0).str();
+  EXPECT_NE(test::ReadFile(fixture.MergedPath()).find(test::Field("DATA", expectedSize)),
+            std::string::npos);
+  EXPECT_EQ(fixture.ui.lines[0], "Scanning Other.esm");
+  EXPECT_EQ(fixture.ui.lines[1], "Scanning a.esp");
+}
+
+TEST(MergeLeveledListsTest, OnlyGameMastersGiveAnEmptyMergedPlugin) {
+  MergeFixture fixture;
+  fixture.Add("Morrowind.esm", ListBytes({"LEVI", "l", 0, 0, {{"a", 1}}}));
+  fixture.Run();
+  EXPECT_TRUE(fixture.MergedLists().empty());
+  EXPECT_EQ(fixture.ui.lines[1], "Merged 0 original leveled list(s) into 0 list(s)");
+}
+
+TEST(MergeLeveledListsTest, RunningTwiceWithActivationGivesTheSameFileAndOneEntry) {
+  MergeFixture fixture;
+  fixture.Add("Morrowind.esm", "");
+  fixture.Add("a.esp", ListBytes({"LEVI", "l", 0, 0, {{"a", 1}}}));
+  fixture.Add("b.esp", ListBytes({"LEVI", "l", 0, 10, {{"b", 1}}}));
+  fixture.Run(true);
+  std::string first = fixture.MergedBytes();
+  ASSERT_EQ(fixture.game.activePlugins.size(), 4u);
+  EXPECT_EQ(fixture.game.activePlugins.back()->name, kMergedLeveledListsName);
+  fixture.Run(true);
+  EXPECT_EQ(fixture.MergedBytes(), first);
+  EXPECT_EQ(fixture.game.activePlugins.size(), 4u);
+  EXPECT_EQ(fixture.ui.lines,
+            (std::vector<std::string>{
+                "Scanning a.esp", "Scanning b.esp", "",
+                "Merged 2 original leveled list(s) into 1 list(s)", "",
+                "Merged_Leveled_Lists.esp has been created",
+                "Merged_Leveled_Lists.esp has been activated in the morrowind.ini"}));
+}
+
+}  // namespace
+}  // namespace modrake

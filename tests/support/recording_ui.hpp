@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/ui.hpp"
+
+namespace modrake::test {
+
+// A Ui that keeps what a command shows and answers questions with `answer`.
+class RecordingUi : public Ui {
+ public:
+  Answer Ask(const std::string&, const std::string& text, BoxStyle) override {
+    asked.push_back(text);
+    return answer;
+  }
+  void ShowError(const std::string&, const std::string& text) override { errors.push_back(text); }
+  std::vector<std::filesystem::path> ChooseFiles() override { return chosen; }
+  void AddLogLine(const std::string& line) override { lines.push_back(line); }
+  void ClearLogList() override { lines.clear(); }
+
+  Answer answer = Answer::No;
+  std::vector<std::filesystem::path> chosen;
+  std::vector<std::string> lines;
+  std::vector<std::string> asked;
+  std::vector<std::string> errors;
+};
+
+}  // namespace modrake::test
