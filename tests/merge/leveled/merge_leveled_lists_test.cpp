@@ -256,5 +256,33 @@ TEST(MergeLeveledListsTest, RunningTwiceWithActivationGivesTheSameFileAndOneEntr
                 "Merged_Leveled_Lists.esp has been activated in the morrowind.ini"}));
 }
 
+TEST(MergeLeveledListsTest, RealListsAreCopiedByteForByte) {
+  auto real = test::RealTestData();
+  if (real.empty() || !std::filesystem::exists(real / "all_types.esp")) {
+    GTEST_SKIP() << "no real plugins beside the checkout";
+  }
+  MergeFixture fixture;
+  fixture.game.activePlugins.push_back(std::make_unique<PluginFile>(real, "all_types.esp"));
+  fixture.Run();
+  PluginFile original(real, "all_types.esp");
+  original.ReadAllRecords();
+  std::string merged = fixture.MergedBytes();
+  int lists = 0;
+  for (const auto& record : original.records) {
+    if (record->tag != tags::LEVI && record->tag != tags::LEVC) continue;
+    ++lists;
+    std::string bytes =
+        test::Bytes()
+            .U32(record->tag)
+            .U32(record->dataSize)
+            .U32(record->headerWord)
+            .U32(record->flags)
+            .str() +
+        std::string(reinterpret_cast<const char*>(record->RawData()), record->dataSize);
+    EXPECT_NE(merged.find(bytes), std::string::npos) << record->GetDisplayId();
+  }
+  EXPECT_EQ(lists, 2);
+}
+
 }  // namespace
 }  // namespace modrake
