@@ -53,7 +53,9 @@ void InsertSubrecordAfter(LeveledListRecord& list, const Subrecord* anchor, Subr
                           SubrecordList::iterator field) {
   SubrecordList& fields = list.subrecords;
   auto to = fields.begin();
-  if (anchor) {
+  if (anchor && !fields.empty() && anchor == &fields.back()) {
+    to = fields.end();  // appending: no walk through a long list
+  } else if (anchor) {
     to = list.IteratorOf(anchor);
     if (to != fields.end()) ++to;
   }

@@ -27,39 +27,94 @@ uint32_t Count(const Subrecord* indx) {
   return indx ? indx->UInt32At(0) : 0;
 }
 
-// Each entry of the existing list cancels at most one equal entry of the
-// incoming one, so the merge keeps every occurrence of a repeated entry.
-void RemoveKnownEntries(LeveledListRecord& existing, LeveledListRecord& incoming) {
-  SubrecordList& fields = existing.subrecords;
-  auto it = fields.begin();
-  while (it != fields.end() && it->tag != existing.entryTag) ++it;
+// Walks entries as pairs of an entry field and its level field, from the
+// first entry field on; an entry without a level field has level 1. Returns
+// whether the last entry had its level field.
+template <typename Visit>
+bool WalkEntries(SubrecordList& fields, SubrecordList::iterator it, Visit visit) {
   while (it != fields.end()) {
     auto next = std::next(it);
-    uint16_t level = next == fields.end() ? 1 : next->UInt16At(0);
-    if (Subrecord* found = FindEntry(incoming, it->Text(), level)) {
-      auto at = incoming.IteratorOf(found);
-      auto after = std::next(at);
-      if (after != incoming.subrecords.end()) incoming.subrecords.erase(after);
-      incoming.subrecords.erase(at);
+    if (next == fields.end()) {
+      visit(*it, uint16_t{1});
+      return false;
     }
-    if (next == fields.end() || std::next(next) == fields.end()) break;
-    it = std::next(next);
+    auto after = std::next(next);
+    visit(*it, next->UInt16At(0));
+    it = after;
   }
+  return true;
+}
+
+SubrecordList::iterator FirstEntry(LeveledListRecord& list) {
+  auto it = list.subrecords.begin();
+  while (it != list.subrecords.end() && it->tag != list.entryTag) ++it;
+  return it;
 }
 }  // namespace
+
+bool MergedLeveledLists::EntryKey::operator==(const EntryKey& other) const {
+  return level == other.level && EqualsNoCase(id, other.id);
+}
+
+size_t MergedLeveledLists::EntryKeyHash::operator()(const EntryKey& key) const {
+  size_t hash = 14695981039346656037ull ^ key.level;
+  for (char c : key.id) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 'A' && byte <= 'Z') byte = static_cast<unsigned char>(byte + 32);
+    hash = (hash ^ byte) * 1099511628211ull;
+  }
+  return hash;
+}
+
+void MergedLeveledLists::CountEntries(MergedList& list) {
+  list.entries.clear();
+  list.entryFields = 0;
+  for (const Subrecord& field : list.record->subrecords) {
+    if (field.tag == list.record->entryTag) ++list.entryFields;
+  }
+  list.endsWithPair = WalkEntries(list.record->subrecords, FirstEntry(*list.record),
+                                  [&](const Subrecord& entry, uint16_t level) {
+                                    ++list.entries[{entry.Text(), level}];
+                                  });
+  list.counted = true;
+}
+
+// Each entry of the merged list cancels at most one equal entry of the
+// incoming one, the first not yet cancelled; so for each entry the merged
+// list ends with as many occurrences as the version that has the most.
+void MergedLeveledLists::RemoveKnownEntries(MergedList& list, LeveledListRecord& incoming) {
+  if (!list.counted) CountEntries(list);
+  EntryCounts cancelled;
+  SubrecordList& fields = incoming.subrecords;
+  auto it = FirstEntry(incoming);
+  // Only entries followed by their level field can be cancelled.
+  while (it != fields.end() && std::next(it) != fields.end()) {
+    auto next = std::next(it);
+    EntryKey key{it->Text(), next->UInt16At(0)};
+    auto known = list.entries.find(key);
+    if (known != list.entries.end() && cancelled[key] < known->second) {
+      ++cancelled[key];
+      it = fields.erase(it, std::next(next));
+    } else {
+      it = std::next(next);
+    }
+  }
+}
 
 bool MergedLeveledLists::MergeLeveledList(std::unique_ptr<LeveledListRecord> incoming) {
   std::string tagText = TagText(incoming->tag);
   std::string id = incoming->GetDisplayId();
   const char* tag = tagText.c_str();
-  auto [slot, isNew] = lists_.try_emplace(ListKey(*incoming), incoming.get());
+  auto [slot, isNew] = lists_.try_emplace(ListKey(*incoming));
   if (isNew) {
+    slot->second.record = incoming.get();
     log_.Log("  %s %-32s -> new list, %u items\n", tag, id.c_str(), Count(incoming->indx));
     plugin_.records.push_back(std::move(incoming));
     return true;
   }
 
-  LeveledListRecord& existing = *slot->second;
+  MergedList& merged = slot->second;
+  LeveledListRecord& existing = *merged.record;
   uint32_t flags = incoming->data ? incoming->data->UInt32At(0) : 0;
   if (flags & kPcLevelFlag) {
     log_.Log("  %s %-32s -> found \"PC Level\" flag\n", tag, id.c_str());
@@ -74,13 +129,14 @@ bool MergedLeveledLists::MergeLeveledList(std::unique_ptr<LeveledListRecord> inc
   if (chance != 0 &&
       (!existing.nnam || existing.nnam->ByteAt(0) == 0 || chance < existing.nnam->ByteAt(0))) {
     log_.Log("  %s %-32s -> set \"none chance\" to %u\n", tag, id.c_str(), chance);
+    // A new NNAM may land among the entries of an odd list: count again.
+    if (!existing.nnam) merged.counted = false;
     SetNoneChance(existing, chance);
   }
 
-  RemoveKnownEntries(existing, *incoming);
+  RemoveKnownEntries(merged, *incoming);
   SubrecordList& rest = incoming->subrecords;
-  auto first = rest.begin();
-  while (first != rest.end() && first->tag != incoming->entryTag) ++first;
+  auto first = FirstEntry(*incoming);
   if (first == rest.end()) {
     log_.Log("  %s %-32s -> no new items found\n", tag, id.c_str());
     return false;
@@ -88,9 +144,23 @@ bool MergedLeveledLists::MergeLeveledList(std::unique_ptr<LeveledListRecord> inc
   uint32_t oldCount = Count(existing.indx);
   // The moved fields borrow from the incoming record's data, which goes now.
   for (auto it = first; it != rest.end(); ++it) it->MakeOwned();
+  auto moved = first;  // stays valid in the list it moves to
   // The existing list holds at least its NAME, so there is a last field.
   InsertSubrecordAfter(existing, &existing.subrecords.back(), rest, first);
-  RecountEntries(existing);
+  // What RecountEntries would find, without a walk through the whole list.
+  for (auto it = moved; it != existing.subrecords.end(); ++it) {
+    if (it->tag == existing.entryTag) ++merged.entryFields;
+  }
+  if (existing.indx) existing.indx->SetUInt32(merged.entryFields);
+  if (merged.endsWithPair) {
+    merged.endsWithPair =
+        WalkEntries(existing.subrecords, moved, [&](const Subrecord& entry, uint16_t level) {
+          ++merged.entries[{entry.Text(), level}];
+        });
+  } else {
+    // The lone last entry now has a level field: its count changes.
+    merged.counted = false;
+  }
   log_.Log("  %s %-32s -> merged from %u to %u items\n", tag, id.c_str(), oldCount,
            Count(existing.indx));
   return false;
