@@ -11,6 +11,7 @@ namespace modrake {
 
 namespace {
 constexpr size_t kReadBufferSize = 256 * 1024;
+constexpr size_t kRandomReadAhead = 4 * 1024;
 constexpr size_t kWriteBufferSize = 1024 * 1024;
 }  // namespace
 
@@ -40,7 +41,9 @@ bool SetFileTime(const std::filesystem::path& path, int64_t seconds) {
   return SetFileTimes(path, FileTimes{seconds, 0, seconds, 0});
 }
 
-FileReader::~FileReader() { Close(); }
+FileReader::~FileReader() {
+  Close();
+}
 
 bool FileReader::Open(const std::filesystem::path& path) {
   Close();
@@ -55,6 +58,7 @@ bool FileReader::Open(const std::filesystem::path& path) {
   size_ = static_cast<uint64_t>(st.st_size);
   position_ = 0;
   bufferPos_ = bufferLen_ = 0;
+  readAhead_ = kReadBufferSize;
   if (buffer_.empty()) buffer_.resize(kReadBufferSize);
   return true;
 }
@@ -79,17 +83,18 @@ size_t FileReader::Read(void* out, size_t count) {
   }
   while (done < count) {
     size_t want = count - done;
-    if (want >= buffer_.size()) {
+    if (want >= readAhead_) {
       // Large records go straight into their own buffer.
       ssize_t got = ::read(fd_, dst + done, want);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;
       done += static_cast<size_t>(got);
     } else {
-      ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+      ssize_t got = ::read(fd_, buffer_.data(), readAhead_);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;
       bufferLen_ = static_cast<size_t>(got);
+      if (readAhead_ < buffer_.size()) readAhead_ *= 2;
       size_t take = want < bufferLen_ ? want : bufferLen_;
       std::memcpy(dst + done, buffer_.data(), take);
       bufferPos_ = take;
@@ -123,6 +128,7 @@ bool FileReader::Seek(uint64_t position) {
   if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) return false;
   position_ = position;
   bufferPos_ = bufferLen_ = 0;
+  readAhead_ = kRandomReadAhead;
   return true;
 }
 
@@ -153,8 +159,10 @@ bool FileWriter::Flush() {
   while (ok_ && done < buffer_.size()) {
     ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) ok_ = false;
-    else done += static_cast<size_t>(put);
+    if (put <= 0)
+      ok_ = false;
+    else
+      done += static_cast<size_t>(put);
   }
   buffer_.clear();
   return ok_;

@@ -37,7 +37,7 @@ bool SetFileTime(const std::filesystem::path& path, int64_t seconds);
 // memory, large reads go straight into the caller's buffer, and skips past the
 // buffer only move the file position.
 class FileReader {
-public:
+ public:
   FileReader() = default;
   ~FileReader();
   FileReader(const FileReader&) = delete;
@@ -54,19 +54,22 @@ public:
   uint64_t Position() const { return position_; }
   uint64_t Size() const { return size_; }
 
-private:
+ private:
   int fd_ = -1;
   uint64_t position_ = 0;  // logical position of the next byte handed out
   uint64_t size_ = 0;
   std::vector<unsigned char> buffer_;
   size_t bufferPos_ = 0;
   size_t bufferLen_ = 0;
+  // How much a refill reads: small after a jump, so that reading one record
+  // by its offset does not read a whole buffer; doubled while reads go on in order.
+  size_t readAhead_ = 0;
 };
 
 // Collects the bytes of a file being written; failures are remembered and
 // reported once by the caller.
 class FileWriter {
-public:
+ public:
   explicit FileWriter(int fd) : fd_(fd) {}
   FileWriter(const FileWriter&) = delete;
   FileWriter& operator=(const FileWriter&) = delete;
@@ -76,7 +79,7 @@ public:
   bool Flush();
   bool Ok() const { return ok_; }
 
-private:
+ private:
   int fd_;
   bool ok_ = true;
   std::vector<unsigned char> buffer_;

@@ -1,0 +1,60 @@
+#include "objectdb/conflict_group.hpp"
+
+#include "core/session.hpp"
+#include "format/plugin_file.hpp"
+#include "install/game_installation.hpp"
+#include "objectdb/object_index.hpp"
+#include "objectdb/record_comparison.hpp"
+
+namespace modrake {
+
+void AddVersion(ConflictGroup& group, std::unique_ptr<Record> record, std::string_view topic) {
+  if (group.versions.size() >= ConflictGroup::kMaxVersions) return;
+  group.versions.push_back(std::move(record));
+  if (group.versions.size() == 2) group.allIdentical = 0;
+  if (!topic.empty()) group.context = std::string(topic);
+}
+
+void FillGroupsFromPlugin(Session& session, PluginFile& file, std::vector<ConflictGroup>& groups) {
+  ObjectIndex& index = *session.index;
+  const bool reportLeveled = session.options.boxes.fullConflictReport;
+  file.OpenFile();
+  std::string topic;
+  RecordHeader header;
+  while (file.ReadObjectHeader(header)) {
+    auto record = file.ReadRecord(header);
+    Tag tag = record->tag;
+    if (tag == tags::TES3) continue;
+    if (tag == tags::DIAL) {
+      topic = record->GetDisplayId();
+      if (topic.size() > 99) topic.resize(99);
+    }
+    bool leveled = tag == tags::LEVI || tag == tags::LEVC || tag == tags::LTEX;
+    if (leveled && !reportLeveled) continue;
+    IndexEntry* entry = index.LookupObject(*record, topic);
+    if (!entry || entry->words[2] >= groups.size()) continue;
+    if (tag == tags::CREA || tag == tags::NPC_) NormaliseAiData(*record);
+    if (!leveled) PadSpellEntries(*record);
+    AddVersion(groups[entry->words[2]], std::move(record), topic);
+  }
+  file.CloseFile();
+}
+
+void LoadMasterVersion(Session& session, ConflictGroup& group) {
+  group.masterVersion.reset();
+  if (group.versions.empty()) return;
+  std::string_view context = group.context ? std::string_view(*group.context) : std::string_view();
+  IndexEntry* entry = session.index->LookupObject(*group.versions[0], context);
+  if (!entry) return;
+  GameInstallation& game = *session.game;
+  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  int w = NewestRetainedWord(*entry);
+  if (w < 0 || !masters[w]) return;
+  group.masterVersion = masters[w]->ReadRecordAt(entry->words[w]);
+  if (group.masterVersion &&
+      (group.masterVersion->tag == tags::CREA || group.masterVersion->tag == tags::NPC_)) {
+    NormaliseAiData(*group.masterVersion);
+  }
+}
+
+}  // namespace modrake

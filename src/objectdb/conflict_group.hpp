@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "format/record.hpp"
+
+namespace modrake {
+
+struct Session;
+class PluginFile;
+
+// Every plugin's version of one object that several plugins define, in the
+// order the plugins were read, and the newest version of the game masters.
+struct ConflictGroup {
+  static constexpr size_t kMaxVersions = 300;
+
+  uint32_t allIdentical = 1;
+  std::optional<std::string> context;  // the topic of INFO versions
+  std::vector<std::unique_ptr<Record>> versions;
+  std::unique_ptr<Record> masterVersion;
+
+  uint32_t Count() const { return static_cast<uint32_t>(versions.size()); }
+};
+
+// Adds a version (a group holds at most 300; further ones are dropped).
+void AddVersion(ConflictGroup& group, std::unique_ptr<Record> record, std::string_view topic);
+
+// Reads the plugin and adds each record whose key survived in the scan index
+// to the group numbered by the entry's third word.
+void FillGroupsFromPlugin(Session& session, PluginFile& file, std::vector<ConflictGroup>& groups);
+
+// Reads the newest retained master version of the group's object. The game
+// masters must be open.
+void LoadMasterVersion(Session& session, ConflictGroup& group);
+
+}  // namespace modrake

@@ -1,0 +1,222 @@
+#include "objectdb/master_loader.hpp"
+
+#include <cstring>
+#include <string>
+
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "format/plugin_file.hpp"
+#include "install/game_installation.hpp"
+#include "objectdb/record_comparison.hpp"
+
+namespace modrake {
+
+namespace {
+constexpr size_t kTopicLimit = 99;  // the topic buffer holds 100 bytes
+
+// The game masters in use, in load order, with the word each one fills.
+std::vector<PluginFile*> MastersInUse(GameInstallation& game) {
+  std::vector<PluginFile*> masters;
+  for (PluginFile* master : {game.morrowind, game.tribunal, game.bloodmoon}) {
+    if (master) masters.push_back(master);
+  }
+  return masters;
+}
+
+bool IsSteelCuirass(const ObjectKey& key) {
+  static const char kCuirass[18] = {'A', 'R', 'M', 'O', 's', 't', 'e', 'e', 'l',
+                                    '_', 'c', 'u', 'i', 'r', 'a', 's', 's', '\0'};
+  return std::memcmp(key.tag, kCuirass, 18) == 0;
+}
+
+// Clears word when the later record only repeats the earlier master's version.
+bool RepeatsMaster(Session& session, PluginFile* earlierFile, uint32_t offset,
+                   const Record& later) {
+  if (!earlierFile || offset == 0) return false;
+  auto earlier = earlierFile->ReadRecordAt(offset);
+  return earlier &&
+         SameAsEarlierMaster(*earlier, later, session.options.unrestrictedDialogCleaning);
+}
+}  // namespace
+
+uint32_t MasterSetFlags(const Session& session) {
+  uint32_t flags = 0;
+  if (session.game->tribunal) flags |= 1;
+  if (session.game->bloodmoon) flags |= 2;
+  return flags;
+}
+
+void LoadRecords(Session& session, char mode, PluginFile* file) {
+  GameInstallation& game = *session.game;
+  ObjectIndex& index = *session.index;
+  ExecutionLog& log = session.log;
+
+  PluginFile* source = file;
+  int word = -1;
+  if (file) {
+    mode = 'X';
+  } else {
+    switch (mode) {
+      case 'M':
+        source = game.morrowind, word = 0;
+        break;
+      case 'T':
+        source = game.tribunal, word = 1;
+        break;
+      case 'B':
+        source = game.bloodmoon, word = 2;
+        break;
+      default:
+        return;
+    }
+    if (!source) return;
+  }
+
+  std::vector<PluginFile*> opened;
+  if (mode == 'X') {
+    file->OpenFile();
+    opened.push_back(file);
+    log.Log("!Scanning %s", file->name.c_str());
+  } else {
+    // Earlier masters' versions are read back while a later one loads.
+    opened = MastersInUse(game);
+    for (PluginFile* master : opened) master->OpenFile();
+    log.Log("!Loading %s", source->name.c_str());
+  }
+
+  const uint32_t startCount = index.Count();
+  uint32_t modified = 0, ignored = 0;
+  std::string topic;
+  uint64_t pos = source->FilePosition();
+  RecordHeader header;
+  while (source->ReadObjectHeader(header)) {
+    auto record = source->ReadRecord(header);
+    if (record->tag == tags::TES3) {
+      ++ignored;
+    } else if (record->tag == tags::DIAL) {
+      topic = record->GetDisplayId();
+      if (topic.size() > kTopicLimit) topic.resize(kTopicLimit);
+      ++ignored;
+    } else if (mode != 'X' && record->tag == tags::CELL && !record->FindSubrecord(tags::FRMR) &&
+               !record->FindSubrecord(tags::AMBI) && !record->FindSubrecord(tags::WHGT) &&
+               !record->FindSubrecord(tags::NAM5)) {
+      ++ignored;
+    } else {
+      ObjectKey key;
+      BuildKey(key, *record, topic);
+      IndexEntry* entry = index.LookupKey(key);
+      if (entry) {
+        if (IsSteelCuirass(entry->key)) log.Log("!found cuirass");
+        uint32_t* w = entry->words;
+        switch (mode) {
+          case 'M':
+            w[0] = static_cast<uint32_t>(pos);
+            ++modified;
+            break;
+          case 'T':
+            w[1] = static_cast<uint32_t>(pos);
+            if (RepeatsMaster(session, game.morrowind, w[0], *record)) w[1] = 0;
+            if (w[1] != 0) ++modified;
+            break;
+          case 'B':
+            w[2] = static_cast<uint32_t>(pos);
+            if (RepeatsMaster(session, game.morrowind, w[0], *record)) w[2] = w[1] = 0;
+            if (w[1] != 0 && RepeatsMaster(session, game.tribunal, w[1], *record)) w[2] = 0;
+            if (w[2] != 0) ++modified;
+            break;
+          default:
+            ++w[0];
+            break;
+        }
+      } else {
+        IndexEntry& added = index.Append(key);
+        if (word >= 0) added.words[word] = static_cast<uint32_t>(pos);
+      }
+    }
+    pos = source->FilePosition();
+  }
+
+  for (PluginFile* f : opened) f->CloseFile();
+  uint32_t count = static_cast<uint32_t>(index.entries().size());
+  if (mode != 'X') {
+    log.Log("!Total %u records (%u new, %u ignored, %u modified)", count, count - startCount,
+            ignored, modified);
+  }
+  index.Publish();
+}
+
+std::optional<std::vector<IndexEntry>> ReadMasterCache(const std::filesystem::path& path,
+                                                       uint32_t flags,
+                                                       const uint64_t masterSizes[3]) {
+  FileReader reader;
+  if (!reader.Open(path)) return std::nullopt;
+  uint8_t head[kMasterCacheHeaderSize + 4];
+  if (reader.Read(head, sizeof head) != sizeof head) return std::nullopt;
+  if (std::memcmp(head, kMasterCacheHeader, 21) != 0) return std::nullopt;
+  uint32_t stored;
+  std::memcpy(&stored, head + kMasterCacheHeaderSize, 4);
+  if (stored != flags) return std::nullopt;
+
+  uint64_t n = (reader.Size() - sizeof head) / sizeof(IndexEntry);
+  if (n == 0) return std::nullopt;
+  std::vector<IndexEntry> entries(n);
+  if (reader.Read(entries.data(), n * sizeof(IndexEntry)) != n * sizeof(IndexEntry)) {
+    return std::nullopt;
+  }
+  // A damaged file must not reach the binary search or the masters.
+  for (uint64_t i = 0; i < n; ++i) {
+    const IndexEntry& e = entries[i];
+    if (e.key.length < 4 || e.key.length > 4 + sizeof e.key.text - 1) return std::nullopt;
+    if (strnlen(e.key.text, sizeof e.key.text) != e.key.length - 4) return std::nullopt;
+    if (i > 0 && CompareKeys(entries[i - 1].key, e.key) > 0) return std::nullopt;
+    for (int w = 0; w < 3; ++w) {
+      if (e.words[w] != 0 && e.words[w] + 16ull > masterSizes[w]) return std::nullopt;
+    }
+  }
+  return entries;
+}
+
+bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
+                      const std::vector<IndexEntry>& entries, uint32_t count) {
+  return WriteFileAtomically(path, [&](FileWriter& out) {
+    char head[kMasterCacheHeaderSize] = {};
+    std::memcpy(head, kMasterCacheHeader, 21);
+    out.Write(head, sizeof head);
+    out.Write(&flags, 4);
+    out.Write(entries.data(), static_cast<size_t>(count) * sizeof(IndexEntry));
+  });
+}
+
+void LoadMasters(Session& session) {
+  GameInstallation& game = *session.game;
+  ObjectIndex& index = *session.index;
+  std::filesystem::path cachePath = session.CachePath();
+  uint32_t flags = MasterSetFlags(session);
+  index.Clear();
+
+  uint64_t sizes[3] = {};
+  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  for (int i = 0; i < 3; ++i) sizes[i] = masters[i] ? masters[i]->status.size : 0;
+  if (auto cached = ReadMasterCache(cachePath, flags, sizes)) {
+    index.Assign(std::move(*cached));
+    session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.c_str());
+  }
+  if (index.Count() != 0) return;
+
+  // The master index always compares dialogue from DATA on, whatever the option.
+  bool saved = session.options.unrestrictedDialogCleaning;
+  session.options.unrestrictedDialogCleaning = true;
+  try {
+    LoadRecords(session, 'M', nullptr);
+    LoadRecords(session, 'T', nullptr);
+    LoadRecords(session, 'B', nullptr);
+  } catch (...) {
+    session.options.unrestrictedDialogCleaning = saved;
+    throw;
+  }
+  session.options.unrestrictedDialogCleaning = saved;
+  WriteMasterCache(cachePath, flags, index.entries(), index.Count());
+  session.log.Log("!Created %s", cachePath.c_str());
+}
+
+}  // namespace modrake

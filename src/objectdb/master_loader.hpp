@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "objectdb/object_index.hpp"
+
+namespace modrake {
+
+struct Session;
+class PluginFile;
+
+// Reads one file into the index. Without a file the mode letter picks the
+// game master ('M', 'T', 'B') and the entries record where each object lies
+// in it; with a file the mode is 'X' (scan) and each entry counts the later
+// files that met it.
+void LoadRecords(Session& session, char mode, PluginFile* file);
+
+// Fills the index with the master index: from the cache file when it matches
+// the masters in use, else by reading the masters (and writing the cache).
+void LoadMasters(Session& session);
+
+// The cache file: "Modrake Data File 1.7", the master-set flags, then the
+// sorted entries as they are in memory.
+inline constexpr char kMasterCacheHeader[] = "Modrake Data File 1.7";
+constexpr uint32_t kMasterCacheHeaderSize = 22;
+
+// The flags of the masters in use: bit 0 tribunal.esm, bit 1 bloodmoon.esm.
+uint32_t MasterSetFlags(const Session& session);
+
+// The entries of a cache file made for these flags, or none when the file is
+// missing, of another version or master set, empty, or not a valid index.
+// masterSizes bounds the offsets (0 = that master is not in use).
+std::optional<std::vector<IndexEntry>> ReadMasterCache(const std::filesystem::path& path,
+                                                       uint32_t flags,
+                                                       const uint64_t masterSizes[3]);
+bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
+                      const std::vector<IndexEntry>& entries, uint32_t count);
+
+}  // namespace modrake

@@ -1,0 +1,96 @@
+#include "objectdb/object_index.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/text.hpp"
+
+namespace modrake {
+
+void BuildKey(ObjectKey& key, const Record& record, std::string_view topic) {
+  std::memset(&key, 0, sizeof key);
+  std::memcpy(key.tag, &record.tag, 4);
+  std::string text;
+  const Subrecord* data = record.tag == tags::CELL ? record.FindSubrecord(tags::DATA) : nullptr;
+  if (data && (data->ByteAt(0) & 1) == 0) {
+    text = FormatText("<X=%d, Y=%d>", static_cast<int32_t>(data->UInt32At(4)),
+                      static_cast<int32_t>(data->UInt32At(8)));
+  } else {
+    text = record.GetDisplayId();
+    if (text.size() > kKeyIdLimit) text.resize(kKeyIdLimit);
+  }
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  // A zero inside an id would end the key early; the text stops there.
+  text.resize(std::strlen(text.c_str()));
+  if (record.tag == tags::INFO && !topic.empty()) {
+    // The topic keeps its case; what does not fit the key is cut.
+    size_t room = sizeof key.text - 1 - text.size();
+    std::string_view cut = topic.substr(0, std::min(room, topic.size()));
+    text.append(cut.substr(0, cut.find('\0')));
+  }
+  std::memcpy(key.text, text.data(), text.size());
+  key.length = static_cast<uint32_t>(4 + text.size());
+}
+
+int CompareKeys(const ObjectKey& a, const ObjectKey& b) {
+  // tag and text are contiguous: compare them as one run of bytes.
+  uint32_t n = std::min(a.length, b.length);
+  int c = std::memcmp(a.tag, b.tag, n);
+  if (c != 0) return c;
+  if (a.length == b.length) return 0;
+  return a.length < b.length ? -1 : 1;
+}
+
+IndexEntry* ObjectIndex::LookupKey(const ObjectKey& key) {
+  size_t lo = 0, hi = count_;
+  while (lo < hi) {
+    size_t mid = lo + (hi - lo) / 2;
+    int c = CompareKeys(entries_[mid].key, key);
+    if (c == 0) return &entries_[mid];
+    if (c < 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return nullptr;
+}
+
+IndexEntry* ObjectIndex::LookupObject(const Record& record, std::string_view topic) {
+  if (count_ == 0) return nullptr;
+  ObjectKey key;
+  BuildKey(key, record, topic);
+  return LookupKey(key);
+}
+
+void ObjectIndex::SortIndex() {
+  std::sort(entries_.begin(), entries_.begin() + count_,
+            [](const IndexEntry& a, const IndexEntry& b) { return CompareKeys(a.key, b.key) < 0; });
+}
+
+IndexEntry& ObjectIndex::Append(const ObjectKey& key) {
+  IndexEntry& entry = entries_.emplace_back();
+  entry.key = key;
+  entry.words[0] = entry.words[1] = entry.words[2] = 0;
+  return entry;
+}
+
+void ObjectIndex::Publish() {
+  count_ = static_cast<uint32_t>(entries_.size());
+  SortIndex();
+}
+
+void ObjectIndex::Assign(std::vector<IndexEntry> entries) {
+  entries_ = std::move(entries);
+  count_ = static_cast<uint32_t>(entries_.size());
+}
+
+int NewestRetainedWord(const IndexEntry& entry) {
+  for (int w = 2; w >= 0; --w) {
+    if (entry.words[w] != 0) return w;
+  }
+  return -1;
+}
+
+}  // namespace modrake

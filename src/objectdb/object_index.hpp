@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "format/record.hpp"
+
+namespace modrake {
+
+// The identity of an object: its tag and its lower-cased id (exterior cells
+// by grid; dialogue responses with their topic appended). Plain bytes, so
+// that the master index can be cached as it is in memory.
+struct ObjectKey {
+  char tag[4];
+  char text[124];   // zero-terminated; bytes after the zero are zero
+  uint32_t length;  // 4 + the length of text
+};
+
+struct IndexEntry {
+  ObjectKey key;
+  // Master mode: offsets in morrowind.esm, tribunal.esm, bloodmoon.esm (0 =
+  // no retained version). Scan mode: later files that met the key, 0, and a
+  // word free for the caller (the conflict group number).
+  uint32_t words[3];
+};
+
+static_assert(sizeof(ObjectKey) == 132);
+static_assert(sizeof(IndexEntry) == 144);
+
+constexpr size_t kKeyIdLimit = 122;  // ids longer than this are cut
+
+void BuildKey(ObjectKey& key, const Record& record, std::string_view topic);
+int CompareKeys(const ObjectKey& a, const ObjectKey& b);
+
+// The sorted table of objects. Entries [0, count) are searchable; a load
+// appends past count and publishes its entries with the sort at its end.
+class ObjectIndex {
+ public:
+  uint32_t Count() const { return count_; }
+  void Clear() {
+    entries_.clear();
+    count_ = 0;
+  }
+
+  IndexEntry* LookupObject(const Record& record, std::string_view topic);
+  IndexEntry* LookupKey(const ObjectKey& key);
+  void SortIndex();
+
+  // Appending during a load; Publish makes them searchable (and sorts).
+  IndexEntry& Append(const ObjectKey& key);
+  void Publish();
+
+  // Replaces the table by entries that are already sorted (the cache).
+  void Assign(std::vector<IndexEntry> entries);
+
+  std::vector<IndexEntry>& entries() { return entries_; }
+  const std::vector<IndexEntry>& entries() const { return entries_; }
+  IndexEntry& operator[](size_t i) { return entries_[i]; }
+
+ private:
+  std::vector<IndexEntry> entries_;
+  uint32_t count_ = 0;
+};
+
+// The newest retained master version's word: 2 (bloodmoon), 1, 0, or -1.
+int NewestRetainedWord(const IndexEntry& entry);
+
+}  // namespace modrake

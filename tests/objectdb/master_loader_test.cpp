@@ -1,0 +1,176 @@
+#include "objectdb/master_loader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "test_game.hpp"
+
+namespace modrake {
+namespace {
+
+using namespace test;
+
+std::string Armor(const std::string& id, uint32_t value) {
+  return RecordBytes("ARMO", ZField("NAME", id) +
+                                 Field("AODT", Bytes().U32(1).F32(30).U32(value).Zeros(12).str()));
+}
+
+std::string WaterCell(const std::string& name, float height) {
+  return Cell(name, 1, 0, 0, Field("WHGT", Bytes().F32(height).str()));
+}
+
+class MasterLoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mw = g.Write("Morrowind.esm", {Misc("same_in_tribunal", 1), Misc("changed_by_tribunal", 1),
+                                   Misc("restored_by_bloodmoon", 1), Misc("deleted_in_tribunal", 1),
+                                   Cell("Vivec", 1, 0, 0), WaterCell("Seyda Neen", 0),
+                                   Info("10", "", "", "before any topic"), Dial("Balmora"),
+                                   Info("11", "", "", "hello"), Armor("steel_cuirass", 10)});
+    tr = g.Write("Tribunal.esm", {Misc("same_in_tribunal", 1), Misc("changed_by_tribunal", 2),
+                                  Misc("restored_by_bloodmoon", 2),
+                                  Misc("deleted_in_tribunal", 1, 0x20), Misc("new_in_tribunal", 5),
+                                  WaterCell("Seyda Neen", 0), Armor("steel_cuirass", 20)});
+    bm = g.Write("Bloodmoon.esm", {Misc("restored_by_bloodmoon", 1), Misc("changed_by_tribunal", 2),
+                                   Misc("new_in_bloodmoon", 3)});
+    g.Activate({"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"});
+  }
+
+  std::vector<uint32_t> Words(const std::string& recordBytes, std::string_view topic = {}) {
+    auto record = ParseRecord(recordBytes);
+    IndexEntry* e = g.index.LookupObject(*record, topic);
+    if (!e) return {};
+    return {e->words[0], e->words[1], e->words[2]};
+  }
+
+  std::string CacheBytes() { return ReadFile(g.home / "modrake.dat"); }
+
+  TestGame g;
+  std::vector<uint64_t> mw, tr, bm;
+};
+
+TEST_F(MasterLoaderTest, RetainedVersionsFollowWhatEachMasterReallyChanges) {
+  LoadMasters(g.session());
+  using W = std::vector<uint32_t>;
+  auto u = [](uint64_t v) { return static_cast<uint32_t>(v); };
+  EXPECT_EQ(Words(Misc("same_in_tribunal", 0)), (W{u(mw[0]), 0, 0}));
+  EXPECT_EQ(Words(Misc("changed_by_tribunal", 0)), (W{u(mw[1]), u(tr[1]), 0}));
+  EXPECT_EQ(Words(Misc("restored_by_bloodmoon", 0)), (W{u(mw[2]), 0, 0}));
+  EXPECT_EQ(Words(Misc("deleted_in_tribunal", 0)), (W{u(mw[3]), u(tr[3]), 0}));
+  EXPECT_EQ(Words(Misc("new_in_tribunal", 0)), (W{0, u(tr[4]), 0}));
+  EXPECT_EQ(Words(Misc("new_in_bloodmoon", 0)), (W{0, 0, u(bm[2])}));
+  EXPECT_EQ(Words(Cell("Vivec", 1, 0, 0)), W{}) << "a cell without changes is not indexed";
+  EXPECT_EQ(Words(WaterCell("Seyda Neen", 0)), (W{u(mw[5]), u(tr[5]), 0})) << "cells keep offsets";
+  EXPECT_EQ(Words(Info("10", "", "", "")), (W{u(mw[6]), 0, 0})) << "keyed with an empty topic";
+  EXPECT_EQ(Words(Info("11", "", "", ""), "Balmora"), (W{u(mw[8]), 0, 0}));
+
+  std::vector<std::string> expected = {
+      "Loading Morrowind.esm",
+      "Total 8 records (8 new, 3 ignored, 0 modified)",
+      "Loading Tribunal.esm",
+      "found cuirass",
+      "Total 9 records (1 new, 1 ignored, 5 modified)",
+      "Loading Bloodmoon.esm",
+      "Total 10 records (1 new, 1 ignored, 0 modified)",
+      "Created " + (g.home / "modrake.dat").string(),
+  };
+  EXPECT_EQ(g.ui.lines, expected);
+}
+
+TEST_F(MasterLoaderTest, SecondLoadReadsTheSameTableFromTheCache) {
+  LoadMasters(g.session());
+  auto built = g.index.entries();
+  std::string cache = CacheBytes();
+  ASSERT_EQ(cache.size(), 26u + 144u * built.size());
+  EXPECT_EQ(cache.substr(0, 22), std::string("Modrake Data File 1.7\0", 22));
+  EXPECT_EQ(cache[22], 3);
+
+  g.ui.lines.clear();
+  LoadMasters(g.session());
+  EXPECT_EQ(g.ui.lines, std::vector<std::string>{"Loaded 10 records from " +
+                                                 (g.home / "modrake.dat").string()});
+  ASSERT_EQ(g.index.entries().size(), built.size());
+  EXPECT_EQ(std::memcmp(g.index.entries().data(), built.data(), built.size() * sizeof(IndexEntry)),
+            0);
+}
+
+TEST_F(MasterLoaderTest, OtherMasterSetRebuildsTheCache) {
+  LoadMasters(g.session());
+  g.Activate({"Morrowind.esm", "Bloodmoon.esm"});  // tribunal ignored or inactive
+  g.ui.lines.clear();
+  LoadMasters(g.session());
+  EXPECT_EQ(g.ui.lines.front(), "Loading Morrowind.esm");
+  EXPECT_EQ(CacheBytes()[22], 2);
+  EXPECT_EQ(Words(Misc("changed_by_tribunal", 0)),
+            (std::vector<uint32_t>{static_cast<uint32_t>(mw[1]), 0, static_cast<uint32_t>(bm[1])}))
+      << "without tribunal, bloodmoon's copy is a change of its own";
+}
+
+TEST_F(MasterLoaderTest, DamagedCacheIsIgnoredAndRebuilt) {
+  LoadMasters(g.session());
+  const std::string good = CacheBytes();
+  const auto built = g.index.entries();
+  auto entryAt = [&](size_t i) { return 26 + i * 144; };
+
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string unsorted = good;
+  std::swap_ranges(unsorted.begin() + entryAt(0), unsorted.begin() + entryAt(1),
+                   unsorted.begin() + entryAt(1));
+  std::string badLength = good;
+  badLength[entryAt(2) + 128] = static_cast<char>(200);
+  std::string farOffset = good;
+  farOffset[entryAt(3) + 132 + 3] = 0x7F;
+  std::string garbage = good.substr(0, 26);
+  for (size_t i = 0; i < 144 * 5; ++i) garbage.push_back(static_cast<char>((i * 7919) & 0xFF));
+  const Case cases[] = {
+      {"shorter than its header", good.substr(0, 10)},
+      {"header only", good.substr(0, 26)},
+      {"another version", "Modrake Data File 1.6" + good.substr(21)},
+      {"entries out of order", unsorted},
+      {"a key length past its text", badLength},
+      {"an offset past the master's end", farOffset},
+      {"garbage entries", garbage},
+  };
+  for (const auto& c : cases) {
+    WriteFile(g.home / "modrake.dat", c.bytes);
+    g.ui.lines.clear();
+    LoadMasters(g.session());
+    EXPECT_EQ(g.ui.lines.front(), "Loading Morrowind.esm") << c.what;
+    ASSERT_EQ(g.index.entries().size(), built.size()) << c.what;
+    EXPECT_EQ(CacheBytes(), good) << c.what;
+  }
+
+  // A file cut inside an entry gives the whole entries before the cut.
+  WriteFile(g.home / "modrake.dat", good.substr(0, good.size() - 100));
+  g.ui.lines.clear();
+  LoadMasters(g.session());
+  EXPECT_EQ(g.index.Count(), built.size() - 1);
+}
+
+TEST_F(MasterLoaderTest, ScanningCountsLaterFilesThatMeetAKey) {
+  g.Write("a.esp", {Misc("shared", 1), Misc("only_a", 1)});
+  g.Write("b.esp", {Misc("shared", 2), Misc("shared", 3)});
+  g.Activate({"Morrowind.esm", "a.esp", "b.esp"});
+  g.index.Clear();
+  for (auto& plugin : g.game.activePlugins) {
+    if (plugin.get() != g.game.morrowind) LoadRecords(g.session(), 'X', plugin.get());
+  }
+  EXPECT_EQ(g.ui.lines, (std::vector<std::string>{"Scanning a.esp", "Scanning b.esp"}));
+  EXPECT_EQ(Words(Misc("shared", 0)), (std::vector<uint32_t>{2, 0, 0}));
+  EXPECT_EQ(Words(Misc("only_a", 0)), (std::vector<uint32_t>{0, 0, 0}));
+}
+
+TEST_F(MasterLoaderTest, ObjectTwiceInOneMasterGetsTwoEntries) {
+  g.Write("Morrowind.esm", {Misc("twice", 1), Misc("twice", 2)});
+  g.Activate({"Morrowind.esm"});
+  LoadMasters(g.session());
+  EXPECT_EQ(g.index.Count(), 2u);
+}
+
+}  // namespace
+}  // namespace modrake

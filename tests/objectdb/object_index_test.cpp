@@ -1,0 +1,74 @@
+#include "objectdb/object_index.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "test_game.hpp"
+
+namespace modrake {
+namespace {
+
+using namespace test;
+
+std::string KeyText(const std::string& recordBytes, std::string_view topic = {}) {
+  ObjectKey key;
+  BuildKey(key, *ParseRecord(recordBytes), topic);
+  EXPECT_EQ(key.length, 4 + std::strlen(key.text));
+  return std::string(key.tag, 4) + "|" + key.text;
+}
+
+TEST(ObjectIndexTest, KeysFollowTheTextRules) {
+  std::string longId(130, 'A');
+  struct Case {
+    const char* what;
+    std::string record;
+    std::string topic;
+    std::string key;
+  };
+  const Case cases[] = {
+      {"exterior cell by grid", Cell("Balmora", 0, -3, 7), "", "CELL|<x=-3, y=7>"},
+      {"interior cell by id", Cell("Balmora, Guild Of Mages", 1, 0, 0), "",
+       "CELL|balmora, guild of mages"},
+      {"id lower-cased", Misc("Gold_001", 1), "", "MISC|gold_001"},
+      {"long id cut to 122", Misc(longId, 1), "", "MISC|" + std::string(122, 'a')},
+      {"response with its topic keeping its case", Info("123", "", "", "hi"), "Balmora",
+       "INFO|123Balmora"},
+      {"topic ignored for other records", Misc("x", 1), "Balmora", "MISC|x"},
+      {"no usable id", RecordBytes("MISC", ZField("MODL", "a.nif")), "", "MISC|<<unknown>>"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(KeyText(c.record, c.topic), c.key) << c.what;
+
+  std::string longInfo = KeyText(Info(std::string(122, 'i'), "", "", "x"), std::string(50, 'T'));
+  EXPECT_EQ(longInfo.size(), 5u + 123u) << "the topic is cut to fit the key";
+}
+
+TEST(ObjectIndexTest, LookupIsCaseInsensitiveInIdsButNotInTopics) {
+  ObjectIndex index;
+  EXPECT_EQ(index.LookupObject(*ParseRecord(Misc("a", 1)), ""), nullptr) << "empty index";
+  for (const auto& r : {Misc("Gold_001", 1), Misc("iron_dagger", 1), Info("123", "", "", "t")}) {
+    ObjectKey key;
+    BuildKey(key, *ParseRecord(r), "Balmora");
+    index.Append(key);
+  }
+  index.Publish();
+  EXPECT_NE(index.LookupObject(*ParseRecord(Misc("GOLD_001", 9)), ""), nullptr);
+  EXPECT_NE(index.LookupObject(*ParseRecord(Info("123", "", "", "t")), "Balmora"), nullptr);
+  EXPECT_EQ(index.LookupObject(*ParseRecord(Info("123", "", "", "t")), "balmora"), nullptr);
+  EXPECT_EQ(index.LookupObject(*ParseRecord(RecordBytes("WEAP", ZField("NAME", "gold_001"))), ""),
+            nullptr);
+}
+
+TEST(ObjectIndexTest, KeysOrderByTagThenTextThenLength) {
+  auto key = [](const std::string& r) {
+    ObjectKey k;
+    BuildKey(k, *ParseRecord(r), "");
+    return k;
+  };
+  EXPECT_LT(CompareKeys(key(RecordBytes("ACTI", ZField("NAME", "z"))), key(Misc("a", 1))), 0);
+  EXPECT_LT(CompareKeys(key(Misc("ab", 1)), key(Misc("abc", 1))), 0);
+  EXPECT_EQ(CompareKeys(key(Misc("ABC", 1)), key(Misc("abc", 2))), 0);
+}
+
+}  // namespace
+}  // namespace modrake
