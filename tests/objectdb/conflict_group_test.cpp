@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "objectdb/master_loader.hpp"
-#include "test_game.hpp"
+#include "support/test_game.hpp"
 
 namespace modrake {
 namespace {

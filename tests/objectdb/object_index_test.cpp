@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "test_game.hpp"
+#include "support/test_game.hpp"
 
 namespace modrake {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "test_game.hpp"
+#include "support/test_game.hpp"
 
 namespace modrake {
 namespace {

@@ -1,0 +1,439 @@
+#include "clean/plugin_cleaner.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "clean/game_setting_table.hpp"
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "core/text.hpp"
+#include "install/game_installation.hpp"
+#include "objectdb/object_index.hpp"
+#include "objectdb/record_comparison.hpp"
+
+namespace modrake {
+
+namespace {
+constexpr size_t kTopicLimit = 99;
+const char* const kSeparator = "==============================\n";
+
+// The game masters in use, indexed like the words of an index entry.
+std::array<PluginFile*, 3> Masters(Session& session) {
+  GameInstallation& game = *session.game;
+  return {game.morrowind, game.tribunal, game.bloodmoon};
+}
+
+// Calls visit with each retained master version, newest master first, until
+// visit returns true. Returns whether it did.
+template <typename Visit>
+bool ForEachMasterVersion(Session& session, const IndexEntry& entry, Visit visit) {
+  auto masters = Masters(session);
+  for (int w = 2; w >= 0; --w) {
+    if (entry.words[w] == 0 || !masters[w]) continue;
+    auto version = masters[w]->ReadRecordAt(entry.words[w]);
+    if (version && visit(*version)) return true;
+  }
+  return false;
+}
+
+void OpenMasters(Session& session) {
+  for (PluginFile* m : Masters(session)) {
+    if (m) m->OpenFile();
+  }
+}
+
+void CloseMasters(Session& session) {
+  for (PluginFile* m : Masters(session)) {
+    if (m) m->CloseFile();
+  }
+}
+
+bool PayloadRepeats(const Subrecord* plugin, const Subrecord* master) {
+  if (!plugin || !master || plugin->size < master->size) return false;
+  return master->size == 0 || std::memcmp(plugin->data, master->data, master->size) == 0;
+}
+
+bool IsGroupEnd(SubrecordList::const_iterator it, const SubrecordList& list) {
+  return it == list.end() || it->tag == tags::FRMR;
+}
+
+// Whether the reference groups after two FRMR fields hold the same fields and
+// end the same way.
+bool SameReference(SubrecordList::const_iterator a, const SubrecordList& aList,
+                   SubrecordList::const_iterator b, const SubrecordList& bList) {
+  for (++a, ++b;; ++a, ++b) {
+    bool aEnd = IsGroupEnd(a, aList);
+    bool bEnd = IsGroupEnd(b, bList);
+    if (aEnd || bEnd) return aEnd && bEnd && (a == aList.end()) == (b == bList.end());
+    if (a->tag != b->tag || !a->SameBytes(*b)) return false;
+  }
+}
+
+bool SameNoCase(const Subrecord& a, const Subrecord& b) {
+  uint32_t n = std::min(a.size, b.size);
+  for (uint32_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(std::tolower(a.data[i]));
+    unsigned char y = static_cast<unsigned char>(std::tolower(b.data[i]));
+    if (x != y) return false;
+    if (x == 0) break;
+  }
+  return true;
+}
+
+bool FirstEightEqual(const Subrecord* field, const uint8_t* grid) {
+  return field && field->size >= 8 && std::memcmp(field->data, grid, 8) == 0;
+}
+}  // namespace
+
+bool IsEvilGameSetting(Session& session, const Record& gmst) {
+  std::string name = gmst.GetDisplayId();
+  for (const auto& row : session.gameSettings->rows()) {
+    if (row.name != name) continue;
+    switch (name[0]) {
+      case 'f': {
+        const Subrecord* fltv = gmst.FindSubrecord(tags::FLTV);
+        if (!fltv || fltv->size < 4) return false;
+        float value;
+        std::memcpy(&value, fltv->data, 4);
+        return value == row.floatValue;
+      }
+      case 'i': {
+        const Subrecord* intv = gmst.FindSubrecord(tags::INTV);
+        return intv && intv->size >= 4 &&
+               static_cast<int32_t>(intv->UInt32At(0)) == row.integerValue;
+      }
+      case 's': {
+        const Subrecord* strv = gmst.FindSubrecord(tags::STRV);
+        if (!strv) return false;
+        for (uint32_t i = 0; i < strv->size; ++i) {
+          char expected = i < row.textValue.size() ? row.textValue[i] : '\0';
+          if (static_cast<char>(strv->data[i]) != expected) return false;
+          if (expected == '\0') break;
+        }
+        return true;
+      }
+      default:
+        continue;
+    }
+  }
+  IndexEntry* entry = session.index->LookupObject(gmst, {});
+  if (!entry) return false;
+  char type = name[0];
+  return ForEachMasterVersion(session, *entry, [&](const Record& version) {
+    return GameSettingValuesEqual(type, gmst, version);
+  });
+}
+
+bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
+  Tag tag = record.tag;
+  if (tag == tags::GMST || tag == tags::LTEX || tag == tags::CELL || tag == tags::TES3)
+    return false;
+  if (tag == tags::DIAL) {
+    topic = record.GetDisplayId();
+    if (topic.size() > kTopicLimit) topic.resize(kTopicLimit);
+    return false;
+  }
+  bool normaliseAi = (tag == tags::CREA || tag == tags::NPC_) && session.options.relaxedAiData;
+  if (record.IsDeleted()) return false;
+  IndexEntry* entry = session.index->LookupObject(record, topic);
+  if (!entry) return false;
+  if (normaliseAi) NormaliseAiData(record);
+  PadSpellEntries(record);
+  bool unrestricted = session.options.unrestrictedDialogCleaning;
+  return ForEachMasterVersion(session, *entry, [&](Record& version) {
+    if (normaliseAi) NormaliseAiData(version);
+    return RecordsEqual(version, record, unrestricted);
+  });
+}
+
+int CleanCellFields(Session& session, const Record& masterCell, Record& cell) {
+  ExecutionLog& log = session.log;
+  int removed = 0;
+  if (PayloadRepeats(cell.FindSubrecord(tags::WHGT), masterCell.FindSubrecord(tags::WHGT))) {
+    log.Log("    deleted WGHT\n");
+    cell.RemoveSubrecord(cell.FindSubrecord(tags::WHGT));
+    ++removed;
+  }
+  if (PayloadRepeats(cell.FindSubrecord(tags::AMBI), masterCell.FindSubrecord(tags::AMBI))) {
+    log.Log("    deleted AMBI\n");
+    cell.RemoveSubrecord(cell.FindSubrecord(tags::AMBI));
+    ++removed;
+  }
+  if (!masterCell.FindSubrecord(tags::FRMR)) return removed;
+
+  int references = 0;
+  auto& fields = cell.subrecords;
+  for (auto it = fields.begin(); it != fields.end();) {
+    if (it->tag != tags::FRMR) {
+      ++it;
+      continue;
+    }
+    uint32_t value = it->UInt32At(0);
+    if ((value >> 24) == 0) {  // a reference the plugin adds itself
+      ++it;
+      continue;
+    }
+    uint32_t index = value & 0x00FFFFFF;
+    auto match = masterCell.subrecords.end();
+    for (auto m = masterCell.subrecords.begin(); m != masterCell.subrecords.end(); ++m) {
+      if (m->tag == tags::FRMR && m->UInt32At(0) == index) {
+        match = m;
+        break;
+      }
+    }
+    if (match == masterCell.subrecords.end() ||
+        !SameReference(it, fields, match, masterCell.subrecords)) {
+      ++it;
+      continue;
+    }
+    auto next = std::next(it);
+    if (next != fields.end() && next->tag == tags::NAME) {
+      log.Log("    deleted FRMR %u, %s\n", index, std::string(next->Text()).c_str());
+    } else {
+      log.Log("    deleted FRMR %u\n", index);
+    }
+    auto end = next;
+    while (!IsGroupEnd(end, fields)) ++end;
+    it = fields.erase(it, end);
+    ++removed;
+    ++references;
+  }
+  if (references > 0) {
+    if (Subrecord* nam0 = cell.FindSubrecord(tags::NAM0)) {
+      uint32_t left = static_cast<uint32_t>(std::count_if(
+          fields.begin(), fields.end(), [](const Subrecord& f) { return f.tag == tags::FRMR; }));
+      nam0->SetUInt32(left);
+    }
+  }
+  return removed;
+}
+
+int CleanCell(Session& session, Record& cell, PluginFile& file) {
+  bool mayBeEmpty = session.options.unrestrictedCellCleaning;
+  int removed = 0;
+  if (IndexEntry* entry = session.index->LookupObject(cell, {})) {
+    mayBeEmpty = true;
+    ForEachMasterVersion(session, *entry, [&](const Record& version) {
+      removed += CleanCellFields(session, version, cell);
+      if (mayBeEmpty &&
+          (SubrecordDiffers(cell, version, tags::DATA) ||
+           SubrecordDiffers(cell, version, tags::NAME) ||
+           SubrecordDiffers(cell, version, tags::RGNN) ||
+           (cell.FindSubrecord(tags::NAM5) && SubrecordDiffers(cell, version, tags::NAM5)))) {
+        mayBeEmpty = false;
+      }
+      return false;
+    });
+  }
+  if (!mayBeEmpty) return removed;
+  for (Tag t : {tags::FRMR, tags::WHGT, tags::AMBI, tags::MVRF}) {
+    if (cell.FindSubrecord(t)) return removed;
+  }
+  const Subrecord* data = cell.FindSubrecord(tags::DATA);
+  if (!data) return -1;
+
+  if ((data->ByteAt(0) & 1) == 0) {
+    if (data->size < 12) return -1;
+    const uint8_t* grid = data->data + 4;
+    for (const auto& record : file.records) {
+      if (record->tag == tags::LAND && FirstEightEqual(record->FindSubrecord(tags::INTV), grid)) {
+        session.log.Log("    ; cell is empty but there is a related LAND record\n");
+        return removed;
+      }
+      if (record->tag == tags::PGRD && FirstEightEqual(record->FindSubrecord(tags::DATA), grid)) {
+        session.log.Log("    ; cell is empty but there is a related PGRD record\n");
+        return removed;
+      }
+    }
+    return -1;
+  }
+
+  const Subrecord* name = cell.FindSubrecord(tags::NAME);
+  for (const auto& record : file.records) {
+    if (record->tag != tags::PGRD) continue;
+    const Subrecord* gridName = record->FindSubrecord(tags::NAME);
+    if (name && gridName && SameNoCase(*gridName, *name)) {
+      session.log.Log("    ; cell is empty but there is a related PGRD record\n");
+      return removed;
+    }
+  }
+  return -1;
+}
+
+namespace {
+struct DuplicateSlot {
+  ObjectKey key;
+  RecordList::iterator record;
+  uint32_t sequence;
+};
+
+// Removes empty topics, and every copy of an object but the last in file
+// order. Returns whether duplicates were found.
+bool RemoveEmptyTopicsAndDuplicates(Session& session, PluginFile& file, uint32_t& deleted) {
+  ExecutionLog& log = session.log;
+  std::vector<DuplicateSlot> slots;
+  slots.reserve(file.records.size());
+  uint32_t sequence = 0;
+  for (auto it = file.records.begin(); it != file.records.end();) {
+    auto next = std::next(it);
+    Record& record = **it;
+    if (record.tag == tags::INFO || record.tag == tags::LTEX || record.tag == tags::CELL) {
+      it = next;
+      continue;
+    }
+    if (record.tag == tags::DIAL) {
+      const Subrecord* data = record.FindSubrecord(tags::DATA);
+      bool keep = record.FindSubrecord(tags::DELE) ||
+                  (next != file.records.end() && (*next)->tag == tags::INFO) ||
+                  (data && data->size > 0 && data->ByteAt(0) == 4);
+      if (!keep) {
+        log.Log("  deleted %s %-40s ; empty dialog\n", TagText(record.tag).c_str(),
+                record.GetDisplayId().c_str());
+        ++deleted;
+        file.RemoveRecord(it);
+      }
+      it = next;
+      continue;
+    }
+    DuplicateSlot slot;
+    BuildKey(slot.key, record, {});
+    if (slot.key.text[0] != '<') {
+      slot.record = it;
+      slot.sequence = sequence++;
+      slots.push_back(slot);
+    }
+    it = next;
+  }
+
+  // Equal keys stay in file order, so the earlier copy is always the victim.
+  std::sort(slots.begin(), slots.end(), [](const DuplicateSlot& a, const DuplicateSlot& b) {
+    int c = CompareKeys(a.key, b.key);
+    return c != 0 ? c < 0 : a.sequence < b.sequence;
+  });
+  bool found = false;
+  for (size_t i = 0; i + 1 < slots.size(); ++i) {
+    if (CompareKeys(slots[i].key, slots[i + 1].key) != 0) continue;
+    Record& victim = **slots[i].record;
+    found = true;
+    log.Log("  deleted %s %-40s ; duplicate object\n", TagText(victim.tag).c_str(),
+            victim.GetDisplayId().c_str());
+    ++deleted;
+    file.RemoveRecord(slots[i].record);
+  }
+  return found;
+}
+}  // namespace
+
+int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::string>& prefix,
+                bool keepTime) {
+  if (!file) return 0;
+  ExecutionLog& log = session.log;
+  OpenMasters(session);
+  log.AddLogLine("");
+  log.Log("!Processing %s\n", file->name.c_str());
+  log.Log("File: %s\n", file->name.c_str());
+  log.Log("%s", kSeparator);
+
+  file->ReadAllRecords();
+
+  uint32_t total = 0, deleted = 0, gmstDeleted = 0, cells = 0, updatedCells = 0, deletedFields = 0;
+  std::string topic;
+  for (auto it = file->records.begin(); it != file->records.end();) {
+    auto next = std::next(it);
+    Record& record = **it;
+    ++total;
+    if (record.tag == tags::GMST) {
+      if (IsEvilGameSetting(session, record)) {
+        log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
+        ++deleted;
+        ++gmstDeleted;
+        file->RemoveRecord(it);
+      }
+    } else if (record.tag == tags::CELL) {
+      ++cells;
+      log.Log("  CELL %s\n", record.GetDisplayId().c_str());
+      int r = CleanCell(session, record, *file);
+      if (r > 0) {
+        ++updatedCells;
+        deletedFields += static_cast<uint32_t>(r);
+      } else if (r < 0) {
+        log.Log("    deleted %s %-40s ; empty cell\n", TagText(record.tag).c_str(),
+                record.GetDisplayId().c_str());
+        ++deleted;
+        file->RemoveRecord(it);
+      }
+    } else if (IsIdenticalToMaster(session, record, topic)) {
+      if (record.tag == tags::INFO) {
+        log.Log("  deleted %s %-32s ; %s\n", TagText(record.tag).c_str(),
+                record.GetDisplayId().c_str(), topic.c_str());
+      } else {
+        log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
+      }
+      ++deleted;
+      file->RemoveRecord(it);
+    }
+    it = next;
+  }
+
+  bool duplicates = RemoveEmptyTopicsAndDuplicates(session, *file, deleted);
+
+  int result = 0;
+  if (duplicates && !log.pipeline) {
+    log.AddLogLine("WARNING! Duplicate objects were found in the plugin!");
+    Answer answer = log.AskUser(
+        BoxStyle::YesNoWarning,
+        "File %s contains duplicate objects.\n\nYou can either trust Modrake to remove those "
+        "objects and save cleaned file or skip it, so you can re-save it in the TES Construction "
+        "Set (resaving will remove duplicate objects) and clean it later.\n\nDo you want to "
+        "continue cleaning %s?",
+        file->name.c_str(), file->name.c_str());
+    if (answer != Answer::Yes) {
+      log.Log("!Skipped \"%s\" per user request", file->name.c_str());
+      log.Log("%sCLEANED PLUGIN WAS NOT SAVED PER USER REQUEST\n\n", kSeparator);
+      CloseMasters(session);
+      return 0;
+    }
+  }
+
+  uint32_t changes = updatedCells + deleted;
+  if (changes == 0 && (log.pipeline || !session.options.boxes.forceSave)) {
+    log.Log("!%s is already clean", file->name.c_str());
+    log.Log("%s\n", kSeparator);
+  } else {
+    if (deleted > 0) {
+      log.Log("!Deleted %u GMST record(s) and %u other object(s)", gmstDeleted,
+              deleted - gmstDeleted);
+    }
+    if (updatedCells > 0) {
+      log.Log("!Updated %u out of %u cell(s), deleting %u field(s)", updatedCells, cells,
+              deletedFields);
+    }
+    if (changes == 0) log.Log("!%s is already clean - FORCE SAVE ENABLED", file->name.c_str());
+    std::optional<FileTimes> times;
+    if (keepTime) times = GetFileTimes(file->path);
+    if (prefix) file->SetPath(*prefix + file->name);
+    if (Record* header = file->FindHeaderRecord())
+      UpdateMasterSizes(*header, session.game->activePlugins);
+    std::error_code ec;
+    if (std::filesystem::exists(file->path, ec)) {
+      log.Log("!Updated \"%s\"", file->name.c_str());
+    } else {
+      log.Log("!Created \"%s\"", file->name.c_str());
+    }
+    file->Save();
+    if (times) {
+      SetFileTimes(file->path, *times);
+      if (auto status = QueryFileStatus(file->path)) file->status = *status;
+    }
+    log.Log("%sSaved: %s\n\n", kSeparator, file->name.c_str());
+    result = changes > 0 ? 1 : 0;
+  }
+  CloseMasters(session);
+  return result;
+}
+
+}  // namespace modrake

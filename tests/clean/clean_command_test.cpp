@@ -1,0 +1,108 @@
+#include "clean/clean_command.hpp"
+
+#include <gtest/gtest.h>
+
+#include "clean/game_setting_table.hpp"
+#include "core/fatal_error.hpp"
+#include "objectdb/master_loader.hpp"
+#include "support/test_game.hpp"
+
+namespace modrake {
+namespace {
+
+using namespace test;
+
+class CleanCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    table = GameSettingTable::Standard();
+    g.Write("Morrowind.esm", {Misc("gold_001", 1)});
+    g.Write("Tribunal.esm", {Misc("tribunal_thing", 1)});
+    g.Activate({"Morrowind.esm", "Tribunal.esm"});
+    g.session().gameSettings = &table;
+  }
+
+  void WriteDirty(const std::filesystem::path& folder, const std::string& name) {
+    std::filesystem::create_directories(folder);
+    WriteFile(folder / name,
+              HeaderRecord() + Misc("gold_001", 1) + Misc("mine", 3) + Misc("tribunal_thing", 1));
+  }
+
+  TestGame g;
+  GameSettingTable table;
+};
+
+TEST_F(CleanCommandTest, WhereTheCleanedFileGoes) {
+  struct Case {
+    int subfolder;
+    bool keepNames;
+    const char* savedAs;  // relative to the chosen file's folder
+  };
+  const Case cases[] = {{0, true, "dirty.esp"},
+                        {0, false, "Clean dirty.esp"},
+                        {1, true, "Clean/dirty.esp"},
+                        {1, false, "Clean/Clean dirty.esp"}};
+  for (const auto& c : cases) {
+    TempDir elsewhere;
+    WriteDirty(elsewhere.path(), "dirty.esp");
+    std::string original = ReadFile(elsewhere / "dirty.esp");
+    g.options.boxes.keepFileName = c.keepNames;
+    g.ui.chosen = {elsewhere / "dirty.esp"};
+    RunCleanEntry(g.session(), c.subfolder);
+    ASSERT_TRUE(std::filesystem::exists(elsewhere / c.savedAs)) << c.savedAs;
+    EXPECT_LT(std::filesystem::file_size(elsewhere / c.savedAs), original.size()) << c.savedAs;
+    if (std::string(c.savedAs) != "dirty.esp") {
+      EXPECT_EQ(ReadFile(elsewhere / "dirty.esp"), original) << "the chosen file stays as it was";
+    }
+    EXPECT_EQ(g.ui.lines.back(), "Check \"" + (g.home / "modrake.log").string() + "\" for details");
+    EXPECT_EQ(g.ui.lines[g.ui.lines.size() - 2], "Cleaned 1 file(s)");
+  }
+}
+
+TEST_F(CleanCommandTest, GameMastersAndMergedPluginsAreSkipped) {
+  WriteDirty(g.dataFolder(), "merged_objects.ESP");
+  g.ui.chosen = {g.dataFolder() / "Morrowind.esm", g.dataFolder() / "merged_objects.ESP"};
+  RunCleanEntry(g.session(), 0);
+  std::vector<std::string> tail(g.ui.lines.end() - 8, g.ui.lines.end() - 1);
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "Created " + (g.home / "modrake.dat").string(), "", "Skipping Morrowind.esm",
+                      "", "Skipping merged_objects.ESP", "", "Cleaned 0 file(s)"}));
+}
+
+TEST_F(CleanCommandTest, IgnoredExpansionIsLeftOutOfTheCleanAndComesBackAfterIt) {
+  WriteDirty(g.dataFolder(), "dirty.esp");
+  g.options.boxes.keepFileName = true;
+  g.options.boxes.ignoreTribunal = true;
+  g.ui.chosen = {g.dataFolder() / "dirty.esp"};
+  RunCleanEntry(g.session(), 0);
+  PluginFile after(g.dataFolder(), "dirty.esp");
+  after.ReadAllRecords();
+  EXPECT_EQ(after.records.size(), 3u) << "tribunal_thing stays while tribunal.esm is ignored";
+  EXPECT_EQ(g.game.tribunal, FindPluginByName(g.game.activePlugins, "tribunal.esm"));
+  EXPECT_EQ(ReadFile(g.home / "modrake.dat")[22], 0)
+      << "the master index was made without tribunal";
+}
+
+TEST_F(CleanCommandTest, NothingChosenWritesNoLog) {
+  g.ui.chosen.clear();
+  RunCleanEntry(g.session(), 1);
+  EXPECT_FALSE(std::filesystem::exists(g.home / "modrake.log"));
+}
+
+TEST_F(CleanCommandTest, FileNamedCleanIsUsedAsItIsAndTheWriteFails) {
+  TempDir elsewhere;
+  WriteDirty(elsewhere.path(), "dirty.esp");
+  WriteFile(elsewhere / "Clean", "a file where the folder would go");
+  g.ui.chosen = {elsewhere / "dirty.esp"};
+  try {
+    RunCleanEntry(g.session(), 1);
+    FAIL() << "the write cannot succeed";
+  } catch (const FatalException& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot write file " + (elsewhere / "Clean" / "Clean dirty.esp").string());
+  }
+  EXPECT_EQ(g.game.tribunal, FindPluginByName(g.game.activePlugins, "tribunal.esm"));
+}
+
+}  // namespace
+}  // namespace modrake

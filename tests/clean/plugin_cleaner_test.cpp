@@ -1,0 +1,308 @@
+#include "clean/plugin_cleaner.hpp"
+
+#include <gtest/gtest.h>
+
+#include "clean/game_setting_table.hpp"
+#include "objectdb/master_loader.hpp"
+#include "platform/file_io.hpp"
+#include "support/test_game.hpp"
+
+namespace modrake {
+namespace {
+
+using namespace test;
+
+std::string Gmst(const std::string& id, const std::string& valueField) {
+  return RecordBytes("GMST", ZField("NAME", id) + valueField);
+}
+std::string Fltv(float v) {
+  return Field("FLTV", Bytes().F32(v).str());
+}
+
+std::string Ref(uint32_t index, const std::string& id, float x) {
+  return U32Field("FRMR", index) + ZField("NAME", id) +
+         Field("DATA", Bytes().F32(x).F32(0).F32(0).F32(0).F32(0).F32(0).str());
+}
+
+std::string Npc(const std::string& id, uint8_t aiByte1, const std::string& spell) {
+  return RecordBytes(
+      "NPC_",
+      ZField("NAME", id) + ZField("RNAM", "Dark Elf") + Field("NPCS", spell) +
+          Field("AIDT",
+                Bytes().U8(30).U8(aiByte1).U8(0).U8(0).U8(0).U8(1).U8(2).U8(3).U32(0).str()));
+}
+
+std::string Land(int32_t x, int32_t y) {
+  return RecordBytes("LAND", Field("INTV", Bytes().I32(x).I32(y).str()) + U32Field("DATA", 9));
+}
+
+std::string InfoWithDele(const std::string& id) {
+  return RecordBytes(
+      "INFO", ZField("INAM", id) + ZField("PNAM", "") + ZField("NNAM", "") + U32Field("DELE", 0));
+}
+
+const std::string kVivecMaster =
+    Cell("Vivec, Arena", 1, 0, 0,
+         Field("WHGT", Bytes().F32(10).str()) +
+             Field("AMBI", Bytes().U32(1).U32(2).U32(3).F32(1).str()) + U32Field("NAM0", 2) +
+             Ref(1, "chair", 1) + Ref(2, "table", 2));
+
+class PluginCleanerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    table = GameSettingTable::Standard();
+    g.Write(
+        "Morrowind.esm",
+        {Gmst("fFleeSetting", Fltv(2.0f)), Misc("gold_001", 1), Misc("dagger", 1),
+         Misc("deleted_copy", 1), Npc("guard", 4, Bytes().Fixed("shield", 32).str()), kVivecMaster,
+         Cell("", 0, 2, 3, ZField("RGNN", "Ascadian Isles Region") + Ref(5, "rock", 1)),
+         Cell("Seyda Neen", 0, -2, -9, Field("WHGT", Bytes().F32(0).str())), Dial("Greeting"),
+         Info("100", "", "101", "Hello."), Info("101", "100", "", "Bye."), Dial("Journal_A", 4),
+         Info("200", "", "", "Entry.")});
+    g.Activate({"Morrowind.esm"});
+    g.session().gameSettings = &table;
+    LoadMasters(g.session());
+  }
+
+  // The ids of the records left in the file, as "TAG id".
+  std::vector<std::string> Left(const std::string& name) {
+    PluginFile plugin(g.dataFolder(), name);
+    plugin.ReadAllRecords();
+    std::vector<std::string> ids;
+    for (auto& r : plugin.records) {
+      if (r->tag != tags::TES3) ids.push_back(TagText(r->tag) + " " + r->GetDisplayId());
+    }
+    return ids;
+  }
+
+  int Clean(const std::string& name, std::optional<std::string> prefix = std::nullopt) {
+    g.log.OpenLog();
+    PluginFile plugin(g.dataFolder(), name);
+    int result = CleanPlugin(g.session(), &plugin, prefix, false);
+    g.log.CloseLog();
+    return result;
+  }
+
+  std::string LogText() { return ReadFile(g.home / "modrake.log"); }
+
+  TestGame g;
+  GameSettingTable table;
+};
+
+TEST_F(PluginCleanerTest, RemovesWhatRepeatsTheMastersAndKeepsEveryRealChange) {
+  g.Write("dirty.esp",
+          {Gmst("fWereWolfRunMult", Fltv(1.5f)), Gmst("fWereWolfHealth", Fltv(3.0f)),
+           Gmst("fFleeSetting", Fltv(2.0f)), Gmst("fFleeSetting2", Fltv(2.0f)), Misc("gold_001", 1),
+           Misc("dagger", 7), Misc("deleted_copy", 1, 0x20),
+           Npc("guard", 9, std::string("shield\0", 7)),
+           Cell("Vivec, Arena", 1, 0, 0,
+                Field("WHGT", Bytes().F32(10).str()) +
+                    Field("AMBI", Bytes().U32(1).U32(2).U32(3).F32(1).str()) + U32Field("NAM0", 2) +
+                    Ref(0x01000001, "chair", 1) + Ref(0x01000002, "table", 99) +
+                    Ref(7, "new_barrel", 3)),
+           Cell("", 0, 2, 3, ZField("RGNN", "Ascadian Isles Region") + Ref(0x01000005, "rock", 1)),
+           Land(2, 3), Cell("Seyda Neen", 0, -2, -9, Field("WHGT", Bytes().F32(5).str())),
+           Cell("New Room", 1, 0, 0), Dial("Greeting"), Info("100", "x", "101", "Hello."),
+           Dial("Empty Topic"), Dial("Journal_A", 4), Dial("Deleted_Topic"), InfoWithDele("300")});
+  EXPECT_EQ(Clean("dirty.esp"), 1);
+
+  std::vector<std::string> expected = {"GMST fWereWolfHealth",
+                                       "GMST fFleeSetting2",
+                                       "MISC dagger",
+                                       "MISC deleted_copy",
+                                       "CELL Vivec, Arena",
+                                       "CELL   2   3, Ascadian Isles Region",
+                                       "LAND   2   3",
+                                       "CELL  -2  -9, Seyda Neen",
+                                       "DIAL Journal_A",
+                                       "DIAL Deleted_Topic",
+                                       "INFO 300"};
+  EXPECT_EQ(Left("dirty.esp"), expected);
+
+  PluginFile cleaned(g.dataFolder(), "dirty.esp");
+  cleaned.ReadAllRecords();
+  for (auto& r : cleaned.records) {
+    if (r->GetDisplayId() != "Vivec, Arena") continue;
+    std::vector<std::string> fields;
+    for (auto& f : r->subrecords) fields.push_back(TagText(f.tag));
+    EXPECT_EQ(fields, (std::vector<std::string>{"NAME", "DATA", "NAM0", "FRMR", "NAME", "DATA",
+                                                "FRMR", "NAME", "DATA"}));
+    EXPECT_EQ(r->FindSubrecord(tags::NAM0)->UInt32At(0), 2u) << "recounted";
+  }
+
+  std::string log = LogText();
+  for (const char* line :
+       {"Processing dirty.esp\n", "  deleted GMST fWereWolfRunMult\n",
+        "  deleted GMST fFleeSetting\n", "  deleted MISC gold_001\n", "  deleted NPC_ guard\n",
+        "  CELL Vivec, Arena\n", "    deleted WGHT\n", "    deleted AMBI\n",
+        "    deleted FRMR 1, chair\n", "    ; cell is empty but there is a related LAND record\n",
+        "    deleted CELL New Room                                 ; empty cell\n",
+        "  deleted INFO 100                              ; Greeting\n",
+        "  deleted DIAL Greeting                                 ; empty dialog\n",
+        "  deleted DIAL Empty Topic                              ; empty dialog\n",
+        "==============================\nSaved: dirty.esp\n\n"}) {
+    EXPECT_NE(log.find(line == std::string("Processing dirty.esp\n") ? "File: dirty.esp\n" : line),
+              std::string::npos)
+        << line;
+  }
+  std::vector<std::string> screen = g.ui.lines;
+  EXPECT_EQ(screen,
+            (std::vector<std::string>{
+                "Loading Morrowind.esm",
+                "Total " + std::to_string(g.index.Count()) + " records (" +
+                    std::to_string(g.index.Count()) + " new, 3 ignored, 0 modified)",
+                "Created " + (g.home / "modrake.dat").string(), "", "Processing dirty.esp",
+                "Deleted 2 GMST record(s) and 6 other object(s)",
+                "Updated 2 out of 4 cell(s), deleting 4 field(s)", "Updated \"dirty.esp\""}));
+}
+
+TEST_F(PluginCleanerTest, OptionsChangeWhatCountsAsTheSame) {
+  struct Case {
+    const char* what;
+    std::string record;
+    bool strictAi, restrictedDialog, restrictedCells;
+    bool removed;
+  };
+  const Case cases[] = {
+      {"actor differing only in AI bytes", Npc("guard", 9, std::string("shield\0", 7)), false,
+       false, false, true},
+      {"the same with StrictAIDT", Npc("guard", 9, std::string("shield\0", 7)), true, false, false,
+       false},
+      {"new empty interior cell", Cell("New Room", 1, 0, 0), false, false, false, true},
+      {"the same with restricted cell cleaning", Cell("New Room", 1, 0, 0), false, false, true,
+       false},
+  };
+  for (const auto& c : cases) {
+    g.options.relaxedAiData = !c.strictAi;
+    g.options.unrestrictedDialogCleaning = !c.restrictedDialog;
+    g.options.unrestrictedCellCleaning = !c.restrictedCells;
+    g.Write("one.esp", {c.record, Misc("dagger", 7)});
+    Clean("one.esp");
+    EXPECT_EQ(Left("one.esp").size(), c.removed ? 1u : 2u) << c.what;
+  }
+
+  // A response identical but for its links goes only with unrestricted dialogue cleaning.
+  for (bool restricted : {false, true}) {
+    g.options.unrestrictedDialogCleaning = !restricted;
+    g.Write("talk.esp",
+            {Dial("Greeting"), Info("100", "other", "101", "Hello."), Misc("dagger", 7)});
+    Clean("talk.esp");
+    EXPECT_EQ(Left("talk.esp").size(), restricted ? 3u : 1u);
+  }
+}
+
+TEST_F(PluginCleanerTest, DuplicatesKeepTheLastCopyAndAskFirst) {
+  g.Write("dups.esp", {Misc("dup", 1, 0), Misc("other", 5), Misc("DUP", 2), Misc("dup", 3)});
+  std::string before = ReadFile(g.dataFolder() / "dups.esp");
+  EXPECT_EQ(Clean("dups.esp"), 0) << "declined";
+  EXPECT_EQ(ReadFile(g.dataFolder() / "dups.esp"), before);
+  ASSERT_EQ(g.ui.asked.size(), 1u);
+  EXPECT_EQ(g.ui.asked[0].rfind("File dups.esp contains duplicate objects.", 0), 0u);
+  EXPECT_NE(LogText().find("CLEANED PLUGIN WAS NOT SAVED PER USER REQUEST"), std::string::npos);
+
+  g.ui.answer = Answer::Yes;
+  EXPECT_EQ(Clean("dups.esp"), 1);
+  PluginFile after(g.dataFolder(), "dups.esp");
+  after.ReadAllRecords();
+  ASSERT_EQ(after.records.size(), 3u);
+  EXPECT_EQ(after.records.back()->GetDisplayId(), "dup");
+  EXPECT_EQ(after.records.back()->FindSubrecord(MakeTag("MCDT"))->UInt32At(4), 3u)
+      << "the last copy stays";
+  std::string log = LogText();
+  EXPECT_NE(
+      log.find("  deleted MISC dup                                      ; duplicate object\n"
+               "  deleted MISC DUP                                      ; duplicate object\n"),
+      std::string::npos);
+
+  g.log.pipeline = true;  // the pipeline removes them without asking
+  g.ui.asked.clear();
+  g.Write("dups.esp", {Misc("dup", 1), Misc("dup", 3)});
+  EXPECT_EQ(Clean("dups.esp"), 1);
+  EXPECT_TRUE(g.ui.asked.empty());
+  g.log.pipeline = false;
+}
+
+TEST_F(PluginCleanerTest, CleanPluginIsAlreadyCleanUnlessForceSaved) {
+  g.Write("clean.esp", {Misc("dagger", 7)});
+  ASSERT_TRUE(SetFileTime(g.dataFolder() / "clean.esp", 1100000000));
+  EXPECT_EQ(Clean("clean.esp"), 0);
+  EXPECT_EQ(g.ui.lines.back(), "clean.esp is already clean");
+  EXPECT_EQ(QueryFileStatus(g.dataFolder() / "clean.esp")->modified, 1100000000) << "not written";
+
+  g.options.boxes.forceSave = true;
+  EXPECT_EQ(Clean("clean.esp", (g.dataFolder() / "Clean ").string()), 0);
+  EXPECT_TRUE(std::filesystem::exists(g.dataFolder() / "Clean clean.esp"));
+  EXPECT_EQ(g.ui.lines[g.ui.lines.size() - 2], "clean.esp is already clean - FORCE SAVE ENABLED");
+  EXPECT_EQ(g.ui.lines.back(), "Created \"Clean clean.esp\"");
+}
+
+TEST_F(PluginCleanerTest, CleanedPluginIsAlreadyCleanTheSecondTime) {
+  g.Write("twice.esp", {Misc("gold_001", 1), Misc("dagger", 7), Cell("Spare Room", 1, 0, 0)});
+  EXPECT_EQ(Clean("twice.esp"), 1);
+  g.ui.lines.clear();
+  EXPECT_EQ(Clean("twice.esp"), 0);
+  EXPECT_EQ(g.ui.lines.back(), "twice.esp is already clean");
+}
+
+TEST_F(PluginCleanerTest, MasterSizesAreBroughtUpToDateAndTimesKeptOnRequest) {
+  g.Write("sizes.esp", {Misc("gold_001", 1), Misc("dagger", 7)});
+  {
+    // A header naming Morrowind.esm with a stale size.
+    std::string bytes = ReadFile(g.dataFolder() / "sizes.esp");
+    std::string header = HeaderRecord({{"Morrowind.esm", 12}});
+    WriteFile(g.dataFolder() / "sizes.esp", header + bytes.substr(HeaderRecord().size()));
+  }
+  ASSERT_TRUE(SetFileTime(g.dataFolder() / "sizes.esp", 1200000000));
+  g.log.OpenLog();
+  PluginFile plugin(g.dataFolder(), "sizes.esp");
+  EXPECT_EQ(CleanPlugin(g.session(), &plugin, std::nullopt, true), 1);
+  g.log.CloseLog();
+  EXPECT_EQ(QueryFileStatus(g.dataFolder() / "sizes.esp")->modified, 1200000000);
+  PluginFile again(g.dataFolder(), "sizes.esp");
+  auto& fields = again.FindHeaderRecord()->subrecords;
+  EXPECT_EQ(std::next(fields.begin(), 2)->UInt32At(0),
+            std::filesystem::file_size(g.dataFolder() / "Morrowind.esm"));
+}
+
+TEST(GameSettingTableTest, HoldsTheSeventyTwoSettingsInOrder) {
+  auto table = GameSettingTable::Standard();
+  ASSERT_EQ(table.rows().size(), 72u);
+  EXPECT_EQ(table.rows()[0].name, "sTeleportDisabled");
+  EXPECT_EQ(table.rows()[16].integerValue, 10000);
+  EXPECT_EQ(table.rows()[31].name, "fWereWolfIntellegence");
+  EXPECT_EQ(table.rows()[57].name, "fWereWolfSpeechcraft");
+  uint32_t bits;
+  std::memcpy(&bits, &table.rows()[58].floatValue, 4);
+  EXPECT_EQ(bits, 0x3E99999Au);
+  EXPECT_EQ(table.rows()[66].textValue, "Fabricant");
+  EXPECT_EQ(table.rows()[71].textValue, "sMagicCreature05ID");
+}
+
+TEST_F(PluginCleanerTest, GameSettingsAgainstTheTableAndTheMasters) {
+  struct Case {
+    const char* what;
+    std::string record;
+    bool removed;
+  };
+  const Case cases[] = {
+      {"table value", Gmst("fWereWolfRunMult", Fltv(1.5f)), true},
+      {"other value", Gmst("fWereWolfRunMult", Fltv(2.0f)), false},
+      {"exact 0.3 float", Gmst("fCombatDistanceWerewolfMod", Fltv(0.3f)), true},
+      {"near 0.3", Gmst("fCombatDistanceWerewolfMod", Fltv(0.30001f)), false},
+      {"text holding its own name",
+       Gmst("sMagicCreature03ID", ZField("STRV", "sMagicCreature03ID")), true},
+      {"fabricant text", Gmst("sMagicFabricantID", Field("STRV", "Fabricant")), true},
+      {"integer", Gmst("iWereWolfBounty", Field("INTV", Bytes().I32(10000).str())), true},
+      {"name in other case goes to the masters", Gmst("fwerewolfrunmult", Fltv(1.5f)), false},
+      {"equal to the master", Gmst("fFleeSetting", Fltv(2.0f)), true},
+      {"differs from the master", Gmst("fFleeSetting", Fltv(2.5f)), false},
+  };
+  for (const auto& c : cases) {
+    g.Write("gmst.esp", {c.record, Misc("dagger", 7)});
+    Clean("gmst.esp");
+    EXPECT_EQ(Left("gmst.esp").size(), c.removed ? 1u : 2u) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace modrake
