@@ -771,7 +771,7 @@ void WriteMorrowind(GameWriter& w, double scale) {
       r.disposition = 10 * i;
       advice.push_back(r);
     }
-    advice[0].conditions = {Cond("02sX0PCRace", 2), Cond("04JX3A1_1_FindSpymaster", 10)};
+    advice[0].conditions = {Cond("02sX0PCRace", 2), Cond("14JX3A1_1_FindSpymaster", 10)};
     advice[2].faction = "Hlaalu";
     advice[2].rank = 2;
     advice[4].conditions = {CondF("02fX4GameHour", 20.0f)};

@@ -159,7 +159,6 @@ BuiltPlugin IdenticalToMasters(const Context& c) {
   p.Same(c.mw, "STAT", "ex_common_house_01");
   p.Same(c.mw, "MISC", "misc_com_bucket_01");
   p.Same(c.tr, "MISC", "mh_misc_goblet");
-  p.w.Misc("misc_skooma_vial", "Skooma Vial", 0.5f, 5);
   auto deleted = c.mw.Copy("MISC", "misc_skooma_vial");
   deleted->flags |= kDeletedFlag;
   Append(*deleted, tags::DELE, Pack(uint32_t{0}));
@@ -172,7 +171,6 @@ BuiltPlugin IdenticalToMasters(const Context& c) {
   p.Same(c.bm, "CREA", "BM_bear_black");
   p.Same(c.mw, "NPC_", "hrisskar flat-foot");
   p.Same(c.mw, "BOOK", "bk_ArkayTheEnemy");
-  p.Same(c.mw, "LEVC", "in_cave_creatures");
   return p.Done();
 }
 
@@ -510,7 +508,7 @@ BuiltPlugin DialogB(const Context& c) {
   p.Same(c.mw, "DIAL", "little advice");
   auto first = c.mw.Copy("INFO", kLittleAdvice[0]);
   Poke<int32_t>(*first, tags::INTV, 0, 5);
-  Append(*first, T("SCVR"), "15IX2Gold_001");
+  Append(*first, T("SCVR"), "25IX2Gold_001");
   Append(*first, tags::INTV, Pack(int32_t{50}));
   p.Add(*first);
   p.w.Info(NewInfo("7002000000000000201", kLittleAdvice[1], kLittleAdvice[2],
