@@ -10,9 +10,8 @@ namespace {
 
 std::string Description() {
   std::string text =
-      "Write a sample game installation into DIR: Morrowind.ini and Data Files with "
-      "Morrowind.esm, Tribunal.esm, Bloodmoon.esm, two non-game masters and these scenario "
-      "plugins, in load order:\n";
+      "DIR receives Morrowind.ini and Data Files with Morrowind.esm, Tribunal.esm, "
+      "Bloodmoon.esm, two non-game masters and these scenario plugins, in load order:\n";
   for (const auto& plugin : samplegame::kScenarioPlugins) {
     text += "  ";
     text += plugin.name;
@@ -25,7 +24,8 @@ std::string Description() {
 }
 
 const CommandRegistration registration(900, [](CLI::App& app, CliContext& context) {
-  auto* command = app.add_subcommand("sample-game", Description());
+  auto* command = app.add_subcommand("sample-game", "Write a sample game installation into DIR");
+  command->footer(Description());
   auto folder = std::make_shared<std::filesystem::path>();
   auto options = std::make_shared<samplegame::SampleGameOptions>();
   command->add_option("DIR", *folder, "Folder to write the game into (created when missing)")
