@@ -99,7 +99,8 @@ inline constexpr ScenarioPlugin kScenarioPlugins[] = {
      "named in other letter case, a list of its own, a LEVI and a LEVC with one id"},
     {"Leveled_Lists_Change.esp",
      "leveled lists: an entry three times, a removed entry, an entry at another level, the "
-     "each-item flag, a none chance of 25, a version identical to the previous plugin's"},
+     "each-item flag, a none chance of 25, a version identical to the previous plugin's, the "
+     "other-case list in lower case"},
     {"Leveled_Lists_Delete.esp",
      "a deleted leveled list version (ignored by the merge) and a none chance of 40"},
     {"Objects_Merge_A.esp",

@@ -354,6 +354,11 @@ BuiltPlugin LeveledChange(const Context& c) {
   auto coast = kBitterCoast;
   coast.push_back({"scamp", 4});
   p.w.Leveled(true, "ex_bittercoast_sleep", 1, 40, coast);
+  p.w.Leveled(false, "random_ingredient", 1, 25,
+              {{"ingred_saltrice_01", 1},
+               {"ingred_marshmerrow_01", 1},
+               {"ingred_kwama_cuttle_01", 3},
+               {"ingred_comberry_01", 1}});
   return p.Done();
 }
 
