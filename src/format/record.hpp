@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "format/node_allocator.hpp"
 #include "format/tag.hpp"
 
 namespace modrake {
@@ -32,7 +33,7 @@ constexpr uint32_t kComparedFlag = 0x400;
 // One field of a record. Its bytes are either borrowed from the record's raw
 // data or owned by the field once it was given a value of its own.
 class Subrecord {
-public:
+ public:
   Subrecord() = default;
   Subrecord(const Subrecord&) = delete;
   Subrecord& operator=(const Subrecord&) = delete;
@@ -67,15 +68,20 @@ public:
   uint8_t ByteAt(uint32_t offset) const { return offset < size ? data[offset] : 0; }
   bool SameBytes(const Subrecord& other) const;
 
-private:
+ private:
   std::unique_ptr<uint8_t[]> owned_;
 };
 
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer sees every node only when each comes from malloc.
 using SubrecordList = std::list<Subrecord>;
+#else
+using SubrecordList = std::list<Subrecord, NodeAllocator<Subrecord> >;
+#endif
 
 // The file header block of a plugin: accessors over a 300-byte HEDR field.
 class HeaderSubrecord {
-public:
+ public:
   static constexpr uint32_t kSize = 300;
   static constexpr uint32_t kAuthorSize = 32;
   static constexpr uint32_t kDescriptionSize = 256;
@@ -94,13 +100,13 @@ public:
   uint32_t RecordCount() const { return field_.UInt32At(296); }
   void SetRecordCount(uint32_t count);
 
-private:
+ private:
   Subrecord& field_;
 };
 
 // One record: its header words, its raw data and its fields in file order.
 class Record {
-public:
+ public:
   explicit Record(const RecordHeader& header);
   virtual ~Record() = default;
   Record(const Record&) = delete;
@@ -149,17 +155,17 @@ public:
   static constexpr uint32_t kParsedWhole = UINT32_MAX;
   uint32_t ParseErrorOffset() const { return parseError_; }
 
-protected:
+ protected:
   void ParsePlain();
 
-private:
+ private:
   uint8_t* raw_ = nullptr;
   std::unique_ptr<uint8_t[]> owned_;
   uint32_t parseError_ = kParsedWhole;
 };
 
 class BodyPartRecord : public Record {
-public:
+ public:
   using Record::Record;
   void ParseSubrecords() override;
 
@@ -170,7 +176,7 @@ public:
 };
 
 class NpcRecord : public Record {
-public:
+ public:
   using Record::Record;
   void ParseSubrecords() override;
 
@@ -188,7 +194,7 @@ public:
 };
 
 class LeveledListRecord : public Record {
-public:
+ public:
   using Record::Record;
   void ParseSubrecords() override;
   // Refreshes the entry tag and the links without parsing the raw data.
