@@ -51,6 +51,28 @@
 //     Morrowind state; iMaxActivateDist 220; every region with 10-byte WEAT; moves a
 //     Morrowind reference of (-2,-9) into (-3,-9) (MVRF); Solstheim cells with LAND.
 //
+// What cleaning each plugin against the three masters gives (default options):
+//   Evil_GMSTs.esp: removes fWereWolfRunMult, iWereWolfBounty, sMaxSale,
+//     fCombatDistanceWerewolfMod, sMagicCreature03ID, sMagicFabricantID, sWerewolfPopup,
+//     fJumpAcrobaticsBase, iMaxActivateDist; keeps fWereWolfSpeed, sCompanionShare,
+//     iWereWolfLevelToAttack, fMinWalkSpeed, fFatigueRunMult.
+//   Identical_To_Masters.esp: keeps only the deleted misc_skooma_vial and steel_dagger.
+//   AI_Data_And_Spell_Padding.esp: removes all four (fargoth and rat only differ in AIDT
+//     bytes 1 and 5 to 7, so with StrictAIDT they stay).
+//   Junk_Cells.esp: left with its header.
+//   Cell_Water_And_Light.esp: census office keeps WHGT (AMBI removed), Caius Cosades'
+//     house keeps AMBI (WHGT removed).
+//   Moved_References.esp: Arrille's Tradehouse loses WHGT, AMBI and its 1st and 3rd
+//     references (plugin FRMR 0x01000000 | master index); the 2nd and 4th are moved
+//     (DATA x + 64) and a new reference (FRMR 1) is added, so they stay with NAM0 3; (0,-7)
+//     stays for its LAND, the census office for its PGRD, (-3,-9) for its MVRF.
+//   Duplicate_Records.esp: the last misc_com_wood_cup_01, dup_sample_token and
+//     "chitin war axe" stay.
+//   Empty_Topics.esp: removes INFO info_ids::kMyTrade[0] (differs only in NNAM) and the
+//     topics background, "my trade", "sample forgotten topic"; keeps the journal
+//     A1_1_FindSpymaster and the deleted "someone in particular".
+//   Already_Clean.esp: nothing.
+//
 // --scale S multiplies the bulk of the masters; 1 gives about the real game's sizes, the
 // default kDefaultScale a few hundred KB. The records above exist at every scale.
 

@@ -282,7 +282,7 @@ void ExteriorGrid(GameWriter& w, const Pools& pools, int cells, int x0, int y0, 
 
 void WriteMorrowind(GameWriter& w, double scale) {
   Pools pools;
-  w.b.BeginFile(true, "Bethesda Softworks", "The main data file for Morrowind", {});
+  w.b.BeginFile(true, "Modrake sample game", "The main data file for Morrowind", {});
 
   // Game settings.
   w.GmstF("fJumpAcrobaticsBase", 128.0f);
@@ -822,7 +822,7 @@ void WriteMorrowind(GameWriter& w, double scale) {
 
 void WriteTribunal(GameWriter& w, const GameWriter& mw, double scale) {
   Pools pools;
-  w.b.BeginFile(true, "Bethesda Softworks", "The main data file for Tribunal.",
+  w.b.BeginFile(true, "Modrake sample game", "The main data file for Tribunal.",
                 {{"Morrowind.esm", mw.b.Size()}});
   w.GmstS("sTeleportDisabled", "Teleportation magic does not work here.");
   w.GmstS("sLevitateDisabled", "Levitation magic does not work here.");
@@ -897,7 +897,7 @@ void WriteTribunal(GameWriter& w, const GameWriter& mw, double scale) {
 
 void WriteBloodmoon(GameWriter& w, const GameWriter& mw, const GameWriter& tr, double scale) {
   Pools pools;
-  w.b.BeginFile(true, "Bethesda Softworks", "The main data file for Bloodmoon.",
+  w.b.BeginFile(true, "Modrake sample game", "The main data file for Bloodmoon.",
                 {{"Morrowind.esm", mw.b.Size()}, {"Tribunal.esm", tr.b.Size()}});
   w.GmstS("sWerewolfRefusal", "You cannot do this as a werewolf.");
   w.GmstS("sWerewolfPopup", "Werewolf");
