@@ -143,7 +143,7 @@ void BulkObjects(GameWriter& w, Pools& pools, const std::string& prefix, double 
   auto n = [&](double atOne) { return Count(scale * factor, atOne, 2); };
   for (int i = 0, c = n(2800); i < c; ++i) {
     std::string id = FormatText("%sex_%s_%s_%02d", prefix.c_str(), kStyles[i % 10].c_str(),
-                                kThings[(i / 10) % 16].c_str(), i / 160 + 1);
+                                kThings[(i / 10) % 16].c_str(), i / 160 + 10);
     w.Stat(id);
     pools.statics.push_back(id);
   }
@@ -759,7 +759,7 @@ void WriteMorrowind(GameWriter& w, double scale) {
   w.Sndg("scamp0000", 0, "scamp", "scamp moan");
   for (int i = 0, c = Count(scale, 326, 2); i < c && !pools.creatures.empty(); ++i) {
     const std::string& creature = pools.creatures[static_cast<size_t>(i) % pools.creatures.size()];
-    w.Sndg(FormatText("%s%04d", creature.c_str(), i), i % 8, creature, Pick(w.rng, sounds));
+    w.Sndg(FormatText("%s%04d", creature.c_str(), i + 100), i % 8, creature, Pick(w.rng, sounds));
   }
 
   // Dialogue: the topics the scenarios change first.

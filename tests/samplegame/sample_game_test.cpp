@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -179,6 +180,44 @@ TEST_F(SampleGameTest, EveryFileReadsWholeWithConsistentHeaders) {
         }
       }
       ++it;
+    }
+  }
+}
+
+// Masters with two objects of one id, reused reference numbers or broken
+// response chains would make every test built on them misleading.
+TEST_F(SampleGameTest, MastersHaveUniqueIdsReferencesAndLinkedResponses) {
+  for (const char* master : {"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"}) {
+    std::set<std::string> ids;
+    std::set<uint32_t> refNums;
+    std::string topic, previous;
+    bool ownChain = true;
+    for (const auto& r : ReadAll(Data(master))) {
+      if (r->tag == tags::TES3) continue;
+      std::string key = TagText(r->tag) + ":" + r->GetDisplayId();
+      if (r->tag == tags::INFO) key += ":" + topic;
+      std::transform(key.begin(), key.end(), key.begin(), ::tolower);
+      EXPECT_TRUE(ids.insert(key).second) << master << " repeats " << key;
+      if (r->tag == tags::DIAL) {
+        topic = r->GetDisplayId();
+        previous.clear();
+        ownChain = true;
+      } else if (r->tag == tags::INFO) {
+        std::string prev(r->FindSubrecord(tags::PNAM)->Text());
+        // The expansions' chains may start from a Morrowind response.
+        if (std::string(master) == "Morrowind.esm" || ownChain) {
+          EXPECT_EQ(prev, previous) << master << " " << topic << " " << r->GetDisplayId();
+        }
+        ownChain = !prev.empty() || previous.empty();
+        previous = r->GetDisplayId();
+      } else if (r->tag == tags::CELL) {
+        for (const auto& s : r->subrecords) {
+          if (s.tag == tags::FRMR && (s.UInt32At(0) >> 24) == 0) {
+            EXPECT_TRUE(refNums.insert(s.UInt32At(0)).second)
+                << master << " reuses reference " << s.UInt32At(0);
+          }
+        }
+      }
     }
   }
 }
