@@ -27,8 +27,12 @@ Bytes& Bytes::U8(uint8_t v) {
   data_.push_back(static_cast<char>(v));
   return *this;
 }
-Bytes& Bytes::U16(uint16_t v) { return U8(v & 0xFF).U8(v >> 8); }
-Bytes& Bytes::U32(uint32_t v) { return U16(v & 0xFFFF).U16(v >> 16); }
+Bytes& Bytes::U16(uint16_t v) {
+  return U8(v & 0xFF).U8(v >> 8);
+}
+Bytes& Bytes::U32(uint32_t v) {
+  return U16(v & 0xFFFF).U16(v >> 16);
+}
 Bytes& Bytes::F32(float v) {
   uint32_t bits;
   std::memcpy(&bits, &v, 4);
@@ -71,7 +75,13 @@ std::string U32Field(std::string_view tag, uint32_t value) {
 }
 
 std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_t flags) {
-  return Bytes().Text(tag).U32(static_cast<uint32_t>(fields.size())).U32(0).U32(flags).Append(fields).str();
+  return Bytes()
+      .Text(tag)
+      .U32(static_cast<uint32_t>(fields.size()))
+      .U32(0)
+      .U32(flags)
+      .Append(fields)
+      .str();
 }
 
 std::string HeaderRecord(std::initializer_list<std::pair<std::string, uint64_t>> masters,
@@ -81,7 +91,9 @@ std::string HeaderRecord(std::initializer_list<std::pair<std::string, uint64_t>>
   std::string fields = Field("HEDR", hedr.str());
   for (const auto& [name, size] : masters) {
     fields += ZField("MAST", name);
-    fields += Field("DATA", Bytes().U32(static_cast<uint32_t>(size)).U32(static_cast<uint32_t>(size >> 32)).str());
+    fields += Field(
+        "DATA",
+        Bytes().U32(static_cast<uint32_t>(size)).U32(static_cast<uint32_t>(size >> 32)).str());
   }
   return RecordBytes("TES3", fields);
 }
@@ -115,7 +127,13 @@ std::string Slurp(int fd) {
 }
 }  // namespace
 
-CommandResult RunModrake(const std::vector<std::string>& args, const std::filesystem::path& workdir) {
+CommandResult RunModrake(const std::vector<std::string>& args,
+                         const std::filesystem::path& workdir) {
+  return RunProgram(MODRAKE_CLI_BINARY, args, workdir);
+}
+
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& workdir) {
   TempDir capture;
   auto outPath = capture / "out";
   auto errPath = capture / "err";
@@ -129,7 +147,7 @@ CommandResult RunModrake(const std::vector<std::string>& args, const std::filesy
     ::dup2(out, 1);
     ::dup2(err, 2);
     std::vector<char*> argv;
-    std::string binary = MODRAKE_CLI_BINARY;
+    std::string binary = program;
     argv.push_back(binary.data());
     std::vector<std::string> copy = args;
     for (auto& a : copy) argv.push_back(a.data());

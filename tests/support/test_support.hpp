@@ -11,7 +11,7 @@ namespace modrake::test {
 
 // A temporary folder removed with everything in it when the test ends.
 class TempDir {
-public:
+ public:
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
@@ -19,28 +19,28 @@ public:
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+ private:
   std::filesystem::path path_;
 };
 
 // Builds the bytes of TES3 records and files by hand, independent of the
 // reader and writer under test.
 class Bytes {
-public:
+ public:
   Bytes& U8(uint8_t v);
   Bytes& U16(uint16_t v);
   Bytes& U32(uint32_t v);
   Bytes& I32(int32_t v) { return U32(static_cast<uint32_t>(v)); }
   Bytes& F32(float v);
-  Bytes& Text(std::string_view text);    // without terminator
-  Bytes& ZText(std::string_view text);   // with terminator
+  Bytes& Text(std::string_view text);                 // without terminator
+  Bytes& ZText(std::string_view text);                // with terminator
   Bytes& Fixed(std::string_view text, size_t width);  // zero-padded
   Bytes& Append(const std::string& bytes);
   Bytes& Zeros(size_t n);
   const std::string& str() const { return data_; }
   size_t size() const { return data_.size(); }
 
-private:
+ private:
   std::string data_;
 };
 
@@ -67,6 +67,9 @@ struct CommandResult {
 };
 // Runs the built modrake with the arguments, standard input closed.
 CommandResult RunModrake(const std::vector<std::string>& args,
+                         const std::filesystem::path& workdir = {});
+// Runs another program the same way.
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workdir = {});
 
 }  // namespace modrake::test
