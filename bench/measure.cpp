@@ -134,8 +134,8 @@ const char kNone[] = "–";
 
 std::string HeaderRows() {
   return "| operation | input | median wall | spread | CPU | peak memory | floor | ratio | "
-         "records/s | target |\n"
-         "|---|--:|--:|--:|--:|--:|--:|--:|--:|---|\n";
+         "CPU ratio | records/s | target |\n"
+         "|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|---|\n";
 }
 
 // Runs the operation and its floor alternately, so that a noisy neighbour
@@ -152,19 +152,21 @@ std::string MeasureRow(const Operation& op) {
     floors.push_back(floor);
   }
   Figures f = Summarize(runs);
-  std::string floorText = kNone, ratioText = kNone;
+  std::string floorText = kNone, ratioText = kNone, cpuRatioText = kNone;
   if (!op.floor.empty()) {
-    double floorWall = Summarize(floors).wall;
-    floorText = Duration(floorWall);
-    if (floorWall > 0) ratioText = FormatText("%.2f", f.wall / floorWall);
+    Figures floor = Summarize(floors);
+    floorText = Duration(floor.wall);
+    if (floor.wall > 0) ratioText = FormatText("%.2f", f.wall / floor.wall);
+    if (floor.cpu > 0) cpuRatioText = FormatText("%.2f", f.cpu / floor.cpu);
   }
   std::string rate = op.records && f.wall > 0 ? Rate(static_cast<double>(op.records) / f.wall)
                                               : std::string(kNone);
   std::string input = op.bytes ? Size(static_cast<double>(op.bytes)) : std::string(kNone);
-  return FormatText("| %s | %s | %s | %.0f%% | %s | %s | %s | %s | %s | %s |\n", op.name.c_str(),
-                    input.c_str(), Duration(f.wall).c_str(), f.spread * 100,
+  return FormatText("| %s | %s | %s | %.0f%% | %s | %s | %s | %s | %s | %s | %s |\n",
+                    op.name.c_str(), input.c_str(), Duration(f.wall).c_str(), f.spread * 100,
                     Duration(f.cpu).c_str(), Size(f.peakKb * 1024).c_str(), floorText.c_str(),
-                    ratioText.c_str(), rate.c_str(), op.target.empty() ? kNone : op.target.c_str());
+                    ratioText.c_str(), cpuRatioText.c_str(), rate.c_str(),
+                    op.target.empty() ? kNone : op.target.c_str());
 }
 
 }  // namespace
