@@ -1,6 +1,9 @@
 #include "cli_context.hpp"
 
+#include "core/fatal_error.hpp"
+#include "core/settings.hpp"
 #include "platform/program_home.hpp"
+#include "platform/wine_registry.hpp"
 
 namespace modrake::cli {
 
@@ -25,6 +28,29 @@ ExecutionLog& CliContext::log() {
 Session& CliContext::session() {
   if (!session_) session_ = std::make_unique<Session>(Session{ui(), log(), options_, home()});
   return *session_;
+}
+
+GameInstallation& CliContext::game() {
+  if (game_) return *game_;
+  auto game = std::make_unique<GameInstallation>();
+  if (gameDir) {
+    game->gameFolder = *gameDir;
+  } else {
+    std::error_code ec;
+    std::filesystem::path current = std::filesystem::current_path(ec);
+    // Steam's app id of the game names its Proton prefix.
+    game->gameFolder = FindGameFolder(ui(), ec ? "." : current, WinePrefixes("22320"));
+  }
+  game->LoadActivePlugins();
+  if (game->activePlugins.empty()) FatalError("Cannot find Morrowind installation");
+  game->FindGameMasters();
+  LoadSettings(session().SettingsPath(), {game->tribunal != nullptr, game->bloodmoon != nullptr},
+               options_);
+  // As when the options panel is first hidden: the flags follow the boxes.
+  options_.CopyBoxesToFlags();
+  game_ = std::move(game);
+  session().game = game_.get();
+  return *game_;
 }
 
 std::vector<RegisteredCommand>& RegisteredCommands() {

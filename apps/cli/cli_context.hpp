@@ -13,6 +13,7 @@
 #include "core/execution_log.hpp"
 #include "core/options.hpp"
 #include "core/session.hpp"
+#include "install/game_installation.hpp"
 #include "platform/terminal_ui.hpp"
 
 namespace modrake::cli {
@@ -42,12 +43,21 @@ public:
   // The Session with the pieces built so far.
   Session& session();
 
+  // The game installation, built on first use and shared by every command
+  // that works on the game: the folder of --game, else FindGameFolder from
+  // the current folder; its active plugins in load order (FatalError "Cannot
+  // find Morrowind installation" when none exists) and game masters
+  // ("Cannot find morrowind.esm"). The settings of modrake.ini are then
+  // loaded into options(), and session().game points at it.
+  GameInstallation& game();
+
 private:
   std::unique_ptr<TerminalUi> ui_;
   std::unique_ptr<ExecutionLog> log_;
   Options options_;
   std::optional<std::filesystem::path> home_;
   std::unique_ptr<Session> session_;
+  std::unique_ptr<GameInstallation> game_;
 };
 
 using CommandSetup = std::function<void(CLI::App& app, CliContext& context)>;

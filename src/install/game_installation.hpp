@@ -1,10 +1,14 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 #include "format/plugin_file.hpp"
+#include "install/load_order.hpp"
 
 namespace modrake {
+
+class Ui;
 
 // The game's installation: its folder, the active plugins in load order and
 // the three game masters among them.
@@ -19,7 +23,41 @@ public:
   PluginFile* tribunal = nullptr;
   PluginFile* bloodmoon = nullptr;
 
-  std::filesystem::path DataFolder() const { return gameFolder / "Data Files"; }
+  // The column the Manage active plugins list is sorted by (a SortMode).
+  int listSortState = kLoadOrder;
+
+  // "Data Files" in the game folder, in whatever letter case it has.
+  std::filesystem::path DataFolder() const;
+  // The game's morrowind.ini in whatever letter case it has; Morrowind.ini
+  // when there is none yet.
+  std::filesystem::path IniPath() const;
+
+  // Builds the active plugins anew from [Game Files] of morrowind.ini, in
+  // load order. Entries naming files that are missing are skipped; a listed
+  // file that is no plugin ends with its read error.
+  void LoadActivePlugins();
+  // Writes the first 256 active plugins to [Game Files] in load order and
+  // deletes the keys of any longer list written before. Everything else in
+  // morrowind.ini stays as it was.
+  void WriteActivePlugins() const;
+
+  // Sets the three game masters from the active plugins by name;
+  // FatalError "Cannot find morrowind.esm" when that one is not active.
+  void FindGameMasters();
+  // Unlinks and destroys one active plugin; a game master pointing at it
+  // becomes null.
+  void RemovePlugin(PluginFile* file);
 };
+
+// The game folder as the game itself would be looked for: a morrowind.ini in
+// currentFolder (used when the user says Yes to "Morrowind Location"), else
+// the "Installed Path" of the game's key in a Wine registry, else
+// currentFolder when no registry has the key. Empty when the key exists but
+// its path cannot be read.
+std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
+                                     const std::vector<std::filesystem::path>& winePrefixes);
+
+// The names of the three game masters, which some operations never touch.
+bool IsGameMasterName(std::string_view name);
 
 }  // namespace modrake

@@ -10,7 +10,8 @@ namespace modrake::test {
 // A Ui that keeps what a command shows and answers questions with `answer`.
 class RecordingUi : public Ui {
  public:
-  Answer Ask(const std::string&, const std::string& text, BoxStyle) override {
+  Answer Ask(const std::string& title, const std::string& text, BoxStyle) override {
+    titles.push_back(title);
     asked.push_back(text);
     return answer;
   }
@@ -22,6 +23,7 @@ class RecordingUi : public Ui {
   Answer answer = Answer::No;
   std::vector<std::filesystem::path> chosen;
   std::vector<std::string> lines;
+  std::vector<std::string> titles;  // of the questions and message boxes
   std::vector<std::string> asked;
   std::vector<std::string> errors;
 };

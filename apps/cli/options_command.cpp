@@ -1,0 +1,99 @@
+// modrake options: the ten check boxes of the options panel.
+#include <cstring>
+
+#include "cli_context.hpp"
+#include "core/settings.hpp"
+#include "core/text.hpp"
+
+namespace modrake::cli {
+namespace {
+
+// The master whose absence keeps a box disabled; null for the others.
+const char* RequiredMaster(const SettingKey& setting) {
+  if (std::strcmp(setting.key, "IgnoreTribunal") == 0) return "tribunal.esm";
+  if (std::strcmp(setting.key, "IgnoreBloodmoon") == 0) return "bloodmoon.esm";
+  return nullptr;
+}
+
+bool MasterActive(const GameInstallation& game, const SettingKey& setting) {
+  const char* master = RequiredMaster(setting);
+  if (!master) return true;
+  return (std::strcmp(master, "tribunal.esm") == 0 ? game.tribunal : game.bloodmoon) != nullptr;
+}
+
+bool ParseValue(const std::string& text, bool& value) {
+  for (const char* yes : {"1", "true", "yes", "on"}) {
+    if (EqualsNoCase(text, yes)) return value = true;
+  }
+  for (const char* no : {"0", "false", "no", "off"}) {
+    if (EqualsNoCase(text, no)) return !(value = false);
+  }
+  return false;
+}
+
+void PrintOptions(CliContext& context) {
+  const GameInstallation& game = context.game();
+  for (const auto& setting : SettingKeys()) {
+    std::string line = FormatText("%s=%d", setting.key, context.options().boxes.*setting.box);
+    line = FormatText("%-27s%s", line.c_str(), setting.label);
+    if (!MasterActive(game, setting)) {
+      line += FormatText("  (%s is not active)", RequiredMaster(setting));
+    }
+    context.log().AddLogLine(line);
+  }
+}
+
+void ChangeOptions(CliContext& context, const std::vector<std::string>& assignments) {
+  const GameInstallation& game = context.game();
+  CheckBoxes boxes = context.options().boxes;
+  for (const auto& assignment : assignments) {
+    size_t equals = assignment.find('=');
+    std::string key = assignment.substr(0, equals);
+    const SettingKey* found = nullptr;
+    for (const auto& setting : SettingKeys()) {
+      if (EqualsNoCase(setting.key, key)) found = &setting;
+    }
+    if (!found) {
+      if (EqualsNoCase(key, "StrictAIDT")) {
+        throw UsageError("StrictAIDT is read from modrake.ini and never written; edit the file");
+      }
+      throw UsageError(
+          FormatText("unknown setting \"%s\"; \"modrake options\" lists them", key.c_str()));
+    }
+    bool value = false;
+    if (equals == std::string::npos || !ParseValue(assignment.substr(equals + 1), value)) {
+      throw UsageError(
+          FormatText("%s needs a value: %s=1 or %s=0", found->key, found->key, found->key));
+    }
+    if (!MasterActive(game, *found)) {
+      throw UsageError(FormatText("%s cannot be changed while %s is not active", found->key,
+                                  RequiredMaster(*found)));
+    }
+    boxes.*found->box = value;
+  }
+  // What "Done" does: save the boxes, then the flags follow them.
+  context.options().boxes = boxes;
+  SaveSettings(context.session().SettingsPath(),
+               {game.tribunal != nullptr, game.bloodmoon != nullptr}, context.options());
+  context.options().CopyBoxesToFlags();
+  PrintOptions(context);
+}
+
+const CommandRegistration registration(70, [](CLI::App& app, CliContext& context) {
+  auto* command = app.add_subcommand(
+      "options", "Show the ten settings of the options panel, or change them with KEY=VALUE");
+  auto assignments = std::make_shared<std::vector<std::string>>();
+  command->add_option("KEY=VALUE", *assignments, "A setting and its new value, 1 or 0");
+  command->callback([&context, assignments] {
+    context.action = [&context, assignments] {
+      if (assignments->empty()) {
+        PrintOptions(context);
+      } else {
+        ChangeOptions(context, *assignments);
+      }
+    };
+  });
+});
+
+}  // namespace
+}  // namespace modrake::cli

@@ -1,0 +1,80 @@
+#include "core/settings.hpp"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/ini_file.hpp"
+
+namespace modrake {
+
+namespace {
+
+// Values are read into a buffer of this many characters.
+constexpr size_t kValueChars = 8;
+
+bool Stored(const SettingKey& setting, const ActiveMasters& masters) {
+  if (std::strcmp(setting.key, "IgnoreTribunal") == 0) return masters.tribunal;
+  if (std::strcmp(setting.key, "IgnoreBloodmoon") == 0) return masters.bloodmoon;
+  return true;
+}
+
+bool ReadFlag(const IniFile& ini, const char* section, const char* key) {
+  return SettingIsTicked(ini.Read(section, key, "0", kValueChars));
+}
+
+}  // namespace
+
+const std::array<SettingKey, 10>& SettingKeys() {
+  static const std::array<SettingKey, 10> keys{{
+      {"Cleaning Settings", "KeepFileName", "Don't change plugin filenames",
+       &CheckBoxes::keepFileName},
+      {"Cleaning Settings", "KeepFileDate", "Retain file time, when cleaning",
+       &CheckBoxes::keepFileDate},
+      {"Cleaning Settings", "ForceSave", "Force save for clean plugins", &CheckBoxes::forceSave},
+      {"Cleaning Settings", "IgnoreTribunal", "Ignore tribunal.esm", &CheckBoxes::ignoreTribunal},
+      {"Cleaning Settings", "IgnoreBloodmoon", "Ignore bloodmoon.esm",
+       &CheckBoxes::ignoreBloodmoon},
+      {"Cleaning Settings", "RestrictedDialogCleaning", "Restricted dialog cleaning",
+       &CheckBoxes::restrictedDialogCleaning},
+      {"Cleaning Settings", "RestrictedCellCleaning", "Restricted cell cleaning",
+       &CheckBoxes::restrictedCellCleaning},
+      {"Report Settings", "FullConflictReport", "Report LEVI/LEVC/LTEX conflicts",
+       &CheckBoxes::fullConflictReport},
+      {"Report Settings", "IgnoreMergeableConflicts", "Do not report mergeable conflicts",
+       &CheckBoxes::ignoreMergeableConflicts},
+      {"Merge Settings", "MergeUnchangedObjects", "Merge unchanged objects",
+       &CheckBoxes::mergeUnchangedObjects},
+  }};
+  return keys;
+}
+
+bool SettingIsTicked(const std::string& value) {
+  // strtol skips leading blanks, takes a sign and stops at the first other
+  // character, as atoi does; no digits give 0.
+  return std::strtol(value.c_str(), nullptr, 10) != 0;
+}
+
+void LoadSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+                  Options& options) {
+  IniFile ini(file);
+  options.relaxedAiData = !ReadFlag(ini, "General", "StrictAIDT");
+  for (const auto& setting : SettingKeys()) {
+    // A box whose master is not active stays unticked and is not read.
+    options.boxes.*setting.box =
+        Stored(setting, masters) && ReadFlag(ini, setting.section, setting.key);
+  }
+}
+
+void SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+                  const Options& options) {
+  IniFile ini(file);
+  for (const auto& setting : SettingKeys()) {
+    if (Stored(setting, masters)) {
+      ini.Write(setting.section, setting.key, options.boxes.*setting.box ? "1" : "0");
+    }
+  }
+  ini.Save();
+}
+
+}  // namespace modrake

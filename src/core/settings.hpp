@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+
+#include "core/options.hpp"
+
+namespace modrake {
+
+// One check box of the options panel as the settings file stores it.
+struct SettingKey {
+  const char* section;
+  const char* key;
+  const char* label;  // the check box text
+  bool CheckBoxes::*box;
+};
+
+// The ten check boxes in the order of the options panel.
+const std::array<SettingKey, 10>& SettingKeys();
+
+// Which game masters are active: the Ignore boxes of the other two are
+// neither loaded nor saved, so a choice survives a run without them.
+struct ActiveMasters {
+  bool tribunal = false;
+  bool bloodmoon = false;
+};
+
+// True when a stored setting value ticks its box: a decimal number, read the
+// way the C library's atoi reads it, that is not 0.
+bool SettingIsTicked(const std::string& value);
+
+// Reads General/StrictAIDT into relaxedAiData and the check boxes from the
+// settings file; missing values read as 0.
+void LoadSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+                  Options& options);
+// Writes the check boxes (never StrictAIDT) as 1 or 0; a file that cannot be
+// written is not reported.
+void SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+                  const Options& options);
+
+}  // namespace modrake

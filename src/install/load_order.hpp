@@ -1,0 +1,39 @@
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+#include "format/plugin_file.hpp"
+
+namespace modrake {
+
+// How a list of plugins is ordered: the game's load order, or by a column of
+// the Manage active plugins window.
+enum SortMode : int {
+  kLoadOrder = 0,
+  kNameAscending = 1,
+  kNameDescending = 2,
+  kTimeAscending = 3,
+  kTimeDescending = 4,
+};
+
+// Negative when a goes before b, 0 when they are equal under the mode,
+// positive when a goes after b. Load order: morrowind.esm, then masters (by
+// name ending in "m"), then plugins, each by modification time, then by name
+// byte by byte. Unknown modes sort in load order.
+int ComparePlugins(const PluginFile& a, const PluginFile& b, int mode);
+
+// True for names the load order treats as masters: the last letter is "m".
+bool IsMasterByName(std::string_view name);
+
+// Sorts any range of plugin handles; get turns an element into its PluginFile.
+template <class Iterator, class Get>
+void SortPluginsBy(Iterator first, Iterator last, int mode, Get get) {
+  std::sort(first, last,
+            [&](const auto& a, const auto& b) { return ComparePlugins(get(a), get(b), mode) < 0; });
+}
+
+void SortPlugins(std::vector<PluginFile*>& plugins, int mode);
+void SortPlugins(PluginList& plugins, int mode);
+
+}  // namespace modrake

@@ -1,0 +1,227 @@
+#include "platform/ini_file.hpp"
+
+#include <strings.h>
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "platform/file_io.hpp"
+
+namespace modrake {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r')) text.remove_suffix(1);
+  return text;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// A byte order mark some editors put first is no part of the first name.
+std::string_view SkipLead(std::string_view text, bool firstLine) {
+  if (firstLine && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+std::optional<std::string_view> SectionName(std::string_view line, bool firstLine) {
+  line = SkipLead(line, firstLine);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  line.remove_prefix(1);
+  size_t close = line.find(']');
+  return Trim(line.substr(0, close));
+}
+
+// The key of a "key=value" line; none for comments, section lines and lines
+// without "=".
+std::optional<std::string_view> KeyName(std::string_view line, bool firstLine) {
+  line = SkipLead(line, firstLine);
+  if (line.empty() || line.front() == ';' || line.front() == '#' || line.front() == '[') {
+    return std::nullopt;
+  }
+  size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(0, equals));
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::string();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
+  Parse(ReadWholeFile(path_));
+}
+
+IniFile::IniFile(std::filesystem::path path, std::string text) : path_(std::move(path)) {
+  Parse(text);
+}
+
+void IniFile::Parse(std::string_view text) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t newline = text.find('\n', start);
+    Line line;
+    if (newline == std::string_view::npos) {
+      line.text = text.substr(start);
+      start = text.size();
+    } else {
+      size_t end = newline;
+      if (end > start && text[end - 1] == '\r') --end;
+      line.text = text.substr(start, end - start);
+      line.ending = text.substr(end, newline + 1 - end);
+      start = newline + 1;
+    }
+    if (newLine_.empty() && !line.ending.empty()) newLine_ = line.ending;
+    lines_.push_back(std::move(line));
+  }
+}
+
+const std::string& IniFile::NewLineEnding() const {
+  static const std::string platform = "\n";
+  return newLine_.empty() ? platform : newLine_;
+}
+
+std::optional<IniFile::Section> IniFile::FindSection(std::string_view name) const {
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    auto found = SectionName(lines_[i].text, i == 0);
+    if (!found || !SameName(*found, name)) continue;
+    size_t end = i + 1;
+    while (end < lines_.size() && !SectionName(lines_[end].text, false)) ++end;
+    return Section{i, end};
+  }
+  return std::nullopt;
+}
+
+std::optional<size_t> IniFile::FindKey(const Section& section, std::string_view key) const {
+  for (size_t i = section.header + 1; i < section.end; ++i) {
+    auto found = KeyName(lines_[i].text, false);
+    if (found && SameName(*found, key)) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> IniFile::Find(std::string_view section, std::string_view key,
+                                         size_t maxChars) const {
+  auto where = FindSection(section);
+  if (!where) return std::nullopt;
+  auto line = FindKey(*where, key);
+  if (!line) return std::nullopt;
+  std::string_view text = lines_[*line].text;
+  std::string_view value = Trim(text.substr(text.find('=') + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value.substr(0, maxChars));
+}
+
+std::string IniFile::Read(std::string_view section, std::string_view key, std::string_view fallback,
+                          size_t maxChars) const {
+  auto value = Find(section, key, maxChars);
+  return value ? *value : std::string(fallback.substr(0, maxChars));
+}
+
+void IniFile::Write(std::string_view section, std::string_view key, std::string_view rawValue) {
+  // A line break inside a value would forge lines of its own.
+  std::string value;
+  for (char c : rawValue) {
+    if (c != '\r' && c != '\n') value.push_back(c);
+  }
+  const std::string& newLine = NewLineEnding();
+  auto where = FindSection(section);
+  if (!where) {
+    if (!lines_.empty() && lines_.back().ending.empty()) lines_.back().ending = newLine;
+    lines_.push_back({"[" + std::string(section) + "]", newLine});
+    lines_.push_back({std::string(key) + "=" + value, newLine});
+    changed_ = true;
+    return;
+  }
+  if (auto line = FindKey(*where, key)) {
+    std::string& text = lines_[*line].text;
+    size_t keep = text.find('=') + 1;
+    while (keep < text.size() && IsBlank(text[keep])) ++keep;
+    if (std::string_view(text).substr(keep) == value) return;
+    text.replace(keep, std::string::npos, value);
+    changed_ = true;
+    return;
+  }
+  size_t after = where->header;
+  for (size_t i = where->header + 1; i < where->end; ++i) {
+    if (KeyName(lines_[i].text, false)) after = i;
+  }
+  Line added{std::string(key) + "=" + value, newLine};
+  if (lines_[after].ending.empty()) {
+    // The last line had no line ending: the added one becomes the last.
+    lines_[after].ending = newLine;
+    added.ending.clear();
+  }
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1), std::move(added));
+  changed_ = true;
+}
+
+void IniFile::Delete(std::string_view section, std::string_view key) {
+  auto where = FindSection(section);
+  if (!where) return;
+  while (auto line = FindKey(*where, key)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*line));
+    --where->end;
+    changed_ = true;
+  }
+}
+
+std::string IniFile::Text() const {
+  std::string text;
+  for (const auto& line : lines_) {
+    text += line.text;
+    text += line.ending;
+  }
+  return text;
+}
+
+bool IniFile::Save() {
+  if (!changed_) return true;
+  // A linked settings file stays a link: the file it points to is replaced.
+  std::filesystem::path target = path_;
+  std::error_code ec;
+  if (std::filesystem::is_symlink(path_, ec)) {
+    auto resolved = std::filesystem::canonical(path_, ec);
+    if (!ec) target = resolved;
+  }
+  if (!WriteFileAtomically(target, Text())) return false;
+  changed_ = false;
+  return true;
+}
+
+std::string ReadIniValue(const std::filesystem::path& file, std::string_view section,
+                         std::string_view key, std::string_view fallback, size_t maxChars) {
+  return IniFile(file).Read(section, key, fallback, maxChars);
+}
+
+bool WriteIniValue(const std::filesystem::path& file, std::string_view section,
+                   std::string_view key, std::string_view value) {
+  IniFile ini(file);
+  ini.Write(section, key, value);
+  return ini.Save();
+}
+
+bool DeleteIniKey(const std::filesystem::path& file, std::string_view section,
+                  std::string_view key) {
+  IniFile ini(file);
+  ini.Delete(section, key);
+  return ini.Save();
+}
+
+}  // namespace modrake

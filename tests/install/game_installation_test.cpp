@@ -1,0 +1,244 @@
+#include "install/game_installation.hpp"
+
+#include <gtest/gtest.h>
+
+#include "core/fatal_error.hpp"
+#include "platform/ini_file.hpp"
+#include "support/recording_ui.hpp"
+#include "support/game_folder.hpp"
+
+namespace modrake {
+namespace {
+
+using Names = std::vector<std::string>;
+
+Names ActiveNames(const GameInstallation& game) {
+  Names names;
+  for (const auto& file : game.activePlugins) names.push_back(file->name);
+  return names;
+}
+
+GameInstallation Load(const test::GameFolder& testGame) {
+  GameInstallation game;
+  game.gameFolder = testGame.folder();
+  game.LoadActivePlugins();
+  return game;
+}
+
+TEST(GameInstallationTest, LoadsTheActivePluginsInLoadOrder) {
+  struct Case {
+    const char* name;
+    std::string ini;
+    Names expected;
+  } cases[] = {
+      {"listed order does not matter",
+       "[Game Files]\r\nGameFile0=b.esp\r\nGameFile1=Morrowind.esm\r\nGameFile2=a.esp\r\n",
+       {"Morrowind.esm", "a.esp", "b.esp"}},
+      {"a listed file that is gone is skipped",
+       "[Game Files]\nGameFile0=Morrowind.esm\nGameFile1=a.esp\nGameFile2=deleted.esp\n"
+       "GameFile3=b.esp\nGameFile4=Tribunal.esm\n",
+       {"Morrowind.esm", "Tribunal.esm", "a.esp", "b.esp"}},
+      {"reading stops at the first missing key",
+       "[Game Files]\nGameFile0=Morrowind.esm\nGameFile1=a.esp\nGameFile3=b.esp\n",
+       {"Morrowind.esm", "a.esp"}},
+      {"reading stops at an empty value",
+       "[Game Files]\nGameFile0=Morrowind.esm\nGameFile1=\nGameFile2=b.esp\n",
+       {"Morrowind.esm"}},
+      {"names in any letter case keep the ini's spelling",
+       "[GAME FILES]\ngamefile0=MORROWIND.ESM\nGameFile1=A.ESP\n",
+       {"MORROWIND.ESM", "A.ESP"}},
+      {"the same file twice is loaded once",
+       "[Game Files]\nGameFile0=Morrowind.esm\nGameFile1=a.esp\nGameFile2=A.esp\n",
+       {"Morrowind.esm", "a.esp"}},
+      {"names with folders are not data files",
+       "[Game Files]\nGameFile0=Morrowind.esm\nGameFile1=../Data Files/a.esp\n"
+       "GameFile2=b.esp\n",
+       {"Morrowind.esm", "b.esp"}},
+      {"no game files section", "[General]\nx=1\n", {}},
+  };
+  for (const auto& c : cases) {
+    test::GameFolder testGame;
+    testGame.AddPlugin("Morrowind.esm", 3000);
+    testGame.AddPlugin("Tribunal.esm", 3100);
+    testGame.AddPlugin("a.esp", 1000);
+    testGame.AddPlugin("b.esp", 2000);
+    test::WriteFile(testGame.folder() / "Morrowind.ini", c.ini);
+    EXPECT_EQ(ActiveNames(Load(testGame)), c.expected) << c.name;
+  }
+}
+
+TEST(GameInstallationTest, FindsFilesInAnyLetterCase) {
+  test::GameFolder testGame("data files");
+  testGame.AddPlugin("morrowind.ESM", 1);
+  testGame.AddPlugin("Mixed Case.EsP", 2, {"MORROWIND.esm"});
+  testGame.WriteGameFiles({"Morrowind.esm", "mixed case.esp"}, "MORROWIND.INI");
+  GameInstallation game = Load(testGame);
+  EXPECT_EQ(ActiveNames(game), (Names{"Morrowind.esm", "mixed case.esp"}));
+  EXPECT_EQ(game.activePlugins[1]->path, testGame.data() / "Mixed Case.EsP");
+  game.FindGameMasters();
+  EXPECT_EQ(game.morrowind, game.activePlugins[0].get());
+  EXPECT_EQ(game.tribunal, nullptr);
+
+  game.WriteActivePlugins();
+  EXPECT_FALSE(std::filesystem::exists(testGame.folder() / "Morrowind.ini"))
+      << "the existing spelling is written, not a second file";
+}
+
+TEST(GameInstallationTest, WritesGameFilesInLoadOrderAndDropsOldKeys) {
+  test::GameFolder testGame;
+  Names names;
+  for (int i = 0; i < 300; ++i) {
+    names.push_back("p" + std::to_string(1000 + i) + ".esp");
+    testGame.AddPlugin(names.back(), 10000 - i);  // newest first
+  }
+  testGame.AddPlugin("Morrowind.esm", 1);
+  names.push_back("Morrowind.esm");
+  testGame.WriteGameFiles(names);
+  GameInstallation game = Load(testGame);
+  ASSERT_EQ(game.activePlugins.size(), 301u);
+
+  struct Case {
+    size_t keep;  // active plugins left
+    size_t written;
+  } cases[] = {{301, 256}, {5, 5}, {1, 1}};
+  for (const auto& c : cases) {
+    game.activePlugins.resize(c.keep);
+    // Reverse the list: writing restores load order.
+    std::reverse(game.activePlugins.begin(), game.activePlugins.end());
+    game.WriteActivePlugins();
+    std::reverse(game.activePlugins.begin(), game.activePlugins.end());
+    IniFile ini(testGame.folder() / "Morrowind.ini");
+    std::vector<PluginFile*> expected;
+    size_t from = c.keep > 256 ? c.keep - 256 : 0;  // the first 256 of the reversed list
+    for (size_t i = from; i < c.keep; ++i) expected.push_back(game.activePlugins[i].get());
+    SortPlugins(expected, kLoadOrder);
+    for (unsigned i = 0; i < 300; ++i) {
+      auto value = ini.Find("Game Files", "GameFile" + std::to_string(i));
+      if (i < c.written) {
+        EXPECT_EQ(value, expected[i]->name) << c.keep << " key " << i;
+      } else {
+        EXPECT_EQ(value, std::nullopt) << c.keep << " key " << i;
+      }
+    }
+    EXPECT_EQ(ini.Find("General", "Subtitles"), "0");
+  }
+}
+
+TEST(GameInstallationTest, ManyRewritesChangeOnlyTheGameFilesLines) {
+  // A morrowind.ini of real size: dozens of sections, comments, CRLF.
+  std::string head, tail;
+  for (int s = 0; s < 40; ++s) {
+    std::string& part = s < 20 ? head : tail;
+    part += "; section " + std::to_string(s) + " \xB5\r\n[Section " + std::to_string(s) + "]\r\n";
+    for (int k = 0; k < 12; ++k)
+      part += "Key" + std::to_string(k) + "=Value \xE9 " + std::to_string(k) + "\r\n";
+    part += "\r\n";
+  }
+  test::GameFolder testGame;
+  testGame.AddPlugin("Morrowind.esm", 1);
+  testGame.AddPlugin("a.esp", 2);
+  testGame.AddPlugin("b.esp", 3);
+  test::WriteFile(testGame.folder() / "Morrowind.ini",
+                  head + "[Game Files]\r\nGameFile0=Morrowind.esm\r\n\r\n" + tail);
+  GameInstallation game = Load(testGame);
+  for (int round = 0; round < 20; ++round) {
+    if (round % 2 == 0) {
+      game.activePlugins.push_back(std::make_unique<PluginFile>(testGame.data(), "b.esp"));
+      game.activePlugins.push_back(std::make_unique<PluginFile>(testGame.data(), "a.esp"));
+    } else {
+      game.activePlugins.resize(1);
+    }
+    game.WriteActivePlugins();
+    std::string lines = round % 2 == 0
+                            ? "GameFile0=Morrowind.esm\r\nGameFile1=a.esp\r\nGameFile2=b.esp\r\n"
+                            : "GameFile0=Morrowind.esm\r\n";
+    ASSERT_EQ(testGame.ReadIni(), head + "[Game Files]\r\n" + lines + "\r\n" + tail) << round;
+  }
+}
+
+TEST(GameInstallationTest, GameMastersAndRemoval) {
+  test::GameFolder testGame;
+  for (const char* name : {"MORROWIND.ESM", "Tribunal.esm", "Bloodmoon.esm", "a.esp"}) {
+    testGame.AddPlugin(name, 1);
+  }
+  testGame.WriteGameFiles({"morrowind.esm", "tribunal.esm", "a.esp"});
+  GameInstallation game = Load(testGame);
+  game.FindGameMasters();
+  ASSERT_NE(game.morrowind, nullptr);
+  EXPECT_EQ(game.morrowind->name, "morrowind.esm");
+  ASSERT_NE(game.tribunal, nullptr);
+  EXPECT_EQ(game.bloodmoon, nullptr);
+
+  game.RemovePlugin(game.tribunal);
+  EXPECT_EQ(game.tribunal, nullptr);
+  EXPECT_EQ(ActiveNames(game), (Names{"morrowind.esm", "a.esp"}));
+  game.RemovePlugin(game.morrowind);
+  EXPECT_EQ(ActiveNames(game), (Names{"a.esp"}));
+  try {
+    game.FindGameMasters();
+    ADD_FAILURE() << "no error";
+  } catch (const FatalException& e) {
+    EXPECT_STREQ(e.what(), "Cannot find morrowind.esm");
+  }
+}
+
+TEST(GameInstallationTest, FindsTheGameFolder) {
+  test::TempDir current;
+  test::TempDir prefix;
+  std::filesystem::create_directories(prefix / "drive_c/Games/Morrowind");
+  test::TempDir emptyPrefix;
+  test::TempDir badPrefix;
+  std::string key = "[Software\\\\Wow6432Node\\\\Bethesda Softworks\\\\Morrowind] 1\n";
+  test::WriteFile(prefix / "system.reg", key + "\"Installed Path\"=\"C:\\\\games\\\\morrowind\"\n");
+  test::WriteFile(badPrefix / "system.reg", key + "\"Version\"=\"1.6\"\n");
+  auto installed = prefix / "drive_c/Games/Morrowind";
+
+  struct Case {
+    const char* name;
+    bool iniHere;
+    Answer answer;
+    std::vector<std::filesystem::path> prefixes;
+    std::filesystem::path expected;
+    size_t questions;
+  } cases[] = {
+      {"ini here, Yes", true, Answer::Yes, {prefix.path()}, current.path(), 1},
+      {"ini here, No: the registry", true, Answer::No, {prefix.path()}, installed, 1},
+      {"no ini: the first prefix with the key",
+       false,
+       Answer::Yes,
+       {emptyPrefix.path(), prefix.path()},
+       installed,
+       0},
+      {"no key anywhere: the current folder",
+       true,
+       Answer::No,
+       {emptyPrefix.path()},
+       current.path(),
+       1},
+      {"key without the path: nothing",
+       false,
+       Answer::Yes,
+       {badPrefix.path(), prefix.path()},
+       {},
+       0},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(current / "morrowind.INI");
+    if (c.iniHere) test::WriteFile(current / "morrowind.INI", "");
+    test::RecordingUi ui;
+    ui.answer = c.answer;
+    EXPECT_EQ(FindGameFolder(ui, current.path(), c.prefixes), c.expected) << c.name;
+    ASSERT_EQ(ui.asked.size(), c.questions) << c.name;
+    if (c.questions) {
+      EXPECT_EQ(ui.titles[0], "Morrowind Location");
+      EXPECT_EQ(ui.asked[0],
+                "Morrowind.ini has been found in the current "
+                "folder:\n\n" +
+                    current.path().string() +
+                    "\n\nDo you want to use this folder instead of registry settings?");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace modrake
