@@ -9,8 +9,8 @@
 #include "core/execution_log.hpp"
 #include "install/game_installation.hpp"
 #include "install/master_check.hpp"
-#include "support/recording_ui.hpp"
 #include "support/game_folder.hpp"
+#include "support/recording_ui.hpp"
 
 namespace modrake {
 namespace {

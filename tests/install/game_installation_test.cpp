@@ -4,8 +4,8 @@
 
 #include "core/fatal_error.hpp"
 #include "platform/ini_file.hpp"
-#include "support/recording_ui.hpp"
 #include "support/game_folder.hpp"
+#include "support/recording_ui.hpp"
 
 namespace modrake {
 namespace {

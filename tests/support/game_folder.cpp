@@ -12,7 +12,7 @@ GameFolder::GameFolder(const std::string& dataFolderName) : dataFolderName_(data
 }
 
 std::filesystem::path GameFolder::AddPlugin(const std::string& name, int64_t time,
-                                          const std::vector<std::string>& masters) {
+                                            const std::vector<std::string>& masters) {
   Bytes fields;
   fields.Append(
       Field("HEDR", Bytes().F32(1.3f).U32(0).Fixed("tester", 32).Fixed("", 256).U32(0).str()));

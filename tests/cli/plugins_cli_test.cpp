@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/game_folder.hpp"
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+using test::RunModrake;
+
+// Sets an environment variable for the programs a test runs, and puts the
+// old value back afterwards.
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    if (old) old_ = old;
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// 2003-06-12 14:05:33 UTC and the minutes after it.
+constexpr int64_t kTime = 1055426733;
+
+struct CliGame {
+  CliGame() {
+    game.AddPlugin("Morrowind.esm", kTime);
+    game.AddPlugin("Tribunal.esm", kTime + 60, {"Morrowind.esm"});
+    game.AddPlugin("Bloodmoon.esm", kTime + 120, {"Morrowind.esm"});
+    game.AddPlugin("Needs Tribunal.esp", kTime + 180, {"Morrowind.esm", "TRIBUNAL.ESM"});
+    game.AddPlugin("orphan.ESP", kTime + 240, {"Lost.esm"});
+    game.WriteGameFiles({"morrowind.esm", "needs tribunal.esp", "Bloodmoon.esm"});
+  }
+  test::CommandResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--home", home.path().string(), "--game", game.folder().string()});
+    return RunModrake(args);
+  }
+  test::GameFolder game;
+  test::TempDir home;
+  ScopedEnv tz{"TZ", "UTC"};
+};
+
+const std::string kInactiveWarning =
+    "1 active plugin(s) reference master files that are NOT ENABLED in the morrowind.ini. "
+    "Morrowind will still automatically load such master files. If this is not a desired "
+    "behavior, please update plugin dependencies appropriately.\n\nCheck execution log for "
+    "detailed information about inactive master files\n";
+
+TEST(PluginsCliTest, ListsTheDataFolderWithTheMasterCheck) {
+  CliGame cli;
+  struct Case {
+    std::vector<std::string> args;
+    std::string rows;
+  } cases[] = {
+      {{"plugins"},
+       "[x] Morrowind.esm       Jun 12, 2003   14:05:33\n"
+       "[ ] Tribunal.esm        Jun 12, 2003   14:06:33\n"
+       "[x] Bloodmoon.esm       Jun 12, 2003   14:07:33\n"
+       "[x] Needs Tribunal.esp  Jun 12, 2003   14:08:33\n"
+       "[ ] orphan.ESP          Jun 12, 2003   14:09:33\n"},
+      {{"plugins", "--sort", "name-desc"},
+       "[ ] Tribunal.esm        Jun 12, 2003   14:06:33\n"
+       "[ ] orphan.ESP          Jun 12, 2003   14:09:33\n"
+       "[x] Needs Tribunal.esp  Jun 12, 2003   14:08:33\n"
+       "[x] Morrowind.esm       Jun 12, 2003   14:05:33\n"
+       "[x] Bloodmoon.esm       Jun 12, 2003   14:07:33\n"},
+      {{"plugins", "--sort", "time-desc"},
+       "[ ] orphan.ESP          Jun 12, 2003   14:09:33\n"
+       "[x] Needs Tribunal.esp  Jun 12, 2003   14:08:33\n"
+       "[x] Bloodmoon.esm       Jun 12, 2003   14:07:33\n"
+       "[ ] Tribunal.esm        Jun 12, 2003   14:06:33\n"
+       "[x] Morrowind.esm       Jun 12, 2003   14:05:33\n"},
+  };
+  for (const auto& c : cases) {
+    auto result = cli.Run(c.args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Found 5 plugins in the \"Data Files\" folder\n" + c.rows +
+                              "\n"
+                              "WARNING: \"TRIBUNAL.ESM\" is INACTIVE, but referenced by "
+                              "\"needs tribunal.esp\"\n" +
+                              kInactiveWarning);
+  }
+  EXPECT_EQ(cli.Run({"plugins", "--sort", "size"}).exitCode, 2);
+}
+
+TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
+  CliGame cli;
+  const std::string before = cli.game.ReadIni();
+  struct Case {
+    std::vector<std::string> args;
+    std::string gameFiles;
+    std::string checkLines;
+  } cases[] = {
+      {{"plugins", "activate", "TRIBUNAL.esm", "Orphan.esp"},
+       "GameFile0=morrowind.esm\r\nGameFile1=Tribunal.esm\r\nGameFile2=Bloodmoon.esm\r\n"
+       "GameFile3=needs tribunal.esp\r\nGameFile4=orphan.ESP\r\n",
+       "ERROR: \"Lost.esm\" is MISSING, but referenced by \"orphan.ESP\"\n"},
+      {{"plugins", "deactivate", "orphan.esp", "bloodmoon.esm"},
+       "GameFile0=morrowind.esm\r\nGameFile1=Tribunal.esm\r\nGameFile2=needs tribunal.esp\r\n",
+       ""},
+      {{"plugins", "deactivate", "Tribunal.esm"},
+       "GameFile0=morrowind.esm\r\nGameFile1=needs tribunal.esp\r\n",
+       "WARNING: \"TRIBUNAL.ESM\" is INACTIVE, but referenced by \"needs tribunal.esp\"\n" +
+           kInactiveWarning},
+  };
+  for (const auto& c : cases) {
+    auto result = cli.Run(c.args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(
+        result.out,
+        "Found 5 plugins in the \"Data Files\" folder\n\nUpdated morrowind.ini\n\n" + c.checkLines);
+    EXPECT_EQ(cli.game.ReadIni(), "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\n" + c.gameFiles);
+  }
+  (void)before;
+}
+
+TEST(PluginsCliTest, UnknownNamesAreUsageErrorsThatChangeNothing) {
+  CliGame cli;
+  const std::string before = cli.game.ReadIni();
+  for (const char* verb : {"activate", "deactivate", "update-time", "update-header"}) {
+    auto result = cli.Run({"plugins", verb, "Tribunal.esm", "Nope.esp"});
+    EXPECT_EQ(result.exitCode, 2) << verb;
+    EXPECT_NE(result.err.find("\"Nope.esp\""), std::string::npos) << verb << result.err;
+    EXPECT_EQ(cli.game.ReadIni(), before) << verb;
+    EXPECT_EQ(cli.game.TimeOf("Tribunal.esm"), kTime + 60) << verb;
+    EXPECT_EQ(cli.Run({"plugins", verb}).exitCode, 2) << verb;
+  }
+}
+
+TEST(PluginsCliTest, UpdateTimeAndHeader) {
+  CliGame cli;
+  auto moved = cli.Run({"plugins", "update-time", "needs tribunal.esp", "Morrowind.esm"});
+  ASSERT_EQ(moved.exitCode, 0) << moved.err;
+  EXPECT_EQ(moved.out,
+            "Found 5 plugins in the \"Data Files\" folder\n"
+            "[x] Morrowind.esm       Jun 12, 2003   14:05:33\n"
+            "[x] Needs Tribunal.esp  Jun 12, 2003   14:10:33\n");
+  EXPECT_EQ(cli.game.TimeOf("Needs Tribunal.esp"), kTime + 300);
+  EXPECT_EQ(cli.game.TimeOf("Morrowind.esm"), kTime);
+
+  auto header = cli.Run({"plugins", "update-header", "Needs Tribunal.esp"});
+  ASSERT_EQ(header.exitCode, 0) << header.err;
+  EXPECT_EQ(header.out,
+            "Found 5 plugins in the \"Data Files\" folder\n"
+            "Plugin(s) version and master file information has been updated\n");
+  EXPECT_EQ(cli.game.TimeOf("Needs Tribunal.esp"), kTime + 300);
+}
+
+TEST(PluginsCliTest, OptionsShowAndSave) {
+  CliGame cli;
+  test::WriteFile(cli.home / "modrake.ini",
+                  "[General]\r\nStrictAIDT=1\r\n[Cleaning Settings]\r\nIgnoreTribunal=1\r\n");
+  auto shown = cli.Run({"options"});
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_EQ(shown.out,
+            "KeepFileName=0             Don't change plugin filenames\n"
+            "KeepFileDate=0             Retain file time, when cleaning\n"
+            "ForceSave=0                Force save for clean plugins\n"
+            "IgnoreTribunal=0           Ignore tribunal.esm  (tribunal.esm is not active)\n"
+            "IgnoreBloodmoon=0          Ignore bloodmoon.esm\n"
+            "RestrictedDialogCleaning=0 Restricted dialog cleaning\n"
+            "RestrictedCellCleaning=0   Restricted cell cleaning\n"
+            "FullConflictReport=0       Report LEVI/LEVC/LTEX conflicts\n"
+            "IgnoreMergeableConflicts=0 Do not report mergeable conflicts\n"
+            "MergeUnchangedObjects=0    Merge unchanged objects\n");
+
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* errorPart;
+  } cases[] = {
+      {{"options", "IgnoreTribunal=0"}, 2, "tribunal.esm is not active"},
+      {{"options", "StrictAIDT=0"}, 2, "StrictAIDT"},
+      {{"options", "Speed=1"}, 2, "\"Speed\""},
+      {{"options", "ForceSave=maybe"}, 2, "ForceSave"},
+      {{"options", "ForceSave"}, 2, "ForceSave"},
+      {{"options", "forcesave=1", "IgnoreBloodmoon=on", "MergeUnchangedObjects=1"}, 0, ""},
+  };
+  for (const auto& c : cases) {
+    auto result = cli.Run(c.args);
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.args[1];
+    EXPECT_NE(result.err.find(c.errorPart), std::string::npos) << c.args[1] << result.err;
+  }
+  // StrictAIDT and the Ignore box of the inactive master stay as they were.
+  EXPECT_EQ(test::ReadFile(cli.home / "modrake.ini"),
+            "[General]\r\nStrictAIDT=1\r\n[Cleaning Settings]\r\nIgnoreTribunal=1\r\n"
+            "KeepFileName=0\r\nKeepFileDate=0\r\nForceSave=1\r\nIgnoreBloodmoon=1\r\n"
+            "RestrictedDialogCleaning=0\r\nRestrictedCellCleaning=0\r\n"
+            "[Report Settings]\r\nFullConflictReport=0\r\n"
+            "IgnoreMergeableConflicts=0\r\n[Merge Settings]\r\nMergeUnchangedObjects=1\r\n");
+}
+
+TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
+  CliGame cli;
+  test::TempDir fakeHome;
+  test::TempDir elsewhere;
+  ScopedEnv home("HOME", fakeHome.path().c_str());
+  ScopedEnv prefix("WINEPREFIX", nullptr);
+  // A Proton prefix whose registry points at the test game through drive Z:.
+  auto pfx = fakeHome / ".steam/steam/steamapps/compatdata/22320/pfx";
+  std::filesystem::create_directories(pfx / "dosdevices");
+  std::filesystem::create_directory_symlink("/", pfx / "dosdevices/z:");
+  std::string windowsPath = "Z:" + cli.game.folder().string();
+  for (char& ch : windowsPath) {
+    if (ch == '/') ch = '\\';
+  }
+  std::string escaped;
+  for (char ch : windowsPath) {
+    escaped += ch;
+    if (ch == '\\') escaped += '\\';
+  }
+
+  auto inGame = RunModrake({"--home", cli.home.path(), "--yes", "plugins"}, cli.game.folder());
+  EXPECT_EQ(inGame.exitCode, 0) << inGame.err;
+  auto noKey = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
+  EXPECT_EQ(noKey.exitCode, 1);
+  EXPECT_EQ(noKey.err, "Modrake Error: Cannot find Morrowind installation\n");
+
+  test::WriteFile(pfx / "system.reg",
+                  "WINE REGISTRY Version 2\n\n[Software\\\\Wow6432Node\\\\Bethesda "
+                  "Softworks\\\\Morrowind] 1\n\"Installed Path\"=\"" +
+                      escaped + "\"\n");
+  auto viaRegistry = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
+  EXPECT_EQ(viaRegistry.exitCode, 0) << viaRegistry.err;
+  EXPECT_EQ(viaRegistry.out.rfind("Found 5 plugins", 0), 0u) << viaRegistry.out;
+
+  // Without Morrowind.esm among the active plugins nothing can run.
+  cli.game.WriteGameFiles({"Tribunal.esm"});
+  auto noMaster = cli.Run({"plugins"});
+  EXPECT_EQ(noMaster.exitCode, 1);
+  EXPECT_EQ(noMaster.err, "Modrake Error: Cannot find morrowind.esm\n");
+}
+
+}  // namespace
+}  // namespace modrake
