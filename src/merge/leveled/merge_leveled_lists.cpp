@@ -258,7 +258,7 @@ void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {
     return;
   }
   game.activePlugins.push_back(std::make_unique<PluginFile>(game.DataFolder(), name));
-  // TODO: write the list to morrowind.ini once WriteActivePlugins exists.
+  game.WriteActivePlugins();
 }
 
 }  // namespace modrake

@@ -5,6 +5,7 @@
 #include "core/execution_log.hpp"
 #include "core/session.hpp"
 #include "install/game_installation.hpp"
+#include "platform/file_io.hpp"
 #include "support/leveled_lists.hpp"
 #include "support/recording_ui.hpp"
 #include "support/test_support.hpp"
@@ -26,6 +27,9 @@ class MergeFixture {
 
   PluginFile& Add(const std::string& name, const std::string& records) {
     test::WriteFile(game.DataFolder() / name, test::HeaderRecord() + records);
+    // Old times in load order: a plugin saved now comes after them.
+    SetFileTime(game.DataFolder() / name,
+                1000000000 + 60 * static_cast<int64_t>(game.activePlugins.size()));
     game.activePlugins.push_back(std::make_unique<PluginFile>(game.DataFolder(), name));
     PluginFile* plugin = game.activePlugins.back().get();
     if (name == "Morrowind.esm") game.morrowind = plugin;
@@ -251,9 +255,13 @@ TEST(MergeLeveledListsTest, RunningTwiceWithActivationGivesTheSameFileAndOneEntr
   std::string first = fixture.MergedBytes();
   ASSERT_EQ(fixture.game.activePlugins.size(), 4u);
   EXPECT_EQ(fixture.game.activePlugins.back()->name, kMergedLeveledListsName);
+  std::string ini = test::ReadFile(fixture.game.IniPath());
+  EXPECT_NE(ini.find("GameFile3=Merged_Leveled_Lists.esp"), std::string::npos) << ini;
+  std::filesystem::remove(fixture.game.IniPath());
   fixture.Run(true);
   EXPECT_EQ(fixture.MergedBytes(), first);
   EXPECT_EQ(fixture.game.activePlugins.size(), 4u);
+  EXPECT_FALSE(std::filesystem::exists(fixture.game.IniPath()));
   EXPECT_EQ(fixture.ui.lines,
             (std::vector<std::string>{
                 "Scanning a.esp", "Scanning b.esp", "",
