@@ -13,6 +13,16 @@ namespace {
 using test::ListBytes;
 using test::RunModrake;
 
+// OpenMW's reader, as a check that other tools accept what we write.
+const char* const kEsmtool = "/usr/games/esmtool";
+
+// True when esmtool reads the whole file, or is not installed.
+bool EsmtoolReads(const std::filesystem::path& file) {
+  if (!std::filesystem::exists(kEsmtool)) return true;
+  std::string command = std::string(kEsmtool) + " dump \"" + file.string() + "\" >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
 // A game folder with Morrowind.esm and two plugins that change one list.
 class ListsGame {
  public:
@@ -96,13 +106,66 @@ TEST(MergeListsCliTest, ActivateWritesTheIniOnlyTheFirstTime) {
 }
 
 TEST(MergeListsCliTest, OtherReadersAcceptTheMergedPlugin) {
-  const char* esmtool = "/usr/games/esmtool";
-  if (!std::filesystem::exists(esmtool)) GTEST_SKIP() << "esmtool is not installed";
+  if (!std::filesystem::exists(kEsmtool)) GTEST_SKIP() << "esmtool is not installed";
   ListsGame game;
   ASSERT_EQ(game.Run({"--yes", "merge-lists"}).exitCode, 0);
-  std::string command =
-      std::string(esmtool) + " dump \"" + game.merged().string() + "\" >/dev/null 2>&1";
-  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_TRUE(EsmtoolReads(game.merged()));
+}
+
+// The lists of the sample game's scenario plugins, in the order first met.
+TEST(MergeListsCliTest, SampleGameListsMergeAsDocumented) {
+  test::TempDir dir;
+  auto game = dir / "game";
+  auto data = game / "Data Files";
+  ASSERT_EQ(RunModrake({"--home", dir.path(), "sample-game", game.string()}).exitCode, 0);
+  auto result = RunModrake({"--home", dir.path(), "--game", game.string(), "--yes", "merge-lists"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("\nMerged 11 original leveled list(s) into 6 list(s)\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Scanning Morrowind.esm"), std::string::npos);
+  EXPECT_NE(result.out.find("Scanning Active_Extra_Master.esm\n"), std::string::npos);
+
+  PluginFile merged(data, "Merged_Leveled_Lists.esp");
+  merged.ReadAllRecords();
+  std::vector<std::string> lists;
+  for (const auto& record : merged.records) {
+    if (record->tag != tags::TES3) lists.push_back(test::DescribeList(*record));
+  }
+  EXPECT_EQ(lists,
+            (std::vector<std::string>{
+                "LEVI random_weapon_melee_basic flags=3 none=25 count=10: iron dagger@1 "
+                "iron club@1 iron_spear@3 chitin war axe@5 steel longsword@8 aem_blade@4 "
+                "steel_dagger@1 iron dagger@1 iron dagger@1 iron dagger@5",
+                "LEVI Random_Ingredient flags=1 none=25 count=5: INGRED_SALTRICE_01@1 "
+                "ingred_marshmerrow_01@1 ingred_kwama_cuttle_01@3 ingred_bread_01@1 "
+                "ingred_comberry_01@1",
+                "LEVI random_sample_mix flags=0 none=0 count=1: misc_lw_platter@2",
+                "LEVI lla_sample_treasure flags=0 none=0 count=2: Gold_001@1 misc_lw_platter@5",
+                "LEVC ex_bittercoast_sleep flags=1 none=40 count=5: mudcrab@1 rat@1 cliff racer@3 "
+                "kagouti@6 scamp@4",
+                "LEVC random_sample_mix flags=0 none=0 count=1: rat@1"}));
+  EXPECT_EQ(MasterNames(*merged.FindHeaderRecord()),
+            (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"}));
+
+  // A list of one plugin only is the same record, byte for byte.
+  PluginFile added(data, "Leveled_Lists_Add.esp");
+  added.ReadAllRecords();
+  std::string bytes = test::ReadFile(merged.path);
+  for (const auto& record : added.records) {
+    if (record->GetDisplayId() != "lla_sample_treasure") continue;
+    std::string expected =
+        test::Bytes()
+            .U32(record->tag)
+            .U32(record->dataSize)
+            .U32(record->headerWord)
+            .U32(record->flags)
+            .str() +
+        std::string(reinterpret_cast<const char*>(record->RawData()), record->dataSize);
+    EXPECT_NE(bytes.find(expected), std::string::npos);
+  }
+
+  EXPECT_TRUE(EsmtoolReads(merged.path));
 }
 
 }  // namespace
