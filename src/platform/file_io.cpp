@@ -58,8 +58,9 @@ bool FileReader::Open(const std::filesystem::path& path) {
   size_ = static_cast<uint64_t>(st.st_size);
   position_ = 0;
   bufferPos_ = bufferLen_ = 0;
-  readAhead_ = kReadBufferSize;
-  if (buffer_.empty()) buffer_.resize(kReadBufferSize);
+  // Start small: many files are opened only for their header record.
+  readAhead_ = kRandomReadAhead;
+  buffer_ = std::make_unique_for_overwrite<unsigned char[]>(kReadBufferSize);
   return true;
 }
 
@@ -68,6 +69,7 @@ void FileReader::Close() {
   fd_ = -1;
   position_ = size_ = 0;
   bufferPos_ = bufferLen_ = 0;
+  buffer_.reset();
 }
 
 size_t FileReader::Read(void* out, size_t count) {
@@ -77,7 +79,7 @@ size_t FileReader::Read(void* out, size_t count) {
   size_t buffered = bufferLen_ - bufferPos_;
   if (buffered > 0) {
     size_t take = buffered < count ? buffered : count;
-    std::memcpy(dst, buffer_.data() + bufferPos_, take);
+    std::memcpy(dst, buffer_.get() + bufferPos_, take);
     bufferPos_ += take;
     done = take;
   }
@@ -90,13 +92,13 @@ size_t FileReader::Read(void* out, size_t count) {
       if (got <= 0) break;
       done += static_cast<size_t>(got);
     } else {
-      ssize_t got = ::read(fd_, buffer_.data(), readAhead_);
+      ssize_t got = ::read(fd_, buffer_.get(), readAhead_);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;
       bufferLen_ = static_cast<size_t>(got);
-      if (readAhead_ < buffer_.size()) readAhead_ *= 2;
+      if (readAhead_ < kReadBufferSize) readAhead_ *= 2;
       size_t take = want < bufferLen_ ? want : bufferLen_;
-      std::memcpy(dst + done, buffer_.data(), take);
+      std::memcpy(dst + done, buffer_.get(), take);
       bufferPos_ = take;
       done += take;
     }

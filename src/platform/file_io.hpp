@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,7 +59,7 @@ class FileReader {
   int fd_ = -1;
   uint64_t position_ = 0;  // logical position of the next byte handed out
   uint64_t size_ = 0;
-  std::vector<unsigned char> buffer_;
+  std::unique_ptr<unsigned char[]> buffer_;  // held only while the file is open
   size_t bufferPos_ = 0;
   size_t bufferLen_ = 0;
   // How much a refill reads: small after a jump, so that reading one record
