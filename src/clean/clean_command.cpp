@@ -15,12 +15,7 @@ namespace modrake {
 
 namespace {
 bool IsNeverCleaned(const std::string& name) {
-  for (const char* skipped :
-       {"morrowind.esm", "tribunal.esm", "bloodmoon.esm", "Merged_Dialogs.esp",
-        "Merged_Objects.esp", "Merged_Leveled_Lists.esp"}) {
-    if (EqualsNoCase(name, skipped)) return true;
-  }
-  return false;
+  return IsGameMasterName(name) || IsMergedPluginName(name);
 }
 }  // namespace
 

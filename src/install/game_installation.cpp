@@ -120,4 +120,9 @@ bool IsGameMasterName(std::string_view name) {
          EqualsNoCase(name, "bloodmoon.esm");
 }
 
+bool IsMergedPluginName(std::string_view name) {
+  return EqualsNoCase(name, kMergedLeveledListsName) || EqualsNoCase(name, kMergedObjectsName) ||
+         EqualsNoCase(name, kMergedDialogsName);
+}
+
 }  // namespace modrake

@@ -13,7 +13,7 @@ class Ui;
 // The game's installation: its folder, the active plugins in load order and
 // the three game masters among them.
 class GameInstallation {
-public:
+ public:
   std::filesystem::path gameFolder;
   PluginList activePlugins;  // load order
 
@@ -47,6 +47,11 @@ public:
   // Unlinks and destroys one active plugin; a game master pointing at it
   // becomes null.
   void RemovePlugin(PluginFile* file);
+
+  // Whether the file is one of the three game masters in use.
+  bool IsGameMaster(const PluginFile* file) const {
+    return file && (file == morrowind || file == tribunal || file == bloodmoon);
+  }
 };
 
 // The game folder as the game itself would be looked for: a morrowind.ini in
@@ -59,5 +64,13 @@ std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& curren
 
 // The names of the three game masters, which some operations never touch.
 bool IsGameMasterName(std::string_view name);
+
+// The plugins the three merges write into the data folder.
+inline constexpr char kMergedLeveledListsName[] = "Merged_Leveled_Lists.esp";
+inline constexpr char kMergedObjectsName[] = "Merged_Objects.esp";
+inline constexpr char kMergedDialogsName[] = "Merged_Dialogs.esp";
+
+// Whether the name is one of the three merged plugins, in any letter case.
+bool IsMergedPluginName(std::string_view name);
 
 }  // namespace modrake

@@ -5,7 +5,7 @@
 #include "core/text.hpp"
 #include "install/game_installation.hpp"
 #include "merge/leveled/leveled_list.hpp"
-#include "platform/file_names.hpp"
+#include "merge/merged_plugin.hpp"
 
 namespace modrake {
 
@@ -167,10 +167,6 @@ bool MergedLeveledLists::MergeLeveledList(std::unique_ptr<LeveledListRecord> inc
 }
 
 namespace {
-bool IsGameMaster(const GameInstallation& game, const PluginFile* plugin) {
-  return plugin == game.morrowind || plugin == game.tribunal || plugin == game.bloodmoon;
-}
-
 // A list without a usable id cannot be matched with anything: it is left out.
 bool HasName(const LeveledListRecord& list) {
   return list.name && !list.name->Text().empty();
@@ -213,11 +209,8 @@ void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ExecutionLog& lo
 void MergeLeveledLists(Session& session, bool activate) {
   GameInstallation& game = *session.game;
   ExecutionLog& log = session.log;
-  std::filesystem::path folder = game.DataFolder();
-  PluginFile plugin(folder, kMergedLeveledListsName, "Modrake 1.3 by lanternfly",
-                    "Merged LEVI/LEVC records");
-  // Replace an earlier merged plugin whatever the letter case of its name.
-  plugin.path = ResolveNoCase(folder, kMergedLeveledListsName);
+  auto created = CreateMergedPlugin(game, kMergedLeveledListsName, "Merged LEVI/LEVC records");
+  PluginFile& plugin = *created;
   MergedLeveledLists merged(plugin, log);
 
   log.OpenLog();
@@ -225,9 +218,8 @@ void MergeLeveledLists(Session& session, bool activate) {
   Counters counters;
   for (const auto& active : game.activePlugins) {
     if (EqualsNoCase(active->name, kMergedLeveledListsName)) continue;
-    if (IsGameMaster(game, active.get())) {
-      AddMaster(*plugin.FindHeaderRecord(), active->name,
-                static_cast<uint32_t>(active->status.size));
+    if (game.IsGameMaster(active.get())) {
+      AddGameMaster(plugin, *active);
       continue;
     }
     log.Log("!Scanning %s", active->name.c_str());
@@ -239,26 +231,8 @@ void MergeLeveledLists(Session& session, bool activate) {
   log.AddLogLine("");
   log.Log("!Merged %u original leveled list(s) into %u list(s)", counters.read, counters.written);
   log.AddLogLine("");
-  log.Log("!%s has been created", kMergedLeveledListsName);
-  if (activate) {
-    ActivateMergedPlugin(game, kMergedLeveledListsName);
-    log.Log("!%s has been activated in the morrowind.ini", kMergedLeveledListsName);
-  } else {
-    log.AddLogLine("");
-    log.Log("!Check \"%s\" for details", log.LogPath().c_str());
-  }
+  FinishMergedPlugin(session, kMergedLeveledListsName, activate);
   log.CloseLog();
-}
-
-void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {
-  if (PluginFile* active = FindPluginByName(game.activePlugins, name)) {
-    // Already active: only its header and size are brought up to date.
-    active->ReadHeaderOnly();
-    if (auto status = QueryFileStatus(active->path)) active->status = *status;
-    return;
-  }
-  game.activePlugins.push_back(std::make_unique<PluginFile>(game.DataFolder(), name));
-  game.WriteActivePlugins();
 }
 
 }  // namespace modrake

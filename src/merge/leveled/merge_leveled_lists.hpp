@@ -7,14 +7,13 @@
 #include <unordered_map>
 
 #include "format/plugin_file.hpp"
+#include "install/game_installation.hpp"
 
 namespace modrake {
 
 struct Session;
 class ExecutionLog;
 class GameInstallation;
-
-inline constexpr char kMergedLeveledListsName[] = "Merged_Leveled_Lists.esp";
 
 // The merged plugin being built, with its lists keyed by tag and id so that
 // each incoming list finds its match at once, however many lists there are.
@@ -59,9 +58,5 @@ class MergedLeveledLists {
 // Builds "Merged_Leveled_Lists.esp" in the data folder from the leveled lists
 // of every active plugin; with activate, also makes it an active plugin.
 void MergeLeveledLists(Session& session, bool activate);
-
-// Appends the plugin saved in the data folder to the active plugins and
-// writes them to morrowind.ini, unless it is already active.
-void ActivateMergedPlugin(GameInstallation& game, const std::string& name);
 
 }  // namespace modrake

@@ -1,0 +1,45 @@
+#include "merge/merged_plugin.hpp"
+
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "install/game_installation.hpp"
+#include "platform/file_names.hpp"
+
+namespace modrake {
+
+std::unique_ptr<PluginFile> CreateMergedPlugin(const GameInstallation& game, const char* name,
+                                               const char* description) {
+  std::filesystem::path folder = game.DataFolder();
+  auto plugin = std::make_unique<PluginFile>(folder, name, kMergedPluginAuthor, description);
+  plugin->path = ResolveNoCase(folder, name);
+  return plugin;
+}
+
+void AddGameMaster(PluginFile& merged, const PluginFile& master) {
+  AddMaster(*merged.FindHeaderRecord(), master.name, static_cast<uint32_t>(master.status.size));
+}
+
+void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {
+  if (PluginFile* active = FindPluginByName(game.activePlugins, name)) {
+    // Already active: only its header and size are brought up to date.
+    active->ReadHeaderOnly();
+    if (auto status = QueryFileStatus(active->path)) active->status = *status;
+    return;
+  }
+  game.activePlugins.push_back(std::make_unique<PluginFile>(game.DataFolder(), name));
+  game.WriteActivePlugins();
+}
+
+void FinishMergedPlugin(Session& session, const std::string& name, bool activate) {
+  ExecutionLog& log = session.log;
+  log.Log("!%s has been created", name.c_str());
+  if (activate) {
+    ActivateMergedPlugin(*session.game, name);
+    log.Log("!%s has been activated in the morrowind.ini", name.c_str());
+  } else {
+    log.AddLogLine("");
+    log.Log("!Check \"%s\" for details", log.LogPath().c_str());
+  }
+}
+
+}  // namespace modrake

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "format/plugin_file.hpp"
+
+namespace modrake {
+
+struct Session;
+class GameInstallation;
+
+// The author every merged plugin names in its header.
+inline constexpr char kMergedPluginAuthor[] = "Modrake 1.3 by lanternfly";
+
+// A new, empty merged plugin for the data folder with the common author and
+// the given description. It replaces an earlier file of that name whatever
+// the letter case the earlier one has on disk.
+std::unique_ptr<PluginFile> CreateMergedPlugin(const GameInstallation& game, const char* name,
+                                               const char* description);
+
+// Lists the game master as a master of the merged plugin, with its size.
+void AddGameMaster(PluginFile& merged, const PluginFile& master);
+
+// Appends the plugin saved in the data folder to the active plugins and
+// writes them to morrowind.ini, unless it is already active.
+void ActivateMergedPlugin(GameInstallation& game, const std::string& name);
+
+// The lines every merge ends with: the plugin has been created, then either
+// its activation or where the log is.
+void FinishMergedPlugin(Session& session, const std::string& name, bool activate);
+
+}  // namespace modrake
