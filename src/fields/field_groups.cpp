@@ -1,0 +1,292 @@
+#include "fields/field_groups.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <iterator>
+
+#include "fields/field_operations.hpp"
+#include "objectdb/conflict_group.hpp"
+#include "objectdb/record_comparison.hpp"
+
+namespace modrake {
+
+namespace {
+constexpr Tag kMergeableTypes[] = {
+    MakeTag("ACTI"), MakeTag("ALCH"), MakeTag("APPA"), MakeTag("ARMO"), MakeTag("BODY"),
+    MakeTag("BOOK"), MakeTag("BSGN"), MakeTag("CLAS"), MakeTag("CLOT"), MakeTag("CONT"),
+    MakeTag("CREA"), MakeTag("DOOR"), MakeTag("ENCH"), MakeTag("FACT"), MakeTag("INGR"),
+    MakeTag("LIGH"), MakeTag("LOCK"), MakeTag("MGEF"), MakeTag("MISC"), MakeTag("NPC_"),
+    MakeTag("PROB"), MakeTag("RACE"), MakeTag("REGN"), MakeTag("REPA"), MakeTag("SKIL"),
+    MakeTag("SOUN"), MakeTag("SPEL"), MakeTag("STAT"), MakeTag("WEAP"),
+};
+
+bool OneOf(Tag tag, std::initializer_list<Tag> set) {
+  return std::find(set.begin(), set.end(), tag) != set.end();
+}
+
+constexpr Tag ARMO = MakeTag("ARMO"), CLOT = MakeTag("CLOT"), CONT = MakeTag("CONT"),
+              CREA = MakeTag("CREA"), NPC_ = MakeTag("NPC_"), RACE = MakeTag("RACE"),
+              BSGN = MakeTag("BSGN"), SPEL = MakeTag("SPEL"), ALCH = MakeTag("ALCH"),
+              REGN = MakeTag("REGN"), FACT = MakeTag("FACT"), INFO = MakeTag("INFO"),
+              WEAP = MakeTag("WEAP");
+constexpr Tag INDX = MakeTag("INDX"), BNAM = MakeTag("BNAM"), CNAM = MakeTag("CNAM"),
+              NPCO = MakeTag("NPCO"), NPCS = MakeTag("NPCS"), AI_A = MakeTag("AI_A"),
+              AI_E = MakeTag("AI_E"), AI_F = MakeTag("AI_F"), AI_T = MakeTag("AI_T"),
+              AI_W = MakeTag("AI_W"), CNDT = MakeTag("CNDT"), DODT = MakeTag("DODT"),
+              DNAM = MakeTag("DNAM"), ENAM = MakeTag("ENAM"), SNAM = MakeTag("SNAM"),
+              ANAM = MakeTag("ANAM"), INTV = MakeTag("INTV"), SCVR = MakeTag("SCVR"),
+              FLTV = MakeTag("FLTV"), FRMR = MakeTag("FRMR"), AODT = MakeTag("AODT"),
+              WPDT = MakeTag("WPDT"), CTDT = MakeTag("CTDT");
+
+// Whether the field after it exists and has one of the tags.
+bool NextIs(const Record& record, SubrecordList::const_iterator field,
+            std::initializer_list<Tag> wanted) {
+  auto next = std::next(field);
+  return next != record.subrecords.end() && OneOf(next->tag, wanted);
+}
+}  // namespace
+
+bool IsMergeableType(Tag recordTag) {
+  return std::find(std::begin(kMergeableTypes), std::end(kMergeableTypes), recordTag) !=
+         std::end(kMergeableTypes);
+}
+
+bool IsListField(Tag recordTag, Tag fieldTag) {
+  switch (recordTag) {
+    case ARMO:
+    case CLOT:
+      return OneOf(fieldTag, {INDX, BNAM, CNAM});
+    case CONT:
+      return fieldTag == NPCO;
+    case CREA:
+    case NPC_:
+      return OneOf(fieldTag, {NPCO, NPCS, AI_A, AI_E, AI_F, AI_T, AI_W, CNDT, DODT, DNAM});
+    case RACE:
+    case BSGN:
+      return fieldTag == NPCS;
+    case SPEL:
+    case ALCH:
+      return fieldTag == ENAM;
+    case REGN:
+      return fieldTag == SNAM;
+    case FACT:
+      return OneOf(fieldTag, {ANAM, INTV});
+    case INFO:
+      return OneOf(fieldTag, {SCVR, INTV, FLTV});
+    default:
+      return false;
+  }
+}
+
+unsigned FieldGroupSize(const Record& record, SubrecordList::const_iterator field) {
+  const Tag tag = field->tag;
+  switch (record.tag) {
+    case FACT:
+      return tag == ANAM && NextIs(record, field, {INTV}) ? 2 : 1;
+    case INFO:
+      return tag == SCVR && NextIs(record, field, {INTV, FLTV}) ? 2 : 1;
+    case CREA:
+    case NPC_:
+      if (tag == AI_E && NextIs(record, field, {CNDT})) return 2;
+      if (tag == DODT && NextIs(record, field, {DNAM})) return 2;
+      return 1;
+    case ARMO:
+    case CLOT: {
+      if (tag != INDX || !NextIs(record, field, {BNAM, CNAM})) return 1;
+      auto part = std::next(field);
+      Tag other = part->tag == BNAM ? CNAM : BNAM;
+      return NextIs(record, part, {other}) ? 3 : 2;
+    }
+    default:
+      return 1;
+  }
+}
+
+SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
+                                       SubrecordList::const_iterator first, unsigned n) {
+  auto none = record.subrecords.end();
+  if (first->tag == FRMR) return none;
+  // The fields of the source group after the first, as far as they exist.
+  const Subrecord* second = nullptr;
+  const Subrecord* third = nullptr;
+  if (n >= 2 && std::next(first) != source.subrecords.end()) {
+    second = &*std::next(first);
+    if (n >= 3 && std::next(first, 2) != source.subrecords.end()) third = &*std::next(first, 2);
+  }
+  for (auto candidate = record.subrecords.begin(); candidate != none; ++candidate) {
+    if (!SubrecordEquals(*candidate, &*first)) continue;
+    if (n == 1) return candidate;
+    auto next = std::next(candidate);
+    if (next == none || !SubrecordEquals(*next, second)) continue;
+    if (n == 2) return candidate;
+    auto after = std::next(next);
+    if (after != none && SubrecordEquals(*after, third)) return candidate;
+  }
+  return none;
+}
+
+uint32_t ItemTypeKey(const Record& record) {
+  const Subrecord* field = nullptr;
+  uint32_t offset = 0;
+  uint32_t width = 4;
+  switch (record.tag) {
+    case ARMO:
+      field = record.FindSubrecord(AODT);
+      break;
+    case WEAP:
+      field = record.FindSubrecord(WPDT);
+      offset = 8;
+      width = 2;
+      break;
+    case CLOT:
+      field = record.FindSubrecord(CTDT);
+      break;
+    default:
+      return kNoItemType;
+  }
+  // A field too short to hold the type says no more than a missing one.
+  if (!field || field->size < offset + width) return kNoItemType;
+  return width == 2 ? field->UInt16At(offset) : field->UInt32At(offset);
+}
+
+unsigned MergeMember(uint8_t* merged, const uint8_t* plugin, const uint8_t* master, uint32_t offset,
+                     uint32_t size) {
+  if (std::memcmp(plugin + offset, master + offset, size) == 0) return kMemberUnchanged;
+  bool untouched = std::memcmp(merged + offset, master + offset, size) == 0;
+  std::memcpy(merged + offset, plugin + offset, size);
+  return untouched ? kMemberTaken : kMemberConflict;
+}
+
+namespace {
+struct Member {
+  uint8_t offset;
+  uint8_t size;
+};
+
+// The members of a data field in the order they are merged. The AADT and
+// ENDT layouts are only their first member: the rest depends on it.
+struct Layout {
+  const Member* members = nullptr;
+  size_t count = 0;
+  uint32_t extent = 0;  // the bytes the members cover, up to the last one's end
+};
+
+template <size_t N>
+constexpr Layout MakeLayout(const Member (&members)[N]) {
+  return {members, N, static_cast<uint32_t>(members[N - 1].offset + members[N - 1].size)};
+}
+
+constexpr Member kFourWords[] = {{0, 4}, {4, 4}, {8, 4}, {12, 4}};
+constexpr Member kFiveWords[] = {{0, 4}, {4, 4}, {8, 4}, {12, 4}, {16, 4}};
+constexpr Member kSixWords[] = {{0, 4}, {4, 4}, {8, 4}, {12, 4}, {16, 4}, {20, 4}};
+constexpr Member kThreeWords[] = {{0, 4}, {4, 4}, {8, 4}};
+constexpr Member kMagicEffect[] = {{0, 4}, {4, 4}, {8, 4}, {12, 12}, {24, 12}};
+constexpr Member kAiData[] = {{0, 1}, {2, 1}, {3, 1}, {4, 1}, {8, 4}};
+constexpr Member kWeapon[] = {{0, 4},  {4, 4},  {8, 2},  {10, 2}, {12, 4},
+                              {16, 4}, {20, 2}, {22, 6}, {28, 4}};
+constexpr Member kClothing[] = {{0, 4}, {4, 4}, {8, 2}, {10, 2}};
+constexpr Member kCreature[] = {{0, 4},  {4, 4},   {8, 32},  {40, 12},
+                                {52, 4}, {56, 12}, {68, 24}, {92, 4}};
+constexpr Member kNpcShort[] = {{0, 2}, {2, 1}, {3, 1}, {4, 1}, {5, 3}, {8, 4}};
+constexpr Member kNpcLong[] = {{0, 2},  {2, 8},  {10, 27}, {37, 1}, {38, 6},
+                               {44, 1}, {45, 1}, {46, 1},  {47, 1}, {48, 4}};
+constexpr Member kTypeFirst[] = {{0, 4}};
+// After the type of an armour or an enchantment: the rest as one member when
+// the type changed, else member by member.
+constexpr Member kAfterChangedType[] = {{4, 12}};
+constexpr Member kAfterSameType[] = {{4, 4}, {8, 4}, {12, 4}};
+
+constexpr Tag PBDT = MakeTag("PBDT"), LKDT = MakeTag("LKDT"), RIDT = MakeTag("RIDT"),
+              BKDT = MakeTag("BKDT"), LHDT = MakeTag("LHDT"), MCDT = MakeTag("MCDT"),
+              ALDT = MakeTag("ALDT"), SPDT = MakeTag("SPDT"), MEDT = MakeTag("MEDT"),
+              AIDT = MakeTag("AIDT"), AADT = MakeTag("AADT"), ENDT = MakeTag("ENDT"),
+              NPDT = MakeTag("NPDT");
+
+Layout FindLayout(Tag recordTag, const Subrecord& merged, const Subrecord& plugin,
+                  const Subrecord& master) {
+  switch (merged.tag) {
+    case PBDT:
+    case LKDT:
+    case RIDT:
+      return MakeLayout(kFourWords);
+    case BKDT:
+      return MakeLayout(kFiveWords);
+    case AODT:
+    case LHDT:
+      return MakeLayout(kSixWords);
+    case MCDT:
+    case ALDT:
+    case SPDT:
+      return MakeLayout(kThreeWords);
+    case MEDT:
+      return MakeLayout(kMagicEffect);
+    case AIDT:
+      return MakeLayout(kAiData);
+    case AADT:
+    case ENDT:
+      return {kTypeFirst, 1, 16};
+    case WPDT:
+      return MakeLayout(kWeapon);
+    case CTDT:
+      return MakeLayout(kClothing);
+    case NPDT:
+      if (recordTag == CREA) return MakeLayout(kCreature);
+      if (recordTag != NPC_) return {};
+      // An NPC's data block has a short form (auto-calculated) and a long one.
+      for (uint32_t size : {12u, 52u}) {
+        if (merged.size == size && plugin.size == size && master.size == size) {
+          return size == 12 ? MakeLayout(kNpcShort) : MakeLayout(kNpcLong);
+        }
+      }
+      return {};
+    default:
+      return {};
+  }
+}
+
+unsigned MergeMembers(const Member* members, size_t count, uint8_t* merged, const uint8_t* plugin,
+                      const uint8_t* master) {
+  unsigned result = kMemberUnchanged;
+  for (size_t i = 0; i < count; ++i) {
+    result |= MergeMember(merged, plugin, master, members[i].offset, members[i].size);
+  }
+  return result;
+}
+}  // namespace
+
+unsigned MergeFieldMembers(Tag recordTag, Subrecord& merged, const Subrecord& plugin,
+                           const Subrecord& master) {
+  Layout layout = FindLayout(recordTag, merged, plugin, master);
+  // A field shorter than its layout is merged whole, so that nothing is read
+  // past its data.
+  bool fits = layout.count && merged.size >= layout.extent && plugin.size >= layout.extent &&
+              master.size >= layout.extent;
+  if (!fits) {
+    if (SubrecordEquals(merged, &plugin)) return kMemberUnchanged;
+    bool untouched = SubrecordEquals(merged, &master);
+    ReplaceData(merged, plugin.data, plugin.size);
+    return untouched ? kMemberTaken : kMemberConflict;
+  }
+  unsigned result =
+      MergeMembers(layout.members, layout.count, merged.data, plugin.data, master.data);
+  if (merged.tag == AADT || merged.tag == ENDT) {
+    result |= result != kMemberUnchanged
+                  ? MergeMembers(kAfterChangedType, 1, merged.data, plugin.data, master.data)
+                  : MergeMembers(kAfterSameType, 3, merged.data, plugin.data, master.data);
+  }
+  return result == 3 ? kMemberConflict : result;
+}
+
+void AllVersionsIdentical(ConflictGroup& group, bool unrestrictedDialog) {
+  if (group.allIdentical) return;
+  group.allIdentical = 1;
+  for (size_t i = 1; i < group.versions.size(); ++i) {
+    if (!RecordsEqual(*group.versions[0], *group.versions[i], unrestrictedDialog)) {
+      group.allIdentical = 0;
+      return;
+    }
+  }
+}
+
+}  // namespace modrake

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+
+#include "format/record.hpp"
+
+namespace modrake {
+
+struct ConflictGroup;
+
+// The record types whose objects are merged field by field, and which the
+// conflict report can call mergeable.
+bool IsMergeableType(Tag recordTag);
+
+// Whether fields of that tag are items of a list the record may hold any
+// number of times (container items, spells, effects, AI packages ...), as
+// opposed to single properties.
+bool IsListField(Tag recordTag, Tag fieldTag);
+
+// How many consecutive fields, from this one on, form one list item: 2 for a
+// key bound to its value (a faction reaction, an escort's cell, a travel
+// destination's cell, a script variable's value), 2 or 3 for a body-part
+// index with its part ids, 1 otherwise.
+unsigned FieldGroupSize(const Record& record, SubrecordList::const_iterator field);
+
+// The first group of n fields in record that equals, field by field (tag,
+// size and bytes), the n fields of source from first on; record's end when
+// there is none. A group starting with a cell reference is never found.
+// n must not exceed FieldGroupSize of first.
+SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
+                                       SubrecordList::const_iterator first, unsigned n);
+
+// The kind of an armour, weapon or clothing (its type number); 0x0F0F0F0F for
+// other records and for those without the field that holds the type.
+constexpr uint32_t kNoItemType = 0x0F0F0F0F;
+uint32_t ItemTypeKey(const Record& record);
+
+// What a three-way merge of a data field did to the merged field.
+enum MemberMerge : unsigned { kMemberUnchanged = 0, kMemberTaken = 1, kMemberConflict = 2 };
+
+// Merges one byte range of the plugin's data into the merged data, measured
+// against the master's: unchanged when the plugin kept the master's bytes,
+// taken when the merged bytes still held the master's, conflict when an
+// earlier plugin's change is overwritten. The ranges must lie in all three.
+unsigned MergeMember(uint8_t* merged, const uint8_t* plugin, const uint8_t* master, uint32_t offset,
+                     uint32_t size);
+
+// Merges the plugin's version of a data field into the merged one member by
+// member (weight, value, flags ...) where the field has a known layout and
+// all three versions are long enough for it; any other field is taken whole
+// when it differs. The three fields share a tag.
+unsigned MergeFieldMembers(Tag recordTag, Subrecord& merged, const Subrecord& plugin,
+                           const Subrecord& master);
+
+// Sets the group's all-identical flag when it holds fewer than two versions
+// or all of them are equal; a group once found identical is not compared again.
+void AllVersionsIdentical(ConflictGroup& group, bool unrestrictedDialog);
+
+}  // namespace modrake
