@@ -86,7 +86,9 @@ size_t FileReader::Read(void* out, size_t count) {
   while (done < count) {
     size_t want = count - done;
     if (want >= readAhead_) {
-      // Large records go straight into their own buffer.
+      // Large records go straight into their own buffer; the buffer then no
+      // longer holds the bytes just before the position, so it is dropped.
+      bufferPos_ = bufferLen_ = 0;
       ssize_t got = ::read(fd_, dst + done, want);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;
@@ -181,10 +183,15 @@ bool WriteFileAtomically(const std::filesystem::path& target,
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) return false;
   bool ok;
-  {
+  try {
     FileWriter writer(fd);
     produce(writer);
     ok = writer.Flush();
+  } catch (...) {
+    // A producer that gives up leaves neither half a file nor a stray one.
+    ::close(fd);
+    ::unlink(pattern.c_str());
+    throw;
   }
   // The data must be on disk before the rename makes it the plugin.
   if (ok && ::fdatasync(fd) != 0) ok = false;

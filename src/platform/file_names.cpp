@@ -8,13 +8,17 @@ namespace modrake {
 
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
                                                 const std::string& name) {
+  // Only a name of an entry is looked up: "", "." and ".." would find the
+  // folder or its parent, and a separator would leave the folder.
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    return std::nullopt;
+  }
   std::error_code ec;
   std::filesystem::path exact = folder / name;
   if (std::filesystem::exists(exact, ec)) return exact;
   std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
-  if (ec) return std::nullopt;
-  for (const auto& entry : it) {
-    std::string entryName = entry.path().filename().string();
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    std::string entryName = it->path().filename().string();
     if (strcasecmp(entryName.c_str(), name.c_str()) == 0) return folder / entryName;
   }
   return std::nullopt;
