@@ -86,4 +86,12 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+std::string LowerCaseAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return lower;
+}
+
 }  // namespace modrake

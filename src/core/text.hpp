@@ -23,5 +23,7 @@ int CompareNoCase(std::string_view a, std::string_view b);
 inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
+// The text with A-Z lowered, as a key under which EqualsNoCase texts meet.
+std::string LowerCaseAscii(std::string_view text);
 
 }  // namespace modrake

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "format/plugin_file.hpp"
 #include "platform/file_io.hpp"
 #include "support/leveled_lists.hpp"
@@ -10,18 +8,9 @@
 namespace modrake {
 namespace {
 
+using test::EsmtoolReads;
 using test::ListBytes;
 using test::RunModrake;
-
-// OpenMW's reader, as a check that other tools accept what we write.
-const char* const kEsmtool = "/usr/games/esmtool";
-
-// True when esmtool reads the whole file, or is not installed.
-bool EsmtoolReads(const std::filesystem::path& file) {
-  if (!std::filesystem::exists(kEsmtool)) return true;
-  std::string command = std::string(kEsmtool) + " dump \"" + file.string() + "\" >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
-}
 
 // A game folder with Morrowind.esm and two plugins that change one list.
 class ListsGame {
@@ -106,7 +95,7 @@ TEST(MergeListsCliTest, ActivateWritesTheIniOnlyTheFirstTime) {
 }
 
 TEST(MergeListsCliTest, OtherReadersAcceptTheMergedPlugin) {
-  if (!std::filesystem::exists(kEsmtool)) GTEST_SKIP() << "esmtool is not installed";
+  if (test::Esmtool().empty()) GTEST_SKIP() << "esmtool is not installed";
   ListsGame game;
   ASSERT_EQ(game.Run({"--yes", "merge-lists"}).exitCode, 0);
   EXPECT_TRUE(EsmtoolReads(game.merged()));

@@ -117,6 +117,18 @@ std::filesystem::path RealTestData() {
   return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
 }
 
+std::filesystem::path Esmtool() {
+  std::filesystem::path tool = "/usr/games/esmtool";
+  std::error_code ec;
+  return std::filesystem::exists(tool, ec) ? tool : std::filesystem::path();
+}
+
+bool EsmtoolReads(const std::filesystem::path& file) {
+  if (Esmtool().empty()) return true;
+  std::string command = Esmtool().string() + " dump \"" + file.string() + "\" >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
 namespace {
 std::string Slurp(int fd) {
   std::string text;

@@ -60,6 +60,12 @@ std::string ReadFile(const std::filesystem::path& path);
 // Where the real plugins made by the game's editor are; empty when absent.
 std::filesystem::path RealTestData();
 
+// OpenMW's esmtool, our independent reader of TES3 files; empty when it is
+// not installed.
+std::filesystem::path Esmtool();
+// True when esmtool reads the whole file, or is not installed.
+bool EsmtoolReads(const std::filesystem::path& file);
+
 struct CommandResult {
   int exitCode = -1;
   std::string out;
