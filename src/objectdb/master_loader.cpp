@@ -2,9 +2,12 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <system_error>
 
 #include "core/execution_log.hpp"
 #include "core/session.hpp"
+#include "core/text.hpp"
 #include "format/plugin_file.hpp"
 #include "install/game_installation.hpp"
 #include "objectdb/record_comparison.hpp"
@@ -145,35 +148,98 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
   index.Publish();
 }
 
+std::filesystem::path MasterCacheStampPath(const std::filesystem::path& cachePath) {
+  std::filesystem::path stamp = cachePath;
+  stamp += ".stamp";
+  return stamp;
+}
+
+std::string MasterCacheIdentity(const Session& session) {
+  const GameInstallation& game = *session.game;
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::absolute(game.gameFolder, ec);
+  if (auto canonical = std::filesystem::weakly_canonical(folder, ec); !ec) folder = canonical;
+  std::string text = FormatText("Modrake master cache stamp 1\nFlags %u\nGame folder %s\n",
+                                MasterSetFlags(session), folder.c_str());
+  const PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  for (int i = 0; i < 3; ++i) {
+    if (!masters[i]) continue;
+    std::string name = masters[i]->path.filename().string();
+    auto status = QueryFileStatus(masters[i]->path);
+    if (!status) {
+      text += FormatText("Master %d %s missing\n", i, name.c_str());
+      continue;
+    }
+    text += FormatText("Master %d %s size %llu time %lld.%09lld\n", i, name.c_str(),
+                       static_cast<unsigned long long>(status->size),
+                       static_cast<long long>(status->modified),
+                       static_cast<long long>(status->modifiedNsec));
+  }
+  return text;
+}
+
+std::optional<uint32_t> ReadMasterCacheStamp(const std::filesystem::path& path,
+                                             const std::string& identity) {
+  static const char kEntries[] = "Entries ";
+  FileReader reader;
+  if (!reader.Open(path)) return std::nullopt;
+  // The identity, "Entries ", at most six digits and a line break.
+  const size_t most = identity.size() + sizeof kEntries - 1 + 7;
+  if (reader.Size() > most) return std::nullopt;
+  std::string text(static_cast<size_t>(reader.Size()), '\0');
+  if (reader.Read(text.data(), text.size()) != text.size()) return std::nullopt;
+  if (text.compare(0, identity.size(), identity) != 0) return std::nullopt;
+  std::string_view rest = std::string_view(text).substr(identity.size());
+  if (rest.substr(0, sizeof kEntries - 1) != kEntries || rest.back() != '\n') return std::nullopt;
+  rest = rest.substr(sizeof kEntries - 1);
+  rest.remove_suffix(1);
+  if (rest.empty()) return std::nullopt;
+  uint64_t entries = 0;
+  for (char c : rest) {
+    if (c < '0' || c > '9') return std::nullopt;
+    entries = entries * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (entries == 0 || entries > kMasterCacheEntryLimit) return std::nullopt;
+  return static_cast<uint32_t>(entries);
+}
+
+bool WriteMasterCacheStamp(const std::filesystem::path& path, const std::string& identity,
+                           uint32_t entries) {
+  return WriteFileAtomically(path, identity + FormatText("Entries %u\n", entries));
+}
+
 std::optional<std::vector<IndexEntry>> ReadMasterCache(const std::filesystem::path& path,
                                                        uint32_t flags,
-                                                       const uint64_t masterSizes[3]) {
+                                                       const uint64_t masterSizes[3],
+                                                       uint32_t entries) {
   FileReader reader;
   if (!reader.Open(path)) return std::nullopt;
   uint8_t head[kMasterCacheHeaderSize + 4];
+  // Only what the stamp allows is ever read, whatever the file holds.
+  if (entries == 0 || entries > kMasterCacheEntryLimit) return std::nullopt;
+  if (reader.Size() != sizeof head + uint64_t{entries} * sizeof(IndexEntry)) return std::nullopt;
   if (reader.Read(head, sizeof head) != sizeof head) return std::nullopt;
   if (std::memcmp(head, kMasterCacheHeader, 21) != 0) return std::nullopt;
   uint32_t stored;
   std::memcpy(&stored, head + kMasterCacheHeaderSize, 4);
   if (stored != flags) return std::nullopt;
 
-  uint64_t n = (reader.Size() - sizeof head) / sizeof(IndexEntry);
-  if (n == 0) return std::nullopt;
-  std::vector<IndexEntry> entries(n);
-  if (reader.Read(entries.data(), n * sizeof(IndexEntry)) != n * sizeof(IndexEntry)) {
+  const size_t n = entries;
+  std::vector<IndexEntry> table(n);
+  if (reader.Read(table.data(), n * sizeof(IndexEntry)) != n * sizeof(IndexEntry)) {
     return std::nullopt;
   }
   // A damaged file must not reach the binary search or the masters.
-  for (uint64_t i = 0; i < n; ++i) {
-    const IndexEntry& e = entries[i];
+  for (size_t i = 0; i < n; ++i) {
+    const IndexEntry& e = table[i];
     if (e.key.length < 4 || e.key.length > 4 + sizeof e.key.text - 1) return std::nullopt;
     if (strnlen(e.key.text, sizeof e.key.text) != e.key.length - 4) return std::nullopt;
-    if (i > 0 && CompareKeys(entries[i - 1].key, e.key) > 0) return std::nullopt;
+    if (i > 0 && CompareKeys(table[i - 1].key, e.key) > 0) return std::nullopt;
     for (int w = 0; w < 3; ++w) {
       if (e.words[w] != 0 && e.words[w] + 16ull > masterSizes[w]) return std::nullopt;
     }
   }
-  return entries;
+  return table;
 }
 
 bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
@@ -191,17 +257,26 @@ void LoadMasters(Session& session) {
   GameInstallation& game = *session.game;
   ObjectIndex& index = *session.index;
   std::filesystem::path cachePath = session.CachePath();
+  std::filesystem::path stampPath = MasterCacheStampPath(cachePath);
   uint32_t flags = MasterSetFlags(session);
+  std::string identity = MasterCacheIdentity(session);
   index.Clear();
 
   uint64_t sizes[3] = {};
   PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
   for (int i = 0; i < 3; ++i) sizes[i] = masters[i] ? masters[i]->status.size : 0;
-  if (auto cached = ReadMasterCache(cachePath, flags, sizes)) {
-    index.Assign(std::move(*cached));
-    session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.c_str());
+  if (auto allowed = ReadMasterCacheStamp(stampPath, identity)) {
+    if (auto cached = ReadMasterCache(cachePath, flags, sizes, *allowed)) {
+      index.Assign(std::move(*cached));
+      session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.c_str());
+    }
   }
   if (index.Count() != 0) return;
+
+  // The stamp goes before the cache changes, so that a run stopped halfway
+  // never leaves a stamp beside a cache it does not describe.
+  std::error_code ec;
+  std::filesystem::remove(stampPath, ec);
 
   // The master index always compares dialogue from DATA on, whatever the option.
   bool saved = session.options.unrestrictedDialogCleaning;
@@ -215,7 +290,12 @@ void LoadMasters(Session& session) {
     throw;
   }
   session.options.unrestrictedDialogCleaning = saved;
-  WriteMasterCache(cachePath, flags, index.entries(), index.Count());
+  uint32_t count = index.Count();
+  // An index past the limit is never cached: a reader would refuse it.
+  if (count > 0 && count <= kMasterCacheEntryLimit &&
+      WriteMasterCache(cachePath, flags, index.entries(), count)) {
+    WriteMasterCacheStamp(stampPath, identity, count);
+  }
   session.log.Log("!Created %s", cachePath.c_str());
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "objectdb/object_index.hpp"
@@ -26,16 +27,32 @@ void LoadMasters(Session& session);
 // sorted entries as they are in memory.
 inline constexpr char kMasterCacheHeader[] = "Modrake Data File 1.7";
 constexpr uint32_t kMasterCacheHeaderSize = 22;
+// The most entries a cache may hold.
+constexpr uint32_t kMasterCacheEntryLimit = 100000;
 
 // The flags of the masters in use: bit 0 tribunal.esm, bit 1 bloodmoon.esm.
 uint32_t MasterSetFlags(const Session& session);
 
+// The stamp beside the cache names what the cache was built from: the game
+// folder and each master in use with its size and modification time. Any
+// difference means the offsets in the cache may be wrong.
+std::filesystem::path MasterCacheStampPath(const std::filesystem::path& cachePath);
+std::string MasterCacheIdentity(const Session& session);
+// The number of entries the stamp allows for that identity; none when the
+// stamp is missing, of another identity, or allows more than the limit.
+std::optional<uint32_t> ReadMasterCacheStamp(const std::filesystem::path& path,
+                                             const std::string& identity);
+bool WriteMasterCacheStamp(const std::filesystem::path& path, const std::string& identity,
+                           uint32_t entries);
+
 // The entries of a cache file made for these flags, or none when the file is
-// missing, of another version or master set, empty, or not a valid index.
-// masterSizes bounds the offsets (0 = that master is not in use).
+// missing, of another version or master set, not exactly the header and
+// `entries` whole entries, or not a valid index. masterSizes bounds the
+// offsets (0 = that master is not in use).
 std::optional<std::vector<IndexEntry>> ReadMasterCache(const std::filesystem::path& path,
                                                        uint32_t flags,
-                                                       const uint64_t masterSizes[3]);
+                                                       const uint64_t masterSizes[3],
+                                                       uint32_t entries);
 bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
                       const std::vector<IndexEntry>& entries, uint32_t count);
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <memory>
 
 #include "support/test_game.hpp"
 
@@ -144,12 +146,81 @@ TEST_F(MasterLoaderTest, DamagedCacheIsIgnoredAndRebuilt) {
     ASSERT_EQ(g.index.entries().size(), built.size()) << c.what;
     EXPECT_EQ(CacheBytes(), good) << c.what;
   }
+}
 
-  // A file cut inside an entry gives the whole entries before the cut.
-  WriteFile(g.home / "modrake.dat", good.substr(0, good.size() - 100));
-  g.ui.lines.clear();
-  LoadMasters(g.session());
-  EXPECT_EQ(g.index.Count(), built.size() - 1);
+// Whatever changed since the cache was written, the offsets come from the
+// masters as they are now: a stale offset would compare a plugin with the
+// wrong record.
+TEST(MasterCacheTest, StaleCacheIsRebuilt) {
+  const std::vector<std::string> records = {Misc("gold_a", 1), Misc("gold_b", 2),
+                                            Misc("gold_c", 3)};
+  const std::vector<std::string> swapped = {records[1], records[0], records[2]};
+  const std::vector<std::string> inserted = {Misc("gold_0", 9), records[0], records[1], records[2]};
+  auto datPath = [](TestGame& g) { return g.home / "modrake.dat"; };
+  auto setMaster = [](TestGame& g, const std::vector<std::string>& recs, int64_t time) {
+    g.Write("Morrowind.esm", recs);
+    SetFileTime(g.dataFolder() / "Morrowind.esm", time);
+    g.Activate({"Morrowind.esm"});
+  };
+  std::vector<std::unique_ptr<TestGame>> otherGames;
+  struct Case {
+    const char* what;
+    std::vector<std::string> now;  // Morrowind.esm when loaded again
+    std::function<void(TestGame&)> change;
+  };
+  const Case cases[] = {
+      {"a master changed, same size", swapped,
+       [&](TestGame& g) { setMaster(g, swapped, 2000000000); }},
+      {"a master changed, another size", inserted,
+       [&](TestGame& g) { setMaster(g, inserted, 2000000000); }},
+      {"another game folder whose master has the same name, size and time", swapped,
+       [&](TestGame& g) {
+         TestGame& other = *otherGames.emplace_back(std::make_unique<TestGame>());
+         setMaster(other, swapped, 1000000000);
+         g.game.gameFolder = other.dir.path();
+         g.game.activePlugins.swap(other.game.activePlugins);
+         g.game.morrowind = g.game.activePlugins.front().get();
+       }},
+      {"the cache cut in half", records,
+       [&](TestGame& g) {
+         std::string bytes = ReadFile(datPath(g));
+         WriteFile(datPath(g), bytes.substr(0, bytes.size() / 2));
+       }},
+      {"the cache cut inside its last entry", records,
+       [&](TestGame& g) {
+         std::string bytes = ReadFile(datPath(g));
+         WriteFile(datPath(g), bytes.substr(0, bytes.size() - 100));
+       }},
+      {"an entry more than was written", records,
+       [&](TestGame& g) {
+         std::string bytes = ReadFile(datPath(g));
+         WriteFile(datPath(g), bytes + bytes.substr(bytes.size() - 144));
+       }},
+      {"the stamp gone", records,
+       [&](TestGame& g) { std::filesystem::remove(g.home / "modrake.dat.stamp"); }},
+  };
+  for (const auto& c : cases) {
+    TestGame g;
+    setMaster(g, records, 1000000000);
+    LoadMasters(g.session());
+    c.change(g);
+    g.ui.lines.clear();
+    LoadMasters(g.session());
+    ASSERT_FALSE(g.ui.lines.empty()) << c.what;
+    EXPECT_EQ(g.ui.lines.front(), "Loading Morrowind.esm") << c.what;
+    EXPECT_EQ(g.ui.lines.back(), "Created " + datPath(g).string()) << c.what;
+    // Each object is found where it now lies.
+    uint64_t offset = HeaderRecord().size();
+    for (const auto& r : c.now) {
+      IndexEntry* e = g.index.LookupObject(*ParseRecord(r), {});
+      ASSERT_NE(e, nullptr) << c.what;
+      EXPECT_EQ(e->words[0], offset) << c.what;
+      offset += r.size();
+    }
+    g.ui.lines.clear();
+    LoadMasters(g.session());
+    EXPECT_EQ(g.ui.lines.size(), 1u) << c.what << ": the rebuilt cache is used";
+  }
 }
 
 TEST_F(MasterLoaderTest, ScanningCountsLaterFilesThatMeetAKey) {
