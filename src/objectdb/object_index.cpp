@@ -64,9 +64,14 @@ IndexEntry* ObjectIndex::LookupObject(const Record& record, std::string_view top
   return LookupKey(key);
 }
 
+namespace {
+bool KeyLess(const IndexEntry& a, const IndexEntry& b) {
+  return CompareKeys(a.key, b.key) < 0;
+}
+}  // namespace
+
 void ObjectIndex::SortIndex() {
-  std::sort(entries_.begin(), entries_.begin() + count_,
-            [](const IndexEntry& a, const IndexEntry& b) { return CompareKeys(a.key, b.key) < 0; });
+  std::sort(entries_.begin(), entries_.begin() + count_, KeyLess);
 }
 
 IndexEntry& ObjectIndex::Append(const ObjectKey& key) {
@@ -77,8 +82,13 @@ IndexEntry& ObjectIndex::Append(const ObjectKey& key) {
 }
 
 void ObjectIndex::Publish() {
+  // The entries before count are sorted already: sorting what was appended
+  // and merging it in costs the size of the table, where a whole sort after
+  // each of hundreds of scanned plugins would cost far more.
+  auto appended = entries_.begin() + count_;
+  std::sort(appended, entries_.end(), KeyLess);
+  std::inplace_merge(entries_.begin(), appended, entries_.end(), KeyLess);
   count_ = static_cast<uint32_t>(entries_.size());
-  SortIndex();
 }
 
 void ObjectIndex::Assign(std::vector<IndexEntry> entries) {

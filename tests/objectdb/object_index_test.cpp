@@ -57,6 +57,17 @@ TEST(ObjectIndexTest, LookupIsCaseInsensitiveInIdsButNotInTopics) {
   EXPECT_EQ(index.LookupObject(*ParseRecord(Info("123", "", "", "t")), "balmora"), nullptr);
   EXPECT_EQ(index.LookupObject(*ParseRecord(RecordBytes("WEAP", ZField("NAME", "gold_001"))), ""),
             nullptr);
+
+  // Later loads publish keys that fall between the earlier ones.
+  for (const char* id : {"a", "h", "z"}) {
+    ObjectKey key;
+    BuildKey(key, *ParseRecord(Misc(id, 1)), "");
+    index.Append(key);
+  }
+  index.Publish();
+  for (const char* id : {"a", "gold_001", "h", "iron_dagger", "z"}) {
+    EXPECT_NE(index.LookupObject(*ParseRecord(Misc(id, 1)), ""), nullptr) << id;
+  }
 }
 
 TEST(ObjectIndexTest, KeysOrderByTagThenTextThenLength) {
