@@ -1,0 +1,130 @@
+#include "merge/objects/merge_objects.hpp"
+
+#include <vector>
+
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "core/text.hpp"
+#include "fields/field_groups.hpp"
+#include "install/game_installation.hpp"
+#include "merge/merged_plugin.hpp"
+#include "merge/objects/object_merger.hpp"
+#include "objectdb/conflict_group.hpp"
+#include "objectdb/master_loader.hpp"
+#include "objectdb/object_index.hpp"
+
+namespace modrake {
+
+namespace {
+constexpr const char* kPreamble[] = {
+    "Merging TES objects for all active plugins\n\n",
+    "; For each merged object you will find field values from original plugins\n",
+    "; and result fields. Please study them carefully and apply changes as needed.\n",
+    "; Also, please not that it might be impossible to load Merged_Objects.esp into\n",
+    "; the TES Construction Set due to missing references - use Morrowind Enhanced\n",
+    "; Editor (search for links on official forums)\tinstead. It is possible however,\n",
+    "; to load all merged plugins AND Merged_Objects.esp into TESCS in order to combine\n",
+    "; them.\n",
+    ";\n",
+    "; Some merged objects will contain comment about lost information. This can happen due to\n",
+    "; two or more plugins modifying same property of the object (e.g., script name). In such\n",
+    "; cases information from the plugin with last date is used and comment is generated.\n",
+};
+
+Tag KeyTag(const ObjectKey& key) {
+  Tag tag = 0;
+  for (int i = 3; i >= 0; --i) tag = tag << 8 | static_cast<unsigned char>(key.tag[i]);
+  return tag;
+}
+
+// Keeps the entries of mergeable objects met in more than one plugin, each
+// numbered by the position it ends at (a removed entry's place is taken by
+// the last one), and sorts them again. Returns how many are left.
+uint32_t NumberConflictingObjects(ObjectIndex& index) {
+  std::vector<IndexEntry> entries(index.entries().begin(), index.entries().begin() + index.Count());
+  size_t count = entries.size();
+  for (size_t i = 0; i < count;) {
+    IndexEntry& entry = entries[i];
+    entry.words[2] = static_cast<uint32_t>(i);
+    if (IsMergeableType(KeyTag(entry.key)) && entry.words[0] != 0) {
+      ++i;
+      continue;
+    }
+    entry = entries[count - 1];
+    --count;
+  }
+  entries.resize(count);
+  index.Assign(std::move(entries));
+  index.SortIndex();
+  return static_cast<uint32_t>(count);
+}
+
+uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count) {
+  GameInstallation& game = *session.game;
+  ExecutionLog& log = session.log;
+  log.AddLogLine("Loading conflicting objects...");
+  std::vector<ConflictGroup> groups(count);
+  for (const auto& active : game.activePlugins) {
+    if (EqualsNoCase(active->name, kMergedObjectsName) || game.IsGameMaster(active.get())) {
+      continue;
+    }
+    FillGroupsFromPlugin(session, *active, groups);
+  }
+  LoadMasters(session);
+  PluginFile* masters[] = {game.morrowind, game.tribunal, game.bloodmoon};
+  for (PluginFile* master : masters) {
+    if (master) master->OpenFile();
+  }
+  log.Log("!Merging %u object(s)...", count);
+  uint32_t saved = 0;
+  for (ConflictGroup& group : groups) {
+    LoadMasterVersion(session, group);
+    unsigned result = MergeObject(session, group, plugin);
+    if (result == kMerged || result == kMergedWithLoss) ++saved;
+    // Merged groups are of no further use: free them as we go.
+    group = ConflictGroup();
+  }
+  for (PluginFile* master : masters) {
+    if (master) master->CloseFile();
+  }
+  return saved;
+}
+}  // namespace
+
+void MergeObjects(Session& outer, bool activate) {
+  // A front end that keeps no index of its own gets one for this run.
+  ObjectIndex runIndex;
+  Session session = outer;
+  if (!session.index) session.index = &runIndex;
+  GameInstallation& game = *session.game;
+  ExecutionLog& log = session.log;
+  auto created = CreateMergedPlugin(game, kMergedObjectsName, "Merged TES objects");
+  PluginFile& plugin = *created;
+
+  log.OpenLog();
+  for (const char* line : kPreamble) log.Log("%s", line);
+
+  session.index->Clear();
+  for (const auto& active : game.activePlugins) {
+    // What this merge and the dialogue merge wrote must not count as a change.
+    if (EqualsNoCase(active->name, kMergedObjectsName) ||
+        EqualsNoCase(active->name, kMergedDialogsName)) {
+      continue;
+    }
+    if (game.IsGameMaster(active.get())) {
+      AddGameMaster(plugin, *active);
+      continue;
+    }
+    LoadRecords(session, 'X', active.get());
+  }
+  uint32_t count = NumberConflictingObjects(*session.index);
+  uint32_t saved = count ? MergeGroups(session, plugin, count) : 0;
+  plugin.Save();
+  log.CloseLog();
+
+  log.Log("!Saved %d and discarded %d object(s)", static_cast<int>(saved),
+          static_cast<int>(count - saved));
+  FinishMergedPlugin(session, kMergedObjectsName, activate);
+}
+
+}  // namespace modrake

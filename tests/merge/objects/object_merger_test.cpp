@@ -1,0 +1,341 @@
+#include "merge/objects/object_merger.hpp"
+
+#include <gtest/gtest.h>
+
+#include "objectdb/conflict_group.hpp"
+#include "support/objects.hpp"
+#include "support/test_game.hpp"
+
+namespace modrake {
+namespace {
+
+using namespace test;
+
+struct Outcome {
+  unsigned result = 0;
+  std::string merged;  // the merged record's bytes; empty when none was written
+  std::string log;
+  std::vector<std::string> screen;
+};
+
+// Merges the versions ("A.esp", "B.esp", ... in load order) of one object
+// against its master version (none when empty), as the command does.
+Outcome Merge(const std::string& master, const std::vector<std::string>& versions,
+              bool mergeUnchanged = false) {
+  TestGame g;
+  g.options.mergeUnchangedObjects = mergeUnchanged;
+  std::vector<std::unique_ptr<PluginFile>> files;
+  auto fileNamed = [&](const std::string& name) {
+    files.push_back(std::make_unique<PluginFile>(g.dataFolder(), name, "", ""));
+    return files.back().get();
+  };
+  ConflictGroup group;
+  for (size_t i = 0; i < versions.size(); ++i) {
+    auto record = ParseRecord(versions[i]);
+    record->file = fileNamed(std::string(1, static_cast<char>('A' + i)) + ".esp");
+    AddVersion(group, std::move(record), "");
+  }
+  if (!master.empty()) {
+    group.masterVersion = ParseRecord(master);
+    group.masterVersion->file = fileNamed("Morrowind.esm");
+  }
+  PluginFile plugin(g.dataFolder(), "Merged_Objects.esp", "", "");
+  g.log.OpenLog();
+  Outcome outcome;
+  outcome.result = MergeObject(g.session(), group, plugin);
+  g.log.CloseLog();
+  outcome.log = ReadFile(g.home / "modrake.log");
+  outcome.screen = g.ui.lines;
+  if (plugin.records.size() > 1) {
+    const Record& merged = *plugin.records.back();
+    outcome.merged = Bytes().U32(merged.tag).U32(merged.dataSize).U32(0).U32(merged.flags).str() +
+                     std::string(reinterpret_cast<const char*>(merged.RawData()), merged.dataSize);
+  }
+  return outcome;
+}
+
+std::string Describe(const std::string& bytes) {
+  return bytes.empty() ? "none" : DescribeFields(*ParseRecord(bytes));
+}
+
+using Items = std::vector<std::pair<int32_t, std::string>>;
+
+// A container whose script the editor keeps before its items, or after.
+std::string ScriptedContainer(const Items& items, bool scriptFirst) {
+  std::string fields = ZField("NAME", "c") + ZField("MODL", "o\\barrel.nif") + ZField("FNAM", "c") +
+                       Field("CNDT", Bytes().F32(100.0f).str()) + U32Field("FLAG", 8);
+  if (scriptFirst) fields += ZField("SCRI", "s");
+  for (const auto& [count, item] : items) {
+    fields += Field("NPCO", Bytes().I32(count).Fixed(item, 32).str());
+  }
+  if (!scriptFirst) fields += ZField("SCRI", "s");
+  return RecordBytes("CONT", fields);
+}
+
+std::vector<Effect> Effects(std::initializer_list<uint16_t> indices) {
+  std::vector<Effect> effects;
+  for (uint16_t index : indices) effects.push_back({index, 1});
+  return effects;
+}
+
+std::vector<BodyPart> Parts(std::initializer_list<uint8_t> indices) {
+  std::vector<BodyPart> parts;
+  for (uint8_t index : indices) parts.push_back({index, "m" + std::to_string(index), ""});
+  return parts;
+}
+
+TEST(ObjectMergerTest, EveryPluginsChangesEndUpInOneRecord) {
+  const struct {
+    const char* what;
+    std::string master;
+    std::vector<std::string> versions;
+    unsigned result;
+    std::string merged;
+    bool mergeUnchanged = false;
+  } cases[] = {
+      {"different members of one field",
+       Weapon("w", 10, 100),
+       {Weapon("w", 5, 100), Weapon("w", 10, 200)},
+       kMerged,
+       Weapon("w", 5, 200)},
+      {"the same member: the last plugin wins",
+       Weapon("w", 10, 100),
+       {Weapon("w", 5, 200), Weapon("w", 7, 100)},
+       kMergedWithLoss,
+       Weapon("w", 7, 200)},
+      {"the same member to the same value",
+       Weapon("w", 10, 100),
+       {Weapon("w", 7, 200), Weapon("w", 7, 100)},
+       kMergedWithLoss,
+       Weapon("w", 7, 200)},
+      {"identical versions",
+       Weapon("w", 10, 100),
+       {Weapon("w", 5, 100), Weapon("w", 5, 100)},
+       kNotMerged,
+       ""},
+      {"the last plugin deletes it",
+       Weapon("w", 10, 100),
+       {Weapon("w", 5, 100), RecordBytes("WEAP", ZField("NAME", "w") + U32Field("DELE", 0))},
+       kNotMerged,
+       ""},
+      {"items added by both",
+       Container("c", {{1, "z"}, {3, "s"}}),
+       {Container("c", {{1, "z"}, {3, "s"}, {1, "x"}}),
+        Container("c", {{1, "z"}, {3, "s"}, {2, "y"}})},
+       kMerged,
+       Container("c", {{1, "z"}, {3, "s"}, {1, "x"}, {2, "y"}})},
+      {"an item one plugin removed stays",
+       Container("c", {{1, "z"}, {1, "w"}}),
+       {Container("c", {{1, "w"}, {1, "x"}}), Container("c", {{1, "z"}, {1, "w"}, {1, "y"}})},
+       kMerged,
+       Container("c", {{1, "z"}, {1, "w"}, {1, "x"}, {1, "y"}})},
+      {"an item every plugin removed goes",
+       Container("c", {{1, "z"}, {1, "w"}}),
+       {Container("c", {{1, "w"}, {1, "x"}}), Container("c", {{1, "w"}, {1, "y"}})},
+       kMerged,
+       Container("c", {{1, "w"}, {1, "x"}, {1, "y"}})},
+      {"a recounted item is a new item",
+       Container("c", {{1, "z"}}),
+       {Container("c", {{5, "z"}}), Container("c", {{1, "z"}, {1, "y"}})},
+       kMerged,
+       Container("c", {{1, "z"}, {5, "z"}, {1, "y"}})},
+      {"a changed effect moves to the end",
+       Spell("s", {{1, 1}, {2, 1}}),
+       {Spell("s", {{1, 5}, {2, 1}}), Spell("s", {{1, 1}, {2, 1}})},
+       kMergedWithLoss,
+       Spell("s", {{2, 1}, {1, 5}})},
+      {"eight effects",
+       Spell("s", Effects({1, 2, 3, 4})),
+       {Spell("s", Effects({1, 2, 3, 4, 5, 6})), Spell("s", Effects({1, 2, 3, 4, 7, 8}))},
+       kMerged,
+       Spell("s", Effects({1, 2, 3, 4, 5, 6, 7, 8}))},
+      {"nine effects",
+       Spell("s", Effects({1, 2, 3, 4})),
+       {Spell("s", Effects({1, 2, 3, 4, 5, 6})), Spell("s", Effects({1, 2, 3, 4, 7, 8, 9}))},
+       kNotMerged,
+       ""},
+      {"seven body parts",
+       Armour("a", 1, 10, Parts({1, 2, 3})),
+       {Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6})), Armour("a", 1, 10, Parts({1, 2, 3, 7}))},
+       kMerged,
+       Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6, 7}))},
+      {"eight body parts",
+       Armour("a", 1, 10, Parts({1, 2, 3})),
+       {Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6})), Armour("a", 1, 10, Parts({1, 2, 3, 7, 8}))},
+       kNotMerged,
+       ""},
+      {"part ids of one body part",
+       Armour("a", 1, 10, {{0, "m", "f"}, {1, "m1", ""}}),
+       {Armour("a", 1, 10, {{0, "m2", "f"}, {1, "m1", ""}}),
+        Armour("a", 1, 10, {{0, "m", "f2"}, {1, "m1", "f1"}})},
+       kMergedWithLoss,
+       Armour("a", 1, 10, {{0, "m2", "f2"}, {1, "m1", "f1"}})},
+      {"a version of another armour type takes no part",
+       Armour("a", 1, 10, Parts({1})),
+       {Armour("a", 2, 50, Parts({1, 2})), Armour("a", 1, 70, Parts({1}))},
+       kMerged,
+       Armour("a", 1, 70, Parts({1})),
+       true},
+      {"a new single field goes before the items",
+       Container("c", {{1, "z"}}),
+       {Container("c", {{1, "z"}, {1, "x"}}), ScriptedContainer({{1, "z"}}, false)},
+       kMerged,
+       ScriptedContainer({{1, "z"}, {1, "x"}}, true)},
+      {"a faction reaction changed twice",
+       Faction("f", {{"tg", -2}}),
+       {Faction("f", {{"tg", -4}, {"mg", 3}}), Faction("f", {{"tg", -5}})},
+       kMergedWithLoss,
+       Faction("f", {{"tg", -5}, {"mg", 3}})},
+  };
+  for (const auto& c : cases) {
+    Outcome outcome = Merge(c.master, c.versions, c.mergeUnchanged);
+    EXPECT_EQ(outcome.result, c.result) << c.what;
+    EXPECT_EQ(outcome.merged, c.merged) << c.what << "\n  got:      " << Describe(outcome.merged)
+                                        << "\n  expected: " << Describe(c.merged);
+  }
+}
+
+std::string NamedItem(const std::string& name) {
+  return RecordBytes("MISC", ZField("NAME", "m") + ZField("FNAM", name) +
+                                 Field("MCDT", Bytes().F32(1).U32(5).U32(0).str()));
+}
+
+TEST(ObjectMergerTest, WithoutAMasterEveryDifferenceIsALoss) {
+  const struct {
+    bool mergeUnchanged;
+    unsigned result;
+    const char* ending;
+  } cases[] = {
+      {false, kDiscarded, "Result discarded due to being identical to the last loaded object\n"},
+      {true, kMergedWithLoss, "Result is identical to the last loaded object\n"},
+  };
+  for (const auto& c : cases) {
+    Outcome outcome = Merge("", {NamedItem("Bottle"), NamedItem("Old Bottle")}, c.mergeUnchanged);
+    EXPECT_EQ(outcome.result, c.result);
+    EXPECT_EQ(outcome.merged, c.mergeUnchanged ? NamedItem("Old Bottle") : "");
+    std::string ending =
+        "----------------------------\n"
+        "Some information has been lost during merging due to a conflict\n" +
+        std::string(c.ending);
+    ASSERT_GE(outcome.log.size(), ending.size());
+    EXPECT_EQ(outcome.log.substr(outcome.log.size() - ending.size()), ending) << outcome.log;
+  }
+
+  // Only the last version changes the object: nothing to merge it with.
+  Outcome alone = Merge(
+      "", {RecordBytes("MISC", ZField("NAME", "m") + U32Field("DELE", 0)), NamedItem("Bottle")});
+  EXPECT_EQ(alone.result, kDiscarded);
+  EXPECT_NE(alone.log.find("    > A.esp [DELETED]\n"), std::string::npos) << alone.log;
+}
+
+TEST(ObjectMergerTest, BrokenLimitsAreReportedOnScreenAndInTheLog) {
+  Outcome spell =
+      Merge(Spell("s", Effects({1, 2, 3, 4})),
+            {Spell("s", Effects({1, 2, 3, 4, 5, 6})), Spell("s", Effects({1, 2, 3, 4, 7, 8, 9}))});
+  EXPECT_EQ(spell.screen, std::vector<std::string>{
+                              "ERROR - merged SPEL s contains more than 8 ENAM fields and will be "
+                              "discarded"});
+  std::string ending =
+      "\nERROR! Object contains more than 8 ENAM fields and will be discarded to avoid error\n"
+      "----------------------------\n";
+  EXPECT_EQ(spell.log.substr(spell.log.size() - ending.size()), ending) << spell.log;
+
+  Outcome armour = Merge(
+      Armour("a", 1, 10, Parts({1, 2, 3})),
+      {Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6})), Armour("a", 1, 10, Parts({1, 2, 3, 7, 8}))});
+  EXPECT_EQ(armour.screen, std::vector<std::string>{
+                               "ERROR - merged ARMO a contains more than 7 INDX fields and will be "
+                               "discarded"});
+}
+
+TEST(ObjectMergerTest, IdenticalAndDeletedObjectsLeaveNoAccount) {
+  for (const auto& versions :
+       {std::vector<std::string>{Weapon("w", 5, 1), Weapon("w", 5, 1)},
+        {Weapon("w", 5, 1), RecordBytes("WEAP", ZField("NAME", "w"), kDeletedFlag)}}) {
+    Outcome outcome = Merge(Weapon("w", 1, 1), versions);
+    EXPECT_EQ(outcome.result, kNotMerged);
+    EXPECT_EQ(outcome.log, "");
+  }
+}
+
+// One line of a record's listing.
+std::string Line(const std::string& label, const std::string& value) {
+  std::string padded = label;
+  if (padded.size() < 9) padded.resize(9, ' ');
+  return "        " + padded + " " + value + "\n";
+}
+
+std::string WeaponLines(const char* weight, const char* value) {
+  return Line("MODL", "w\\weapon.nif") + Line("FNAM", "w") +
+         Line("WPDT", std::string("wt=") + weight + ", val=" + value +
+                          ", type=1, HP=300, spd=1.00, r=1.00, enc=0, c(1 5) s(1 5) t(1 5) f=0");
+}
+
+std::string ContainerLines(const Items& items) {
+  std::string text = Line("MODL", "o\\barrel.nif") + Line("FNAM", "c") + Line("CNDT", "100.00") +
+                     Line("FLAG", "00000008");
+  for (const auto& [count, id] : items) text += Line("NPCO", std::to_string(count) + ", " + id);
+  return text;
+}
+
+std::string FactionLines(int32_t thieves, int32_t mages) {
+  std::string text = Line("FNAM", "f") + Line("RNAM", "Rank");
+  if (thieves) text += Line("ANAM/INTV", "tg / " + std::to_string(thieves));
+  if (mages) text += Line("ANAM/INTV", "mg / " + std::to_string(mages));
+  return text;
+}
+
+std::string ArmourLines(uint32_t type, const std::vector<std::string>& parts) {
+  std::string text = Line("MODL", "a\\armour.nif") + Line("FNAM", "a") +
+                     Line("AODT", "Type=" + std::to_string(type) +
+                                      ", Weight=10.00, Value=10, HP=100, Ench=0, AC=8") +
+                     Line("ITEX", "a\\armour.dds");
+  for (const auto& part : parts) text += part;
+  return text;
+}
+
+constexpr char kRule[] = "----------------------------\n";
+
+TEST(ObjectMergerTest, TheAccountListsTheMasterEveryVersionAndTheResult) {
+  const struct {
+    const char* what;
+    std::string master;
+    std::vector<std::string> versions;
+    std::string log;
+  } cases[] = {
+      {"a data field merged member by member",
+       Weapon("w", 10, 100),
+       {Weapon("w", 5, 100), Weapon("w", 10, 200)},
+       "\n\nWEAP w\n    > Morrowind.esm\n" + WeaponLines("10.00", "100") + "    > A.esp\n" +
+           WeaponLines("5.00", "100") + "    > B.esp\n" + WeaponLines("10.00", "200") + kRule +
+           WeaponLines("5.00", "200")},
+      {"list items",
+       Container("c", {{1, "z"}}),
+       {Container("c", {{1, "z"}, {1, "x"}}), Container("c", {{2, "y"}})},
+       "\n\nCONT c\n    > Morrowind.esm\n" + ContainerLines({{1, "z"}}) + "    > A.esp\n" +
+           ContainerLines({{1, "z"}, {1, "x"}}) + "    > B.esp\n" + ContainerLines({{2, "y"}}) +
+           kRule + ContainerLines({{1, "z"}, {1, "x"}, {2, "y"}})},
+      {"pairs, with a loss",
+       Faction("f", {{"tg", -2}}),
+       {Faction("f", {{"tg", -4}, {"mg", 3}}), Faction("f", {{"tg", -5}})},
+       "\n\nFACT f\n    > Morrowind.esm\n" + FactionLines(-2, 0) + "    > A.esp\n" +
+           FactionLines(-4, 3) + "    > B.esp\n" + FactionLines(-5, 0) + kRule +
+           FactionLines(-5, 3) + kRule +
+           "Object has been merged but some information has been lost due to a conflict\n"},
+      {"body-part entries, and a version of another type",
+       Armour("a", 1, 10, {{0, "m", "f"}}),
+       {Armour("a", 2, 10, {{0, "m", "f"}}), Armour("a", 1, 10, {{0, "m", "f2"}, {1, "m1", ""}})},
+       "\n\nARMO a\n    > Morrowind.esm\n" + ArmourLines(1, {Line("INDX/BNAM/CNAM", "0 / m / f")}) +
+           "    > A.esp [IGNORED DUE TO DIFFERENT TYPE]\n    > B.esp\n" +
+           ArmourLines(1, {Line("INDX/BNAM/CNAM", "0 / m / f2"), Line("INDX/BNAM", "1 / m1")}) +
+           kRule +
+           "Some information has been lost during merging due to a conflict\n"
+           "Result discarded due to being identical to the last loaded object\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Merge(c.master, c.versions).log, c.log) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace modrake
