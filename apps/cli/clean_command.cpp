@@ -33,9 +33,7 @@ void RunClean(CliContext& context, const CleanArguments& args) {
   boxes.restrictedCellCleaning |= args.restrictedCells;
   context.options().CopyBoxesToFlags();
 
-  std::vector<std::filesystem::path> chosen;
-  for (const auto& file : args.files) chosen.push_back(std::filesystem::absolute(file));
-  context.ui().SetChosenFiles(chosen);
+  context.ChooseFiles(args.files);
 
   ObjectIndex index;
   GameSettingTable table = GameSettingTable::Standard();

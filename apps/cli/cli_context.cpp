@@ -15,6 +15,12 @@ TerminalUi& CliContext::ui() {
   return *ui_;
 }
 
+void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
+  std::vector<std::filesystem::path> chosen;
+  for (const auto& file : files) chosen.push_back(std::filesystem::absolute(file));
+  ui().SetChosenFiles(chosen);
+}
+
 const std::filesystem::path& CliContext::home() {
   if (!home_) home_ = ResolveProgramHome(homeDir);
   return *home_;

@@ -42,6 +42,8 @@ public:
   const std::filesystem::path& home();
   // The Session with the pieces built so far.
   Session& session();
+  // FILE arguments play the part of the file dialog's selection.
+  void ChooseFiles(const std::vector<std::filesystem::path>& files);
 
   // The game installation, built on first use and shared by every command
   // that works on the game: the folder of --game, else FindGameFolder from

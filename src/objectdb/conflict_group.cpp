@@ -1,5 +1,7 @@
 #include "objectdb/conflict_group.hpp"
 
+#include <cstring>
+
 #include "core/session.hpp"
 #include "format/plugin_file.hpp"
 #include "install/game_installation.hpp"
@@ -7,6 +9,29 @@
 #include "objectdb/record_comparison.hpp"
 
 namespace modrake {
+
+uint32_t NumberConflictGroups(ObjectIndex& index, bool (*keep)(Tag)) {
+  uint32_t count = index.Count();
+  std::vector<IndexEntry> entries;
+  entries.swap(index.entries());
+  entries.resize(count);
+  for (uint32_t p = 0; p < count;) {
+    IndexEntry& entry = entries[p];
+    entry.words[2] = p;
+    Tag tag;
+    std::memcpy(&tag, entry.key.tag, sizeof tag);
+    if (entry.words[0] != 0 && (!keep || keep(tag))) {
+      ++p;
+      continue;
+    }
+    entry = entries[count - 1];
+    --count;
+  }
+  entries.resize(count);
+  index.Assign(std::move(entries));
+  index.SortIndex();
+  return count;
+}
 
 void AddVersion(ConflictGroup& group, std::unique_ptr<Record> record, std::string_view topic) {
   if (group.versions.size() >= ConflictGroup::kMaxVersions) return;

@@ -13,6 +13,7 @@ namespace modrake {
 
 struct Session;
 class PluginFile;
+class ObjectIndex;
 
 // Every plugin's version of one object that several plugins define, in the
 // order the plugins were read, and the newest version of the game masters.
@@ -26,6 +27,12 @@ struct ConflictGroup {
 
   uint32_t Count() const { return static_cast<uint32_t>(versions.size()); }
 };
+
+// Reduces a scan index to the objects met more than once (and that keep
+// accepts, by record tag), each numbered by the place it ends at: a dropped
+// entry's place goes to the last entry. The number, in the entry's third
+// word, is the object's group. Sorts the index again; returns the count.
+uint32_t NumberConflictGroups(ObjectIndex& index, bool (*keep)(Tag) = nullptr);
 
 // Adds a version (a group holds at most 300; further ones are dropped).
 void AddVersion(ConflictGroup& group, std::unique_ptr<Record> record, std::string_view topic);

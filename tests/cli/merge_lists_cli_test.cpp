@@ -2,6 +2,7 @@
 
 #include "format/plugin_file.hpp"
 #include "platform/file_io.hpp"
+#include "support/game_folder.hpp"
 #include "support/leveled_lists.hpp"
 #include "support/test_support.hpp"
 
@@ -13,35 +14,19 @@ using test::ListBytes;
 using test::RunModrake;
 
 // A game folder with Morrowind.esm and two plugins that change one list.
-class ListsGame {
+class ListsGame : public test::CliGame {
  public:
   ListsGame() {
-    std::filesystem::create_directory(data());
-    Write("Morrowind.esm", ListBytes({"LEVI", "l", 0, 0, {{"master_item", 1}}}), 1000);
-    Write("a.esp", ListBytes({"LEVI", "l", 1, 0, {{"a", 1}, {"b", 2}}}), 2000);
-    Write("b.esp", ListBytes({"LEVI", "L", 0, 30, {{"b", 2}, {"c", 3}}}), 3000);
+    Write("Morrowind.esm", {ListBytes({"LEVI", "l", 0, 0, {{"master_item", 1}}})}, 1000);
+    Write("a.esp", {ListBytes({"LEVI", "l", 1, 0, {{"a", 1}, {"b", 2}}})}, 2000);
+    Write("b.esp", {ListBytes({"LEVI", "L", 0, 30, {{"b", 2}, {"c", 3}}})}, 3000);
     test::WriteFile(ini(),
                     "[General]\r\nkey=value\r\n\r\n[Game Files]\r\nGameFile0=Morrowind.esm\r\n"
                     "GameFile1=b.esp\r\nGameFile2=a.esp\r\n");
   }
 
-  std::filesystem::path data() const { return dir / "Data Files"; }
   std::filesystem::path ini() const { return dir / "Morrowind.ini"; }
   std::filesystem::path merged() const { return data() / "Merged_Leveled_Lists.esp"; }
-
-  test::CommandResult Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--game", dir.path().string(), "--home", home.path().string()});
-    return RunModrake(args);
-  }
-
-  test::TempDir dir;
-  test::TempDir home;
-
- private:
-  void Write(const std::string& name, const std::string& records, int64_t time) {
-    test::WriteFile(data() / name, test::HeaderRecord() + records);
-    SetFileTime(data() / name, time);
-  }
 };
 
 TEST(MergeListsCliTest, AsksFirstAndBuildsOnlyOnYes) {

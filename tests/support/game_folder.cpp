@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+#include "platform/file_io.hpp"
+
 namespace modrake::test {
 
 GameFolder::GameFolder(const std::string& dataFolderName) : dataFolderName_(dataFolderName) {
@@ -43,6 +45,23 @@ int64_t GameFolder::TimeOf(const std::string& name) const {
   struct stat st {};
   if (::stat((data() / name).c_str(), &st) != 0) return -1;
   return st.st_mtim.tv_sec;
+}
+
+CliGame::CliGame() {
+  std::filesystem::create_directory(data());
+}
+
+void CliGame::Write(const std::string& name, const std::vector<std::string>& records,
+                    int64_t time) {
+  std::string bytes = HeaderRecord();
+  for (const auto& record : records) bytes += record;
+  WriteFile(data() / name, bytes);
+  SetFileTime(data() / name, time);
+}
+
+CommandResult CliGame::Run(std::vector<std::string> args) const {
+  args.insert(args.begin(), {"--game", dir.path().string(), "--home", home.path().string()});
+  return RunModrake(args);
 }
 
 }  // namespace modrake::test

@@ -105,6 +105,35 @@ inline std::string Cell(const std::string& name, uint32_t flags, int32_t x, int3
       "CELL", ZField("NAME", name) + Field("DATA", Bytes().U32(flags).I32(x).I32(y).str()) + more);
 }
 
+// A weapon whose chop damage runs from 1 to chopMax (slash and thrust 1 to 5).
+inline std::string Weapon(const std::string& id, const std::string& name, float weight,
+                          uint8_t chopMax) {
+  return RecordBytes("WEAP", ZField("NAME", id) + ZField("MODL", "w\\sword.nif") +
+                                 ZField("FNAM", name) +
+                                 Field("WPDT", Bytes()
+                                                   .F32(weight)
+                                                   .U32(20)
+                                                   .U16(1)
+                                                   .U16(100)
+                                                   .F32(1)
+                                                   .F32(1)
+                                                   .U16(0)
+                                                   .U8(1)
+                                                   .U8(chopMax)
+                                                   .U8(1)
+                                                   .U8(5)
+                                                   .U8(1)
+                                                   .U8(5)
+                                                   .U32(0)
+                                                   .str()));
+}
+
+// The fields of one cell reference: its number (the master's index in the
+// high byte, 0 for a reference the file made itself), its object and more.
+inline std::string Reference(uint32_t number, const std::string& id, const std::string& more = "") {
+  return Field("FRMR", Bytes().U32(number).str()) + ZField("NAME", id) + more;
+}
+
 inline std::string Dial(const std::string& topic, uint8_t type = 0) {
   return RecordBytes("DIAL", ZField("NAME", topic) + Field("DATA", std::string(1, char(type))));
 }

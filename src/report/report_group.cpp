@@ -1,0 +1,301 @@
+#include "report/report_group.hpp"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "fields/field_formatter.hpp"
+#include "fields/field_groups.hpp"
+#include "fields/field_operations.hpp"
+#include "format/plugin_file.hpp"
+#include "objectdb/conflict_group.hpp"
+#include "report/cross_references.hpp"
+
+namespace modrake {
+
+namespace {
+
+constexpr Tag ARMO = MakeTag("ARMO"), CLOT = MakeTag("CLOT");
+
+bool IsReference(const Subrecord& field) {
+  return field.tag == tags::FRMR;
+}
+
+uint32_t ReferenceIndex(const Subrecord& reference) {
+  return reference.UInt32At(0) & 0xFFFFFF;
+}
+
+// The end of the reference that starts at `reference`: the next FRMR or the
+// record's end.
+template <typename Iterator>
+Iterator ReferenceEnd(Iterator reference, Iterator end) {
+  return std::find_if(std::next(reference), end, IsReference);
+}
+
+const char* PluginName(const Record& record) {
+  return record.file ? record.file->name.c_str() : "";
+}
+
+// What the passes know of one version before they take it apart.
+struct Version {
+  Record& record;
+  bool live;       // not deleted
+  bool takesPart;  // live, or a cell (a deleted cell still shows its fields)
+};
+
+class GroupReport {
+ public:
+  GroupReport(Session& session, CrossReferences& crossReferences, ConflictGroup& group)
+      : session_(session), crossReferences_(crossReferences), group_(group) {
+    for (auto& record : group.versions) {
+      bool live = !record->IsDeleted();
+      versions_.push_back({*record, live, live || record->tag == tags::CELL});
+    }
+    tag_ = group.versions[0]->tag;
+  }
+
+  void Write() {
+    ExecutionLog& log = session_.log;
+    Record& first = versions_[0].record;
+    std::string tag = TagText(tag_);
+    std::string id = first.GetDisplayId();
+    if (group_.context && !group_.context->empty()) {
+      log.Log("\n%s  %s ; %s\n", tag.c_str(), id.c_str(), group_.context->c_str());
+    } else {
+      log.Log("\n%s  %s\n", tag.c_str(), id.c_str());
+    }
+    if (session_.options.skipMergeableConflicts && group_.masterVersion &&
+        (IsMergeableType(tag_) || tag_ == tags::INFO)) {
+      DropMergeableFields();
+    }
+    DropEqualFields();
+    DropEqualReferences();
+    WriteVersionLines();
+    WriteFieldLines();
+  }
+
+ private:
+  void Partners(const Record& a, const Record& b) {
+    crossReferences_.AddCrossReference(a.file, b.file);
+  }
+
+  // Leaves out the single fields that the object merge would merge without
+  // loss: each plugin changed them against the master where no other did.
+  void DropMergeableFields() {
+    auto merged = CreateRecord(RecordHeader{tag_, 0, 0, 0});
+    uint32_t kind = 0;
+    for (Version& v : versions_) {
+      if (!v.live) continue;
+      // A version that turned the item into another kind cannot be merged.
+      uint32_t key = ItemTypeKey(v.record);
+      if (kind == 0) {
+        kind = key;
+      } else if (key != kind) {
+        return;
+      }
+      auto& fields = v.record.subrecords;
+      for (auto it = fields.begin(); it != fields.end();) {
+        unsigned size = FieldGroupSize(v.record, it);
+        if (size < 2 && !IsListField(tag_, it->tag) && !merged->FindSubrecord(it->tag)) {
+          AppendSubrecord(*merged, *it);
+        }
+        std::advance(it, size);
+      }
+    }
+    const Record& master = *group_.masterVersion;
+    for (Subrecord& m : merged->subrecords) {
+      const Subrecord* original = master.FindSubrecord(m.tag);
+      bool mergeable = true;
+      for (Version& v : versions_) {
+        if (!v.live) continue;
+        const Subrecord* field = v.record.FindSubrecord(m.tag);
+        if (!field || field->SameBytes(m)) continue;
+        if (!original || (!SubrecordEquals(*original, field) &&
+                          MergeFieldMembers(tag_, m, *field, *original) == kMemberConflict)) {
+          mergeable = false;
+          break;
+        }
+      }
+      if (!mergeable) continue;
+      for (Version& v : versions_) {
+        if (v.live) v.record.RemoveSubrecord(v.record.FindSubrecord(m.tag));
+      }
+    }
+  }
+
+  // Leaves out the fields that the first version shares with every other one,
+  // and the fields never shown; a version that lacks one of the first
+  // version's fields conflicts with it.
+  void DropEqualFields() {
+    std::vector<SubrecordList::iterator> found(versions_.size());
+    for (size_t i = 0; i < versions_.size(); ++i) {
+      Version& v = versions_[i];
+      if (!v.takesPart) continue;
+      auto& fields = v.record.subrecords;
+      for (auto it = fields.begin(); it != fields.end() && !IsReference(*it);) {
+        unsigned n = FormatField(v.record, it, label_, value_);
+        if (n == 0) {
+          it = fields.erase(it);
+          continue;
+        }
+        if (i == 0 && FoundInEveryOther(it, n, found)) {
+          for (size_t j = 1; j < versions_.size(); ++j) {
+            versions_[j].record.subrecords.erase(found[j], std::next(found[j], n));
+          }
+          it = fields.erase(it, std::next(it, n));
+          continue;
+        }
+        std::advance(it, n);
+      }
+    }
+  }
+
+  bool FoundInEveryOther(SubrecordList::iterator field, unsigned n,
+                         std::vector<SubrecordList::iterator>& found) {
+    Record& first = versions_[0].record;
+    bool everywhere = true;
+    for (size_t j = 1; j < versions_.size(); ++j) {
+      Record& other = versions_[j].record;
+      auto match = FindFieldGroup(other, first, field, n);
+      // A body-part entry must not match one that carries more part names.
+      if (match != other.subrecords.end() && (tag_ == ARMO || tag_ == CLOT) &&
+          FieldGroupSize(other, match) != n) {
+        match = other.subrecords.end();
+      }
+      if (match == other.subrecords.end()) {
+        Partners(first, other);
+        everywhere = false;
+      }
+      found[j] = match;
+    }
+    return everywhere;
+  }
+
+  // Leaves out the cell references that are the same wherever they occur, and
+  // those the plugins made themselves (master byte 0), whose numbers mean
+  // nothing across plugins.
+  void DropEqualReferences() {
+    std::vector<SubrecordList::iterator> found(versions_.size());
+    for (size_t i = 0; i < versions_.size(); ++i) {
+      auto& fields = versions_[i].record.subrecords;
+      auto it = std::find_if(fields.begin(), fields.end(), IsReference);
+      while (it != fields.end()) {
+        auto end = ReferenceEnd(it, fields.end());
+        bool ownReference = it->ByteAt(3) == 0;
+        if (!ownReference && !SameInEveryOther(i, it, found)) {
+          it = end;
+          continue;
+        }
+        for (size_t j = 0; j < versions_.size() && !ownReference; ++j) {
+          auto& other = versions_[j].record.subrecords;
+          if (found[j] != other.end()) other.erase(found[j], ReferenceEnd(found[j], other.end()));
+        }
+        it = fields.erase(it, end);
+      }
+    }
+  }
+
+  // Whether no other version holds this reference differently; the versions
+  // that hold it go to found (the others get their end).
+  bool SameInEveryOther(size_t i, SubrecordList::iterator reference,
+                        std::vector<SubrecordList::iterator>& found) {
+    Record& cell = versions_[i].record;
+    for (size_t j = 0; j < versions_.size(); ++j) {
+      Record& other = versions_[j].record;
+      found[j] = other.subrecords.end();
+      if (j == i) continue;
+      auto match = FindReference(other, *reference);
+      if (match == other.subrecords.end()) continue;
+      if (!ReferenceGroupsEqual(cell, reference, other, match)) {
+        Partners(cell, other);
+        return false;
+      }
+      found[j] = match;
+    }
+    return true;
+  }
+
+  void WriteVersionLines() {
+    ExecutionLog& log = session_.log;
+    for (const Version& v : versions_) {
+      if (v.record.tag != tags::CELL && !v.live) {
+        log.Log("  > [DELETED] %s\n", PluginName(v.record));
+        for (const Version& other : versions_) {
+          if (&other != &v && !other.record.subrecords.empty()) Partners(v.record, other.record);
+        }
+      } else if (v.record.subrecords.empty()) {
+        log.Log("  > [NO CONFLICTS] %s\n", PluginName(v.record));
+      }
+    }
+  }
+
+  void WriteFieldLines() {
+    ExecutionLog& log = session_.log;
+    Record* master = group_.masterVersion.get();
+    for (const Version& v : versions_) {
+      if (!v.takesPart || v.record.subrecords.empty()) continue;
+      log.Log("  > %s\n", PluginName(v.record));
+      const auto& fields = v.record.subrecords;
+      bool inReferences = false;
+      for (auto it = fields.begin(); it != fields.end();) {
+        unsigned n = FormatField(v.record, it, label_, value_);
+        if (n == 0) {
+          ++it;
+          continue;
+        }
+        const char* label = label_.c_str();
+        const char* value = value_.c_str();
+        if (IsReference(*it)) {
+          log.Log("        %-9s %s\n", label, value);
+          inReferences = true;
+        } else if (inReferences) {
+          log.Log("             %s %s\n", label, value);
+        } else if (master && FindFieldGroup(*master, v.record, it, n) != master->subrecords.end()) {
+          // The plugin keeps the master's value here.
+          log.Log("        %-9s %-40s ; %s\n", label, value, PluginName(*master));
+        } else {
+          log.Log("        %-9s %s\n", label, value);
+        }
+        std::advance(it, n);
+      }
+    }
+  }
+
+  Session& session_;
+  CrossReferences& crossReferences_;
+  ConflictGroup& group_;
+  std::vector<Version> versions_;
+  Tag tag_ = 0;
+  std::string label_;
+  std::string value_;
+};
+
+}  // namespace
+
+void ReportGroup(Session& session, CrossReferences& crossReferences, ConflictGroup& group) {
+  AllVersionsIdentical(group, session.options.unrestrictedDialogCleaning);
+  if (group.allIdentical || group.versions.empty()) return;
+  GroupReport(session, crossReferences, group).Write();
+}
+
+SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference) {
+  uint32_t index = ReferenceIndex(reference);
+  return std::find_if(cell.subrecords.begin(), cell.subrecords.end(), [&](const Subrecord& f) {
+    return IsReference(f) && ReferenceIndex(f) == index;
+  });
+}
+
+bool ReferenceGroupsEqual(const Record& cellA, SubrecordList::const_iterator a, const Record& cellB,
+                          SubrecordList::const_iterator b) {
+  auto endA = ReferenceEnd(a, cellA.subrecords.end());
+  auto endB = ReferenceEnd(b, cellB.subrecords.end());
+  for (; a != endA && b != endB; ++a, ++b) {
+    if (!SubrecordEquals(*a, &*b)) return false;
+  }
+  return a == endA && b == endB;
+}
+
+}  // namespace modrake
