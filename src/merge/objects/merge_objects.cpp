@@ -31,34 +31,6 @@ constexpr const char* kPreamble[] = {
     "; cases information from the plugin with last date is used and comment is generated.\n",
 };
 
-Tag KeyTag(const ObjectKey& key) {
-  Tag tag = 0;
-  for (int i = 3; i >= 0; --i) tag = tag << 8 | static_cast<unsigned char>(key.tag[i]);
-  return tag;
-}
-
-// Keeps the entries of mergeable objects met in more than one plugin, each
-// numbered by the position it ends at (a removed entry's place is taken by
-// the last one), and sorts them again. Returns how many are left.
-uint32_t NumberConflictingObjects(ObjectIndex& index) {
-  std::vector<IndexEntry> entries(index.entries().begin(), index.entries().begin() + index.Count());
-  size_t count = entries.size();
-  for (size_t i = 0; i < count;) {
-    IndexEntry& entry = entries[i];
-    entry.words[2] = static_cast<uint32_t>(i);
-    if (IsMergeableType(KeyTag(entry.key)) && entry.words[0] != 0) {
-      ++i;
-      continue;
-    }
-    entry = entries[count - 1];
-    --count;
-  }
-  entries.resize(count);
-  index.Assign(std::move(entries));
-  index.SortIndex();
-  return static_cast<uint32_t>(count);
-}
-
 uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count) {
   GameInstallation& game = *session.game;
   ExecutionLog& log = session.log;
@@ -117,7 +89,7 @@ void MergeObjects(Session& outer, bool activate) {
     }
     LoadRecords(session, 'X', active.get());
   }
-  uint32_t count = NumberConflictingObjects(*session.index);
+  uint32_t count = NumberConflictGroups(*session.index, IsMergeableType);
   uint32_t saved = count ? MergeGroups(session, plugin, count) : 0;
   plugin.Save();
   log.CloseLog();
