@@ -1,11 +1,13 @@
 #include "platform/file_io.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace modrake {
 
@@ -172,15 +174,97 @@ bool FileWriter::Flush() {
   return ok_;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& target,
+namespace {
+// Temporary files are named "." + the target's name + kTemporaryMarker + six
+// characters from mkstemp, so that leftovers of a killed run can be told
+// from every other file.
+constexpr char kTemporaryMarker[] = ".modrake-";
+constexpr size_t kTemporaryMarkerLength = sizeof kTemporaryMarker - 1;
+constexpr size_t kRandomLength = 6;
+// Keeps the temporary name within the file system's limit on name length.
+constexpr size_t kTargetNameLimit = 160;
+constexpr int kMostLinks = 40;
+
+bool IsRandomChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Removes one leftover unless a running writer holds it: writers keep their
+// temporary file locked until it has been renamed.
+void RemoveIfAbandoned(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat held {};
+  struct stat named {};
+  if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+      named.st_ino == held.st_ino) {
+    ::unlink(path.c_str());
+  }
+  ::close(fd);
+}
+
+// A new temporary file in folder, locked; -1 on failure.
+int CreateTemporaryFile(const std::filesystem::path& folder, const std::string& targetName,
+                        std::string& pathOut) {
+  std::string name = ".";
+  name.append(targetName.substr(0, kTargetNameLimit));
+  name.append(kTemporaryMarker);
+  name.append(kRandomLength, 'X');
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    pathOut = (folder / name).string();
+    int fd = ::mkstemp(pathOut.data());
+    if (fd < 0) return -1;
+    struct stat st {};
+    // Another run may have taken the new file for a leftover before the lock.
+    if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+    ::close(fd);
+  }
+  return -1;
+}
+}  // namespace
+
+bool IsTemporaryFileName(std::string_view name) {
+  const size_t tail = kTemporaryMarkerLength + kRandomLength;
+  if (name.size() < 1 + tail || name.front() != '.') return false;
+  std::string_view end = name.substr(name.size() - tail);
+  if (end.substr(0, kTemporaryMarkerLength) != kTemporaryMarker) return false;
+  for (char c : end.substr(kTemporaryMarkerLength)) {
+    if (!IsRandomChar(c)) return false;
+  }
+  return true;
+}
+
+void RemoveTemporaryLeftovers(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    if (IsTemporaryFileName(it->path().filename().string())) RemoveIfAbandoned(it->path());
+  }
+}
+
+std::filesystem::path ResolveWriteTarget(const std::filesystem::path& path) {
+  std::filesystem::path target = path;
+  for (int hop = 0; hop < kMostLinks; ++hop) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::error_code ec;
+    std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+    if (ec) break;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  return target;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path,
                          const std::function<void(FileWriter&)>& produce) {
+  // A link stays a link: the file it points to is replaced.
+  const std::filesystem::path target = ResolveWriteTarget(path);
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  std::string hidden = ".";
-  hidden.append(target.filename().string());
-  hidden.append(".XXXXXX");
-  std::string pattern = (folder / hidden).string();
-  int fd = ::mkstemp(pattern.data());
+  RemoveTemporaryLeftovers(folder);
+  std::string temporary;
+  int fd = CreateTemporaryFile(folder, target.filename().string(), temporary);
   if (fd < 0) return false;
   bool ok;
   try {
@@ -189,24 +273,31 @@ bool WriteFileAtomically(const std::filesystem::path& target,
     ok = writer.Flush();
   } catch (...) {
     // A producer that gives up leaves neither half a file nor a stray one.
+    ::unlink(temporary.c_str());
     ::close(fd);
-    ::unlink(pattern.c_str());
     throw;
   }
   // The data must be on disk before the rename makes it the plugin.
   if (ok && ::fdatasync(fd) != 0) ok = false;
   struct stat old {};
   if (ok && ::stat(target.c_str(), &old) == 0) {
-    // mkstemp makes the file private; the replacement keeps the old permissions.
+    // The replacement keeps the old file's owner, group and mode, so that the
+    // player's own programs can still write it (mkstemp made it ours and private).
+    struct stat now {};
+    if (::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Only the owner's own or a privileged run may give a file away.
+    }
     ::fchmod(fd, old.st_mode & 07777);
   } else if (ok) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
   }
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(pattern.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(pattern.c_str());
+  if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temporary.c_str());
+  // The lock goes with the close, once the temporary name is gone.
+  ::close(fd);
   return ok;
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace modrake {
@@ -89,9 +90,23 @@ class FileWriter {
 // Writes a file through a temporary file in the same folder that is renamed
 // over the target only when every byte was written, so a failure never leaves
 // half a file. Returns false (and leaves the target as it was) on failure.
+//
+// A target reached through symbolic links is written at the file they point
+// to, and the links stay links; a replaced file keeps its owner, group and
+// mode. Temporary files are named ".NAME.modrake-XXXXXX"; leftovers of that
+// pattern in the folder (from a run that was killed) are removed first.
 bool WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<void(FileWriter&)>& produce);
 
 bool WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes);
+
+// The file a write to path lands on: path itself, or the file its symbolic
+// links lead to.
+std::filesystem::path ResolveWriteTarget(const std::filesystem::path& path);
+
+// Whether a name has the pattern of the temporary files of a write.
+bool IsTemporaryFileName(std::string_view name);
+// Removes the temporary files of writes that no running program holds.
+void RemoveTemporaryLeftovers(const std::filesystem::path& folder);
 
 }  // namespace modrake

@@ -4,7 +4,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <system_error>
 
 #include "platform/file_io.hpp"
 
@@ -193,14 +192,7 @@ std::string IniFile::Text() const {
 
 bool IniFile::Save() {
   if (!changed_) return true;
-  // A linked settings file stays a link: the file it points to is replaced.
-  std::filesystem::path target = path_;
-  std::error_code ec;
-  if (std::filesystem::is_symlink(path_, ec)) {
-    auto resolved = std::filesystem::canonical(path_, ec);
-    if (!ec) target = resolved;
-  }
-  if (!WriteFileAtomically(target, Text())) return false;
+  if (!WriteFileAtomically(path_, Text())) return false;
   changed_ = false;
   return true;
 }

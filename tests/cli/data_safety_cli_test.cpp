@@ -1,0 +1,102 @@
+// What every writing command guarantees the player's files, end to end.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/sample_game_run.hpp"
+
+namespace modrake {
+namespace {
+
+using test::SampleGameRun;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Mod managers keep plugins elsewhere and link them into "Data Files": every
+// write lands on the linked file, the link stays, and the file keeps the
+// owner, group and mode the player's launcher needs.
+TEST(DataSafetyCliTest, WritesGoThroughLinksAndKeepOwners) {
+  SampleGameRun run;
+  const auto mods = run.game / "mods";
+  std::filesystem::create_directory(mods);
+  auto link = [&](const std::filesystem::path& place) {
+    std::filesystem::rename(place, mods / place.filename());
+    std::filesystem::create_symlink(mods / place.filename(), place);
+  };
+  // A header whose master has no DATA grows when updated: the whole file is rewritten.
+  test::WriteFile(
+      run.Data("Grows_Header.esp"),
+      test::RecordBytes(
+          "TES3",
+          test::Field("HEDR",
+                      test::Bytes().F32(1.2f).U32(0).Fixed("a", 32).Fixed("", 256).U32(0).str()) +
+              test::ZField("MAST", "Morrowind.esm")));
+  test::WriteFile(run.Data("Merged_Leveled_Lists.esp"), test::HeaderRecord());
+  for (const char* name : {"Junk_Cells.esp", "Extra_Master_Addon.esp", "Grows_Header.esp",
+                           "Merged_Leveled_Lists.esp"}) {
+    link(run.Data(name));
+  }
+  link(run.Ini());
+  const bool root = ::geteuid() == 0;
+  for (const auto& entry : std::filesystem::directory_iterator(mods)) {
+    if (root) {
+      ASSERT_EQ(::chown(entry.path().c_str(), 4321, 4322), 0);
+    }
+    ASSERT_EQ(::chmod(entry.path().c_str(), 0664), 0);
+  }
+  const std::string junkBefore = test::ReadFile(mods / "Junk_Cells.esp");
+  const std::string growsBefore = test::ReadFile(mods / "Grows_Header.esp");
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"clean", "--keep-names", run.Data("Junk_Cells.esp")},
+        {"plugins", "update-header", "Extra_Master_Addon.esp", "Grows_Header.esp"},
+        {"merge-lists", "--activate"}}) {
+    auto result = run.Run(args);
+    ASSERT_EQ(result.exitCode, 0) << args[0] << ": " << result.err;
+  }
+
+  EXPECT_LT(test::ReadFile(mods / "Junk_Cells.esp").size(), junkBefore.size()) << "cleaned";
+  EXPECT_GT(test::ReadFile(mods / "Grows_Header.esp").size(), growsBefore.size()) << "DATA added";
+  EXPECT_TRUE(Contains(test::ReadFile(mods / "Merged_Leveled_Lists.esp"), "LEVI"));
+  EXPECT_TRUE(Contains(test::ReadFile(mods / "Morrowind.ini"), "=Merged_Leveled_Lists.esp\r\n"));
+  for (const auto& entry : std::filesystem::directory_iterator(mods)) {
+    const std::string name = entry.path().filename().string();
+    SCOPED_TRACE(name);
+    const auto place = name == "Morrowind.ini" ? run.Ini() : run.Data(name);
+    EXPECT_TRUE(std::filesystem::is_symlink(place));
+    EXPECT_EQ(std::filesystem::read_symlink(place), entry.path());
+    struct stat st {};
+    ASSERT_EQ(::stat(entry.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    if (root) {
+      EXPECT_EQ(st.st_uid, 4321u);
+      EXPECT_EQ(st.st_gid, 4322u);
+    }
+    if (name != "Morrowind.ini") {
+      EXPECT_TRUE(test::EsmtoolReads(entry.path()));
+    }
+  }
+}
+
+// A run killed while writing leaves its temporary file; the next run that
+// writes into that folder removes it, and only it.
+TEST(DataSafetyCliTest, TheNextWriteRemovesWhatAKilledRunLeft) {
+  SampleGameRun run;
+  const std::string plugin = test::ReadFile(run.Data("Junk_Cells.esp"));
+  const auto dataLeftover = run.Data(".Junk_Cells.esp.modrake-k1LLed");
+  const auto homeLeftover = run.home / ".modrake.dat.modrake-h0Me99";
+  test::WriteFile(dataLeftover, plugin.substr(0, plugin.size() / 2));
+  test::WriteFile(homeLeftover, "half a cache");
+  test::WriteFile(run.Data("Junk_Cells.esp.bak"), plugin);
+
+  auto result = run.Run({"clean", "--keep-names", run.Data("Junk_Cells.esp")});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(dataLeftover));
+  EXPECT_FALSE(std::filesystem::exists(homeLeftover));
+  EXPECT_TRUE(std::filesystem::exists(run.Data("Junk_Cells.esp.bak")));
+}
+
+}  // namespace
+}  // namespace modrake
