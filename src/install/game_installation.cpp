@@ -115,6 +115,27 @@ std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& curren
   return currentFolder;
 }
 
+std::vector<PluginFile*> GameInstallation::GameMasters() const {
+  std::vector<PluginFile*> masters;
+  for (PluginFile* master : {morrowind, tribunal, bloodmoon}) {
+    if (master) masters.push_back(master);
+  }
+  return masters;
+}
+
+OpenGameMasters::OpenGameMasters(const GameInstallation& game) : masters_(game.GameMasters()) {
+  try {
+    for (PluginFile* master : masters_) master->OpenFile();
+  } catch (...) {
+    for (PluginFile* master : masters_) master->CloseFile();
+    throw;
+  }
+}
+
+OpenGameMasters::~OpenGameMasters() {
+  for (PluginFile* master : masters_) master->CloseFile();
+}
+
 bool IsGameMasterName(std::string_view name) {
   return EqualsNoCase(name, "morrowind.esm") || EqualsNoCase(name, "tribunal.esm") ||
          EqualsNoCase(name, "bloodmoon.esm");

@@ -52,6 +52,21 @@ class GameInstallation {
   bool IsGameMaster(const PluginFile* file) const {
     return file && (file == morrowind || file == tribunal || file == bloodmoon);
   }
+  // The game masters in use, in load order.
+  std::vector<PluginFile*> GameMasters() const;
+};
+
+// Keeps the game masters in use open for reading records at their offsets,
+// and closes them when it goes, also when an error leaves early.
+class OpenGameMasters {
+ public:
+  explicit OpenGameMasters(const GameInstallation& game);
+  ~OpenGameMasters();
+  OpenGameMasters(const OpenGameMasters&) = delete;
+  OpenGameMasters& operator=(const OpenGameMasters&) = delete;
+
+ private:
+  std::vector<PluginFile*> masters_;
 };
 
 // The game folder as the game itself would be looked for: a morrowind.ini in

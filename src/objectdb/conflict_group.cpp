@@ -4,6 +4,7 @@
 
 #include "core/session.hpp"
 #include "format/plugin_file.hpp"
+#include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
@@ -43,26 +44,21 @@ void AddVersion(ConflictGroup& group, std::unique_ptr<Record> record, std::strin
 void FillGroupsFromPlugin(Session& session, PluginFile& file, std::vector<ConflictGroup>& groups) {
   ObjectIndex& index = *session.index;
   const bool reportLeveled = session.options.boxes.fullConflictReport;
-  file.OpenFile();
-  std::string topic;
-  RecordHeader header;
-  while (file.ReadObjectHeader(header)) {
-    auto record = file.ReadRecord(header);
+  RecordStream stream(file);
+  TopicTracker topic;
+  while (stream.Next()) {
+    auto record = stream.Read();
     Tag tag = record->tag;
     if (tag == tags::TES3) continue;
-    if (tag == tags::DIAL) {
-      topic = record->GetDisplayId();
-      if (topic.size() > 99) topic.resize(99);
-    }
+    topic.Track(*record);
     bool leveled = tag == tags::LEVI || tag == tags::LEVC || tag == tags::LTEX;
     if (leveled && !reportLeveled) continue;
-    IndexEntry* entry = index.LookupObject(*record, topic);
+    IndexEntry* entry = index.LookupObject(*record, topic.topic());
     if (!entry || entry->words[2] >= groups.size()) continue;
     if (tag == tags::CREA || tag == tags::NPC_) NormaliseAiData(*record);
     if (!leveled) PadSpellEntries(*record);
-    AddVersion(groups[entry->words[2]], std::move(record), topic);
+    AddVersion(groups[entry->words[2]], std::move(record), topic.topic());
   }
-  file.CloseFile();
 }
 
 void LoadMasterVersion(Session& session, ConflictGroup& group) {

@@ -9,23 +9,13 @@
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "format/plugin_file.hpp"
+#include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
 #include "objectdb/record_comparison.hpp"
 
 namespace modrake {
 
 namespace {
-constexpr size_t kTopicLimit = 99;  // the topic buffer holds 100 bytes
-
-// The game masters in use, in load order, with the word each one fills.
-std::vector<PluginFile*> MastersInUse(GameInstallation& game) {
-  std::vector<PluginFile*> masters;
-  for (PluginFile* master : {game.morrowind, game.tribunal, game.bloodmoon}) {
-    if (master) masters.push_back(master);
-  }
-  return masters;
-}
-
 bool IsSteelCuirass(const ObjectKey& key) {
   static const char kCuirass[18] = {'A', 'R', 'M', 'O', 's', 't', 'e', 'e', 'l',
                                     '_', 'c', 'u', 'i', 'r', 'a', 's', 's', '\0'};
@@ -75,30 +65,20 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
     if (!source) return;
   }
 
-  std::vector<PluginFile*> opened;
-  if (mode == 'X') {
-    file->OpenFile();
-    opened.push_back(file);
-    log.Log("!Scanning %s", file->name.c_str());
-  } else {
-    // Earlier masters' versions are read back while a later one loads.
-    opened = MastersInUse(game);
-    for (PluginFile* master : opened) master->OpenFile();
-    log.Log("!Loading %s", source->name.c_str());
-  }
+  // Earlier masters' versions are read back while a later one loads.
+  std::optional<OpenGameMasters> masters;
+  if (mode != 'X') masters.emplace(game);
+  RecordStream stream(*source);
+  log.Log(mode == 'X' ? "!Scanning %s" : "!Loading %s", source->name.c_str());
 
   const uint32_t startCount = index.Count();
   uint32_t modified = 0, ignored = 0;
-  std::string topic;
-  uint64_t pos = source->FilePosition();
-  RecordHeader header;
-  while (source->ReadObjectHeader(header)) {
-    auto record = source->ReadRecord(header);
-    if (record->tag == tags::TES3) {
-      ++ignored;
-    } else if (record->tag == tags::DIAL) {
-      topic = record->GetDisplayId();
-      if (topic.size() > kTopicLimit) topic.resize(kTopicLimit);
+  TopicTracker topic;
+  while (stream.Next()) {
+    const uint32_t pos = static_cast<uint32_t>(stream.offset());
+    auto record = stream.Read();
+    topic.Track(*record);
+    if (record->tag == tags::TES3 || record->tag == tags::DIAL) {
       ++ignored;
     } else if (mode != 'X' && record->tag == tags::CELL && !record->FindSubrecord(tags::FRMR) &&
                !record->FindSubrecord(tags::AMBI) && !record->FindSubrecord(tags::WHGT) &&
@@ -106,23 +86,23 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
       ++ignored;
     } else {
       ObjectKey key;
-      BuildKey(key, *record, topic);
+      BuildKey(key, *record, topic.topic());
       IndexEntry* entry = index.LookupKey(key);
       if (entry) {
         if (IsSteelCuirass(entry->key)) log.Log("!found cuirass");
         uint32_t* w = entry->words;
         switch (mode) {
           case 'M':
-            w[0] = static_cast<uint32_t>(pos);
+            w[0] = pos;
             ++modified;
             break;
           case 'T':
-            w[1] = static_cast<uint32_t>(pos);
+            w[1] = pos;
             if (RepeatsMaster(session, game.morrowind, w[0], *record)) w[1] = 0;
             if (w[1] != 0) ++modified;
             break;
           case 'B':
-            w[2] = static_cast<uint32_t>(pos);
+            w[2] = pos;
             if (RepeatsMaster(session, game.morrowind, w[0], *record)) w[2] = w[1] = 0;
             if (w[1] != 0 && RepeatsMaster(session, game.tribunal, w[1], *record)) w[2] = 0;
             if (w[2] != 0) ++modified;
@@ -133,13 +113,11 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
         }
       } else {
         IndexEntry& added = index.Append(key);
-        if (word >= 0) added.words[word] = static_cast<uint32_t>(pos);
+        if (word >= 0) added.words[word] = pos;
       }
     }
-    pos = source->FilePosition();
   }
 
-  for (PluginFile* f : opened) f->CloseFile();
   uint32_t count = static_cast<uint32_t>(index.entries().size());
   if (mode != 'X') {
     log.Log("!Total %u records (%u new, %u ignored, %u modified)", count, count - startCount,

@@ -3,6 +3,7 @@
 #include "core/execution_log.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
+#include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
 #include "merge/leveled/leveled_list.hpp"
 #include "merge/merged_plugin.hpp"
@@ -179,30 +180,24 @@ struct Counters {
 
 void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ExecutionLog& log,
                 Counters& counters) {
-  plugin.OpenFile();
-  RecordHeader header;
-  while (true) {
-    uint64_t offset = plugin.FilePosition();
-    if (!plugin.ReadObjectHeader(header)) break;
+  RecordStream stream(plugin);
+  while (stream.Next()) {
+    const RecordHeader& header = stream.header();
     bool leveled = header.tag == tags::LEVI || header.tag == tags::LEVC;
     // Deleted versions change nothing, so their data need not be read either.
-    if (!leveled || (header.flags & kDeletedFlag)) {
-      plugin.SkipRecord(header);
-      continue;
-    }
-    std::unique_ptr<Record> record = plugin.ReadRecord(header);
+    if (!leveled || (header.flags & kDeletedFlag)) continue;
+    std::unique_ptr<Record> record = stream.Read();
     if (record->IsDeleted()) continue;
     std::unique_ptr<LeveledListRecord> list(static_cast<LeveledListRecord*>(record.release()));
     if (!HasName(*list)) {
       log.Log("  %s %-32s -> left out: the list has no id (record at offset %llu)\n",
               TagText(list->tag).c_str(), list->GetDisplayId().c_str(),
-              static_cast<unsigned long long>(offset));
+              static_cast<unsigned long long>(stream.offset()));
       continue;
     }
     ++counters.read;
     if (merged.MergeLeveledList(std::move(list))) ++counters.written;
   }
-  plugin.CloseFile();
 }
 }  // namespace
 

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "format/plugin_file.hpp"
+
+namespace modrake {
+
+// Walks the records of a file from its start. The file is opened by the
+// stream and closed when the walk ends, also when an error leaves it early.
+//
+//   RecordStream stream(file);
+//   while (stream.Next()) {
+//     if (wanted(stream.header())) use(stream.Read());
+//   }
+//
+// A record that is neither read nor skipped is skipped by the next Next().
+class RecordStream {
+ public:
+  explicit RecordStream(PluginFile& file);
+  ~RecordStream();
+  RecordStream(const RecordStream&) = delete;
+  RecordStream& operator=(const RecordStream&) = delete;
+
+  // Moves to the next record header; false at the end of the file.
+  bool Next();
+  const RecordHeader& header() const { return header_; }
+  // Where the current record's header starts.
+  uint64_t offset() const { return offset_; }
+  // Where the next record's header starts, once the current one was read or skipped.
+  uint64_t position() const { return file_.FilePosition(); }
+
+  std::unique_ptr<Record> Read();
+  void Skip();
+
+  PluginFile& file() { return file_; }
+
+ private:
+  PluginFile& file_;
+  RecordHeader header_;
+  uint64_t offset_ = 0;
+  bool pending_ = false;  // the current record's data has not been consumed
+};
+
+// The topic of the INFO records that follow a DIAL: its display id, cut to
+// the length the topic buffers of the game's tools hold.
+class TopicTracker {
+ public:
+  static constexpr size_t kLimit = 99;
+
+  // Takes the display id of a DIAL; other records leave the topic as it is.
+  void Track(const Record& record);
+  const std::string& topic() const { return topic_; }
+  void Clear() { topic_.clear(); }
+
+ private:
+  std::string topic_;
+};
+
+}  // namespace modrake
