@@ -1,9 +1,5 @@
 // modrake clean [flags] FILE...: the two clean entries of the function list.
-#include "clean/clean_command.hpp"
-
-#include "clean/game_setting_table.hpp"
 #include "cli_context.hpp"
-#include "objectdb/object_index.hpp"
 
 namespace modrake::cli {
 namespace {
@@ -21,7 +17,7 @@ struct CleanArguments {
 };
 
 void RunClean(CliContext& context, const CleanArguments& args) {
-  context.game();  // also loads the settings
+  context.LoadGame();  // also loads the settings
   // A flag turns its option on for this run; otherwise the settings hold.
   CheckBoxes& boxes = context.options().boxes;
   boxes.keepFileName |= args.keepNames;
@@ -32,26 +28,17 @@ void RunClean(CliContext& context, const CleanArguments& args) {
   boxes.restrictedDialogCleaning |= args.restrictedDialogs;
   boxes.restrictedCellCleaning |= args.restrictedCells;
   context.options().CopyBoxesToFlags();
-
   context.ChooseFiles(args.files);
-
-  ObjectIndex index;
-  GameSettingTable table = GameSettingTable::Standard();
-  Session& session = context.session();
-  session.index = &index;
-  session.gameSettings = &table;
-  RunCleanEntry(session, args.subfolder ? 1 : 0);
-  session.index = nullptr;
-  session.gameSettings = nullptr;
+  context.Run(args.subfolder ? kCleanSubfolderCommand : kCleanCommand);
 }
 
-const CommandRegistration registration(200, [](CLI::App& app, CliContext& context) {
-  auto* command = app.add_subcommand(
-      "clean",
-      "Remove from plugins what only repeats the game masters: records identical to a master "
-      "version, stray game settings, unchanged cell fields and references, empty cells and "
-      "topics, duplicate objects. Saved over the file as \"Clean NAME\" beside it, or in a "
-      "\"Clean\" subfolder");
+const CommandRegistration registration(kCleanOrder, [](CLI::App& app, CliContext& context) {
+  auto* command = AddCommand(
+      app, "clean", "Remove from plugins what only repeats the game masters",
+      "Removes records identical to a master version, stray game settings, unchanged cell fields "
+      "and references, empty cells and topics, and duplicate objects. A cleaned file is saved "
+      "beside the original as \"Clean NAME\", over it (--keep-names), or in a \"Clean\" "
+      "subfolder (--subfolder).");
   auto args = std::make_shared<CleanArguments>();
   command->add_flag("--subfolder", args->subfolder, "Save the results in a \"Clean\" subfolder");
   command->add_flag("--keep-names", args->keepNames,
@@ -63,7 +50,8 @@ const CommandRegistration registration(200, [](CLI::App& app, CliContext& contex
   command->add_flag("--restricted-dialogs", args->restrictedDialogs, "Restricted dialog cleaning");
   command->add_flag("--restricted-cells", args->restrictedCells, "Restricted cell cleaning");
   command->add_option("FILE", args->files, "Plugin files to clean, from any folder")->required();
-  command->callback([&context, args] { context.action = [&context, args] { RunClean(context, *args); }; });
+  command->callback(
+      [&context, args] { context.action = [&context, args] { RunClean(context, *args); }; });
 });
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -8,26 +9,26 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "core/execution_log.hpp"
 #include "core/options.hpp"
 #include "core/session.hpp"
-#include "install/game_installation.hpp"
-#include "platform/terminal_ui.hpp"
+#include "shell/dispatch.hpp"
+#include "shell/function_list.hpp"
+#include "shell/program.hpp"
+#include "terminal_ui.hpp"
 
 namespace modrake::cli {
 
 // A mistake in how the program was called: exit code 2.
 class UsageError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
-// The global options and the pieces of the Session that the chosen command
-// builds when it needs them.
+// The global options, the terminal and the Program that the chosen command
+// runs on.
 class CliContext {
-public:
+ public:
   std::optional<std::filesystem::path> gameDir;
   std::optional<std::filesystem::path> homeDir;
   bool yes = false;
@@ -37,29 +38,23 @@ public:
   std::function<void()> action;
 
   TerminalUi& ui();
-  ExecutionLog& log();
-  Options& options() { return options_; }
-  const std::filesystem::path& home();
-  // The Session with the pieces built so far.
-  Session& session();
+  Program& program();
+  ExecutionLog& log() { return program().log(); }
+  Options& options() { return program().options(); }
+  Session& session() { return program().session(); }
   // FILE arguments play the part of the file dialog's selection.
   void ChooseFiles(const std::vector<std::filesystem::path>& files);
 
-  // The game installation, built on first use and shared by every command
-  // that works on the game: the folder of --game, else FindGameFolder from
-  // the current folder; its active plugins in load order (FatalError "Cannot
-  // find Morrowind installation" when none exists) and game masters
-  // ("Cannot find morrowind.esm"). The settings of modrake.ini are then
-  // loaded into options(), and session().game points at it.
-  GameInstallation& game();
+  // Finds and reads the game (the folder of --game, else as the game's own
+  // tools find it) with its settings; done once, by the commands that work
+  // on the game.
+  void LoadGame() { program().LoadGame(gameDir); }
+  // Loads the game and runs an entry of the function list.
+  void Run(int command, const DispatchOptions& options = {});
 
-private:
+ private:
   std::unique_ptr<TerminalUi> ui_;
-  std::unique_ptr<ExecutionLog> log_;
-  Options options_;
-  std::optional<std::filesystem::path> home_;
-  std::unique_ptr<Session> session_;
-  std::unique_ptr<GameInstallation> game_;
+  std::unique_ptr<Program> program_;
 };
 
 using CommandSetup = std::function<void(CLI::App& app, CliContext& context)>;
@@ -75,5 +70,24 @@ struct RegisteredCommand {
 };
 
 std::vector<RegisteredCommand>& RegisteredCommands();
+
+// A subcommand with a one-line summary for the command list and the longer
+// explanation in its own --help.
+CLI::App* AddCommand(CLI::App& app, const char* name, const char* summary,
+                     const std::string& details = "");
+
+// The order of the commands in --help: the function list's, then the others.
+enum CommandOrder : int {
+  kCleanOrder = 10,
+  kMergeListsOrder = 20,
+  kMergeObjectsOrder = 30,
+  kMergeDialogsOrder = 40,
+  kReportOrder = 50,
+  kFixOrder = 60,
+  kPluginsOrder = 100,
+  kOptionsOrder = 110,
+  kDumpOrder = 120,
+  kSampleGameOrder = 130,
+};
 
 }  // namespace modrake::cli

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
   app.fallthrough();
 
   CliContext context;
-  app.add_option("--game", context.gameDir, "The game folder (holding Morrowind.ini and Data Files)");
+  app.add_option("--game", context.gameDir,
+                 "The game folder (holding Morrowind.ini and Data Files)");
   app.add_option("--home", context.homeDir,
                  "Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat");
   auto* yes = app.add_flag("-y,--yes", context.yes, "Answer Yes to every question");

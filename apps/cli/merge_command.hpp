@@ -8,10 +8,10 @@ namespace modrake::cli {
 
 // A merge of the active plugins into a merged plugin, as the function list
 // runs it (asks "Do you want to recreate NAME?" first) or, with --activate,
-// as JUST FIX IT! does (no question; the plugin becomes active). Returns the
-// subcommand, for options of its own.
-using MergeRun = std::function<void(Session& session, bool activate)>;
-CLI::App* AddMergeCommand(CLI::App& app, CliContext& context, const char* command,
-                          const char* description, const char* pluginName, MergeRun run);
+// as JUST FIX IT! does (no question; the plugin becomes active). prepare runs
+// before it, for options of the command's own. Returns the subcommand.
+CLI::App* AddMergeCommand(CLI::App& app, CliContext& context, const char* name, const char* summary,
+                          const char* details, int command,
+                          std::function<void(CliContext&)> prepare = {});
 
 }  // namespace modrake::cli

@@ -15,10 +15,11 @@ const char* RequiredMaster(const SettingKey& setting) {
   return nullptr;
 }
 
-bool MasterActive(const GameInstallation& game, const SettingKey& setting) {
+bool MasterActive(const Program& program, const SettingKey& setting) {
   const char* master = RequiredMaster(setting);
   if (!master) return true;
-  return (std::strcmp(master, "tribunal.esm") == 0 ? game.tribunal : game.bloodmoon) != nullptr;
+  return std::strcmp(master, "tribunal.esm") == 0 ? program.TribunalActive()
+                                                  : program.BloodmoonActive();
 }
 
 bool ParseValue(const std::string& text, bool& value) {
@@ -32,11 +33,12 @@ bool ParseValue(const std::string& text, bool& value) {
 }
 
 void PrintOptions(CliContext& context) {
-  const GameInstallation& game = context.game();
+  context.LoadGame();
+  const Program& program = context.program();
   for (const auto& setting : SettingKeys()) {
     std::string line = FormatText("%s=%d", setting.key, context.options().boxes.*setting.box);
     line = FormatText("%-27s%s", line.c_str(), setting.label);
-    if (!MasterActive(game, setting)) {
+    if (!MasterActive(program, setting)) {
       line += FormatText("  (%s is not active)", RequiredMaster(setting));
     }
     context.log().AddLogLine(line);
@@ -44,7 +46,8 @@ void PrintOptions(CliContext& context) {
 }
 
 void ChangeOptions(CliContext& context, const std::vector<std::string>& assignments) {
-  const GameInstallation& game = context.game();
+  context.LoadGame();
+  const Program& program = context.program();
   CheckBoxes boxes = context.options().boxes;
   for (const auto& assignment : assignments) {
     size_t equals = assignment.find('=');
@@ -65,7 +68,7 @@ void ChangeOptions(CliContext& context, const std::vector<std::string>& assignme
       throw UsageError(
           FormatText("%s needs a value: %s=1 or %s=0", found->key, found->key, found->key));
     }
-    if (!MasterActive(game, *found)) {
+    if (!MasterActive(program, *found)) {
       throw UsageError(FormatText("%s cannot be changed while %s is not active", found->key,
                                   RequiredMaster(*found)));
     }
@@ -73,15 +76,16 @@ void ChangeOptions(CliContext& context, const std::vector<std::string>& assignme
   }
   // What "Done" does: save the boxes, then the flags follow them.
   context.options().boxes = boxes;
-  SaveSettings(context.session().SettingsPath(),
-               {game.tribunal != nullptr, game.bloodmoon != nullptr}, context.options());
-  context.options().CopyBoxesToFlags();
+  context.program().SaveOptions();
   PrintOptions(context);
 }
 
-const CommandRegistration registration(70, [](CLI::App& app, CliContext& context) {
-  auto* command = app.add_subcommand(
-      "options", "Show the ten settings of the options panel, or change them with KEY=VALUE");
+const CommandRegistration registration(kOptionsOrder, [](CLI::App& app, CliContext& context) {
+  auto* command = AddCommand(
+      app, "options", "Show the ten settings of the options panel, or change them",
+      "Without arguments the settings of modrake.ini are listed; KEY=VALUE (1 or 0) changes "
+      "one. The Ignore settings of tribunal.esm and bloodmoon.esm can change only while that "
+      "master is active.");
   auto assignments = std::make_shared<std::vector<std::string>>();
   command->add_option("KEY=VALUE", *assignments, "A setting and its new value, 1 or 0");
   command->callback([&context, assignments] {

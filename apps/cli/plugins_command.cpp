@@ -1,104 +1,88 @@
 // modrake plugins: the Manage active plugins window on the command line.
+#include <algorithm>
 #include <map>
 
 #include "cli_context.hpp"
 #include "core/text.hpp"
-#include "install/data_folder.hpp"
-#include "install/master_check.hpp"
+#include "shell/plugin_manager.hpp"
 
 namespace modrake::cli {
 namespace {
 
-const std::map<std::string, int> kSortModes{{"load", kLoadOrder},
-                                            {"name", kNameAscending},
-                                            {"name-desc", kNameDescending},
-                                            {"time", kTimeAscending},
-                                            {"time-desc", kTimeDescending}};
+const std::map<std::string, int> kSortModes{
+    {"load", 0}, {"name", 1}, {"name-desc", 2}, {"time", 3}, {"time-desc", 4}};
 
-// One row of the window: check box, name and date, names in one column.
-void PrintRows(ExecutionLog& log, const std::vector<const FolderFile*>& rows) {
+// Rows as the window shows them: check box, name and date, names in one column.
+void PrintRows(ExecutionLog& log, const std::vector<PluginRow>& rows) {
   size_t width = 0;
-  for (const auto* row : rows) width = std::max(width, row->file->name.size());
-  for (const auto* row : rows) {
-    log.AddLogLine(FormatText("%s %-*s  %s", row->active ? "[x]" : "[ ]", static_cast<int>(width),
-                              row->file->name.c_str(),
-                              DateText(row->file->status.modified).c_str()));
+  for (const auto& row : rows) width = std::max(width, row.name.size());
+  for (const auto& row : rows) {
+    log.AddLogLine(FormatText("%s %-*s  %s", row.active ? "[x]" : "[ ]", static_cast<int>(width),
+                              row.name.c_str(), row.date.c_str()));
   }
 }
 
-// What follows the window when it closes: the master check with its lines and,
-// when some active plugin needs an inactive master, the warning.
-void CheckMastersAfterWindow(CliContext& context) {
-  context.log().AddLogLine("");
-  unsigned count = CheckMasterReferences(context.game(), context.log(), true);
-  if (count > 0) {
-    context.log().AskUser(
-        BoxStyle::OkWarning,
-        "%u active plugin(s) reference master files that are NOT ENABLED in the morrowind.ini. "
-        "Morrowind will still automatically load such master files. If this is not a desired "
-        "behavior, please update plugin dependencies appropriately.\n\nCheck execution log for "
-        "detailed information about inactive master files",
-        count);
+std::vector<PluginRow> Rows(const PluginManager& manager, bool selectedOnly) {
+  std::vector<PluginRow> rows;
+  for (size_t i = 0; i < manager.RowCount(); ++i) {
+    PluginRow row = manager.Row(i);
+    if (!selectedOnly || row.selected) rows.push_back(row);
+  }
+  return rows;
+}
+
+// An unknown name is a usage error before anything is read or changed.
+void CheckNames(CliContext& context, const std::vector<std::string>& names) {
+  context.LoadGame();
+  for (const auto& name : names) {
+    if (!DataFolderHas(context.session(), name)) {
+      throw UsageError(FormatText("no plugin or master named \"%s\" in the \"Data Files\" folder",
+                                  name.c_str()));
+    }
+  }
+}
+
+void SelectRows(PluginManager& manager, const std::vector<std::string>& names) {
+  for (const auto& name : names) {
+    size_t row = manager.FindRow(name);
+    if (row != PluginManager::kNoRow) manager.SetSelected(row, true);
   }
 }
 
 void ListPlugins(CliContext& context, int mode) {
-  FolderFiles files = ScanDataFolder(context.game(), context.log());
-  SortFolderFiles(files, mode);
-  std::vector<const FolderFile*> rows;
-  for (const auto& row : files) rows.push_back(&row);
-  PrintRows(context.log(), rows);
-  CheckMastersAfterWindow(context);
-}
-
-// Selects the named rows; an unknown name is a usage error before anything
-// is changed.
-void SelectRows(FolderFiles& files, const std::vector<std::string>& names) {
-  for (const auto& name : names) {
-    FolderFile* row = FindFolderFile(files, name);
-    if (!row) {
-      throw UsageError(FormatText("no plugin or master named \"%s\" in the \"Data Files\" folder",
-                                  name.c_str()));
-    }
-    row->selected = true;
-  }
+  context.LoadGame();
+  ScriptedManageWindow window([&](PluginManager& manager) {
+    if (mode == 1) manager.ClickNameHeader();
+    if (mode == 2) manager.ClickNameHeader(), manager.ClickNameHeader();
+    if (mode == 3) manager.ClickDateHeader();
+    if (mode == 4) manager.ClickDateHeader(), manager.ClickDateHeader();
+    PrintRows(context.log(), Rows(manager, false));
+  });
+  ManageActivePlugins(context.session(), window);
 }
 
 void SetActive(CliContext& context, const std::vector<std::string>& names, bool active) {
-  GameInstallation& game = context.game();
-  FolderFiles files = ScanDataFolder(game, context.log());
-  SelectRows(files, names);
-  for (auto& row : files) {
-    if (row.selected) row.active = active;
-  }
-  ApplyActiveChecks(game, files);
-  game.WriteActivePlugins();
-  context.log().AddLogLine("");
-  context.log().AddLogLine("Updated morrowind.ini");
-  // morrowind.ini is the truth again, as after the window closes.
-  game.LoadActivePlugins();
-  game.FindGameMasters();
-  CheckMastersAfterWindow(context);
+  CheckNames(context, names);
+  ScriptedManageWindow window([&](PluginManager& manager) {
+    for (const auto& name : names) manager.SetActive(manager.FindRow(name), active);
+    manager.Ok();
+  });
+  ManageActivePlugins(context.session(), window);
 }
 
 void UpdateTimes(CliContext& context, const std::vector<std::string>& names) {
-  GameInstallation& game = context.game();
-  FolderFiles files = ScanDataFolder(game, context.log());
-  SelectRows(files, names);
-  UpdatePluginTimes(game, files);
-  SortFolderFiles(files, kLoadOrder);
-  std::vector<const FolderFile*> rows;
-  for (const auto& row : files) {
-    if (row.selected) rows.push_back(&row);
-  }
-  PrintRows(context.log(), rows);
+  CheckNames(context, names);
+  PluginManager manager(context.session());
+  SelectRows(manager, names);
+  manager.UpdateTime();
+  PrintRows(context.log(), Rows(manager, true));
 }
 
 void UpdateHeaders(CliContext& context, const std::vector<std::string>& names) {
-  GameInstallation& game = context.game();
-  FolderFiles files = ScanDataFolder(game, context.log());
-  SelectRows(files, names);
-  UpdatePluginHeaders(game, files, context.ui());
+  CheckNames(context, names);
+  PluginManager manager(context.session());
+  SelectRows(manager, names);
+  manager.UpdateHeader();
 }
 
 using NameAction = void (*)(CliContext&, const std::vector<std::string>&);
@@ -114,9 +98,12 @@ void AddNameCommand(CLI::App& plugins, CliContext& context, const char* name,
   });
 }
 
-const CommandRegistration registration(60, [](CLI::App& app, CliContext& context) {
-  auto* command = app.add_subcommand(
-      "plugins", "List the masters and plugins of the \"Data Files\" folder, or change them");
+const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliContext& context) {
+  auto* command = AddCommand(
+      app, "plugins", "List the masters and plugins of the \"Data Files\" folder, or change them",
+      "Without a subcommand the files are listed: [x] for active ones, name and file date, in "
+      "load order unless sorted otherwise; then the active plugins that need inactive or "
+      "missing masters.");
   auto mode = std::make_shared<std::string>("load");
   command->add_option("--sort", *mode, "Order of the list: load, name, name-desc, time, time-desc")
       ->check(CLI::IsMember({"load", "name", "name-desc", "time", "time-desc"}));

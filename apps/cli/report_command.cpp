@@ -1,8 +1,6 @@
 // modrake report [--full] [--skip-mergeable] FILE...: the detailed conflict
 // report of the chosen plugins, written as the log file.
 #include "cli_context.hpp"
-#include "objectdb/object_index.hpp"
-#include "report/conflict_report.hpp"
 
 namespace modrake::cli {
 namespace {
@@ -14,28 +12,22 @@ struct ReportArguments {
 };
 
 void RunReport(CliContext& context, const ReportArguments& args) {
-  context.game();  // also loads the settings
+  context.LoadGame();  // also loads the settings
   // A flag ticks its box for this run; otherwise the settings hold.
   CheckBoxes& boxes = context.options().boxes;
   boxes.fullConflictReport |= args.full;
   boxes.ignoreMergeableConflicts |= args.skipMergeable;
   context.options().CopyBoxesToFlags();
-
   context.ChooseFiles(args.files);
-
-  ObjectIndex index;
-  Session& session = context.session();
-  session.index = &index;
-  RunReportEntry(session);
-  session.index = nullptr;
+  context.Run(kConflictReportCommand);
 }
 
-const CommandRegistration registration(40, [](CLI::App& app, CliContext& context) {
-  auto* command = app.add_subcommand(
-      "report",
-      "Write a detailed conflict report of the plugins: for every object that two or more of "
-      "them define, the fields in which they differ, then which plugins conflict with which. "
-      "The report is the log file");
+const CommandRegistration registration(kReportOrder, [](CLI::App& app, CliContext& context) {
+  auto* command = AddCommand(
+      app, "report", "Write a detailed conflict report of the plugins into the log file",
+      "For every object that two or more of the plugins define: the fields in which they "
+      "differ, then which plugins conflict with which. Game masters among the files are left "
+      "out.");
   auto args = std::make_shared<ReportArguments>();
   command->add_flag("--full", args->full, "Report LEVI/LEVC/LTEX conflicts");
   command->add_flag("--skip-mergeable", args->skipMergeable, "Do not report mergeable conflicts");

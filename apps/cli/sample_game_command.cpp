@@ -23,9 +23,9 @@ std::string Description() {
   return text;
 }
 
-const CommandRegistration registration(900, [](CLI::App& app, CliContext& context) {
-  auto* command = app.add_subcommand("sample-game", "Write a sample game installation into DIR");
-  command->footer(Description());
+const CommandRegistration registration(kSampleGameOrder, [](CLI::App& app, CliContext& context) {
+  auto* command =
+      AddCommand(app, "sample-game", "Write a sample game installation into DIR", Description());
   auto folder = std::make_shared<std::filesystem::path>();
   auto options = std::make_shared<samplegame::SampleGameOptions>();
   command->add_option("DIR", *folder, "Folder to write the game into (created when missing)")

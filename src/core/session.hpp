@@ -26,6 +26,10 @@ struct Session {
   GameSettingTable* gameSettings = nullptr;
   CellRenameTable* cellRenames = nullptr;
 
+  // Set by the window until the user has seen the options panel: the clean
+  // entries then offer it first.
+  bool optionsNotVisited = false;
+
   std::filesystem::path SettingsPath() const { return home / "modrake.ini"; }
   std::filesystem::path CachePath() const { return home / "modrake.dat"; }
 };

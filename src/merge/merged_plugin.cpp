@@ -1,8 +1,11 @@
 #include "merge/merged_plugin.hpp"
 
+#include <optional>
+
 #include "core/execution_log.hpp"
 #include "core/session.hpp"
 #include "install/game_installation.hpp"
+#include "platform/file_io.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -17,6 +20,17 @@ std::unique_ptr<PluginFile> CreateMergedPlugin(const GameInstallation& game, con
 
 void AddGameMaster(PluginFile& merged, const PluginFile& master) {
   AddMaster(*merged.FindHeaderRecord(), master.name, static_cast<uint32_t>(master.status.size));
+}
+
+void SaveMergedPlugin(PluginFile& merged) {
+  std::optional<std::string> before;
+  std::optional<FileTimes> times = GetFileTimes(merged.path);
+  if (times) before = ReadFileBytes(merged.path);
+  merged.Save();
+  if (before && times && ReadFileBytes(merged.path) == before) {
+    SetFileTimes(merged.path, *times);
+    if (auto status = QueryFileStatus(merged.path)) merged.status = *status;
+  }
 }
 
 void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {

@@ -22,6 +22,10 @@ std::unique_ptr<PluginFile> CreateMergedPlugin(const GameInstallation& game, con
 // Lists the game master as a master of the merged plugin, with its size.
 void AddGameMaster(PluginFile& merged, const PluginFile& master);
 
+// Saves the merged plugin. When the file already held exactly these bytes
+// it keeps its times, so that merging again changes nothing on disk.
+void SaveMergedPlugin(PluginFile& merged);
+
 // Appends the plugin saved in the data folder to the active plugins and
 // writes them to morrowind.ini, unless it is already active.
 void ActivateMergedPlugin(GameInstallation& game, const std::string& name);

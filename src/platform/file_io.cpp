@@ -305,4 +305,12 @@ bool WriteFileAtomically(const std::filesystem::path& target, const std::string&
   return WriteFileAtomically(target, [&](FileWriter& w) { w.Write(bytes.data(), bytes.size()); });
 }
 
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
+  FileReader reader;
+  if (!reader.Open(path)) return std::nullopt;
+  std::string bytes(reader.Size(), '\0');
+  if (reader.Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+  return bytes;
+}
+
 }  // namespace modrake

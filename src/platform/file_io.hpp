@@ -109,4 +109,7 @@ bool IsTemporaryFileName(std::string_view name);
 // Removes the temporary files of writes that no running program holds.
 void RemoveTemporaryLeftovers(const std::filesystem::path& folder);
 
+// The whole content of a file; none when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::filesystem::path& path);
+
 }  // namespace modrake

@@ -71,19 +71,12 @@ void WriteTail(ExecutionLog& log, const CrossReferences& crossReferences) {
 
 void ReportGroups(Session& session, std::vector<ConflictGroup>& groups,
                   CrossReferences& crossReferences) {
-  GameInstallation& game = *session.game;
-  PluginFile* masters[] = {game.morrowind, game.tribunal, game.bloodmoon};
-  for (PluginFile* master : masters) {
-    if (master) master->OpenFile();
-  }
+  OpenGameMasters masters(*session.game);
   for (ConflictGroup& group : groups) {
     LoadMasterVersion(session, group);
     ReportGroup(session, crossReferences, group);
     // A reported group is of no further use: free it as we go.
     group = ConflictGroup();
-  }
-  for (PluginFile* master : masters) {
-    if (master) master->CloseFile();
   }
 }
 

@@ -3,6 +3,7 @@
 #include "core/execution_log.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
+#include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
 #include "merge/dialogs/cell_rename_table.hpp"
 #include "merge/dialogs/dialog_merger.hpp"
@@ -13,47 +14,28 @@
 namespace modrake {
 
 namespace {
-// The game masters are read back by offset while plugins merge; they are
-// closed however the command ends.
-class MastersClosed {
- public:
-  explicit MastersClosed(GameInstallation& game) : game_(game) {}
-  ~MastersClosed() {
-    for (PluginFile* master : {game_.morrowind, game_.tribunal, game_.bloodmoon}) {
-      if (master) master->CloseFile();
-    }
-  }
-  MastersClosed(const MastersClosed&) = delete;
-  MastersClosed& operator=(const MastersClosed&) = delete;
-
- private:
-  GameInstallation& game_;
-};
-
 // Reads the topics and cells of one file into the merger; returns the number
 // of responses that belong to a topic.
 int ScanFile(PluginFile& file, DialogMerger& merger) {
   int responses = 0;
   TopicChain topic;
   int count = 0;
-  file.OpenFile();
-  RecordHeader header;
-  while (file.ReadObjectHeader(header)) {
-    if (header.tag == tags::DIAL) {
+  RecordStream stream(file);
+  while (stream.Next()) {
+    Tag tag = stream.header().tag;
+    if (tag == tags::DIAL) {
       if (topic.dial) merger.MergeTopic(std::move(topic), count);
       topic = TopicChain{};
-      topic.dial = file.ReadRecord(header);
+      topic.dial = stream.Read();
       count = 0;
-    } else if (header.tag == tags::INFO && topic.dial) {
-      topic.infos.push_back(file.ReadRecord(header));
+    } else if (tag == tags::INFO && topic.dial) {
+      topic.infos.push_back(stream.Read());
       ++count;
       ++responses;
-    } else if (header.tag == tags::CELL) {
-      merger.TrackExteriorCell(*file.ReadRecord(header));
-    } else {
-      // Responses before the file's first topic belong to none.
-      file.SkipRecord(header);
+    } else if (tag == tags::CELL) {
+      merger.TrackExteriorCell(*stream.Read());
     }
+    // Anything else, and responses before the file's first topic, are skipped.
   }
   if (topic.dial) merger.MergeTopic(std::move(topic), count);
   return responses;
@@ -81,7 +63,7 @@ void MergeDialogs(Session& session, bool activate) {
   DialogMerger merger(run, plugin);
   int responses = 0;
   {
-    MastersClosed closed(game);
+    OpenGameMasters masters(game);
     for (const auto& active : game.activePlugins) {
       if (EqualsNoCase(active->name, kMergedDialogsName)) continue;
       if (game.IsGameMaster(active.get())) {
@@ -91,7 +73,6 @@ void MergeDialogs(Session& session, bool activate) {
       }
       log.Log("!Scanning %s", active->name.c_str());
       responses += ScanFile(*active, merger);
-      if (!game.IsGameMaster(active.get())) active->CloseFile();
     }
   }
 
@@ -111,7 +92,7 @@ void MergeDialogs(Session& session, bool activate) {
   log.Log("\nMerged and relinked %d dialog(s) out of %d\n", counts.relinked, counts.lookedAt);
   log.Log("!Merged and relinked %d dialog(s) out of %d", counts.relinked, counts.lookedAt);
 
-  plugin.Save();
+  SaveMergedPlugin(plugin);
   log.CloseLog();
   FinishMergedPlugin(session, kMergedDialogsName, activate);
 }

@@ -43,10 +43,7 @@ uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count) {
     FillGroupsFromPlugin(session, *active, groups);
   }
   LoadMasters(session);
-  PluginFile* masters[] = {game.morrowind, game.tribunal, game.bloodmoon};
-  for (PluginFile* master : masters) {
-    if (master) master->OpenFile();
-  }
+  OpenGameMasters masters(game);
   log.Log("!Merging %u object(s)...", count);
   uint32_t saved = 0;
   for (ConflictGroup& group : groups) {
@@ -55,9 +52,6 @@ uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count) {
     if (result == kMerged || result == kMergedWithLoss) ++saved;
     // Merged groups are of no further use: free them as we go.
     group = ConflictGroup();
-  }
-  for (PluginFile* master : masters) {
-    if (master) master->CloseFile();
   }
   return saved;
 }
@@ -91,7 +85,7 @@ void MergeObjects(Session& outer, bool activate) {
   }
   uint32_t count = NumberConflictGroups(*session.index, IsMergeableType);
   uint32_t saved = count ? MergeGroups(session, plugin, count) : 0;
-  plugin.Save();
+  SaveMergedPlugin(plugin);
   log.CloseLog();
 
   log.Log("!Saved %d and discarded %d object(s)", static_cast<int>(saved),

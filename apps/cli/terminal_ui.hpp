@@ -14,7 +14,7 @@ enum class AnswerMode { AskTerminal, AlwaysYes, AlwaysNo };
 // Ui for the command line: Execution Log lines on standard output, errors on
 // standard error, questions on the terminal (or answered by --yes/--no).
 class TerminalUi : public Ui {
-public:
+ public:
   TerminalUi(AnswerMode mode, std::FILE* out = stdout, std::FILE* err = stderr);
 
   Answer Ask(const std::string& title, const std::string& text, BoxStyle style) override;
@@ -26,7 +26,7 @@ public:
   // The files given on the command line play the part of the file dialog.
   void SetChosenFiles(std::vector<std::filesystem::path> files) { chosen_ = std::move(files); }
 
-private:
+ private:
   AnswerMode mode_;
   std::FILE* out_;
   std::FILE* err_;

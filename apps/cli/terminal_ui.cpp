@@ -1,4 +1,4 @@
-#include "platform/terminal_ui.hpp"
+#include "terminal_ui.hpp"
 
 #include <unistd.h>
 
@@ -41,7 +41,9 @@ void TerminalUi::ShowError(const std::string& title, const std::string& text) {
   std::fflush(err_);
 }
 
-std::vector<std::filesystem::path> TerminalUi::ChooseFiles() { return chosen_; }
+std::vector<std::filesystem::path> TerminalUi::ChooseFiles() {
+  return chosen_;
+}
 
 void TerminalUi::AddLogLine(const std::string& line) {
   std::fputs(line.c_str(), out_);

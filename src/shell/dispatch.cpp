@@ -1,0 +1,72 @@
+#include "shell/dispatch.hpp"
+
+#include "clean/clean_command.hpp"
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "install/game_installation.hpp"
+#include "merge/dialogs/merge_dialogs.hpp"
+#include "merge/leveled/merge_leveled_lists.hpp"
+#include "merge/objects/merge_objects.hpp"
+#include "report/conflict_report.hpp"
+#include "shell/function_list.hpp"
+#include "shell/just_fix_it.hpp"
+#include "shell/plugin_manager.hpp"
+
+namespace modrake {
+
+namespace {
+
+// The merge entries ask before they replace their plugin; only Yes goes on.
+bool ConfirmRecreate(Session& session, const char* name) {
+  return session.log.AskUser(BoxStyle::YesNoQuestion, "Do you want to recreate %s?", name) ==
+         Answer::Yes;
+}
+
+template <typename Merge>
+void RunMerge(Session& session, const char* name, const DispatchOptions& options, Merge merge) {
+  if (options.activate || ConfirmRecreate(session, name)) merge(session, options.activate);
+}
+
+}  // namespace
+
+bool Dispatch(Session& session, int command, const DispatchOptions& options) {
+  switch (command) {
+    case kCleanCommand:
+    case kCleanSubfolderCommand:
+      if (session.optionsNotVisited) {
+        session.optionsNotVisited = false;
+        if (session.log.AskUser(BoxStyle::YesNoQuestion,
+                                "You have not visited Options dialog yet. Do you want to go "
+                                "there?") == Answer::Yes) {
+          return true;
+        }
+      }
+      RunCleanEntry(session, command);
+      break;
+    case kMergeLeveledListsCommand:
+      RunMerge(session, kMergedLeveledListsName, options, MergeLeveledLists);
+      break;
+    case kMergeObjectsCommand:
+      RunMerge(session, kMergedObjectsName, options, MergeObjects);
+      break;
+    case kMergeDialogsCommand:
+      RunMerge(session, kMergedDialogsName, options, MergeDialogs);
+      break;
+    case kConflictReportCommand:
+      RunReportEntry(session);
+      break;
+    case kManageActivePluginsCommand:
+      if (options.manageWindow) ManageActivePlugins(session, *options.manageWindow);
+      break;
+    case kJustFixItCommand:
+      if (session.log.AskUser(BoxStyle::YesNoQuestion, "%s", kJustFixItQuestion) == Answer::Yes) {
+        JustFixIt(session);
+      }
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+}  // namespace modrake

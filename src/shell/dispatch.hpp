@@ -1,0 +1,23 @@
+#pragma once
+
+namespace modrake {
+
+struct Session;
+class ManageWindow;
+
+struct DispatchOptions {
+  // The merge entries run without their question and activate what they
+  // build, as JUST FIX IT! does.
+  bool activate = false;
+  // The front end's Manage active plugins window; without one that entry
+  // runs nothing.
+  ManageWindow* manageWindow = nullptr;
+};
+
+// Runs an entry of the function list, or JUST FIX IT! (kJustFixItCommand),
+// with the questions and preparations each one has. Returns true when the
+// options panel is to be shown instead of running anything. Any other index
+// runs nothing.
+bool Dispatch(Session& session, int command, const DispatchOptions& options = {});
+
+}  // namespace modrake

@@ -1,0 +1,100 @@
+#include "shell/just_fix_it.hpp"
+
+#include <string>
+
+#include "clean/plugin_cleaner.hpp"
+#include "core/execution_log.hpp"
+#include "core/session.hpp"
+#include "install/game_installation.hpp"
+#include "merge/dialogs/merge_dialogs.hpp"
+#include "merge/leveled/merge_leveled_lists.hpp"
+#include "merge/objects/merge_objects.hpp"
+#include "objectdb/master_loader.hpp"
+
+namespace modrake {
+
+const char* const kJustFixItQuestion =
+    "Utility will now try to reduce number of conflicts between active plugins by means of "
+    "removing duplicate data from ESP/ESM files, and generating new ESP files with merged data "
+    "for leveled lists, objects and dialogs.\n\nWARNING! Many of the ESP/ESM files in the Data "
+    "Files folder will be modifed. Please, make sure you have original copies of all mods prior "
+    "to using this function. Also, do not expect miracles - utility WILL NOT eliminate all mod "
+    "conflicts, it will just significantly reduce their number.\n\nWhole process is fully "
+    "automatic and will not require user intervention.\n\nThis operation may take awhile. Do you "
+    "want to proceed?";
+
+namespace {
+
+// The flags the pipeline fixes for its run; the boxes decide them again
+// when it ends, however it ends.
+class PipelineFlags {
+ public:
+  explicit PipelineFlags(Session& session) : session_(session) {
+    Options& options = session.options;
+    session.log.pipeline = true;
+    options.unrestrictedDialogCleaning = true;
+    options.unrestrictedCellCleaning = false;
+    options.mergeUnchangedObjects = false;
+  }
+  ~PipelineFlags() {
+    session_.log.pipeline = false;
+    Options& options = session_.options;
+    options.unrestrictedDialogCleaning = !options.boxes.restrictedDialogCleaning;
+    options.unrestrictedCellCleaning = !options.boxes.restrictedCellCleaning;
+    options.mergeUnchangedObjects = options.boxes.mergeUnchangedObjects;
+  }
+  PipelineFlags(const PipelineFlags&) = delete;
+  PipelineFlags& operator=(const PipelineFlags&) = delete;
+
+ private:
+  Session& session_;
+};
+
+void Separator(ExecutionLog& log) {
+  log.Log("\n\n%s\n\n", std::string(80, '=').c_str());
+  log.AddLogLine("");
+  log.AddLogLine("");
+}
+
+void CleanActivePlugins(Session& session) {
+  GameInstallation& game = *session.game;
+  for (const auto& plugin : game.activePlugins) {
+    if (game.IsGameMaster(plugin.get()) || IsMergedPluginName(plugin->name)) continue;
+    if (CleanPlugin(session, plugin.get(), std::nullopt, true) == 0) {
+      // Untouched plugins still get the present sizes of their masters.
+      if (Record* header = plugin->FindHeaderRecord()) {
+        UpdateMasterSizes(*header, game.activePlugins);
+        plugin->WriteHeader();
+      }
+    }
+    // Only the header stays in memory: the records of every plugin would not fit.
+    auto& records = plugin->records;
+    if (!records.empty()) records.erase(std::next(records.begin()), records.end());
+  }
+}
+
+}  // namespace
+
+void JustFixIt(Session& session) {
+  ExecutionLog& log = session.log;
+  {
+    PipelineFlags flags(session);
+    log.OpenLog();
+    LoadMasters(session);
+    log.AddLogLine("");
+    log.AddLogLine("Resolving conflicts between active plugins...");
+    CleanActivePlugins(session);
+    Separator(log);
+    MergeLeveledLists(session, true);
+    Separator(log);
+    MergeObjects(session, true);
+    log.AddLogLine("");
+    log.AddLogLine("");
+    MergeDialogs(session, true);
+    log.AddLogLine("");
+    log.Log("!Check \"%s\" for details", log.LogPath().c_str());
+  }
+  log.CloseLog();
+}
+
+}  // namespace modrake

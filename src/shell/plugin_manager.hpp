@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace modrake {
+
+struct Session;
+
+// One row of the Manage active plugins list.
+struct PluginRow {
+  std::string name;
+  std::string date;  // the file's time as the list shows it
+  bool active = false;
+  bool selected = false;
+};
+
+// What the Manage active plugins window shows and what its buttons do: the
+// masters and plugins of the data folder with their check boxes, sorted by a
+// column or in load order. Changes to the check boxes reach morrowind.ini
+// only through Ok; times and headers are written at once.
+class PluginManager {
+ public:
+  static constexpr size_t kNoRow = static_cast<size_t>(-1);
+
+  // Reads every master and plugin of the data folder, in load order.
+  explicit PluginManager(Session& session);
+  ~PluginManager();
+  PluginManager(const PluginManager&) = delete;
+  PluginManager& operator=(const PluginManager&) = delete;
+
+  size_t RowCount() const;
+  PluginRow Row(size_t row) const;
+  // The row of that file name in any letter case, or kNoRow.
+  size_t FindRow(std::string_view name) const;
+  void SetActive(size_t row, bool active);
+  void SetSelected(size_t row, bool selected);
+
+  // The sort state: a sort mode (load order, name or time, either way).
+  int SortState() const;
+  // The buttons and column headers. Each returns the new row of `keep` (the
+  // row that had the focus), so the window can keep it in view.
+  size_t SortLoadOrder(size_t keep = kNoRow);
+  size_t ClickNameHeader(size_t keep = kNoRow);
+  size_t ClickDateHeader(size_t keep = kNoRow);
+  size_t UpdateTime(size_t keep = kNoRow);
+  void UpdateHeader();
+  // Writes the ticked files to [Game Files] of morrowind.ini.
+  void Ok();
+  void Cancel();
+
+ private:
+  size_t Resort(int mode, size_t keep);
+
+  struct Rows;
+  Session& session_;
+  std::unique_ptr<Rows> rows_;
+};
+
+// The Manage active plugins window of a front end: shows the rows and lets
+// the user press the buttons until the window closes.
+class ManageWindow {
+ public:
+  virtual ~ManageWindow() = default;
+  virtual void Show(PluginManager& manager) = 0;
+};
+
+// A window whose buttons a function presses: the command line's, and tests'.
+class ScriptedManageWindow : public ManageWindow {
+ public:
+  explicit ScriptedManageWindow(std::function<void(PluginManager&)> script)
+      : script_(std::move(script)) {}
+  void Show(PluginManager& manager) override { script_(manager); }
+
+ private:
+  std::function<void(PluginManager&)> script_;
+};
+
+// Whether the data folder holds a master or plugin of that name, in any
+// letter case: a row of the window.
+bool DataFolderHas(Session& session, std::string_view name);
+
+// The command: the window, then the active plugins read afresh from
+// morrowind.ini (what was not saved with OK is gone) and their masters
+// checked, with a warning when some are not active.
+void ManageActivePlugins(Session& session, ManageWindow& window);
+
+// What follows the window: the active plugins and game masters read afresh,
+// and the master check with its lines and warning.
+void ReloadAndCheckMasters(Session& session);
+
+}  // namespace modrake

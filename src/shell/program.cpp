@@ -1,0 +1,95 @@
+#include "shell/program.hpp"
+
+#include "clean/game_setting_table.hpp"
+#include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
+#include "core/settings.hpp"
+#include "install/game_installation.hpp"
+#include "merge/dialogs/cell_rename_table.hpp"
+#include "objectdb/object_index.hpp"
+#include "platform/program_home.hpp"
+#include "platform/wine_registry.hpp"
+
+namespace modrake {
+
+namespace {
+// Steam's app id of the game names its Proton prefix.
+constexpr char kSteamAppId[] = "22320";
+}  // namespace
+
+Program::Program(Ui& ui, std::optional<std::filesystem::path> home)
+    : ui_(ui), givenHome_(std::move(home)) {}
+
+Program::~Program() = default;
+
+const std::filesystem::path& Program::home() {
+  if (!home_) home_ = ResolveProgramHome(givenHome_);
+  return *home_;
+}
+
+ExecutionLog& Program::log() {
+  if (!log_) log_ = std::make_unique<ExecutionLog>(ui_, home() / "modrake.log");
+  return *log_;
+}
+
+Session& Program::session() {
+  if (!session_) session_ = std::make_unique<Session>(Session{ui_, log(), options_, home()});
+  return *session_;
+}
+
+void Program::LoadGame(const std::optional<std::filesystem::path>& gameDir) {
+  if (game_) return;
+  if (gameDir) gameDir_ = gameDir;
+  Session& s = session();
+  auto game = std::make_unique<GameInstallation>();
+  if (gameDir_) {
+    game->gameFolder = *gameDir_;
+  } else {
+    std::error_code ec;
+    std::filesystem::path current = std::filesystem::current_path(ec);
+    game->gameFolder = FindGameFolder(ui_, ec ? "." : current, WinePrefixes(kSteamAppId));
+    // Asked once: a reload keeps the folder that was chosen.
+    gameDir_ = game->gameFolder;
+  }
+  game->LoadActivePlugins();
+  if (game->activePlugins.empty()) FatalError("Cannot find Morrowind installation");
+  game->FindGameMasters();
+  LoadSettings(s.SettingsPath(), {game->tribunal != nullptr, game->bloodmoon != nullptr}, options_);
+  // As when the options panel is first hidden: the flags follow the boxes.
+  options_.CopyBoxesToFlags();
+  if (!index_) index_ = std::make_unique<ObjectIndex>();
+  if (!gameSettings_) {
+    gameSettings_ = std::make_unique<GameSettingTable>(GameSettingTable::Standard());
+  }
+  if (!cellRenames_) cellRenames_ = std::make_unique<CellRenameTable>();
+  game_ = std::move(game);
+  s.game = game_.get();
+  s.index = index_.get();
+  s.gameSettings = gameSettings_.get();
+  s.cellRenames = cellRenames_.get();
+}
+
+void Program::ForgetGame() {
+  if (session_) session_->game = nullptr;
+  game_.reset();
+  if (index_) index_->Clear();
+}
+
+GameInstallation& Program::game() {
+  LoadGame();
+  return *game_;
+}
+
+bool Program::TribunalActive() const {
+  return game_ && game_->tribunal;
+}
+bool Program::BloodmoonActive() const {
+  return game_ && game_->bloodmoon;
+}
+
+void Program::SaveOptions() {
+  SaveSettings(session().SettingsPath(), {TribunalActive(), BloodmoonActive()}, options_);
+  options_.CopyBoxesToFlags();
+}
+
+}  // namespace modrake

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "core/options.hpp"
+#include "core/session.hpp"
+
+namespace modrake {
+
+class CellRenameTable;
+class ExecutionLog;
+class GameInstallation;
+class GameSettingTable;
+class ObjectIndex;
+class Ui;
+
+// The pieces of the Session that a front end starts with and keeps for the
+// whole run: the log, the options, the game installation, the object index
+// and the game setting table. Pieces are made when first needed, so that a
+// command that needs no game never looks for one.
+class Program {
+ public:
+  // home: the folder of modrake.ini, modrake.log and modrake.dat; without
+  // one, the usual places (see ResolveProgramHome).
+  Program(Ui& ui, std::optional<std::filesystem::path> home);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  Ui& ui() { return ui_; }
+  Options& options() { return options_; }
+  const std::filesystem::path& home();
+  ExecutionLog& log();
+  Session& session();
+
+  // Finds the game the way the game's own tools do (or takes gameDir), reads
+  // its active plugins and game masters, then the settings of modrake.ini,
+  // and builds the game setting table. FatalError "Cannot find Morrowind
+  // installation" when no active plugin exists, "Cannot find morrowind.esm"
+  // without that master. Does nothing once the game is loaded.
+  void LoadGame(const std::optional<std::filesystem::path>& gameDir = std::nullopt);
+  // Forgets the loaded game, so that the next LoadGame reads it afresh (the
+  // window does this after an error).
+  void ForgetGame();
+  bool GameLoaded() const { return game_ != nullptr; }
+  GameInstallation& game();
+
+  // Whether tribunal.esm and bloodmoon.esm are active: their Ignore boxes
+  // are usable only then.
+  bool TribunalActive() const;
+  bool BloodmoonActive() const;
+
+  // What "Done" on the options panel does: the boxes are saved to
+  // modrake.ini and the flags follow them.
+  void SaveOptions();
+
+ private:
+  Ui& ui_;
+  std::optional<std::filesystem::path> givenHome_;
+  std::optional<std::filesystem::path> home_;
+  std::optional<std::filesystem::path> gameDir_;
+  Options options_;
+  std::unique_ptr<ExecutionLog> log_;
+  std::unique_ptr<Session> session_;
+  std::unique_ptr<GameInstallation> game_;
+  std::unique_ptr<ObjectIndex> index_;
+  std::unique_ptr<GameSettingTable> gameSettings_;
+  std::unique_ptr<CellRenameTable> cellRenames_;
+};
+
+}  // namespace modrake

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+#include "core/execution_log.hpp"
+#include "install/game_installation.hpp"
+#include "platform/file_io.hpp"
+#include "samplegame/sample_game.hpp"
+#include "shell/dispatch.hpp"
+#include "shell/function_list.hpp"
+#include "shell/just_fix_it.hpp"
+#include "shell/plugin_manager.hpp"
+#include "shell/program.hpp"
+#include "support/recording_ui.hpp"
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+// A sample game and a Program on it, as a front end starts one.
+class ShellGame {
+ public:
+  ShellGame() : program(ui, home.path()) {
+    samplegame::WriteSampleGame(dir.path(), {});
+    program.LoadGame(dir.path());
+  }
+  Session& session() { return program.session(); }
+  std::filesystem::path data() const { return dir / "Data Files"; }
+  bool Shown(const std::string& line) const {
+    return std::find(ui.lines.begin(), ui.lines.end(), line) != ui.lines.end();
+  }
+
+  test::TempDir dir;
+  test::TempDir home;
+  test::RecordingUi ui;
+  Program program;
+};
+
+TEST(ShellTest, EntriesAskFirstAndRunOnlyOnYes) {
+  struct Case {
+    int command;
+    bool optionsNotVisited;
+    Answer answer;
+    const char* question;  // empty: none
+    bool showsOptions;
+    const char* created;  // a file the entry makes, or empty
+  };
+  const Case cases[] = {
+      {kCleanCommand, true, Answer::Yes,
+       "You have not visited Options dialog yet. Do you want to go there?", true, ""},
+      {kMergeLeveledListsCommand, false, Answer::No,
+       "Do you want to recreate Merged_Leveled_Lists.esp?", false, ""},
+      {kMergeLeveledListsCommand, false, Answer::Yes,
+       "Do you want to recreate Merged_Leveled_Lists.esp?", false, "Merged_Leveled_Lists.esp"},
+      {7, false, Answer::Yes, "", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    ShellGame game;
+    game.ui.answer = c.answer;
+    game.session().optionsNotVisited = c.optionsNotVisited;
+    EXPECT_EQ(Dispatch(game.session(), c.command), c.showsOptions);
+    if (*c.question) {
+      ASSERT_EQ(game.ui.asked.size(), 1u);
+      EXPECT_EQ(game.ui.asked[0], c.question);
+      EXPECT_EQ(game.ui.titles[0], "Modrake");
+    } else {
+      EXPECT_TRUE(game.ui.asked.empty());
+    }
+    EXPECT_FALSE(game.session().optionsNotVisited);
+    EXPECT_EQ(std::filesystem::exists(game.data() / "Merged_Leveled_Lists.esp"), *c.created != 0);
+  }
+}
+
+TEST(ShellTest, CleanEntryTakesIgnoredExpansionsBackAfterwards) {
+  ShellGame game;
+  game.program.options().boxes.ignoreTribunal = true;
+  game.ui.chosen = {game.data() / "Already_Clean.esp"};
+  EXPECT_FALSE(Dispatch(game.session(), kCleanCommand));
+  EXPECT_TRUE(game.Shown("Cleaned 0 file(s)"));
+  EXPECT_NE(game.program.game().tribunal, nullptr);
+}
+
+TEST(ShellTest, ManageWindowWritesOnlyOnOk) {
+  for (bool ok : {true, false}) {
+    SCOPED_TRACE(ok);
+    ShellGame game;
+    ScriptedManageWindow window([&](PluginManager& manager) {
+      size_t row = manager.FindRow("inactive_plugin.esp");
+      ASSERT_NE(row, PluginManager::kNoRow);
+      EXPECT_FALSE(manager.Row(row).active);
+      manager.SetActive(row, true);
+      // Sorting applies the ticks to the active list in memory only.
+      manager.ClickNameHeader(row);
+      EXPECT_EQ(manager.SortState(), 1);
+      manager.ClickNameHeader();
+      EXPECT_EQ(manager.SortState(), 2);
+      ok ? manager.Ok() : manager.Cancel();
+    });
+    Dispatch(game.session(), kManageActivePluginsCommand, {false, &window});
+    EXPECT_TRUE(game.Shown(ok ? "Updated morrowind.ini" : "Operation has been canceled"));
+    bool active = FindPluginByName(game.program.game().activePlugins, "Inactive_Plugin.esp");
+    EXPECT_EQ(active, ok);
+  }
+}
+
+TEST(ShellTest, UpdateTimeMovesSelectedPluginsToTheEndOfTheLoadOrder) {
+  ShellGame game;
+  ScriptedManageWindow window([&](PluginManager& manager) {
+    size_t first = manager.FindRow("Evil_GMSTs.esp");
+    size_t second = manager.FindRow("Already_Clean.esp");
+    manager.SetSelected(first, true);
+    manager.SetSelected(second, true);
+    manager.UpdateTime();
+    size_t rows = manager.RowCount();
+    std::vector<std::string> lastTwo = {manager.Row(rows - 2).name, manager.Row(rows - 1).name};
+    // Moved in the order in which they were shown.
+    std::vector<std::string> shown = {"Evil_GMSTs.esp", "Already_Clean.esp"};
+    if (second < first) std::swap(shown[0], shown[1]);
+    EXPECT_EQ(lastTwo, shown);
+  });
+  Dispatch(game.session(), kManageActivePluginsCommand, {false, &window});
+}
+
+// Every file of the data folder with its bytes and time.
+std::map<std::string, std::pair<std::string, int64_t>> Snapshot(const std::filesystem::path& data) {
+  std::map<std::string, std::pair<std::string, int64_t>> files;
+  for (const auto& entry : std::filesystem::directory_iterator(data)) {
+    auto status = QueryFileStatus(entry.path());
+    files[entry.path().filename().string()] = {
+        test::ReadFile(entry.path()), status->modified * 1000000000 + status->modifiedNsec};
+  }
+  return files;
+}
+
+TEST(ShellTest, JustFixItCleansMergesActivatesAndASecondRunChangesNothing) {
+  ShellGame game;
+  game.program.options().boxes.restrictedCellCleaning = true;
+  game.program.options().CopyBoxesToFlags();
+  game.ui.answer = Answer::Yes;
+  auto before = Snapshot(game.data());
+
+  EXPECT_FALSE(Dispatch(game.session(), kJustFixItCommand));
+  ASSERT_EQ(game.ui.asked.size(), 1u);
+  EXPECT_EQ(game.ui.asked[0], kJustFixItQuestion);
+  std::string check = "Check \"" + game.program.log().LogPath().string() + "\" for details";
+  EXPECT_EQ(game.ui.lines.back(), check);
+  // The cells were cleaned fully, and the user's choice holds again.
+  EXPECT_NE(Snapshot(game.data())["Junk_Cells.esp"], before["Junk_Cells.esp"]);
+  EXPECT_FALSE(game.session().options.unrestrictedCellCleaning);
+  EXPECT_FALSE(game.session().log.pipeline);
+  std::string ini = test::ReadFile(game.dir / "Morrowind.ini");
+  for (const char* merged :
+       {"Merged_Leveled_Lists.esp", "Merged_Objects.esp", "Merged_Dialogs.esp"}) {
+    EXPECT_NE(ini.find(merged), std::string::npos) << merged;
+  }
+
+  auto after = Snapshot(game.data());
+  Dispatch(game.session(), kJustFixItCommand);
+  auto again = Snapshot(game.data());
+  for (const auto& [name, file] : again) {
+    EXPECT_EQ(file.first == after[name].first, true) << name << " bytes";
+    EXPECT_EQ(file.second, after[name].second) << name << " time";
+  }
+  EXPECT_EQ(test::ReadFile(game.dir / "Morrowind.ini"), ini);
+}
+
+}  // namespace
+}  // namespace modrake
