@@ -157,8 +157,17 @@ TEST(ShellTest, JustFixItCleansMergesActivatesAndASecondRunChangesNothing) {
     EXPECT_NE(ini.find(merged), std::string::npos) << merged;
   }
 
+  // A merged plugin listed in another letter case is still never cleaned.
+  size_t at = ini.find("Merged_Objects.esp");
+  ini.replace(at, 18, "merged_objects.esp");
+  test::WriteFile(game.dir / "Morrowind.ini", ini);
+  game.program.ForgetGame();
+  game.program.LoadGame();
+
   auto after = Snapshot(game.data());
   Dispatch(game.session(), kJustFixItCommand);
+  EXPECT_EQ(test::ReadFile(game.home / "modrake.log").find("File: merged_objects.esp"),
+            std::string::npos);
   auto again = Snapshot(game.data());
   for (const auto& [name, file] : again) {
     EXPECT_EQ(file.first == after[name].first, true) << name << " bytes";
