@@ -72,12 +72,7 @@ class Subrecord {
   std::unique_ptr<uint8_t[]> owned_;
 };
 
-#if defined(__SANITIZE_ADDRESS__)
-// The sanitizer sees every node only when each comes from malloc.
-using SubrecordList = std::list<Subrecord>;
-#else
 using SubrecordList = std::list<Subrecord, NodeAllocator<Subrecord> >;
-#endif
 
 // The file header block of a plugin: accessors over a 300-byte HEDR field.
 class HeaderSubrecord {
