@@ -33,6 +33,24 @@ void EncodeHeader(const RecordHeader& header, uint8_t out[16]) {
 
 unsigned U(uint64_t value) { return static_cast<unsigned>(value); }
 
+// Record types are four capital letters, digits or '_' ("TES3", "NPC_").
+bool IsRecordTag(Tag tag) {
+  for (int i = 0; i < 4; ++i) {
+    char c = static_cast<char>((tag >> (8 * i)) & 0xFF);
+    if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+  }
+  return true;
+}
+
+// A tag for a message: bytes that would not print become '?'.
+std::string PrintableTag(Tag tag) {
+  std::string text = TagText(tag);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = '?';
+  }
+  return text;
+}
+
 uint32_t FileTypeFor(const std::filesystem::path& path) {
   std::string text = path.string();
   char last = text.empty() ? '\0' : text.back();
@@ -82,13 +100,16 @@ bool PluginFile::ReadObjectHeader(RecordHeader& header) {
   header = {ReadU32(bytes), ReadU32(bytes + 4), ReadU32(bytes + 8), ReadU32(bytes + 12)};
   lastHeaderOffset_ = at;
   if (at == 0 && header.tag != tags::TES3) {
-    std::string tag = TagText(header.tag);
-    for (char& c : tag) {
-      if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) c = '?';
-    }
     reader_.Close();
     FatalError("File %s is not a TES3 plugin: it starts with \"%s\" at offset 0", name.c_str(),
-               tag.c_str());
+               PrintableTag(header.tag).c_str());
+  }
+  // Zeros or noise where a record should start (a cut download, a damaged
+  // file) stop the read here instead of becoming records by the million.
+  if (!IsRecordTag(header.tag)) {
+    reader_.Close();
+    FatalError("Invalid record in file %s at offset %u (\"%s\" is not a record type)",
+               name.c_str(), U(at), PrintableTag(header.tag).c_str());
   }
   return true;
 }

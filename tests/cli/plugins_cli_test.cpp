@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "support/game_folder.hpp"
 #include "support/test_support.hpp"
@@ -161,6 +162,34 @@ TEST(PluginsCliTest, UpdateTimeAndHeader) {
             "Found 5 plugins in the \"Data Files\" folder\n"
             "Plugin(s) version and master file information has been updated\n");
   EXPECT_EQ(cli.game.TimeOf("Needs Tribunal.esp"), kTime + 300);
+}
+
+TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
+  // A valid header, then 256 MiB of zeros (a sparse file, as a broken
+  // download leaves it): an error at once, within a memory cap of a fraction
+  // of the file's size, and no record count written.
+  CliGame cli;
+  std::string header = test::HeaderRecord();
+  std::filesystem::path cut = cli.game.data() / "Cut.esp";
+  test::WriteFile(cut, header);
+  std::filesystem::resize_file(cut, 256u << 20);
+  std::vector<std::string> args = {MODRAKE_CLI_BINARY, "--home", cli.home.path(), "--game",
+                                   cli.game.folder(),  "plugins", "update-header", "Cut.esp"};
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer reserves far more address space than any cap allows.
+  auto result = test::RunProgram(args[0], {args.begin() + 1, args.end()});
+#else
+  args.insert(args.begin(), "--as=" + std::to_string(128u << 20));
+  auto result = test::RunProgram("/usr/bin/prlimit", args);
+#endif
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err,
+            "Modrake Error: Invalid record in file Cut.esp at offset 324 (\"????\" is not a "
+            "record type)\n");
+  std::ifstream in(cut, std::ios::binary);
+  std::string start(header.size(), '\0');
+  in.read(start.data(), static_cast<std::streamsize>(start.size()));
+  EXPECT_EQ(start, header);
 }
 
 TEST(PluginsCliTest, OptionsShowAndSave) {

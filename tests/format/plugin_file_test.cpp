@@ -220,6 +220,10 @@ TEST(PluginFileTest, MalformedFilesEndInAClearErrorOrADocumentedChoice) {
       {"header without HEDR", RecordBytes("TES3", ZField("MAST", "Morrowind.esm")) + Misc("a"),
        "Invalid header record in file p.esp at offset 0: no 300-byte HEDR", 0},
       {"empty file", "", "", 0},
+      {"a cut download: zeros after the header", HeaderRecord() + std::string(4096, '\0'),
+       "Invalid record in file p.esp at offset 324 (\"????\" is not a record type)", 0},
+      {"a tag the game never uses", good + RecordBytes("misc", ZField("NAME", "c")),
+       "Invalid record in file p.esp at offset 366 (\"misc\" is not a record type)", 0},
   };
   for (const auto& c : cases) {
     TempDir dir;
