@@ -1,5 +1,9 @@
 #include "cli_context.hpp"
 
+#include <algorithm>
+
+#include "core/text.hpp"
+
 namespace modrake::cli {
 
 TerminalUi& CliContext::ui() {
@@ -19,7 +23,12 @@ Program& CliContext::program() {
 
 void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
   std::vector<std::filesystem::path> chosen;
-  for (const auto& file : files) chosen.push_back(std::filesystem::absolute(file));
+  for (const auto& file : files) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    if (file.empty() || ec) throw UsageError("FILE must name a plugin file, not be empty");
+    chosen.push_back(absolute);
+  }
   ui().SetChosenFiles(chosen);
 }
 
@@ -42,6 +51,45 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* summary,
   CLI::App* command = app.add_subcommand(name, summary);
   if (!details.empty()) command->footer(details);
   return command;
+}
+
+namespace {
+// Edits (insertions, deletions, changes of one character) that turn a into b.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+}  // namespace
+
+std::optional<std::string> UnknownCommand(CLI::App& app) {
+  // The deepest command given; the first word left over is what was meant
+  // as one of its commands.
+  CLI::App* level = &app;
+  while (!level->get_subcommands().empty()) level = level->get_subcommands().front();
+  auto commands = level->get_subcommands([](CLI::App*) { return true; });
+  if (commands.empty()) return std::nullopt;
+  std::vector<std::string> rest = app.remaining(true);
+  if (rest.empty() || rest.front().empty() || rest.front()[0] == '-') return std::nullopt;
+  const std::string& word = rest.front();
+  std::string closest;
+  size_t best = SIZE_MAX;
+  for (CLI::App* command : commands) {
+    size_t distance = EditDistance(word, command->get_name());
+    if (distance < best) best = distance, closest = command->get_name();
+  }
+  std::string path = level == &app ? "modrake" : "modrake " + level->get_name();
+  return FormatText("unknown command \"%s\"; did you mean \"%s\"? (\"%s --help\" lists them)",
+                    word.c_str(), closest.c_str(), path.c_str());
 }
 
 }  // namespace modrake::cli

@@ -90,4 +90,8 @@ enum CommandOrder : int {
   kSampleGameOrder = 130,
 };
 
+// After a failed parse: when the line names a command that does not exist,
+// the message that says so and names the closest one.
+std::optional<std::string> UnknownCommand(CLI::App& app);
+
 }  // namespace modrake::cli

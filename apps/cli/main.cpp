@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
@@ -29,22 +30,37 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (auto unknown = modrake::cli::UnknownCommand(app)) {
+      std::fprintf(stderr, "modrake: %s\n", unknown->c_str());
+      return 2;
+    }
     int code = app.exit(e);
     return code == 0 ? 0 : 2;
   }
 
   int status = 0;
-  try {
-    if (context.action) context.action();
-  } catch (const modrake::FatalException& e) {
+  auto fatal = [&](const std::string& message) {
     std::fflush(stdout);
-    std::string text = context.log().ReportFatal(e.what());
+    std::string text = context.log().ReportFatal(message);
     context.ui().ShowError("Modrake Error", text);
     status = 1;
+  };
+  try {
+    if (context.action) context.action();
+    // An error box (a "Clean" folder that cannot be made) ends the command
+    // as documented, yet the run failed.
+    if (context.ui().ErrorShown()) status = 1;
+  } catch (const modrake::FatalException& e) {
+    fatal(e.what());
   } catch (const modrake::cli::UsageError& e) {
     std::fflush(stdout);
     std::fprintf(stderr, "modrake: %s\n", e.what());
     status = 2;
+  } catch (const std::bad_alloc&) {
+    fatal("Out of memory");
+  } catch (const std::exception& e) {
+    // Whatever escaped the checks still ends as an error, never as an abort.
+    fatal(e.what());
   }
   std::fflush(stdout);
   return status;

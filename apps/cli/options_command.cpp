@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "cli_context.hpp"
+#include "core/fatal_error.hpp"
 #include "core/settings.hpp"
 #include "core/text.hpp"
 
@@ -76,7 +77,9 @@ void ChangeOptions(CliContext& context, const std::vector<std::string>& assignme
   }
   // What "Done" does: save the boxes, then the flags follow them.
   context.options().boxes = boxes;
-  context.program().SaveOptions();
+  if (!context.program().SaveOptions()) {
+    FatalError("Cannot write file %s", context.session().SettingsPath().c_str());
+  }
   PrintOptions(context);
 }
 

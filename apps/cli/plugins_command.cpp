@@ -12,13 +12,16 @@ namespace {
 const std::map<std::string, int> kSortModes{
     {"load", 0}, {"name", 1}, {"name-desc", 2}, {"time", 3}, {"time-desc", 4}};
 
-// Rows as the window shows them: check box, name and date, names in one column.
+// Rows as the window shows them: check box, name and date, names in one
+// column; a file that cannot be read says why.
 void PrintRows(ExecutionLog& log, const std::vector<PluginRow>& rows) {
   size_t width = 0;
   for (const auto& row : rows) width = std::max(width, row.name.size());
   for (const auto& row : rows) {
-    log.AddLogLine(FormatText("%s %-*s  %s", row.active ? "[x]" : "[ ]", static_cast<int>(width),
-                              row.name.c_str(), row.date.c_str()));
+    std::string line = FormatText("%s %-*s  %s", row.active ? "[x]" : "[ ]",
+                                  static_cast<int>(width), row.name.c_str(), row.date.c_str());
+    if (!row.error.empty()) line += "  unreadable: " + row.error;
+    log.AddLogLine(line);
   }
 }
 

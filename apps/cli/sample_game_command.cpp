@@ -1,6 +1,8 @@
 // modrake sample-game DIR [--plugins N] [--scale S]: writes a complete game
 // installation to run every function on.
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli_context.hpp"
 #include "samplegame/sample_game.hpp"
@@ -38,7 +40,14 @@ const CommandRegistration registration(kSampleGameOrder, [](CLI::App& app, CliCo
       ->add_option("--scale", options->scale,
                    "Size of the masters: 1 is about the real game's (Morrowind.esm some "
                    "80 MB); the default is small")
-      ->check(CLI::Range(0.0001, 4.0));
+      ->check(CLI::Validator(
+                  [](std::string& text) {
+                    // "nan" passes a range check: every comparison with it is false.
+                    double value = std::strtod(text.c_str(), nullptr);
+                    return std::isfinite(value) ? std::string() : "not a number: " + text;
+                  },
+                  "NUMBER") &
+              CLI::Range(0.0001, 4.0));
   command->callback([&context, folder, options] {
     context.action = [folder, options] {
       auto result = samplegame::WriteSampleGame(*folder, *options);

@@ -12,6 +12,7 @@ TerminalUi::TerminalUi(AnswerMode mode, std::FILE* out, std::FILE* err)
 Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxStyle style) {
   bool yesNo = style == BoxStyle::YesNoQuestion || style == BoxStyle::YesNoWarning;
   if (!yesNo) {
+    errorShown_ = errorShown_ || style == BoxStyle::OkError;
     // An OK box only informs: its text belongs with the other output lines.
     std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);

@@ -25,12 +25,16 @@ class TerminalUi : public Ui {
 
   // The files given on the command line play the part of the file dialog.
   void SetChosenFiles(std::vector<std::filesystem::path> files) { chosen_ = std::move(files); }
+  // Whether an error box was shown: the command failed even though it ended
+  // without a fatal error.
+  bool ErrorShown() const { return errorShown_; }
 
  private:
   AnswerMode mode_;
   std::FILE* out_;
   std::FILE* err_;
   std::vector<std::filesystem::path> chosen_;
+  bool errorShown_ = false;
 };
 
 }  // namespace modrake

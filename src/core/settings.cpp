@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/fatal_error.hpp"
 #include "platform/ini_file.hpp"
 
 namespace modrake {
@@ -58,6 +59,9 @@ bool SettingIsTicked(const std::string& value) {
 void LoadSettings(const std::filesystem::path& file, const ActiveMasters& masters,
                   Options& options) {
   IniFile ini(file);
+  if (!ini.ReadError().empty()) {
+    FatalError("Cannot read file %s: %s", file.c_str(), ini.ReadError().c_str());
+  }
   options.relaxedAiData = !ReadFlag(ini, "General", "StrictAIDT");
   for (const auto& setting : SettingKeys()) {
     // A box whose master is not active stays unticked and is not read.
@@ -66,7 +70,7 @@ void LoadSettings(const std::filesystem::path& file, const ActiveMasters& master
   }
 }
 
-void SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+bool SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
                   const Options& options) {
   IniFile ini(file);
   for (const auto& setting : SettingKeys()) {
@@ -74,7 +78,7 @@ void SaveSettings(const std::filesystem::path& file, const ActiveMasters& master
       ini.Write(setting.section, setting.key, options.boxes.*setting.box ? "1" : "0");
     }
   }
-  ini.Save();
+  return ini.Save();
 }
 
 }  // namespace modrake

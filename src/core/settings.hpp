@@ -30,12 +30,14 @@ struct ActiveMasters {
 bool SettingIsTicked(const std::string& value);
 
 // Reads General/StrictAIDT into relaxedAiData and the check boxes from the
-// settings file; missing values read as 0.
+// settings file; missing values read as 0. A file that exists but cannot be
+// read is a FatalError.
 void LoadSettings(const std::filesystem::path& file, const ActiveMasters& masters,
                   Options& options);
-// Writes the check boxes (never StrictAIDT) as 1 or 0; a file that cannot be
-// written is not reported.
-void SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+// Writes the check boxes (never StrictAIDT) as 1 or 0. Returns false when the
+// file cannot be written; the options panel does not report it, the
+// command line does.
+bool SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
                   const Options& options);
 
 }  // namespace modrake

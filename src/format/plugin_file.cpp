@@ -68,6 +68,20 @@ PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& n
   ReadHeaderOnly();
 }
 
+PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name, Tolerant)
+    : path(ResolveNoCase(folder, name)), name(name) {
+  auto found = QueryFileStatus(path);
+  if (!found) FatalError("Cannot find file %s", name.c_str());
+  status = *found;
+  try {
+    ReadHeaderOnly();
+  } catch (const FatalException& e) {
+    ClearRecords();
+    CloseFile();
+    headerError = e.what();
+  }
+}
+
 PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name,
                        std::string_view author, std::string_view description)
     : path(folder / name), name(name) {

@@ -25,6 +25,11 @@ public:
   // A new plugin in memory, holding only a header with author and description.
   PluginFile(const std::filesystem::path& folder, const std::string& name,
              std::string_view author, std::string_view description);
+  // An existing file as a listing needs it: queried and its header read as
+  // above, but a header that cannot be read leaves the file without records
+  // and the error in headerError, so that one bad file does not stop a list.
+  struct Tolerant {};
+  PluginFile(const std::filesystem::path& folder, const std::string& name, Tolerant);
   PluginFile(const PluginFile&) = delete;
   PluginFile& operator=(const PluginFile&) = delete;
 
@@ -32,6 +37,7 @@ public:
   std::string name;  // the name it goes by in messages and MAST entries
   FileStatus status;
   RecordList records;
+  std::string headerError;  // why the header could not be read; empty when it was
 
   // Streaming reads.
   void OpenFile();

@@ -1,5 +1,7 @@
 #include "install/data_folder.hpp"
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 
@@ -59,7 +61,7 @@ FolderFiles ScanDataFolder(const GameInstallation& game, ExecutionLog& log) {
   for (std::string_view extension : {".esm", ".esp"}) {
     for (const std::string& name : FolderNames(dataFolder, extension)) {
       FolderFile row;
-      row.file = std::make_unique<PluginFile>(dataFolder, name);
+      row.file = std::make_unique<PluginFile>(dataFolder, name, PluginFile::Tolerant{});
       row.active = FindPluginByName(game.activePlugins, name) != nullptr;
       files.push_back(std::move(row));
     }
@@ -106,7 +108,9 @@ void UpdatePluginTimes(GameInstallation& game, FolderFiles& files) {
     if (!moves(row)) continue;
     newest += 60;
     PluginFile& file = *row.file;
-    SetFileTime(file.path, newest);
+    if (!SetFileTime(file.path, newest)) {
+      FatalError("Cannot set the time of file %s: %s", file.name.c_str(), std::strerror(errno));
+    }
     auto status = QueryFileStatus(file.path);
     if (!status) FatalError("Cannot find file %s", file.name.c_str());
     file.status = *status;

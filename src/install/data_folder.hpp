@@ -24,7 +24,8 @@ using FolderFiles = std::vector<FolderFile>;
 
 // Every *.esm, then every *.esp file of the data folder (extensions in any
 // letter case), each with its header read, ticked when active, in load
-// order. Logs how many were found.
+// order. A file whose header cannot be read is listed all the same, with
+// the error in its headerError. Logs how many were found.
 FolderFiles ScanDataFolder(const GameInstallation& game, ExecutionLog& log);
 
 // Orders the rows by a SortMode.

@@ -49,15 +49,24 @@ void GameInstallation::LoadActivePlugins() {
   if (gameFolder.empty()) return;
   std::filesystem::path dataFolder = DataFolder();
   IniFile ini(IniPath());
+  if (!ini.ReadError().empty()) {
+    FatalError("Cannot read file %s: %s", ini.path().c_str(), ini.ReadError().c_str());
+  }
   for (unsigned index = 0;; ++index) {
     std::string name = ini.Read(kGameFiles, GameFileKey(index), "", kGameFileValueChars);
     if (name.empty()) break;
     if (!IsPlainName(name) || FindPluginByName(activePlugins, name)) continue;
     auto path = FindNoCase(dataFolder, name);
     if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) continue;
-    activePlugins.push_back(std::make_unique<PluginFile>(dataFolder, name));
+    activePlugins.push_back(std::make_unique<PluginFile>(dataFolder, name, PluginFile::Tolerant{}));
   }
   SortPlugins(activePlugins, kLoadOrder);
+}
+
+void GameInstallation::RequireReadable() const {
+  for (const auto& file : activePlugins) {
+    if (!file->headerError.empty()) FatalError("%s", file->headerError.c_str());
+  }
 }
 
 void GameInstallation::WriteActivePlugins() const {

@@ -34,8 +34,13 @@ class GameInstallation {
 
   // Builds the active plugins anew from [Game Files] of morrowind.ini, in
   // load order. Entries naming files that are missing are skipped; a listed
-  // file that is no plugin ends with its read error.
+  // file whose header cannot be read stays, without records, its error in
+  // its headerError (see RequireReadable). A morrowind.ini that exists but
+  // cannot be read is a FatalError.
   void LoadActivePlugins();
+  // FatalError with the read error of the first active plugin whose header
+  // could not be read: every command but the plugin listing needs them all.
+  void RequireReadable() const;
   // Writes the first 256 active plugins to [Game Files] in load order and
   // deletes the keys of any longer list written before. Everything else in
   // morrowind.ini stays as it was.

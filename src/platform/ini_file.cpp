@@ -1,9 +1,12 @@
 #include "platform/ini_file.hpp"
 
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/file_io.hpp"
 
@@ -52,16 +55,37 @@ std::optional<std::string_view> KeyName(std::string_view line, bool firstLine) {
   return Trim(line.substr(0, equals));
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string();
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// The bytes of the file; a missing file (or a missing folder on its path)
+// reads as empty. Any other failure leaves the system's reason in error.
+std::string ReadWholeFile(const std::filesystem::path& path, std::string& error) {
+  std::string text;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT && errno != ENOTDIR) error = std::strerror(errno);
+    return text;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = std::strerror(EISDIR);
+  } else {
+    char buffer[65536];
+    for (;;) {
+      ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) error = std::strerror(errno);
+      if (got <= 0) break;
+      text.append(buffer, static_cast<size_t>(got));
+    }
+  }
+  ::close(fd);
+  if (!error.empty()) text.clear();
+  return text;
 }
 
 }  // namespace
 
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {
-  Parse(ReadWholeFile(path_));
+  Parse(ReadWholeFile(path_, readError_));
 }
 
 IniFile::IniFile(std::filesystem::path path, std::string text) : path_(std::move(path)) {
@@ -192,6 +216,8 @@ std::string IniFile::Text() const {
 
 bool IniFile::Save() {
   if (!changed_) return true;
+  // What could not be read must not be replaced by the few keys we know.
+  if (!readError_.empty()) return false;
   if (!WriteFileAtomically(path_, Text())) return false;
   changed_ = false;
   return true;

@@ -15,7 +15,9 @@ namespace modrake {
 // it was (comments, blank lines, unknown keys, line endings, non-ASCII bytes).
 class IniFile {
 public:
-  // Reads the file; a missing or unreadable file reads as empty.
+  // Reads the file; a missing file reads as empty. A file that exists but
+  // cannot be read also reads as empty, with the reason in ReadError, and is
+  // never saved over.
   explicit IniFile(std::filesystem::path path);
   // Parses text held in memory (no file behind it until Save).
   IniFile(std::filesystem::path path, std::string text);
@@ -34,6 +36,8 @@ public:
   // Removes every line of the section that holds the key.
   void Delete(std::string_view section, std::string_view key);
 
+  // Why the file could not be read; empty when it was read or is missing.
+  const std::string& ReadError() const { return readError_; }
   bool Changed() const { return changed_; }
   std::string Text() const;
   // Writes the file atomically when something changed; false on failure.
@@ -59,6 +63,7 @@ private:
   std::filesystem::path path_;
   std::vector<Line> lines_;
   std::string newLine_;  // the ending the file uses for lines we add
+  std::string readError_;
   bool changed_ = false;
 };
 

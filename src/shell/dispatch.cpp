@@ -30,6 +30,10 @@ void RunMerge(Session& session, const char* name, const DispatchOptions& options
 }  // namespace
 
 bool Dispatch(Session& session, int command, const DispatchOptions& options) {
+  // Only the Manage active plugins window works around an active plugin
+  // whose header cannot be read (so that it can be deactivated); every
+  // other entry reads them all and stops with its error first.
+  if (command != kManageActivePluginsCommand && session.game) session.game->RequireReadable();
   switch (command) {
     case kCleanCommand:
     case kCleanSubfolderCommand:

@@ -30,7 +30,8 @@ size_t PluginManager::RowCount() const {
 
 PluginRow PluginManager::Row(size_t row) const {
   const FolderFile& file = rows_->files.at(row);
-  return {file.file->name, DateText(file.file->status.modified), file.active, file.selected};
+  return {file.file->name, DateText(file.file->status.modified), file.active, file.selected,
+          file.file->headerError};
 }
 
 size_t PluginManager::FindRow(std::string_view name) const {

@@ -16,6 +16,7 @@ struct PluginRow {
   std::string date;  // the file's time as the list shows it
   bool active = false;
   bool selected = false;
+  std::string error;  // why the file cannot be read; empty when it can
 };
 
 // What the Manage active plugins window shows and what its buttons do: the

@@ -87,9 +87,11 @@ bool Program::BloodmoonActive() const {
   return game_ && game_->bloodmoon;
 }
 
-void Program::SaveOptions() {
-  SaveSettings(session().SettingsPath(), {TribunalActive(), BloodmoonActive()}, options_);
+bool Program::SaveOptions() {
+  bool saved =
+      SaveSettings(session().SettingsPath(), {TribunalActive(), BloodmoonActive()}, options_);
   options_.CopyBoxesToFlags();
+  return saved;
 }
 
 }  // namespace modrake

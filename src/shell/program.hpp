@@ -53,8 +53,9 @@ class Program {
   bool BloodmoonActive() const;
 
   // What "Done" on the options panel does: the boxes are saved to
-  // modrake.ini and the flags follow them.
-  void SaveOptions();
+  // modrake.ini and the flags follow them. False when modrake.ini could not
+  // be written (the panel says nothing of it; the command line fails).
+  bool SaveOptions();
 
  private:
   Ui& ui_;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "support/game_folder.hpp"
+#include "support/cli_game.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
@@ -11,52 +11,9 @@ namespace {
 
 using test::RunModrake;
 
-// Sets an environment variable for the programs a test runs, and puts the
-// old value back afterwards.
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-// 2003-06-12 14:05:33 UTC and the minutes after it.
-constexpr int64_t kTime = 1055426733;
-
-struct CliGame {
-  CliGame() {
-    game.AddPlugin("Morrowind.esm", kTime);
-    game.AddPlugin("Tribunal.esm", kTime + 60, {"Morrowind.esm"});
-    game.AddPlugin("Bloodmoon.esm", kTime + 120, {"Morrowind.esm"});
-    game.AddPlugin("Needs Tribunal.esp", kTime + 180, {"Morrowind.esm", "TRIBUNAL.ESM"});
-    game.AddPlugin("orphan.ESP", kTime + 240, {"Lost.esm"});
-    game.WriteGameFiles({"morrowind.esm", "needs tribunal.esp", "Bloodmoon.esm"});
-  }
-  test::CommandResult Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--home", home.path().string(), "--game", game.folder().string()});
-    return RunModrake(args);
-  }
-  test::GameFolder game;
-  test::TempDir home;
-  ScopedEnv tz{"TZ", "UTC"};
-};
+using test::HeaderOnlyGame;
+using test::kTime;
+using test::ScopedEnv;
 
 const std::string kInactiveWarning =
     "1 active plugin(s) reference master files that are NOT ENABLED in the morrowind.ini. "
@@ -65,7 +22,7 @@ const std::string kInactiveWarning =
     "detailed information about inactive master files\n";
 
 TEST(PluginsCliTest, ListsTheDataFolderWithTheMasterCheck) {
-  CliGame cli;
+  HeaderOnlyGame cli;
   struct Case {
     std::vector<std::string> args;
     std::string rows;
@@ -102,7 +59,7 @@ TEST(PluginsCliTest, ListsTheDataFolderWithTheMasterCheck) {
 }
 
 TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
-  CliGame cli;
+  HeaderOnlyGame cli;
   const std::string before = cli.game.ReadIni();
   struct Case {
     std::vector<std::string> args;
@@ -133,20 +90,63 @@ TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
 }
 
 TEST(PluginsCliTest, UnknownNamesAreUsageErrorsThatChangeNothing) {
-  CliGame cli;
+  HeaderOnlyGame cli;
   const std::string before = cli.game.ReadIni();
   for (const char* verb : {"activate", "deactivate", "update-time", "update-header"}) {
     auto result = cli.Run({"plugins", verb, "Tribunal.esm", "Nope.esp"});
     EXPECT_EQ(result.exitCode, 2) << verb;
     EXPECT_NE(result.err.find("\"Nope.esp\""), std::string::npos) << verb << result.err;
+    EXPECT_EQ(result.out, "") << verb;  // the usage error comes first
     EXPECT_EQ(cli.game.ReadIni(), before) << verb;
     EXPECT_EQ(cli.game.TimeOf("Tribunal.esm"), kTime + 60) << verb;
     EXPECT_EQ(cli.Run({"plugins", verb}).exitCode, 2) << verb;
   }
 }
 
+TEST(PluginsCliTest, ABadFileIsListedWithItsReasonAndCanBeDeactivated) {
+  HeaderOnlyGame cli;
+  test::WriteFile(cli.game.data() / "Garbage.esp", "garbage, not a plugin");
+  std::string header = test::ReadFile(cli.game.data() / "Tribunal.esm");
+  test::WriteFile(cli.game.data() / "Short.esm", header.substr(0, 40));
+  cli.game.WriteGameFiles({"morrowind.esm", "Short.esm", "needs tribunal.esp"});
+  const std::string shortError = "Invalid record in file Short.esm at offset 40 (24 vs 346)";
+
+  auto listed = cli.Run({"plugins", "--sort", "name"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  for (const std::string& row : std::vector<std::string>{
+           "[ ] Garbage.esp  ",
+           "  unreadable: File Garbage.esp is not a TES3 plugin: it starts with "
+           "\"garb\" at offset 0\n",
+           "[x] Short.esm  ", "  unreadable: " + shortError + "\n"}) {
+    EXPECT_NE(listed.out.find(row), std::string::npos) << row << "\n" << listed.out;
+  }
+  // What must read the file stops with its error, and changes nothing.
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  } failing[] = {
+      {{"-y", "merge-lists"}, shortError},
+      {{"plugins", "activate", "garbage.esp"},
+       "File Garbage.esp is not a TES3 plugin: it starts with \"garb\" at offset 0"},
+      {{"plugins", "update-header", "Garbage.esp"},
+       "File Garbage.esp is not a TES3 plugin: it starts with \"garb\" at offset 0"},
+  };
+  const std::string ini = cli.game.ReadIni();
+  for (const auto& c : failing) {
+    auto result = cli.Run(c.args);
+    EXPECT_EQ(result.exitCode, 1) << c.args[1];
+    EXPECT_EQ(result.err, "Modrake Error: " + c.error + "\n") << c.args[1];
+    EXPECT_EQ(cli.game.ReadIni(), ini) << c.args[1];
+  }
+  auto deactivated = cli.Run({"plugins", "deactivate", "short.esm"});
+  ASSERT_EQ(deactivated.exitCode, 0) << deactivated.err;
+  EXPECT_EQ(cli.game.ReadIni(),
+            "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\nGameFile0=morrowind.esm\r\n"
+            "GameFile1=needs tribunal.esp\r\n");
+}
+
 TEST(PluginsCliTest, UpdateTimeAndHeader) {
-  CliGame cli;
+  HeaderOnlyGame cli;
   auto moved = cli.Run({"plugins", "update-time", "needs tribunal.esp", "Morrowind.esm"});
   ASSERT_EQ(moved.exitCode, 0) << moved.err;
   EXPECT_EQ(moved.out,
@@ -168,12 +168,12 @@ TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
   // A valid header, then 256 MiB of zeros (a sparse file, as a broken
   // download leaves it): an error at once, within a memory cap of a fraction
   // of the file's size, and no record count written.
-  CliGame cli;
+  HeaderOnlyGame cli;
   std::string header = test::HeaderRecord();
   std::filesystem::path cut = cli.game.data() / "Cut.esp";
   test::WriteFile(cut, header);
   std::filesystem::resize_file(cut, 256u << 20);
-  std::vector<std::string> args = {MODRAKE_CLI_BINARY, "--home", cli.home.path(), "--game",
+  std::vector<std::string> args = {MODRAKE_CLI_BINARY, "--home",  cli.home.path(), "--game",
                                    cli.game.folder(),  "plugins", "update-header", "Cut.esp"};
 #if defined(__SANITIZE_ADDRESS__)
   // The sanitizer reserves far more address space than any cap allows.
@@ -193,7 +193,7 @@ TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
 }
 
 TEST(PluginsCliTest, OptionsShowAndSave) {
-  CliGame cli;
+  HeaderOnlyGame cli;
   test::WriteFile(cli.home / "modrake.ini",
                   "[General]\r\nStrictAIDT=1\r\n[Cleaning Settings]\r\nIgnoreTribunal=1\r\n");
   auto shown = cli.Run({"options"});
@@ -237,7 +237,7 @@ TEST(PluginsCliTest, OptionsShowAndSave) {
 }
 
 TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
-  CliGame cli;
+  HeaderOnlyGame cli;
   test::TempDir fakeHome;
   test::TempDir elsewhere;
   ScopedEnv home("HOME", fakeHome.path().c_str());

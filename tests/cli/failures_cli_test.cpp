@@ -1,0 +1,113 @@
+// Every way a run can fail ends with a message that says what went wrong and
+// a non-zero exit code: 1 for errors, 2 for a command line that makes no sense.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "support/cli_game.hpp"
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+using test::HeaderOnlyGame;
+
+// Sets or clears the immutable attribute, which not even the superuser can
+// write past; false when the file system or the privileges do not allow it.
+bool SetImmutable(const std::filesystem::path& path, bool on) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  ::close(fd);
+  return done;
+}
+
+TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
+  struct Case {
+    const char* what;
+    // Prepares the game and gives the arguments; none skips the case.
+    std::function<std::optional<std::vector<std::string>>(HeaderOnlyGame&)> setup;
+    int exitCode;
+    std::string message;  // part of standard output and error together
+  };
+  Case cases[] = {
+      {"morrowind.ini cannot be read",
+       [](HeaderOnlyGame& g) {
+         std::filesystem::remove(g.game.folder() / "Morrowind.ini");
+         std::filesystem::create_directory(g.game.folder() / "Morrowind.ini");
+         return std::vector<std::string>{"plugins"};
+       },
+       1, "Modrake Error: Cannot read file "},
+      {"modrake.ini cannot be read",
+       [](HeaderOnlyGame& g) {
+         std::filesystem::create_directory(g.home / "modrake.ini");
+         return std::vector<std::string>{"options"};
+       },
+       1, "modrake.ini: Is a directory\n"},
+      {"options cannot be saved in the program home",
+       [](HeaderOnlyGame& g) -> std::optional<std::vector<std::string>> {
+         if (!SetImmutable(g.home.path(), true)) return std::nullopt;
+         return std::vector<std::string>{"options", "ForceSave=1"};
+       },
+       1, "Modrake Error: Cannot write file "},
+      {"update-time on an immutable file",
+       [](HeaderOnlyGame& g) -> std::optional<std::vector<std::string>> {
+         if (!SetImmutable(g.game.data() / "orphan.ESP", true)) return std::nullopt;
+         return std::vector<std::string>{"plugins", "update-time", "orphan.esp"};
+       },
+       1, "Modrake Error: Cannot set the time of file orphan.ESP: Operation not permitted\n"},
+      {"clean --subfolder when Clean cannot be made",
+       [](HeaderOnlyGame& g) {
+         std::filesystem::create_symlink("nowhere", g.game.data() / "Clean");
+         return std::vector<std::string>{"-y", "clean", "--subfolder",
+                                         (g.game.data() / "orphan.ESP").string()};
+       },
+       1, "ERROR: Failed to create subfolder:\n\n"},
+      {"clean of an empty name",
+       [](HeaderOnlyGame&) {
+         return std::vector<std::string>{"clean", ""};
+       },
+       2, "modrake: FILE must name a plugin file, not be empty\n"},
+      {"sample game of scale nan",
+       [](HeaderOnlyGame& g) {
+         return std::vector<std::string>{"sample-game", (g.home / "game").string(), "--scale",
+                                         "nan"};
+       },
+       2, "--scale: not a number: nan\n"},
+      {"a command that does not exist",
+       [](HeaderOnlyGame&) { return std::vector<std::string>{"merge-object"}; }, 2,
+       "modrake: unknown command \"merge-object\"; did you mean \"merge-objects\"?"},
+      {"a plugins command that does not exist",
+       [](HeaderOnlyGame&) {
+         return std::vector<std::string>{"plugins", "actvate", "orphan.esp"};
+       },
+       2, "modrake: unknown command \"actvate\"; did you mean \"activate\"?"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    HeaderOnlyGame cli;
+    auto args = c.setup(cli);
+    if (!args) {
+      std::printf("skipped \"%s\": the immutable attribute cannot be set here\n", c.what);
+      continue;
+    }
+    test::CommandResult result = cli.Run(*args);
+    SetImmutable(cli.game.data() / "orphan.ESP", false);
+    SetImmutable(cli.home.path(), false);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+    EXPECT_NE((result.out + result.err).find(c.message), std::string::npos)
+        << result.out << result.err;
+    // Nothing moved in the load order.
+    EXPECT_EQ(cli.game.TimeOf("orphan.ESP"), test::kTime + 240);
+  }
+}
+
+}  // namespace
+}  // namespace modrake
