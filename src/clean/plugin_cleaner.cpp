@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
 #include "clean/game_setting_table.hpp"
@@ -84,9 +85,6 @@ bool SameNoCase(const Subrecord& a, const Subrecord& b) {
   return true;
 }
 
-bool FirstEightEqual(const Subrecord* field, const uint8_t* grid) {
-  return field && field->size >= 8 && std::memcmp(field->data, grid, 8) == 0;
-}
 }  // namespace
 
 bool IsEvilGameSetting(Session& session, const Record& gmst) {
@@ -167,6 +165,7 @@ int CleanCellFields(Session& session, const Record& masterCell, Record& cell) {
 
   int references = 0;
   auto& fields = cell.subrecords;
+  std::unordered_map<uint32_t, SubrecordList::const_iterator> masterRefs;
   for (auto it = fields.begin(); it != fields.end();) {
     if (it->tag != tags::FRMR) {
       ++it;
@@ -178,15 +177,16 @@ int CleanCellFields(Session& session, const Record& masterCell, Record& cell) {
       continue;
     }
     uint32_t index = value & 0x00FFFFFF;
-    auto match = masterCell.subrecords.end();
-    for (auto m = masterCell.subrecords.begin(); m != masterCell.subrecords.end(); ++m) {
-      if (m->tag == tags::FRMR && m->UInt32At(0) == index) {
-        match = m;
-        break;
+    // A cell of a large town holds thousands of references: find them by
+    // number, not by walking the master's cell for each.
+    if (masterRefs.empty()) {
+      for (auto m = masterCell.subrecords.begin(); m != masterCell.subrecords.end(); ++m) {
+        if (m->tag == tags::FRMR) masterRefs.emplace(m->UInt32At(0), m);  // the first one counts
       }
     }
-    if (match == masterCell.subrecords.end() ||
-        !SameReference(it, fields, match, masterCell.subrecords)) {
+    auto match = masterRefs.find(index);
+    if (match == masterRefs.end() ||
+        !SameReference(it, fields, match->second, masterCell.subrecords)) {
       ++it;
       continue;
     }
@@ -212,7 +212,46 @@ int CleanCellFields(Session& session, const Record& masterCell, Record& cell) {
   return removed;
 }
 
-int CleanCell(Session& session, Record& cell, PluginFile& file) {
+namespace {
+// The grid of a LAND (INTV) or PGRD (DATA): the first eight bytes of the field.
+std::optional<uint64_t> GridKey(const Subrecord* field) {
+  if (!field || field->size < 8) return std::nullopt;
+  uint64_t key;
+  std::memcpy(&key, field->data, 8);
+  return key;
+}
+}  // namespace
+
+RelatedRecords::RelatedRecords(const PluginFile& file) {
+  for (const auto& record : file.records) {
+    auto key = Key(*record);
+    if (key) byGrid_[*key].push_back(record.get());
+  }
+}
+
+std::optional<uint64_t> RelatedRecords::Key(const Record& record) {
+  if (record.tag == tags::LAND) return GridKey(record.FindSubrecord(tags::INTV));
+  if (record.tag == tags::PGRD) return GridKey(record.FindSubrecord(tags::DATA));
+  return std::nullopt;
+}
+
+void RelatedRecords::Forget(const Record& record) {
+  auto key = Key(record);
+  if (!key) return;
+  auto found = byGrid_.find(*key);
+  if (found == byGrid_.end()) return;
+  auto& records = found->second;
+  records.erase(std::remove(records.begin(), records.end(), &record), records.end());
+}
+
+const Record* RelatedRecords::AtGrid(const uint8_t* grid) const {
+  uint64_t key;
+  std::memcpy(&key, grid, 8);
+  auto found = byGrid_.find(key);
+  return found == byGrid_.end() || found->second.empty() ? nullptr : found->second.front();
+}
+
+int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related) {
   bool mayBeEmpty = session.options.unrestrictedCellCleaning;
   int removed = 0;
   if (IndexEntry* entry = session.index->LookupObject(cell, {})) {
@@ -238,18 +277,14 @@ int CleanCell(Session& session, Record& cell, PluginFile& file) {
 
   if ((data->ByteAt(0) & 1) == 0) {
     if (data->size < 12) return -1;
-    const uint8_t* grid = data->data + 4;
-    for (const auto& record : file.records) {
-      if (record->tag == tags::LAND && FirstEightEqual(record->FindSubrecord(tags::INTV), grid)) {
-        session.log.Log("    ; cell is empty but there is a related LAND record\n");
-        return removed;
-      }
-      if (record->tag == tags::PGRD && FirstEightEqual(record->FindSubrecord(tags::DATA), grid)) {
-        session.log.Log("    ; cell is empty but there is a related PGRD record\n");
-        return removed;
-      }
+    const Record* record = related.AtGrid(data->data + 4);
+    if (!record) return -1;
+    if (record->tag == tags::LAND) {
+      session.log.Log("    ; cell is empty but there is a related LAND record\n");
+    } else {
+      session.log.Log("    ; cell is empty but there is a related PGRD record\n");
     }
-    return -1;
+    return removed;
   }
 
   const Subrecord* name = cell.FindSubrecord(tags::NAME);
@@ -339,6 +374,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
   log.Log("%s", kSeparator);
 
   file->ReadAllRecords();
+  RelatedRecords related(*file);
 
   uint32_t total = 0, deleted = 0, gmstDeleted = 0, cells = 0, updatedCells = 0, deletedFields = 0;
   std::string topic;
@@ -356,7 +392,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     } else if (record.tag == tags::CELL) {
       ++cells;
       log.Log("  CELL %s\n", record.GetDisplayId().c_str());
-      int r = CleanCell(session, record, *file);
+      int r = CleanCell(session, record, *file, related);
       if (r > 0) {
         ++updatedCells;
         deletedFields += static_cast<uint32_t>(r);
@@ -374,6 +410,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
         log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
       }
       ++deleted;
+      related.Forget(record);
       file->RemoveRecord(it);
     }
     it = next;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "format/plugin_file.hpp"
 
@@ -22,9 +25,25 @@ bool IsEvilGameSetting(Session& session, const Record& gmst);
 // topic holds the id of the last DIAL passed; a DIAL updates it.
 bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic);
 
+// The LAND and PGRD records of a plugin by their grid, for which an empty
+// exterior cell stays: a landmass plugin has tens of thousands of cells, too
+// many to search the file for each. The first pass tells it what it removes.
+class RelatedRecords {
+ public:
+  explicit RelatedRecords(const PluginFile& file);
+  void Forget(const Record& record);
+  // The first LAND or PGRD in file order whose grid is these eight bytes
+  // (X and Y); none: nullptr.
+  const Record* AtGrid(const uint8_t* grid) const;
+
+ private:
+  static std::optional<uint64_t> Key(const Record& record);
+  std::unordered_map<uint64_t, std::vector<const Record*>> byGrid_;
+};
+
 // The number of fields removed from the cell, or -1 when the cell is empty
 // and is to be removed.
-int CleanCell(Session& session, Record& cell, PluginFile& file);
+int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related);
 
 int CleanCellFields(Session& session, const Record& masterCell, Record& cell);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "clean/game_setting_table.hpp"
 #include "objectdb/master_loader.hpp"
 #include "platform/file_io.hpp"
@@ -58,7 +60,7 @@ class PluginCleanerTest : public ::testing::Test {
          Cell("", 0, 2, 3, ZField("RGNN", "Ascadian Isles Region") + Ref(5, "rock", 1)),
          Cell("Seyda Neen", 0, -2, -9, Field("WHGT", Bytes().F32(0).str())), Dial("Greeting"),
          Info("100", "", "101", "Hello."), Info("101", "100", "", "Bye."), Dial("Journal_A", 4),
-         Info("200", "", "", "Entry.")});
+         Info("200", "", "", "Entry."), Land(4, 4)});
     g.Activate({"Morrowind.esm"});
     g.session().gameSettings = &table;
     LoadMasters(g.session());
@@ -188,6 +190,36 @@ TEST_F(PluginCleanerTest, OptionsChangeWhatCountsAsTheSame) {
             {Dial("Greeting"), Info("100", "other", "101", "Hello."), Misc("dagger", 7)});
     Clean("talk.esp");
     EXPECT_EQ(Left("talk.esp").size(), restricted ? 3u : 1u);
+  }
+}
+
+TEST_F(PluginCleanerTest, AnEmptyExteriorCellStaysForTheLandOrPathGridOfItsGrid) {
+  std::string cell = Cell("", 0, 7, 8);
+  std::string grid = RecordBytes(
+      "PGRD", Field("DATA", Bytes().I32(7).I32(8).U16(1024).U16(0).str()) + ZField("NAME", ""));
+  struct Case {
+    const char* what;
+    std::vector<std::string> records;
+    const char* related;  // the record named in the log; nullptr: the cell goes
+  };
+  const Case cases[] = {
+      {"LAND after the cell", {cell, Land(7, 8)}, "LAND"},
+      {"path grid before the cell", {grid, cell}, "PGRD"},
+      {"the first in file order is named", {cell, grid, Land(7, 8)}, "PGRD"},
+      {"a LAND of another grid", {cell, Land(8, 7)}, nullptr},
+      {"a LAND that repeats the master's went first", {Land(4, 4), Cell("", 0, 4, 4)}, nullptr},
+  };
+  for (const auto& c : cases) {
+    g.Write("land.esp", c.records);
+    Clean("land.esp");
+    std::vector<std::string> left = Left("land.esp");
+    bool cellLeft = std::any_of(left.begin(), left.end(),
+                                [](const std::string& id) { return id.rfind("CELL", 0) == 0; });
+    EXPECT_EQ(cellLeft, c.related != nullptr) << c.what;
+    std::string line = std::string("    ; cell is empty but there is a related ") +
+                       (c.related ? c.related : "") + " record\n";
+    EXPECT_EQ(LogText().find(line) != std::string::npos, c.related != nullptr) << c.what;
+    EXPECT_TRUE(EsmtoolReads(g.dataFolder() / "land.esp")) << c.what;
   }
 }
 
