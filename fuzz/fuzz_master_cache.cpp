@@ -1,0 +1,84 @@
+// Feeds arbitrary bytes to the master cache reader and to the reader of the
+// stamp beside it: never a crash; whatever they accept is what the writers
+// make, and an accepted cache is a sorted index whose offsets lie inside the
+// masters, which the binary search finds again.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.hpp"
+#include "objectdb/master_loader.hpp"
+#include "objectdb/object_index.hpp"
+
+namespace {
+
+// Morrowind.esm and Tribunal.esm in use, Bloodmoon.esm not.
+constexpr uint32_t kFlags = 1;
+const uint64_t kMasterSizes[3] = {1 << 20, 1 << 16, 0};
+const std::string kIdentity = "Game /games/Morrowind\nMorrowind.esm 1048576 1000000000\n";
+
+void Check(bool holds) {
+  if (!holds) std::abort();
+}
+
+void CheckStamp(const std::filesystem::path& stamp) {
+  auto entries = modrake::ReadMasterCacheStamp(stamp, kIdentity);
+  if (!entries) return;
+  Check(*entries > 0 && *entries <= modrake::kMasterCacheEntryLimit);
+  Check(modrake::WriteMasterCacheStamp(stamp, kIdentity, *entries));
+  Check(modrake::ReadMasterCacheStamp(stamp, kIdentity) == entries);
+}
+
+void CheckCache(const std::filesystem::path& cache, uint32_t entries) {
+  auto table = modrake::ReadMasterCache(cache, kFlags, kMasterSizes, entries);
+  if (!table) return;
+  Check(table->size() == entries);
+  for (size_t i = 0; i < table->size(); ++i) {
+    const modrake::IndexEntry& e = (*table)[i];
+    Check(e.key.length >= 4 && e.key.length - 4 < sizeof e.key.text);
+    Check(strnlen(e.key.text, sizeof e.key.text) == e.key.length - 4);
+    if (i > 0) Check(modrake::CompareKeys((*table)[i - 1].key, e.key) <= 0);
+    for (int w = 0; w < 3; ++w) Check(e.words[w] == 0 || e.words[w] + 16ull <= kMasterSizes[w]);
+  }
+  modrake::ObjectIndex index;
+  index.Assign(*table);
+  for (const auto& e : *table) {
+    const modrake::IndexEntry* found = index.LookupKey(e.key);
+    Check(found && modrake::CompareKeys(found->key, e.key) == 0);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The first byte picks what the rest is: a stamp, a whole cache file, or
+  // the entries of a cache behind a valid header (so that the checks of the
+  // entries are reached often); its high bits move the count the stamp allows.
+  if (size == 0) return 0;
+  const uint8_t mode = data[0] & 3;
+  const int skew = (data[0] >> 2) % 3 - 1;
+  const auto& folder = modrake::fuzz::WorkFolder();
+  if (mode == 0) {
+    const auto stamp = folder / "modrake.dat.stamp";
+    if (modrake::fuzz::WriteInput(stamp, data + 1, size - 1)) CheckStamp(stamp);
+    return 0;
+  }
+  std::vector<uint8_t> file;
+  if (mode == 1) {
+    file.assign(data + 1, data + size);
+  } else {
+    file.resize(modrake::kMasterCacheHeaderSize + 4);
+    std::memcpy(file.data(), modrake::kMasterCacheHeader, sizeof modrake::kMasterCacheHeader);
+    std::memcpy(file.data() + modrake::kMasterCacheHeaderSize, &kFlags, 4);
+    file.insert(file.end(), data + 1, data + size);
+  }
+  const auto cache = folder / "modrake.dat";
+  if (!modrake::fuzz::WriteInput(cache, file.data(), file.size())) return 0;
+  const size_t whole =
+      file.size() < modrake::kMasterCacheHeaderSize + 4
+          ? 0
+          : (file.size() - modrake::kMasterCacheHeaderSize - 4) / sizeof(modrake::IndexEntry);
+  CheckCache(cache, static_cast<uint32_t>(static_cast<int64_t>(whole) + skew));
+  return 0;
+}
