@@ -80,6 +80,10 @@ GameInstallation& Program::game() {
   return *game_;
 }
 
+std::filesystem::path Program::DataFolder() {
+  return game().DataFolder();
+}
+
 bool Program::TribunalActive() const {
   return game_ && game_->tribunal;
 }

@@ -46,6 +46,8 @@ class Program {
   void ForgetGame();
   bool GameLoaded() const { return game_ != nullptr; }
   GameInstallation& game();
+  // The game's "Data Files" folder, where the window's file dialog opens.
+  std::filesystem::path DataFolder();
 
   // Whether tribunal.esm and bloodmoon.esm are active: their Ignore boxes
   // are usable only then.

@@ -13,6 +13,7 @@
 #include "shell/just_fix_it.hpp"
 #include "shell/plugin_manager.hpp"
 #include "shell/program.hpp"
+#include "shell/startup.hpp"
 #include "support/recording_ui.hpp"
 #include "support/test_support.hpp"
 
@@ -37,6 +38,29 @@ class ShellGame {
   test::RecordingUi ui;
   Program program;
 };
+
+TEST(ShellTest, StartupLinesWarnOfInactiveMastersOnlyWhenSomeAreNeeded) {
+  const std::vector<std::string> head = {"Modrake 1.3   by lanternfly", "",
+                                         "Please READ documentation (Modrake.htm) first!", ""};
+  const std::vector<std::string> warning = {
+      "WARNING:",
+      "1 active plugin(s) reference master files that are NOT ENABLED in the morrowind.ini",
+      "Morrowind will still automatically load such master files. To get detailed information",
+      "about invalid master files, open and close \"Manage active plugins\" window.", ""};
+  for (bool needsInactive : {true, false}) {
+    SCOPED_TRACE(needsInactive);
+    ShellGame game;
+    auto& active = game.program.game().activePlugins;
+    if (!needsInactive) {
+      std::erase_if(active, [](const auto& p) { return p->name == "Needs_Inactive_Master.esp"; });
+    }
+    ShowStartupLines(game.session());
+    std::vector<std::string> expected = head;
+    if (needsInactive) expected.insert(expected.end(), warning.begin(), warning.end());
+    expected.push_back("Select function from the list above");
+    EXPECT_EQ(game.ui.lines, expected);
+  }
+}
 
 TEST(ShellTest, EntriesAskFirstAndRunOnlyOnYes) {
   struct Case {
