@@ -1,0 +1,251 @@
+#include "data_files_dialog.hpp"
+
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "qt_ui.hpp"
+
+namespace modrake::gui {
+
+namespace {
+
+enum Column { kActiveColumn = 0, kNameColumn = 1, kDateColumn = 2 };
+
+// The sort states of the manager: load order, then name and time, each
+// ascending and descending.
+constexpr int kNameAscending = 1;
+constexpr int kNameDescending = 2;
+constexpr int kTimeAscending = 3;
+constexpr int kTimeDescending = 4;
+
+// How many rows stay in view around the focused one.
+constexpr int kRowsAround = 5;
+
+}  // namespace
+
+DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
+    : QDialog(parent), manager_(manager) {
+  setWindowTitle(QStringLiteral("Modrake - Data Files"));
+  QFontMetricsF metrics(font());
+  double unitX = metrics.averageCharWidth() / 4.0;
+  double unitY = metrics.height() / 8.0;
+
+  table_ = new QTableWidget(0, 3);
+  table_->setObjectName(QStringLiteral("plugins"));
+  table_->setHorizontalHeaderLabels(
+      {QString(), QStringLiteral("File Name"), QStringLiteral("File Date")});
+  table_->setShowGrid(true);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setWordWrap(false);
+  table_->verticalHeader()->hide();
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  QHeaderView* header = table_->horizontalHeader();
+  header->setSectionsClickable(true);
+  header->setHighlightSections(false);
+  header->setSectionResizeMode(kActiveColumn, QHeaderView::Fixed);
+  header->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
+  header->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
+  table_->setColumnWidth(kActiveColumn, style()->pixelMetric(QStyle::PM_IndicatorWidth) + 12);
+  connect(header, &QHeaderView::sectionClicked, this, &DataFilesDialog::HeaderClicked);
+
+  auto makeButton = [&](const char* text, const char* name) {
+    auto* button = new QPushButton(QString::fromUtf8(text));
+    button->setObjectName(QString::fromUtf8(name));
+    button->setMinimumWidth(static_cast<int>(54 * unitX + 0.5));
+    return button;
+  };
+  QPushButton* loadOrder = makeButton("Load order", "loadOrder");
+  QPushButton* updateTime = makeButton("Update time", "updateTime");
+  QPushButton* updateHeader = makeButton("Update header", "updateHeader");
+  QPushButton* ok = makeButton("OK", "ok");
+  QPushButton* cancel = makeButton("Cancel", "cancel");
+  loadOrder->setDefault(true);
+  auto* buttons = new QVBoxLayout;
+  for (QPushButton* button : {loadOrder, updateTime, updateHeader}) buttons->addWidget(button);
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(table_, 1);
+  layout->addLayout(buttons);
+
+  connect(loadOrder, &QPushButton::clicked, this,
+          [this] { Guarded([this] { Resorted(manager_.SortLoadOrder(FocusedRow())); }); });
+  connect(updateTime, &QPushButton::clicked, this, &DataFilesDialog::UpdateTime);
+  connect(updateHeader, &QPushButton::clicked, this, &DataFilesDialog::UpdateHeader);
+  connect(ok, &QPushButton::clicked, this, &DataFilesDialog::Ok);
+  connect(cancel, &QPushButton::clicked, this, &DataFilesDialog::reject);
+
+  Fill(PluginManager::kNoRow);
+  ShowSortState();
+  resize(QSize(static_cast<int>(376 * unitX + 0.5), static_cast<int>(221 * unitY + 0.5))
+             .expandedTo(sizeHint()));
+}
+
+void DataFilesDialog::Guarded(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (...) {
+    // Closed without the Cancel line: the command ends with the error.
+    error_ = std::current_exception();
+    done(QDialog::Rejected);
+  }
+}
+
+void DataFilesDialog::ApplyRows() {
+  for (int row = 0; row < table_->rowCount(); ++row) {
+    size_t index = static_cast<size_t>(row);
+    manager_.SetActive(index, table_->item(row, kActiveColumn)->checkState() == Qt::Checked);
+    manager_.SetSelected(index, table_->selectionModel()->isRowSelected(row, QModelIndex()));
+  }
+}
+
+size_t DataFilesDialog::FocusedRow() const {
+  int focused = table_->currentRow();
+  for (int row = 0; row < table_->rowCount(); ++row) {
+    if (row == focused || table_->selectionModel()->isRowSelected(row, QModelIndex())) {
+      return static_cast<size_t>(row);
+    }
+  }
+  return PluginManager::kNoRow;
+}
+
+void DataFilesDialog::Fill(size_t keep) {
+  table_->clearSelection();
+  table_->setRowCount(static_cast<int>(manager_.RowCount()));
+  for (size_t i = 0; i < manager_.RowCount(); ++i) {
+    PluginRow plugin = manager_.Row(i);
+    int row = static_cast<int>(i);
+    auto* active = new QTableWidgetItem;
+    active->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    active->setCheckState(plugin.active ? Qt::Checked : Qt::Unchecked);
+    auto* name = new QTableWidgetItem(ToQString(plugin.name));
+    name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    auto* date = new QTableWidgetItem(ToQString(plugin.date));
+    date->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    table_->setItem(row, kActiveColumn, active);
+    table_->setItem(row, kNameColumn, name);
+    table_->setItem(row, kDateColumn, date);
+  }
+  if (keep == PluginManager::kNoRow || keep >= manager_.RowCount()) return;
+  int row = static_cast<int>(keep);
+  table_->setFocus();
+  table_->setCurrentCell(row, kNameColumn,
+                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  int last = table_->rowCount() - 1;
+  for (int shown : {row, std::max(row - kRowsAround, 0), std::min(row + kRowsAround, last)}) {
+    table_->scrollToItem(table_->item(shown, kNameColumn));
+  }
+}
+
+void DataFilesDialog::FillKeepingSelection() {
+  int current = table_->currentRow();
+  Fill(PluginManager::kNoRow);
+  QItemSelectionModel* selection = table_->selectionModel();
+  if (current >= 0) {
+    selection->setCurrentIndex(table_->model()->index(current, kNameColumn),
+                               QItemSelectionModel::NoUpdate);
+  }
+  for (size_t i = 0; i < manager_.RowCount(); ++i) {
+    if (!manager_.Row(i).selected) continue;
+    selection->select(table_->model()->index(static_cast<int>(i), kNameColumn),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+}
+
+void DataFilesDialog::ShowSortState() {
+  QHeaderView* header = table_->horizontalHeader();
+  switch (manager_.SortState()) {
+    case kNameAscending:
+      header->setSortIndicator(kNameColumn, Qt::AscendingOrder);
+      break;
+    case kNameDescending:
+      header->setSortIndicator(kNameColumn, Qt::DescendingOrder);
+      break;
+    case kTimeAscending:
+      header->setSortIndicator(kDateColumn, Qt::AscendingOrder);
+      break;
+    case kTimeDescending:
+      header->setSortIndicator(kDateColumn, Qt::DescendingOrder);
+      break;
+    default:
+      // Load order: no column is the order.
+      header->setSortIndicatorShown(false);
+      return;
+  }
+  header->setSortIndicatorShown(true);
+}
+
+void DataFilesDialog::Resorted(size_t keep) {
+  Fill(keep);
+  table_->setFocus();
+  ShowSortState();
+}
+
+void DataFilesDialog::HeaderClicked(int section) {
+  if (section != kNameColumn && section != kDateColumn) {
+    ShowSortState();
+    return;
+  }
+  Guarded([&] {
+    ApplyRows();
+    size_t keep = FocusedRow();
+    Resorted(section == kNameColumn ? manager_.ClickNameHeader(keep)
+                                    : manager_.ClickDateHeader(keep));
+  });
+}
+
+void DataFilesDialog::UpdateTime() {
+  Guarded([&] {
+    ApplyRows();
+    int state = manager_.SortState();
+    size_t keep = manager_.UpdateTime(FocusedRow());
+    if (state == kNameAscending || state == kNameDescending) {
+      // The rows stay where they are; only their dates change.
+      FillKeepingSelection();
+      table_->setFocus();
+    } else {
+      Resorted(keep);
+    }
+  });
+}
+
+void DataFilesDialog::UpdateHeader() {
+  Guarded([&] {
+    ApplyRows();
+    manager_.UpdateHeader();
+    FillKeepingSelection();
+  });
+}
+
+void DataFilesDialog::Ok() {
+  Guarded([&] {
+    ApplyRows();
+    manager_.Ok();
+    accept();
+  });
+}
+
+void DataFilesDialog::reject() {
+  if (!error_) manager_.Cancel();
+  QDialog::reject();
+}
+
+void QtManageWindow::Show(PluginManager& manager) {
+  ui_.RunOnInterfaceThread([&] {
+    DataFilesDialog dialog(manager, parent_);
+    dialog.exec();
+    if (dialog.error()) std::rethrow_exception(dialog.error());
+  });
+}
+
+}  // namespace modrake::gui

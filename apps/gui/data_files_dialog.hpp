@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDialog>
+#include <cstddef>
+#include <exception>
+#include <functional>
+
+#include "shell/plugin_manager.hpp"
+
+class QPushButton;
+class QTableWidget;
+
+namespace modrake::gui {
+
+class QtUi;
+
+// The Manage active plugins window, "Modrake - Data Files": every master and
+// plugin of the data folder with a check box for the active ones, sortable by
+// name and date or in load order.
+class DataFilesDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  DataFilesDialog(PluginManager& manager, QWidget* parent);
+
+  // An error inside a button closes the window; the command then fails with it.
+  std::exception_ptr error() const { return error_; }
+
+  // Cancel, Escape and the close box.
+  void reject() override;
+
+ private:
+  // What the rows show goes to the manager before each button.
+  void ApplyRows();
+  // Shows the manager's rows. With a row to keep, only that row is focused
+  // and selected and kept in view with some rows around it; otherwise the
+  // selection stays.
+  void Fill(size_t keep);
+  void FillKeepingSelection();
+  size_t FocusedRow() const;
+  void ShowSortState();
+  void Guarded(const std::function<void()>& work);
+
+  void Resorted(size_t keep);
+  void HeaderClicked(int section);
+  void UpdateTime();
+  void UpdateHeader();
+  void Ok();
+
+  PluginManager& manager_;
+  QTableWidget* table_ = nullptr;
+  std::exception_ptr error_;
+};
+
+// Dispatch's Manage active plugins window: the worker waits while the
+// interface thread shows the dialog.
+class QtManageWindow : public ManageWindow {
+ public:
+  QtManageWindow(QtUi& ui, QWidget* parent) : ui_(ui), parent_(parent) {}
+  void Show(PluginManager& manager) override;
+
+ private:
+  QtUi& ui_;
+  QWidget* parent_;
+};
+
+}  // namespace modrake::gui
