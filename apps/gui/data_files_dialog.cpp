@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QStyle>
 #include <QTableWidget>
@@ -55,6 +56,7 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
   header->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
   table_->setColumnWidth(kActiveColumn, style()->pixelMetric(QStyle::PM_IndicatorWidth) + 12);
   connect(header, &QHeaderView::sectionClicked, this, &DataFilesDialog::HeaderClicked);
+  table_->installEventFilter(this);
 
   auto makeButton = [&](const char* text, const char* name) {
     auto* button = new QPushButton(QString::fromUtf8(text));
@@ -89,6 +91,16 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
   ShowSortState();
   resize(QSize(static_cast<int>(376 * unitX + 0.5), static_cast<int>(221 * unitY + 0.5))
              .expandedTo(sizeHint()));
+}
+
+bool DataFilesDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space && table_->currentRow() >= 0) {
+    QTableWidgetItem* box = table_->item(table_->currentRow(), kActiveColumn);
+    box->setCheckState(box->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void DataFilesDialog::Guarded(const std::function<void()>& work) {

@@ -29,6 +29,10 @@ class DataFilesDialog : public QDialog {
   // Cancel, Escape and the close box.
   void reject() override;
 
+ protected:
+  // Space ticks or unticks the focused row, wherever in the row the focus is.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   // What the rows show goes to the manager before each button.
   void ApplyRows();

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <functional>
 
@@ -193,7 +194,20 @@ void MainWindow::RunCommand(int command) {
     } catch (const std::exception& e) {
       message = e.what();
     }
-    ui_.ShowError("Modrake Error", log.ReportFatal(message));
+    std::string shown = log.ReportFatal(message);
+    // The window lives on, so the list keeps what the log file got: the
+    // error and that the command stopped.
+    log.AddLogLine("");
+    std::string prefix = "ERROR: ";
+    for (size_t start = 0; start <= message.size();) {
+      size_t end = std::min(message.find('\n', start), message.size());
+      log.AddLogLine(prefix + message.substr(start, end - start));
+      prefix.clear();
+      start = end + 1;
+    }
+    log.AddLogLine("");
+    log.AddLogLine("Operation has been aborted.");
+    ui_.ShowError("Modrake Error", shown);
     return false;
   };
   log.ClearLogList();

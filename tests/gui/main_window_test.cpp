@@ -206,7 +206,10 @@ void MainWindowTest::manageWindowActivatesAndDeactivates() {
         };
         QCOMPARE(table->item(find("Inactive_Plugin.esp"), 0)->checkState(), Qt::Unchecked);
         table->item(find("Inactive_Plugin.esp"), 0)->setCheckState(Qt::Checked);
-        table->item(find("Already_Clean.esp"), 0)->setCheckState(Qt::Unchecked);
+        // Space unticks the focused row, as in the file lists of the desktop.
+        table->setCurrentCell(find("Already_Clean.esp"), 1);
+        QTest::keyClick(table, Qt::Key_Space);
+        QCOMPARE(table->item(find("Already_Clean.esp"), 0)->checkState(), Qt::Unchecked);
         // Sorting by name keeps the ticks.
         table->horizontalHeader()->sectionClicked(1);
         for (int row = 0; row < table->rowCount(); ++row) {
@@ -284,6 +287,8 @@ void MainWindowTest::manageWindowUpdatesTimesAndHeadersAndCancels() {
 
 void MainWindowTest::justFixItKeepsTheWindowBusyUntilItEnds() {
   GuiGame game;
+  std::string junkBefore = ReadFile(game.Data("Junk_Cells.esp"));
+  int64_t junkTime = ModifiedTime(game.Data("Junk_Cells.esp"));
   DialogScript script;
   bool busyWhileAsked = false;
   bool closeRefused = false;
@@ -310,6 +315,11 @@ void MainWindowTest::justFixItKeepsTheWindowBusyUntilItEnds() {
     QVERIFY2(Contains(active, name), name);
     merged.push_back(game.Data(name));
   }
+  // Active plugins were cleaned in place, keeping their times.
+  std::filesystem::path junk = game.Data("Junk_Cells.esp");
+  QVERIFY(ReadFile(junk) != junkBefore);
+  QCOMPARE(ModifiedTime(junk), junkTime);
+  merged.push_back(junk);
   QVERIFY(EsmtoolReadsAll(merged));
   QString check = QStringLiteral("Check \"%1\" for details")
                       .arg(QString::fromStdString(game.program.log().LogPath().string()));
@@ -348,6 +358,9 @@ void MainWindowTest::errorInACommandShowsItsBoxAndReturnsToIdle() {
   QVERIFY(error.text.endsWith(QStringLiteral("Do not forget to check Modrake.log file! ")));
   std::string log = ReadFile(game.program.log().LogPath());
   QVERIFY(log.find("Operation has been aborted.") != std::string::npos);
+  QStringList lines = game.LogLines();
+  QCOMPARE(lines.back(), QStringLiteral("Operation has been aborted."));
+  QVERIFY(lines.filter(QStringLiteral("ERROR: ")).front().contains(QStringLiteral("Broken.esp")));
 
   // The game was read afresh and the window is ready for the next command.
   QVERIFY(game.CommandsEnabled());
