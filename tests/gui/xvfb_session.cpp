@@ -1,0 +1,143 @@
+// The window on a real X server (Xvfb): it opens on a sample game with its
+// startup lines, keeps repainting while JUST FIX IT! runs on many plugins,
+// and photographs itself for the documentation.
+//
+//   modrake_gui_xvfb [--plugins N] [--fix] [--screenshots DIR]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "gui_driver.hpp"
+#include "shell/function_list.hpp"
+
+namespace modrake::test {
+namespace {
+
+// Counts the paints of a widget while the window is busy.
+class PaintCounter : public QObject {
+ public:
+  PaintCounter(QWidget* widget, const gui::MainWindow& window) : window_(window) {
+    widget->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && window_.Busy()) ++paintsWhileBusy;
+    return false;
+  }
+  int paintsWhileBusy = 0;
+
+ private:
+  const gui::MainWindow& window_;
+};
+
+bool Save(QWidget* widget, const QString& file) {
+  // From the X server's own pixels, not a rendering of the widget.
+  QTest::qWait(300);
+  QRect frame = widget->frameGeometry();
+  QPixmap shot =
+      widget->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  bool saved = !shot.isNull() && shot.save(file, "PNG");
+  std::printf("%s %s (%dx%d)\n", saved ? "saved" : "could not save", qPrintable(file), shot.width(),
+              shot.height());
+  return saved;
+}
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "modrake_gui_xvfb: %s\n", what);
+  return 1;
+}
+
+int Run(int plugins, bool fix, const QString& shots) {
+  samplegame::SampleGameOptions options;
+  options.plugins = plugins;
+  GuiGame game(options);
+  if (!QTest::qWaitForWindowExposed(game.window.get())) return Fail("the window was not shown");
+  QStringList lines = game.LogLines();
+  if (lines.isEmpty() || lines.back() != QStringLiteral("Select function from the list above")) {
+    return Fail("the startup lines are missing");
+  }
+  std::printf("window open on %zu plugins: %lld startup lines\n", game.GameFiles().size(),
+              static_cast<long long>(lines.size()));
+
+  if (!shots.isEmpty()) {
+    if (!Save(game.window.get(), shots + QStringLiteral("/main-window.png"))) return 1;
+    game.Button("options")->click();
+    if (!Save(game.window.get(), shots + QStringLiteral("/options-panel.png"))) return 1;
+    game.Button("done")->click();
+
+    DialogScript script;
+    bool saved = false;
+    script
+        .Manage([&](gui::DataFilesDialog& dialog) {
+          saved = QTest::qWaitForWindowExposed(&dialog) &&
+                  Save(&dialog, shots + QStringLiteral("/manage-window.png"));
+          QTimer::singleShot(0, &dialog, &QDialog::reject);
+        })
+        .Answer(QMessageBox::Ok);
+    game.Execute(kManageActivePluginsCommand);
+    if (!game.WaitIdle() || !script.Finished() || !saved) return Fail("no Manage window shot");
+  }
+
+  if (fix) {
+    auto* log = game.window->findChild<QListWidget*>(QStringLiteral("log"));
+    PaintCounter paints(log->viewport(), *game.window);
+    // The longest the interface thread went without running its event loop.
+    QElapsedTimer sinceTick;
+    qint64 longestPause = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestPause = std::max(longestPause, sinceTick.restart()); });
+    DialogScript script;
+    script.Answer(QMessageBox::Yes, [&] {
+      sinceTick.start();
+      ticker.start(10);
+    });
+    QElapsedTimer run;
+    run.start();
+    game.Button("justFixIt")->click();
+    if (!game.WaitIdle(600000) || !script.Finished()) return Fail("JUST FIX IT! did not end");
+    ticker.stop();
+    std::printf(
+        "JUST FIX IT! took %.1f s; the log repainted %d times meanwhile; the longest "
+        "pause of the event loop was %lld ms\n",
+        run.elapsed() / 1000.0, paints.paintsWhileBusy, static_cast<long long>(longestPause));
+    if (!game.LogLines().back().startsWith(QStringLiteral("Check \""))) {
+      return Fail("JUST FIX IT! did not finish its log");
+    }
+    if (paints.paintsWhileBusy < 2) return Fail("the window did not repaint while busy");
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace modrake::test
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  int plugins = 0;
+  bool fix = false;
+  QString shots;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--plugins" && i + 1 < argc) {
+      plugins = std::atoi(argv[++i]);
+    } else if (arg == "--fix") {
+      fix = true;
+    } else if (arg == "--screenshots" && i + 1 < argc) {
+      shots = QFile::decodeName(argv[++i]);
+    } else {
+      std::fprintf(stderr, "usage: modrake_gui_xvfb [--plugins N] [--fix] [--screenshots DIR]\n");
+      return 2;
+    }
+  }
+  return modrake::test::Run(plugins, fix, shots);
+}
