@@ -142,6 +142,11 @@ void DataFilesDialog::Fill(size_t keep) {
     active->setCheckState(plugin.active ? Qt::Checked : Qt::Unchecked);
     auto* name = new QTableWidgetItem(ToQString(plugin.name));
     name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    if (!plugin.error.empty()) {
+      // Listed so that it can be deactivated; the row says why it is odd.
+      name->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+      name->setToolTip(ToQString("Cannot be read: " + plugin.error));
+    }
     auto* date = new QTableWidgetItem(ToQString(plugin.date));
     date->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     table_->setItem(row, kActiveColumn, active);
