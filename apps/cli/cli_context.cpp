@@ -32,6 +32,11 @@ void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
   ui().SetChosenFiles(chosen);
 }
 
+void CliContext::LoadGame() {
+  if (!runGuard_) runGuard_ = std::make_unique<RunGuard>(session());
+  program().LoadGame(gameDir);
+}
+
 void CliContext::Run(int command, const DispatchOptions& options) {
   LoadGame();
   Dispatch(session(), command, options);

@@ -15,6 +15,7 @@
 #include "shell/dispatch.hpp"
 #include "shell/function_list.hpp"
 #include "shell/program.hpp"
+#include "shell/run_guard.hpp"
 #include "terminal_ui.hpp"
 
 namespace modrake::cli {
@@ -47,14 +48,16 @@ class CliContext {
 
   // Finds and reads the game (the folder of --game, else as the game's own
   // tools find it) with its settings; done once, by the commands that work
-  // on the game.
-  void LoadGame() { program().LoadGame(gameDir); }
+  // on the game. From then on until the process ends, the run holds the
+  // program home and the game: one run of the program is one command run.
+  void LoadGame();
   // Loads the game and runs an entry of the function list.
   void Run(int command, const DispatchOptions& options = {});
 
  private:
   std::unique_ptr<TerminalUi> ui_;
   std::unique_ptr<Program> program_;
+  std::unique_ptr<RunGuard> runGuard_;  // after program_: released before it goes
 };
 
 using CommandSetup = std::function<void(CLI::App& app, CliContext& context)>;

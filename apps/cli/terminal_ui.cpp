@@ -53,4 +53,10 @@ void TerminalUi::AddLogLine(const std::string& line) {
 
 void TerminalUi::ClearLogList() {}
 
+void TerminalUi::ShowWaiting(const std::string& text) {
+  std::fflush(out_);
+  std::fprintf(err_, "%s\n", text.c_str());
+  std::fflush(err_);
+}
+
 }  // namespace modrake

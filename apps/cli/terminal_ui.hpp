@@ -22,6 +22,8 @@ class TerminalUi : public Ui {
   std::vector<std::filesystem::path> ChooseFiles() override;
   void AddLogLine(const std::string& line) override;
   void ClearLogList() override;
+  // On standard error, so that the output lines stay those of the list.
+  void ShowWaiting(const std::string& text) override;
 
   // The files given on the command line play the part of the file dialog.
   void SetChosenFiles(std::vector<std::filesystem::path> files) { chosen_ = std::move(files); }

@@ -12,6 +12,7 @@ class GameInstallation;
 class ObjectIndex;
 class GameSettingTable;
 class CellRenameTable;
+class RunLock;
 
 // Everything a command reaches beyond its arguments. The front end owns the
 // pieces and builds the Session; pieces a command does not need stay null.
@@ -25,6 +26,9 @@ struct Session {
   ObjectIndex* index = nullptr;
   GameSettingTable* gameSettings = nullptr;
   CellRenameTable* cellRenames = nullptr;
+  // The folders the command that runs now holds (see RunGuard); null between
+  // commands.
+  RunLock* runLock = nullptr;
 
   // Set by the window until the user has seen the options panel: the clean
   // entries then offer it first.

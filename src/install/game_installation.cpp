@@ -83,6 +83,12 @@ void GameInstallation::WriteActivePlugins() const {
   if (!ini.Save()) FatalError("Cannot write file %s", ini.path().c_str());
 }
 
+void GameInstallation::Reload() {
+  LoadActivePlugins();
+  if (activePlugins.empty()) FatalError("Cannot find Morrowind installation");
+  FindGameMasters();
+}
+
 void GameInstallation::FindGameMasters() {
   morrowind = FindPluginByName(activePlugins, "morrowind.esm");
   if (!morrowind) FatalError("Cannot find morrowind.esm");

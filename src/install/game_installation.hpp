@@ -46,6 +46,10 @@ class GameInstallation {
   // morrowind.ini stays as it was.
   void WriteActivePlugins() const;
 
+  // LoadActivePlugins, then FindGameMasters; FatalError "Cannot find
+  // Morrowind installation" when no listed plugin could be read.
+  void Reload();
+
   // Sets the three game masters from the active plugins by name;
   // FatalError "Cannot find morrowind.esm" when that one is not active.
   void FindGameMasters();

@@ -21,7 +21,7 @@ enum class Answer { Yes, No, Ok };
 // dialog and the Execution Log list. The terminal and the window each
 // implement it; the core never talks to a user any other way.
 class Ui {
-public:
+ public:
   virtual ~Ui() = default;
 
   virtual Answer Ask(const std::string& title, const std::string& text, BoxStyle style) = 0;
@@ -32,6 +32,10 @@ public:
 
   virtual void AddLogLine(const std::string& line) = 0;
   virtual void ClearLogList() = 0;
+
+  // Why nothing happens for a while (another run holds the game); the list
+  // shows it unless the front end has a better place.
+  virtual void ShowWaiting(const std::string& text) { AddLogLine(text); }
 };
 
 }  // namespace modrake

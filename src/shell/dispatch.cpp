@@ -11,6 +11,7 @@
 #include "shell/function_list.hpp"
 #include "shell/just_fix_it.hpp"
 #include "shell/plugin_manager.hpp"
+#include "shell/run_guard.hpp"
 
 namespace modrake {
 
@@ -30,6 +31,7 @@ void RunMerge(Session& session, const char* name, const DispatchOptions& options
 }  // namespace
 
 bool Dispatch(Session& session, int command, const DispatchOptions& options) {
+  RunGuard guard(session);
   // Only the Manage active plugins window works around an active plugin
   // whose header cannot be read (so that it can be deactivated); every
   // other entry reads them all and stops with its error first.

@@ -9,6 +9,7 @@
 #include "install/master_check.hpp"
 #include "platform/file_io.hpp"
 #include "platform/file_names.hpp"
+#include "shell/run_guard.hpp"
 
 namespace modrake {
 
@@ -79,6 +80,7 @@ size_t PluginManager::ClickDateHeader(size_t keep) {
 }
 
 size_t PluginManager::UpdateTime(size_t keep) {
+  RunGuard guard(session_);
   UpdatePluginTimes(*session_.game, rows_->files);
   int state = SortState();
   // Sorted by name the rows stay where they are.
@@ -87,10 +89,12 @@ size_t PluginManager::UpdateTime(size_t keep) {
 }
 
 void PluginManager::UpdateHeader() {
+  RunGuard guard(session_);
   UpdatePluginHeaders(*session_.game, rows_->files, session_.ui);
 }
 
 void PluginManager::Ok() {
+  RunGuard guard(session_);
   ApplyActiveChecks(*session_.game, rows_->files);
   session_.game->WriteActivePlugins();
   session_.log.AddLogLine("");
@@ -110,6 +114,7 @@ bool DataFolderHas(Session& session, std::string_view name) {
 }
 
 void ManageActivePlugins(Session& session, ManageWindow& window) {
+  RunGuard guard(session);
   {
     PluginManager manager(session);
     window.Show(manager);

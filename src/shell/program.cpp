@@ -2,13 +2,13 @@
 
 #include "clean/game_setting_table.hpp"
 #include "core/execution_log.hpp"
-#include "core/fatal_error.hpp"
 #include "core/settings.hpp"
 #include "install/game_installation.hpp"
 #include "merge/dialogs/cell_rename_table.hpp"
 #include "objectdb/object_index.hpp"
 #include "platform/program_home.hpp"
 #include "platform/wine_registry.hpp"
+#include "shell/run_guard.hpp"
 
 namespace modrake {
 
@@ -51,9 +51,8 @@ void Program::LoadGame(const std::optional<std::filesystem::path>& gameDir) {
     // Asked once: a reload keeps the folder that was chosen.
     gameDir_ = game->gameFolder;
   }
-  game->LoadActivePlugins();
-  if (game->activePlugins.empty()) FatalError("Cannot find Morrowind installation");
-  game->FindGameMasters();
+  HoldGame(s, *game);
+  game->Reload();
   LoadSettings(s.SettingsPath(), {game->tribunal != nullptr, game->bloodmoon != nullptr}, options_);
   // As when the options panel is first hidden: the flags follow the boxes.
   options_.CopyBoxesToFlags();
@@ -92,6 +91,7 @@ bool Program::BloodmoonActive() const {
 }
 
 bool Program::SaveOptions() {
+  RunGuard guard(session());
   bool saved =
       SaveSettings(session().SettingsPath(), {TribunalActive(), BloodmoonActive()}, options_);
   options_.CopyBoxesToFlags();

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/run_lock.hpp"
 #include "support/sample_game_run.hpp"
 
 namespace modrake {
@@ -96,6 +97,50 @@ TEST(DataSafetyCliTest, TheNextWriteRemovesWhatAKilledRunLeft) {
   EXPECT_FALSE(std::filesystem::exists(dataLeftover));
   EXPECT_FALSE(std::filesystem::exists(homeLeftover));
   EXPECT_TRUE(std::filesystem::exists(run.Data("Junk_Cells.esp.bak")));
+}
+
+bool HasGameFile(const SampleGameRun& run, const std::string& name) {
+  return Contains(test::ReadFile(run.Ini()), "=" + name + "\r\n");
+}
+
+// Two runs started together on one game both keep their change: the second
+// waits for the first instead of writing morrowind.ini over it.
+TEST(DataSafetyCliTest, RunsOnOneGameNeverInterleave) {
+  SampleGameRun run;
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    auto merge = run.Start({"merge-lists", "--activate"});
+    auto activate = run.Start({"plugins", "activate", "Inactive_Plugin.esp"});
+    auto merged = merge->Wait();
+    auto activated = activate->Wait();
+    ASSERT_EQ(merged.exitCode, 0) << merged.err;
+    ASSERT_EQ(activated.exitCode, 0) << activated.err;
+    EXPECT_TRUE(HasGameFile(run, "Merged_Leveled_Lists.esp"));
+    EXPECT_TRUE(HasGameFile(run, "Inactive_Plugin.esp"));
+    auto reset =
+        run.Run({"plugins", "deactivate", "Inactive_Plugin.esp", "Merged_Leveled_Lists.esp"});
+    ASSERT_EQ(reset.exitCode, 0) << reset.err;
+  }
+}
+
+TEST(DataSafetyCliTest, ASecondRunWaitsAndSaysSo) {
+  SampleGameRun run;
+  auto other = std::make_unique<RunLock>();
+  other->Add(run.game.path(), [] {});
+  auto waiting = run.Start({"plugins", "activate", "Inactive_Plugin.esp"});
+  // It says so, and changes nothing while it waits.
+  std::string err;
+  for (int i = 0; i < 600 && !Contains(err, "Waiting"); ++i) {
+    ::usleep(50000);
+    err = waiting->ErrorsSoFar();
+  }
+  EXPECT_EQ(err, "Waiting for another run of Modrake to finish with \"" + run.game.path().string() +
+                     "\"\n");
+  EXPECT_FALSE(HasGameFile(run, "Inactive_Plugin.esp"));
+  other.reset();
+  auto result = waiting->Wait();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(HasGameFile(run, "Inactive_Plugin.esp"));
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <map>
+#include <thread>
 
 #include "core/execution_log.hpp"
 #include "install/game_installation.hpp"
 #include "platform/file_io.hpp"
+#include "platform/run_lock.hpp"
 #include "samplegame/sample_game.hpp"
 #include "shell/dispatch.hpp"
 #include "shell/function_list.hpp"
@@ -146,6 +150,35 @@ TEST(ShellTest, UpdateTimeMovesSelectedPluginsToTheEndOfTheLoadOrder) {
     EXPECT_EQ(lastTwo, shown);
   });
   Dispatch(game.session(), kManageActivePluginsCommand, {false, &window});
+}
+
+// The window keeps one Program and runs each command on a worker: a command
+// started while another run holds the game waits for it, says so, and then
+// works on what that run left in morrowind.ini.
+TEST(ShellTest, ACommandWaitsForAnotherRunAndStartsFromWhatItLeft) {
+  ShellGame game;
+  RunLock other;
+  other.Add(game.dir.path(), [] {});
+  std::promise<void> waiting;
+  game.ui.onWaiting = [&] { waiting.set_value(); };
+  std::thread worker([&] { Dispatch(game.session(), kMergeLeveledListsCommand, {true}); });
+  // Without a wait the command has already run: the test goes on and fails.
+  bool waited =
+      waiting.get_future().wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+  std::filesystem::path ini = game.dir / "Morrowind.ini";
+  std::string text = test::ReadFile(ini);
+  std::string last = "GameFile26=Objects_Merge_B.esp\r\n";
+  text.replace(text.find(last) + last.size(), 0, "GameFile27=Inactive_Plugin.esp\r\n");
+  test::WriteFile(ini, text);
+  other.ReleaseAll();
+  worker.join();
+  EXPECT_TRUE(waited);
+  EXPECT_EQ(game.ui.waits,
+            std::vector<std::string>{"Waiting for another run of Modrake to finish with \"" +
+                                     game.dir.path().string() + "\""});
+  text = test::ReadFile(ini);
+  EXPECT_NE(text.find("=Inactive_Plugin.esp\r\n"), std::string::npos);
+  EXPECT_NE(text.find("=Merged_Leveled_Lists.esp\r\n"), std::string::npos);
 }
 
 // Every file of the data folder with its bytes and time.

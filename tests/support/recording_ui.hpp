@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ class RecordingUi : public Ui {
   std::vector<std::filesystem::path> ChooseFiles() override { return chosen; }
   void AddLogLine(const std::string& line) override { lines.push_back(line); }
   void ClearLogList() override { lines.clear(); }
+  void ShowWaiting(const std::string& text) override {
+    waits.push_back(text);
+    if (onWaiting) onWaiting();
+  }
 
   Answer answer = Answer::No;
   std::vector<std::filesystem::path> chosen;
@@ -26,6 +31,8 @@ class RecordingUi : public Ui {
   std::vector<std::string> titles;  // of the questions and message boxes
   std::vector<std::string> asked;
   std::vector<std::string> errors;
+  std::vector<std::string> waits;
+  std::function<void()> onWaiting;
 };
 
 }  // namespace modrake::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,9 +18,14 @@ class SampleGameRun {
     if (made.exitCode != 0) throw std::runtime_error("sample-game failed: " + made.err);
   }
 
-  CommandResult Run(std::vector<std::string> args) const {
+  CommandResult Run(std::vector<std::string> args) const { return RunModrake(WithGame(args)); }
+  // Starts modrake and lets it run while the test goes on.
+  std::unique_ptr<BackgroundRun> Start(std::vector<std::string> args) const {
+    return std::make_unique<BackgroundRun>(MODRAKE_CLI_BINARY, WithGame(args));
+  }
+  std::vector<std::string> WithGame(std::vector<std::string> args) const {
     args.insert(args.begin(), {"--game", game.path(), "--home", home.path()});
-    return RunModrake(args);
+    return args;
   }
 
   std::filesystem::path Data(const std::string& name = {}) const {

@@ -129,16 +129,6 @@ bool EsmtoolReads(const std::filesystem::path& file) {
   return std::system(command.c_str()) == 0;
 }
 
-namespace {
-std::string Slurp(int fd) {
-  std::string text;
-  char buf[65536];
-  ssize_t n;
-  while ((n = ::read(fd, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-  return text;
-}
-}  // namespace
-
 CommandResult RunModrake(const std::vector<std::string>& args,
                          const std::filesystem::path& workdir) {
   return RunProgram(MODRAKE_CLI_BINARY, args, workdir);
@@ -146,11 +136,15 @@ CommandResult RunModrake(const std::vector<std::string>& args,
 
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workdir) {
-  TempDir capture;
-  auto outPath = capture / "out";
-  auto errPath = capture / "err";
-  pid_t pid = ::fork();
-  if (pid == 0) {
+  return BackgroundRun(program, args, workdir).Wait();
+}
+
+BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::string>& args,
+                             const std::filesystem::path& workdir) {
+  auto outPath = capture_ / "out";
+  auto errPath = capture_ / "err";
+  pid_ = ::fork();
+  if (pid_ == 0) {
     if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) _exit(127);
     int in = ::open("/dev/null", O_RDONLY);
     int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -167,16 +161,25 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
     ::execv(binary.c_str(), argv.data());
     _exit(127);
   }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+}
+
+BackgroundRun::~BackgroundRun() {
+  if (pid_ > 0) Wait();
+}
+
+std::string BackgroundRun::ErrorsSoFar() const {
+  return ReadFile(capture_ / "err");
+}
+
+CommandResult BackgroundRun::Wait() {
   CommandResult result;
+  if (pid_ <= 0) return result;
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  int fd = ::open(outPath.c_str(), O_RDONLY);
-  result.out = Slurp(fd);
-  ::close(fd);
-  fd = ::open(errPath.c_str(), O_RDONLY);
-  result.err = Slurp(fd);
-  ::close(fd);
+  result.out = ReadFile(capture_ / "out");
+  result.err = ReadFile(capture_ / "err");
   return result;
 }
 

@@ -78,4 +78,23 @@ CommandResult RunModrake(const std::vector<std::string>& args,
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workdir = {});
 
+// A program started the same way that runs while the test goes on.
+class BackgroundRun {
+ public:
+  BackgroundRun(const std::string& program, const std::vector<std::string>& args,
+                const std::filesystem::path& workdir = {});
+  ~BackgroundRun();
+  BackgroundRun(const BackgroundRun&) = delete;
+  BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+  // What it has written to standard error until now.
+  std::string ErrorsSoFar() const;
+  // Waits for it to end.
+  CommandResult Wait();
+
+ private:
+  TempDir capture_;
+  int pid_ = -1;
+};
+
 }  // namespace modrake::test

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace modrake {
+
+// Exclusive locks on the folders one run writes into (the game folder, the
+// program home), held until the RunLock ends, so that two runs never
+// interleave their reads and writes. A folder is locked once however it is
+// spelled. The locks go with the process, so a killed run holds nothing.
+class RunLock {
+ public:
+  RunLock() = default;
+  ~RunLock();
+  RunLock(const RunLock&) = delete;
+  RunLock& operator=(const RunLock&) = delete;
+
+  // Locks folder as well. When another run holds it, calls waiting once and
+  // then waits until that run ends. A folder that does not exist, or whose
+  // file system cannot lock, is left unlocked.
+  void Add(const std::filesystem::path& folder, const std::function<void()>& waiting);
+  // Like Add, but never waits: false when another run holds the folder.
+  bool TryAdd(const std::filesystem::path& folder);
+  void ReleaseAll();
+
+ private:
+  enum class Result { Locked, Busy, Unlockable };
+  Result Lock(const std::filesystem::path& folder, bool wait, const std::function<void()>* waiting);
+
+  struct Held {
+    unsigned long long device;
+    unsigned long long inode;
+    int fd;
+  };
+  std::vector<Held> held_;
+};
+
+}  // namespace modrake
