@@ -35,10 +35,12 @@ std::vector<PluginRow> Rows(const PluginManager& manager, bool selectedOnly) {
 }
 
 // An unknown name is a usage error before anything is read or changed.
-void CheckNames(CliContext& context, const std::vector<std::string>& names) {
+void CheckNames(CliContext& context, const std::vector<std::string>& names,
+                bool unreadEntries = false) {
   context.LoadGame();
   for (const auto& name : names) {
-    if (!DataFolderHas(context.session(), name)) {
+    if (!DataFolderHas(context.session(), name) &&
+        !(unreadEntries && ListsUnreadEntry(context.session(), name))) {
       throw UsageError(FormatText("no plugin or master named \"%s\" in the \"Data Files\" folder",
                                   name.c_str()));
     }
@@ -65,9 +67,17 @@ void ListPlugins(CliContext& context, int mode) {
 }
 
 void SetActive(CliContext& context, const std::vector<std::string>& names, bool active) {
-  CheckNames(context, names);
+  // A [Game Files] entry whose file could not be read can still be taken off.
+  CheckNames(context, names, !active);
   ScriptedManageWindow window([&](PluginManager& manager) {
-    for (const auto& name : names) manager.SetActive(manager.FindRow(name), active);
+    for (const auto& name : names) {
+      size_t row = manager.FindRow(name);
+      if (row != PluginManager::kNoRow) {
+        manager.SetActive(row, active);
+      } else {
+        manager.DropUnreadEntry(name);
+      }
+    }
     manager.Ok();
   });
   ManageActivePlugins(context.session(), window);

@@ -16,14 +16,30 @@ namespace modrake {
 namespace {
 
 constexpr const char* kGameFiles = "Game Files";
-// The game reads at most this many plugins; keys beyond it up to the last are
-// deleted so no entry of an earlier, longer list survives.
+// The game reads at most this many plugins.
 constexpr unsigned kMaxGameFiles = 256;
-constexpr unsigned kLastGameFileKey = 299;
 constexpr size_t kGameFileValueChars = 255;
+constexpr std::string_view kGameFilePrefix = "GameFile";
 
 std::string GameFileKey(unsigned index) {
   return FormatText("GameFile%u", index);
+}
+
+// "GameFile" and a number, as some earlier list may have written it.
+bool IsGameFileKey(std::string_view key) {
+  if (key.size() <= kGameFilePrefix.size() ||
+      !EqualsNoCase(key.substr(0, kGameFilePrefix.size()), kGameFilePrefix)) {
+    return false;
+  }
+  for (char c : key.substr(kGameFilePrefix.size())) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+bool ListsName(const std::vector<std::string>& names, std::string_view name) {
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& entry) { return EqualsNoCase(entry, name); });
 }
 
 // An entry is a plain file name: the game looks nowhere but the data folder.
@@ -45,6 +61,7 @@ std::filesystem::path GameInstallation::IniPath() const {
 void GameInstallation::LoadActivePlugins() {
   morrowind = tribunal = bloodmoon = nullptr;
   activePlugins.clear();
+  unreadEntries.clear();
   // A registry path that could not be read leaves no folder to look in.
   if (gameFolder.empty()) return;
   std::filesystem::path dataFolder = DataFolder();
@@ -55,9 +72,13 @@ void GameInstallation::LoadActivePlugins() {
   for (unsigned index = 0;; ++index) {
     std::string name = ini.Read(kGameFiles, GameFileKey(index), "", kGameFileValueChars);
     if (name.empty()) break;
-    if (!IsPlainName(name) || FindPluginByName(activePlugins, name)) continue;
-    auto path = FindNoCase(dataFolder, name);
-    if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) continue;
+    if (FindPluginByName(activePlugins, name) || ListsName(unreadEntries, name)) continue;
+    std::optional<std::filesystem::path> path;
+    if (IsPlainName(name)) path = FindNoCase(dataFolder, name);
+    if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) {
+      unreadEntries.push_back(name);
+      continue;
+    }
     activePlugins.push_back(std::make_unique<PluginFile>(dataFolder, name, PluginFile::Tolerant{}));
   }
   SortPlugins(activePlugins, kLoadOrder);
@@ -76,10 +97,25 @@ void GameInstallation::WriteActivePlugins() const {
     written.push_back(file.get());
   }
   SortPlugins(written, kLoadOrder);
+  std::vector<std::string> names;
+  for (const PluginFile* file : written) names.push_back(file->name);
+  // What could not be read stays listed, after what could.
+  for (const std::string& entry : unreadEntries) {
+    if (names.size() == kMaxGameFiles) break;
+    if (!FindPluginByName(activePlugins, entry) && !ListsName(names, entry)) {
+      names.push_back(entry);
+    }
+  }
   IniFile ini(IniPath());
-  unsigned count = static_cast<unsigned>(written.size());
-  for (unsigned i = 0; i < count; ++i) ini.Write(kGameFiles, GameFileKey(i), written[i]->name);
-  for (unsigned i = count; i <= kLastGameFileKey; ++i) ini.Delete(kGameFiles, GameFileKey(i));
+  for (unsigned i = 0; i < names.size(); ++i) ini.Write(kGameFiles, GameFileKey(i), names[i]);
+  for (const std::string& key : ini.Keys(kGameFiles)) {
+    if (!IsGameFileKey(key)) continue;
+    bool current = false;
+    for (unsigned i = 0; i < names.size() && !current; ++i) {
+      current = EqualsNoCase(key, GameFileKey(i));
+    }
+    if (!current) ini.Delete(kGameFiles, key);
+  }
   if (!ini.Save()) FatalError("Cannot write file %s", ini.path().c_str());
 }
 
@@ -87,6 +123,18 @@ void GameInstallation::Reload() {
   LoadActivePlugins();
   if (activePlugins.empty()) FatalError("Cannot find Morrowind installation");
   FindGameMasters();
+}
+
+bool GameInstallation::IsUnreadEntry(std::string_view name) const {
+  return ListsName(unreadEntries, name);
+}
+
+bool GameInstallation::ForgetUnreadEntry(std::string_view name) {
+  auto it = std::find_if(unreadEntries.begin(), unreadEntries.end(),
+                         [&](const std::string& entry) { return EqualsNoCase(entry, name); });
+  if (it == unreadEntries.end()) return false;
+  unreadEntries.erase(it);
+  return true;
 }
 
 void GameInstallation::FindGameMasters() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "format/plugin_file.hpp"
 #include "install/load_order.hpp"
@@ -16,6 +18,9 @@ class GameInstallation {
  public:
   std::filesystem::path gameFolder;
   PluginList activePlugins;  // load order
+  // The [Game Files] entries whose files could not be read (missing,
+  // unreadable), in their order there: the player's list keeps them.
+  std::vector<std::string> unreadEntries;
 
   // The game masters found in the active plugins by name; null when not
   // active or, during a clean, ignored.
@@ -33,18 +38,23 @@ class GameInstallation {
   std::filesystem::path IniPath() const;
 
   // Builds the active plugins anew from [Game Files] of morrowind.ini, in
-  // load order. Entries naming files that are missing are skipped; a listed
-  // file whose header cannot be read stays, without records, its error in
-  // its headerError (see RequireReadable). A morrowind.ini that exists but
-  // cannot be read is a FatalError.
+  // load order. Entries naming files that are missing or unreadable go to
+  // unreadEntries; a listed file whose header cannot be read stays, without
+  // records, its error in its headerError (see RequireReadable). A
+  // morrowind.ini that exists but cannot be read is a FatalError.
   void LoadActivePlugins();
   // FatalError with the read error of the first active plugin whose header
   // could not be read: every command but the plugin listing needs them all.
   void RequireReadable() const;
-  // Writes the first 256 active plugins to [Game Files] in load order and
-  // deletes the keys of any longer list written before. Everything else in
-  // morrowind.ini stays as it was.
+  // Writes [Game Files]: the active plugins in load order, then the unread
+  // entries in their old order, 256 at most; every other GameFileN key goes.
+  // Everything else in morrowind.ini stays as it was.
   void WriteActivePlugins() const;
+  // Whether unreadEntries holds that name, in any letter case.
+  bool IsUnreadEntry(std::string_view name) const;
+  // Drops an unread entry of that name (any letter case) from the list;
+  // false when there is none.
+  bool ForgetUnreadEntry(std::string_view name);
 
   // LoadActivePlugins, then FindGameMasters; FatalError "Cannot find
   // Morrowind installation" when no listed plugin could be read.

@@ -151,6 +151,16 @@ std::optional<std::string> IniFile::Find(std::string_view section, std::string_v
   return std::string(value.substr(0, maxChars));
 }
 
+std::vector<std::string> IniFile::Keys(std::string_view section) const {
+  std::vector<std::string> keys;
+  auto where = FindSection(section);
+  if (!where) return keys;
+  for (size_t i = where->header + 1; i < where->end; ++i) {
+    if (auto key = KeyName(lines_[i].text, false)) keys.emplace_back(*key);
+  }
+  return keys;
+}
+
 std::string IniFile::Read(std::string_view section, std::string_view key, std::string_view fallback,
                           size_t maxChars) const {
   auto value = Find(section, key, maxChars);

@@ -14,7 +14,7 @@ namespace modrake {
 // match in any letter case, and every byte that no change touches stays as
 // it was (comments, blank lines, unknown keys, line endings, non-ASCII bytes).
 class IniFile {
-public:
+ public:
   // Reads the file; a missing file reads as empty. A file that exists but
   // cannot be read also reads as empty, with the reason in ReadError, and is
   // never saved over.
@@ -29,6 +29,9 @@ public:
                                   size_t maxChars = std::string::npos) const;
   std::string Read(std::string_view section, std::string_view key, std::string_view fallback,
                    size_t maxChars = std::string::npos) const;
+
+  // The keys of the first such section, in file order.
+  std::vector<std::string> Keys(std::string_view section) const;
 
   // Replaces the value in place, or adds the key after the last key of its
   // section, or adds the section at the end of the file.
@@ -45,7 +48,7 @@ public:
 
   const std::filesystem::path& path() const { return path_; }
 
-private:
+ private:
   struct Line {
     std::string text;  // without its line ending
     std::string ending;

@@ -15,6 +15,7 @@ namespace modrake {
 
 struct PluginManager::Rows {
   FolderFiles files;
+  std::vector<std::string> droppedEntries;
 };
 
 PluginManager::PluginManager(Session& session)
@@ -93,8 +94,16 @@ void PluginManager::UpdateHeader() {
   UpdatePluginHeaders(*session_.game, rows_->files, session_.ui);
 }
 
+bool PluginManager::DropUnreadEntry(std::string_view name) {
+  if (!ListsUnreadEntry(session_, name)) return false;
+  rows_->droppedEntries.emplace_back(name);
+  return true;
+}
+
 void PluginManager::Ok() {
   RunGuard guard(session_);
+  // After the guard: it may have read morrowind.ini again.
+  for (const std::string& name : rows_->droppedEntries) session_.game->ForgetUnreadEntry(name);
   ApplyActiveChecks(*session_.game, rows_->files);
   session_.game->WriteActivePlugins();
   session_.log.AddLogLine("");
@@ -111,6 +120,10 @@ bool DataFolderHas(Session& session, std::string_view name) {
   if (!found || !QueryFileStatus(*found)) return false;
   std::string_view extension = name.size() >= 4 ? name.substr(name.size() - 4) : name;
   return EqualsNoCase(extension, ".esm") || EqualsNoCase(extension, ".esp");
+}
+
+bool ListsUnreadEntry(Session& session, std::string_view name) {
+  return session.game->IsUnreadEntry(name);
 }
 
 void ManageActivePlugins(Session& session, ManageWindow& window) {

@@ -49,7 +49,11 @@ class PluginManager {
   size_t ClickDateHeader(size_t keep = kNoRow);
   size_t UpdateTime(size_t keep = kNoRow);
   void UpdateHeader();
-  // Writes the ticked files to [Game Files] of morrowind.ini.
+  // Takes an entry of [Game Files] whose file could not be read (it has no
+  // row) off the list that Ok writes; false when there is no such entry.
+  bool DropUnreadEntry(std::string_view name);
+  // Writes the ticked files to [Game Files] of morrowind.ini, then the
+  // entries whose files could not be read, less the dropped ones.
   void Ok();
   void Cancel();
 
@@ -83,6 +87,10 @@ class ScriptedManageWindow : public ManageWindow {
 // Whether the data folder holds a master or plugin of that name, in any
 // letter case: a row of the window.
 bool DataFolderHas(Session& session, std::string_view name);
+
+// Whether [Game Files] lists that name, in any letter case, although its
+// file could not be read.
+bool ListsUnreadEntry(Session& session, std::string_view name);
 
 // The command: the window, then the active plugins read afresh from
 // morrowind.ini (what was not saved with OK is gone) and their masters

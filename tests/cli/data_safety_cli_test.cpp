@@ -143,5 +143,62 @@ TEST(DataSafetyCliTest, ASecondRunWaitsAndSaysSo) {
   EXPECT_TRUE(HasGameFile(run, "Inactive_Plugin.esp"));
 }
 
+// The key=value lines of [Game Files], in file order.
+std::vector<std::pair<std::string, std::string>> GameFiles(const SampleGameRun& run) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  std::string ini = test::ReadFile(run.Ini());
+  size_t at = ini.find("[Game Files]\r\n");
+  if (at == std::string::npos) return entries;
+  for (at = ini.find('\n', at) + 1; at < ini.size() && ini[at] != '[';) {
+    size_t end = ini.find("\r\n", at);
+    std::string line = ini.substr(at, end - at);
+    if (size_t equals = line.find('='); equals != std::string::npos) {
+      entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
+    }
+    at = end + 2;
+  }
+  return entries;
+}
+
+// A player's list never loses an entry because its file could not be read
+// at the moment: it stays, after the files that could, and only keys of the
+// list just written remain.
+TEST(DataSafetyCliTest, GameFilesKeepWhatCouldNotBeRead) {
+  SampleGameRun run;
+  std::filesystem::create_directory(run.Data("Unreadable.esp"));
+  std::string ini = test::ReadFile(run.Ini());
+  auto replace = [&](const std::string& from, const std::string& to) {
+    ini.replace(ini.find(from), from.size(), to);
+  };
+  replace("GameFile4=AI_Data_And_Spell_Padding.esp\r\n", "GameFile4=Gone.esp\r\n");
+  replace("GameFile26=Objects_Merge_B.esp\r\n",
+          "GameFile26=Objects_Merge_B.esp\r\nGameFile27=AI_Data_And_Spell_Padding.esp\r\n"
+          "GameFile28=Unreadable.esp\r\nGameFile300=Old.esp\r\ngamefile1000=Older.esp\r\n");
+  test::WriteFile(run.Ini(), ini);
+
+  struct Step {
+    std::vector<std::string> args;
+    int readable;                     // entries of files that could be read
+    std::vector<std::string> unread;  // the entries that end the list
+  } steps[] = {
+      {{"plugins", "activate", "Inactive_Plugin.esp"}, 28, {"Gone.esp", "Unreadable.esp"}},
+      {{"merge-lists", "--activate"}, 29, {"Gone.esp", "Unreadable.esp"}},
+      {{"plugins", "deactivate", "Gone.esp"}, 29, {"Unreadable.esp"}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.args[1]);
+    auto result = run.Run(step.args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    auto entries = GameFiles(run);
+    ASSERT_EQ(entries.size(), step.readable + step.unread.size());
+    std::vector<std::string> tail;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      EXPECT_EQ(entries[i].first, "GameFile" + std::to_string(i));
+      if (i >= static_cast<size_t>(step.readable)) tail.push_back(entries[i].second);
+    }
+    EXPECT_EQ(tail, step.unread);
+  }
+}
+
 }  // namespace
 }  // namespace modrake
