@@ -10,6 +10,7 @@
 #include "merge/leveled/merge_leveled_lists.hpp"
 #include "merge/objects/merge_objects.hpp"
 #include "objectdb/master_loader.hpp"
+#include "shell/run_guard.hpp"
 
 namespace modrake {
 
@@ -76,6 +77,8 @@ void CleanActivePlugins(Session& session) {
 }  // namespace
 
 void JustFixIt(Session& session) {
+  // The window may start the pipeline without Dispatch.
+  RunGuard guard(session);
   ExecutionLog& log = session.log;
   {
     PipelineFlags flags(session);
