@@ -213,12 +213,16 @@ void MainWindowTest::manageWindowActivatesAndDeactivates() {
         table->setCurrentCell(find("Already_Clean.esp"), 1);
         QTest::keyClick(table, Qt::Key_Space);
         QCOMPARE(table->item(find("Already_Clean.esp"), 0)->checkState(), Qt::Unchecked);
-        // Sorting by name keeps the ticks.
+        table->item(find("Bloodmoon.esm"), 0)->setCheckState(Qt::Unchecked);
+        // Sorting by name keeps the ticks, and the focused row in view.
         table->horizontalHeader()->sectionClicked(1);
         for (int row = 0; row < table->rowCount(); ++row) {
           sortedNames << table->item(row, 1)->text();
         }
         QCOMPARE(table->item(find("Inactive_Plugin.esp"), 0)->checkState(), Qt::Checked);
+        QTableWidgetItem* focused = table->item(table->currentRow(), 1);
+        QCOMPARE(focused->text(), QStringLiteral("Already_Clean.esp"));
+        QVERIFY(table->viewport()->rect().contains(table->visualItemRect(focused)));
         ClickLater(dialog.findChild<QPushButton*>(QStringLiteral("ok")));
       })
       .Answer(QMessageBox::Ok);  // active plugins still need an inactive master
@@ -234,13 +238,17 @@ void MainWindowTest::manageWindowActivatesAndDeactivates() {
   std::vector<std::string> active = game.GameFiles();
   QVERIFY(Contains(active, "Inactive_Plugin.esp"));
   QVERIFY(!Contains(active, "Already_Clean.esp"));
+  QVERIFY(!Contains(active, "Bloodmoon.esm"));
+  // Its Ignore box is usable only while the master is active.
+  QVERIFY(!game.Box("IgnoreBloodmoon")->isEnabled());
+  QVERIFY(game.Box("IgnoreTribunal")->isEnabled());
   QStringList lines = game.LogLines();
   QVERIFY(lines.contains(QStringLiteral("Updated morrowind.ini")));
   QVERIFY(
       lines.contains(QStringLiteral("WARNING: \"Inactive_Master.esm\" is INACTIVE, but referenced "
                                     "by \"Needs_Inactive_Master.esp\"")));
   QCOMPARE(script.boxes.back().icon, QMessageBox::Warning);
-  QVERIFY(script.boxes.back().text.startsWith(QStringLiteral("1 active plugin(s) reference")));
+  QVERIFY(script.boxes.back().text.contains(QStringLiteral(" active plugin(s) reference master")));
 }
 
 void MainWindowTest::manageWindowUpdatesTimesAndHeadersAndCancels() {
@@ -327,6 +335,10 @@ void MainWindowTest::justFixItKeepsTheWindowBusyUntilItEnds() {
   QString check = QStringLiteral("Check \"%1\" for details")
                       .arg(QString::fromStdString(game.program.log().LogPath().string()));
   QCOMPARE(game.LogLines().back(), check);
+  // The newest line is in view, the first scrolled away.
+  auto* log = game.window->findChild<QListWidget*>(QStringLiteral("log"));
+  QVERIFY(log->viewport()->rect().intersects(log->visualItemRect(log->item(log->count() - 1))));
+  QVERIFY(!log->viewport()->rect().intersects(log->visualItemRect(log->item(0))));
   // Now closing is allowed.
   QVERIFY(game.window->close());
 }
