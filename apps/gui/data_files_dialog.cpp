@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -145,7 +146,8 @@ void DataFilesDialog::Fill(size_t keep) {
     if (!plugin.error.empty()) {
       // Listed so that it can be deactivated; the row says why it is odd.
       name->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-      name->setToolTip(ToQString("Cannot be read: " + plugin.error));
+      name->setToolTip(Qt::convertFromPlainText(ToQString("Cannot be read: " + plugin.error),
+                                                Qt::WhiteSpaceNormal));
     }
     auto* date = new QTableWidgetItem(ToQString(plugin.date));
     date->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);

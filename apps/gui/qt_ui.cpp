@@ -81,6 +81,8 @@ Answer QtUi::Ask(const std::string& title, const std::string& text, BoxStyle sty
     bool yesNo = style == BoxStyle::YesNoQuestion || style == BoxStyle::YesNoWarning;
     QMessageBox box(IconOf(style), ToQString(title), ToQString(text),
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, BoxOwner());
+    // Names from plugins may hold '<': never read them as markup.
+    box.setTextFormat(Qt::PlainText);
     if (yesNo) {
       // Only Yes goes on, so a stray Enter must not say it.
       box.setDefaultButton(QMessageBox::No);
@@ -96,6 +98,7 @@ void QtUi::ShowError(const std::string& title, const std::string& text) {
   RunOnInterfaceThread([&] {
     QMessageBox box(QMessageBox::Critical, ToQString(title), ToQString(text), QMessageBox::Ok,
                     BoxOwner());
+    box.setTextFormat(Qt::PlainText);
     box.exec();
   });
 }
