@@ -174,13 +174,21 @@ void MainWindow::Execute() {
 }
 
 void MainWindow::Start(int command) {
+  StartWorker([this, command] {
+    program_.log().ClearLogList();
+    if (!program_.GameLoaded()) program_.LoadGame();
+    return Dispatch(program_.session(), command, {false, manageWindow_.get()});
+  });
+}
+
+void MainWindow::StartWorker(std::function<bool()> job) {
   if (busy_) return;
   busy_ = true;
   SetCommandsEnabled(false);
-  worker_ = std::thread(&MainWindow::RunCommand, this, command);
+  worker_ = std::thread(&MainWindow::RunWorker, this, std::move(job));
 }
 
-void MainWindow::RunCommand(int command) {
+void MainWindow::RunWorker(const std::function<bool()>& job) {
   ExecutionLog& log = program_.log();
   // An error ends the command, not the program: its box is shown and the
   // game is read afresh, since the command may have left it half changed.
@@ -210,20 +218,15 @@ void MainWindow::RunCommand(int command) {
     ui_.ShowError("Modrake Error", shown);
     return false;
   };
-  log.ClearLogList();
   bool showOptions = false;
-  bool ran = guarded([&] {
-    if (!program_.GameLoaded()) program_.LoadGame();
-    showOptions = Dispatch(program_.session(), command, {false, manageWindow_.get()});
-  });
-  if (!ran) {
+  if (!guarded([&] { showOptions = job(); })) {
     program_.ForgetGame();
     guarded([&] { program_.LoadGame(); });
   }
-  ui_.Post([this, showOptions] { FinishCommand(showOptions); });
+  ui_.Post([this, showOptions] { FinishWorker(showOptions); });
 }
 
-void MainWindow::FinishCommand(bool showOptions) {
+void MainWindow::FinishWorker(bool showOptions) {
   worker_.join();
   busy_ = false;
   SetCommandsEnabled(true);
@@ -252,9 +255,15 @@ void MainWindow::HideOptions() {
 }
 
 void MainWindow::Done() {
+  if (busy_) return;
   program_.session().optionsNotVisited = false;
-  program_.SaveOptions();
   HideOptions();
+  // Saved on the worker like a command: another run of Modrake may hold the
+  // program home for a while, and the window must not freeze meanwhile.
+  StartWorker([this] {
+    program_.SaveOptions();
+    return false;
+  });
 }
 
 void MainWindow::ShowBoxes() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -42,8 +43,11 @@ class MainWindow : public QWidget {
 
  private:
   void Execute();
-  void RunCommand(int command);  // on the worker
-  void FinishCommand(bool showOptions);
+  // Runs job on a worker while the command controls are disabled; job
+  // returns true when the options panel is to be shown afterwards.
+  void StartWorker(std::function<bool()> job);
+  void RunWorker(const std::function<bool()>& job);  // on the worker
+  void FinishWorker(bool showOptions);
   void ShowOptions();
   void HideOptions();
   void Done();

@@ -101,6 +101,7 @@ void MainWindowTest::optionsQuestionShowsThePanelAndDoneSavesTheTicks() {
   }
   game.Button("done")->click();
   QVERIFY(!game.OptionsShown());
+  QVERIFY(game.WaitIdle());
   QVERIFY(game.CommandsEnabled());
   std::string ini = ReadFile(game.home / "modrake.ini");
   for (const char* line : {"KeepFileName=1", "KeepFileDate=1", "RestrictedCellCleaning=1",

@@ -73,6 +73,7 @@ int Run(int plugins, bool fix, const QString& shots) {
     game.Button("options")->click();
     if (!Save(game.window.get(), shots + QStringLiteral("/options-panel.png"))) return 1;
     game.Button("done")->click();
+    if (!game.WaitIdle()) return Fail("the options were not saved");
 
     DialogScript script;
     bool saved = false;
