@@ -12,6 +12,7 @@
 #include "core/execution_log.hpp"
 #include "gui_driver.hpp"
 #include "platform/file_io.hpp"
+#include "platform/run_lock.hpp"
 #include "shell/function_list.hpp"
 #include "shell/just_fix_it.hpp"
 
@@ -46,6 +47,7 @@ class MainWindowTest : public QObject {
   void justFixItKeepsTheWindowBusyUntilItEnds();
   void executeWithoutSelectionRunsNothing();
   void errorInACommandShowsItsBoxAndReturnsToIdle();
+  void anotherRunMakesTheWorkerWaitWhileTheWindowPaints();
 };
 
 void MainWindowTest::opensWithItsLayoutAndStartupLines() {
@@ -386,6 +388,43 @@ void MainWindowTest::errorInACommandShowsItsBoxAndReturnsToIdle() {
   QVERIFY(game.WaitIdle());
   QVERIFY(script.Finished());
   QVERIFY(std::filesystem::exists(game.Data("Merged_Leveled_Lists.esp")));
+}
+
+void MainWindowTest::anotherRunMakesTheWorkerWaitWhileTheWindowPaints() {
+  // A command and the options' "Done" each wait for another run that holds
+  // the folders they write to; the window keeps handling events meanwhile.
+  struct Case {
+    const char* name;
+    bool game;  // the game folder held, else the program home
+  };
+  for (const Case& c : {Case{"merge", true}, Case{"done", false}}) {
+    GuiGame game;
+    auto other = std::make_unique<RunLock>();
+    QVERIFY(other->TryAdd(c.game ? game.dir.path() : game.home.path()));
+    DialogScript script;
+    if (c.game) {
+      script.Answer(QMessageBox::Yes);
+      game.Execute(kMergeLeveledListsCommand);
+    } else {
+      game.Button("options")->click();
+      game.Box("ForceSave")->click();
+      game.Button("done")->click();
+    }
+    QVERIFY2(QTest::qWaitFor([&] {
+               return !game.LogLines().filter(QStringLiteral("Waiting for another run")).isEmpty();
+             }),
+             c.name);
+    QVERIFY(game.window->Busy());
+    QVERIFY(!game.CommandsEnabled());
+    other.reset();
+    QVERIFY(game.WaitIdle());
+    QVERIFY(script.Finished());
+    if (c.game) {
+      QVERIFY(std::filesystem::exists(game.Data("Merged_Leveled_Lists.esp")));
+    } else {
+      QVERIFY(ReadFile(game.home / "modrake.ini").find("ForceSave=1") != std::string::npos);
+    }
+  }
 }
 
 }  // namespace modrake::test
