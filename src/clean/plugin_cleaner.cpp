@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <unordered_map>
 #include <vector>
@@ -56,6 +57,37 @@ void CloseMasters(Session& session) {
 bool PayloadRepeats(const Subrecord* plugin, const Subrecord* master) {
   if (!plugin || !master || plugin->size < master->size) return false;
   return master->size == 0 || std::memcmp(plugin->data, master->data, master->size) == 0;
+}
+
+// The cell's own water height: WHGT, a float, or in files of the game's
+// first editors INTV, an integer. References carry INTV fields of their own,
+// so only the fields before the first reference count.
+template <typename CellRecord>
+auto* WaterHeightField(CellRecord& cell) {
+  decltype(&cell.subrecords.front()) found = nullptr;
+  for (auto& field : cell.subrecords) {
+    if (field.tag == tags::FRMR || field.tag == tags::MVRF) break;
+    if (field.tag == tags::WHGT || field.tag == tags::INTV) return &field;
+  }
+  return found;
+}
+
+std::optional<float> WaterHeight(const Subrecord& field) {
+  if (field.size < 4) return std::nullopt;
+  if (field.tag == tags::INTV) return static_cast<float>(static_cast<int32_t>(field.UInt32At(0)));
+  float height;
+  std::memcpy(&height, field.data, 4);
+  return height;
+}
+
+// Whether the plugin's water height repeats the master's: byte for byte in
+// the same form, by value across the two forms.
+bool SameWaterHeight(const Subrecord* plugin, const Subrecord* master) {
+  if (!plugin || !master) return false;
+  if (plugin->tag == master->tag) return PayloadRepeats(plugin, master);
+  auto a = WaterHeight(*plugin);
+  auto b = WaterHeight(*master);
+  return a && b && *a == *b;
 }
 
 bool IsGroupEnd(SubrecordList::const_iterator it, const SubrecordList& list) {
@@ -151,9 +183,10 @@ bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
 int CleanCellFields(Session& session, const Record& masterCell, Record& cell) {
   ExecutionLog& log = session.log;
   int removed = 0;
-  if (PayloadRepeats(cell.FindSubrecord(tags::WHGT), masterCell.FindSubrecord(tags::WHGT))) {
-    log.Log("    deleted WGHT\n");
-    cell.RemoveSubrecord(cell.FindSubrecord(tags::WHGT));
+  Subrecord* water = WaterHeightField(cell);
+  if (SameWaterHeight(water, WaterHeightField(masterCell))) {
+    log.Log(water->tag == tags::WHGT ? "    deleted WGHT\n" : "    deleted INTV\n");
+    cell.RemoveSubrecord(water);
     ++removed;
   }
   if (PayloadRepeats(cell.FindSubrecord(tags::AMBI), masterCell.FindSubrecord(tags::AMBI))) {
@@ -269,7 +302,8 @@ int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRec
     });
   }
   if (!mayBeEmpty) return removed;
-  for (Tag t : {tags::FRMR, tags::WHGT, tags::AMBI, tags::MVRF}) {
+  // Without references, an INTV is the cell's own water height.
+  for (Tag t : {tags::FRMR, tags::WHGT, tags::INTV, tags::AMBI, tags::MVRF}) {
     if (cell.FindSubrecord(t)) return removed;
   }
   const Subrecord* data = cell.FindSubrecord(tags::DATA);

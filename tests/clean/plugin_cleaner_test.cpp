@@ -58,9 +58,10 @@ class PluginCleanerTest : public ::testing::Test {
         {Gmst("fFleeSetting", Fltv(2.0f)), Misc("gold_001", 1), Misc("dagger", 1),
          Misc("deleted_copy", 1), Npc("guard", 4, Bytes().Fixed("shield", 32).str()), kVivecMaster,
          Cell("", 0, 2, 3, ZField("RGNN", "Ascadian Isles Region") + Ref(5, "rock", 1)),
-         Cell("Seyda Neen", 0, -2, -9, Field("WHGT", Bytes().F32(0).str())), Dial("Greeting"),
-         Info("100", "", "101", "Hello."), Info("101", "100", "", "Bye."), Dial("Journal_A", 4),
-         Info("200", "", "", "Entry."), Land(4, 4)});
+         Cell("Seyda Neen", 0, -2, -9, Field("WHGT", Bytes().F32(0).str())),
+         Cell("Flooded Cave", 1, 0, 0, Field("INTV", Bytes().I32(-200).str()) + Ref(3, "crab", 1)),
+         Dial("Greeting"), Info("100", "", "101", "Hello."), Info("101", "100", "", "Bye."),
+         Dial("Journal_A", 4), Info("200", "", "", "Entry."), Land(4, 4)});
     g.Activate({"Morrowind.esm"});
     g.session().gameSettings = &table;
     LoadMasters(g.session());
@@ -190,6 +191,49 @@ TEST_F(PluginCleanerTest, OptionsChangeWhatCountsAsTheSame) {
             {Dial("Greeting"), Info("100", "other", "101", "Hello."), Misc("dagger", 7)});
     Clean("talk.esp");
     EXPECT_EQ(Left("talk.esp").size(), restricted ? 3u : 1u);
+  }
+}
+
+// Morrowind.esm keeps some interior water heights as an integer INTV: the
+// same height in either form is no change, another one is.
+TEST_F(PluginCleanerTest, OldStyleWaterHeightsCompareByHeight) {
+  const std::string barrel = Reference(7, "barrel", Field("INTV", Bytes().I32(-200).str()));
+  struct Case {
+    const char* what;
+    std::string fields;             // after NAME and DATA
+    std::vector<std::string> left;  // the cell's fields after cleaning; empty: the cell goes
+    const char* logged;             // a line of the log, or nullptr
+  } cases[] = {
+      {"the master's height as WHGT", Field("WHGT", Bytes().F32(-200).str()), {}, "deleted WGHT"},
+      {"the master's INTV", Field("INTV", Bytes().I32(-200).str()), {}, "deleted INTV"},
+      {"another height as WHGT",
+       Field("WHGT", Bytes().F32(-150).str()),
+       {"NAME", "DATA", "WHGT"},
+       nullptr},
+      {"another height as INTV",
+       Field("INTV", Bytes().I32(-150).str()),
+       {"NAME", "DATA", "INTV"},
+       nullptr},
+      {"a reference's INTV is no water height",
+       barrel,
+       {"NAME", "DATA", "FRMR", "NAME", "INTV"},
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    g.Write("water.esp", {Cell("Flooded Cave", 1, 0, 0, c.fields), Misc("dagger", 7)});
+    Clean("water.esp");
+    PluginFile cleaned(g.dataFolder(), "water.esp");
+    cleaned.ReadAllRecords();
+    std::vector<std::string> left;
+    for (auto& r : cleaned.records) {
+      if (r->tag != tags::CELL) continue;
+      for (auto& f : r->subrecords) left.push_back(TagText(f.tag));
+    }
+    EXPECT_EQ(left, c.left) << c.what;
+    if (c.logged) {
+      EXPECT_NE(LogText().find(c.logged), std::string::npos) << c.what;
+    }
+    EXPECT_TRUE(EsmtoolReads(g.dataFolder() / "water.esp")) << c.what;
   }
 }
 
