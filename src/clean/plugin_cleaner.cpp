@@ -284,7 +284,8 @@ const Record* RelatedRecords::AtGrid(const uint8_t* grid) const {
   return found == byGrid_.end() || found->second.empty() ? nullptr : found->second.front();
 }
 
-int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related) {
+int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related,
+              OwnMasterCells& ownMasters) {
   bool mayBeEmpty = session.options.unrestrictedCellCleaning;
   int removed = 0;
   if (IndexEntry* entry = session.index->LookupObject(cell, {})) {
@@ -305,6 +306,13 @@ int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRec
   // Without references, an INTV is the cell's own water height.
   for (Tag t : {tags::FRMR, tags::WHGT, tags::INTV, tags::AMBI, tags::MVRF}) {
     if (cell.FindSubrecord(t)) return removed;
+  }
+  // What it changes lies in a master the game masters know nothing of.
+  if (auto holder = ownMasters.Find(cell)) {
+    session.log.Log(holder->read ? "    ; cell is empty but master %s defines it\n"
+                                 : "    ; cell is empty but master %s could not be read\n",
+                    holder->master.c_str());
+    return removed;
   }
   const Subrecord* data = cell.FindSubrecord(tags::DATA);
   if (!data) return -1;
@@ -409,6 +417,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
 
   file->ReadAllRecords();
   RelatedRecords related(*file);
+  OwnMasterCells ownMasters(*session.game, *file);
 
   uint32_t total = 0, deleted = 0, gmstDeleted = 0, cells = 0, updatedCells = 0, deletedFields = 0;
   std::string topic;
@@ -426,7 +435,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     } else if (record.tag == tags::CELL) {
       ++cells;
       log.Log("  CELL %s\n", record.GetDisplayId().c_str());
-      int r = CleanCell(session, record, *file, related);
+      int r = CleanCell(session, record, *file, related, ownMasters);
       if (r > 0) {
         ++updatedCells;
         deletedFields += static_cast<uint32_t>(r);

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "clean/own_master_cells.hpp"
 #include "format/plugin_file.hpp"
 
 namespace modrake {
@@ -42,8 +43,10 @@ class RelatedRecords {
 };
 
 // The number of fields removed from the cell, or -1 when the cell is empty
-// and is to be removed.
-int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related);
+// and is to be removed; a cell that one of the plugin's own masters defines
+// is never empty.
+int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related,
+              OwnMasterCells& ownMasters);
 
 int CleanCellFields(Session& session, const Record& masterCell, Record& cell);
 

@@ -237,6 +237,41 @@ TEST_F(PluginCleanerTest, OldStyleWaterHeightsCompareByHeight) {
   }
 }
 
+// A plugin that edits the cells of its own landmass master keeps those
+// edits, though against the game masters the cells look new and empty.
+TEST_F(PluginCleanerTest, CellsOfThePluginsOwnMastersStay) {
+  g.Write("Landmass.esm",
+          {Cell("Old Tower", 1, 0, 0, Ref(1, "door", 1)), Cell("", 0, 30, 30, Ref(1, "rock", 1))});
+  struct Case {
+    const char* what;
+    std::string cell;
+    const char* master;  // the plugin's master besides Morrowind.esm, or nullptr
+    const char* line;    // why the cell stays, or nullptr: it goes
+  } cases[] = {
+      {"a flag of the master's interior cell", Cell("Old Tower", 0x81, 0, 0), "Landmass.esm",
+       "    ; cell is empty but master Landmass.esm defines it\n"},
+      {"a region for the master's exterior cell",
+       Cell("", 0, 30, 30, ZField("RGNN", "Shore Region")), "LANDMASS.ESM",
+       "    ; cell is empty but master LANDMASS.ESM defines it\n"},
+      {"a new cell", Cell("New Room", 1, 0, 0), "Landmass.esm", nullptr},
+      {"a master that is missing", Cell("Old Tower", 0x81, 0, 0), "Gone.esm",
+       "    ; cell is empty but master Gone.esm could not be read\n"},
+      {"the game masters only", Cell("Old Tower", 0x81, 0, 0), nullptr, nullptr},
+  };
+  for (const auto& c : cases) {
+    if (c.master) {
+      g.Write("edit.esp", {c.cell, Misc("dagger", 7)}, {{"Morrowind.esm", 0}, {c.master, 0}});
+    } else {
+      g.Write("edit.esp", {c.cell, Misc("dagger", 7)}, {{"Morrowind.esm", 0}});
+    }
+    Clean("edit.esp");
+    EXPECT_EQ(Left("edit.esp").size(), c.line ? 2u : 1u) << c.what;
+    if (c.line) {
+      EXPECT_NE(LogText().find(c.line), std::string::npos) << c.what;
+    }
+  }
+}
+
 TEST_F(PluginCleanerTest, AnEmptyExteriorCellStaysForTheLandOrPathGridOfItsGrid) {
   std::string cell = Cell("", 0, 7, 8);
   std::string grid = RecordBytes(

@@ -27,9 +27,12 @@ class TestGame {
 
   std::filesystem::path dataFolder() const { return dir / "Data Files"; }
 
-  // Writes a file of a header and the records; returns each record's offset.
-  std::vector<uint64_t> Write(const std::string& name, const std::vector<std::string>& records) {
-    std::string bytes = HeaderRecord();
+  // Writes a file of a header naming the masters and the records; returns
+  // each record's offset.
+  std::vector<uint64_t> Write(
+      const std::string& name, const std::vector<std::string>& records,
+      std::initializer_list<std::pair<std::string, uint64_t>> masters = {}) {
+    std::string bytes = HeaderRecord(masters);
     std::vector<uint64_t> offsets;
     for (const auto& r : records) {
       offsets.push_back(bytes.size());
