@@ -278,14 +278,14 @@ void PluginFile::WriteHeader() {
 
 PluginFile* FindPluginByName(const PluginList& list, std::string_view name) {
   for (const auto& file : list) {
-    if (EqualsNoCase(file->name, name)) return file.get();
+    if (SameFileName(file->name, name)) return file.get();
   }
   return nullptr;
 }
 
 void AddMaster(Record& header, const std::string& masterName, uint32_t masterSize) {
   for (auto it = header.subrecords.begin(); it != header.subrecords.end(); ++it) {
-    if (it->tag != tags::MAST || !EqualsNoCase(it->Text(), masterName)) continue;
+    if (it->tag != tags::MAST || !SameFileName(it->Text(), masterName)) continue;
     auto next = std::next(it);
     uint32_t value = 0xFFFFFFFF;
     if (next != header.subrecords.end() && next->tag == tags::DATA) {

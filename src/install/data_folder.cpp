@@ -10,6 +10,7 @@
 #include "core/text.hpp"
 #include "install/game_installation.hpp"
 #include "install/load_order.hpp"
+#include "platform/file_names.hpp"
 #include "platform/ui.hpp"
 
 namespace modrake {
@@ -78,7 +79,7 @@ void SortFolderFiles(FolderFiles& files, int mode) {
 
 FolderFile* FindFolderFile(FolderFiles& files, std::string_view name) {
   for (auto& row : files) {
-    if (EqualsNoCase(row.file->name, name)) return &row;
+    if (SameFileName(row.file->name, name)) return &row;
   }
   return nullptr;
 }

@@ -39,7 +39,7 @@ bool IsGameFileKey(std::string_view key) {
 
 bool ListsName(const std::vector<std::string>& names, std::string_view name) {
   return std::any_of(names.begin(), names.end(),
-                     [&](const std::string& entry) { return EqualsNoCase(entry, name); });
+                     [&](const std::string& entry) { return SameFileName(entry, name); });
 }
 
 // An entry is a plain file name: the game looks nowhere but the data folder.
@@ -98,7 +98,8 @@ void GameInstallation::WriteActivePlugins() const {
   }
   SortPlugins(written, kLoadOrder);
   std::vector<std::string> names;
-  for (const PluginFile* file : written) names.push_back(file->name);
+  // Under Wine a file found by its UTF-8 name on disk is listed as the game spells it.
+  for (const PluginFile* file : written) names.push_back(GameFileName(file->name));
   // What could not be read stays listed, after what could.
   for (const std::string& entry : unreadEntries) {
     if (names.size() == kMaxGameFiles) break;
@@ -131,7 +132,7 @@ bool GameInstallation::IsUnreadEntry(std::string_view name) const {
 
 bool GameInstallation::ForgetUnreadEntry(std::string_view name) {
   auto it = std::find_if(unreadEntries.begin(), unreadEntries.end(),
-                         [&](const std::string& entry) { return EqualsNoCase(entry, name); });
+                         [&](const std::string& entry) { return SameFileName(entry, name); });
   if (it == unreadEntries.end()) return false;
   unreadEntries.erase(it);
   return true;

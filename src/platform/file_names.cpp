@@ -1,10 +1,137 @@
 #include "platform/file_names.hpp"
 
-#include <strings.h>
-
 #include <system_error>
 
 namespace modrake {
+
+namespace {
+
+// What cp1252 puts at 0x80..0x9F; the five bytes it leaves open keep their
+// C1 code, as Windows maps them.
+constexpr char32_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::u32string DecodeCp1252(std::string_view text) {
+  std::u32string out;
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    out.push_back(byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte);
+  }
+  return out;
+}
+
+std::optional<char> EncodeCp1252(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (unsigned i = 0; i < 32; ++i) {
+    if (kCp1252High[i] == c) return static_cast<char>(0x80 + i);
+  }
+  return std::nullopt;
+}
+
+// The code points of text when it is well-formed UTF-8.
+std::optional<std::u32string> DecodeUtf8(std::string_view text) {
+  std::u32string out;
+  for (size_t i = 0; i < text.size();) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    size_t length = lead < 0x80   ? 1
+                    : lead < 0xC2 ? 0
+                    : lead < 0xE0 ? 2
+                    : lead < 0xF0 ? 3
+                    : lead < 0xF5 ? 4
+                                  : 0;
+    if (length == 0 || text.size() - i < length) return std::nullopt;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return std::nullopt;
+      c = c << 6 | (next & 0x3F);
+    }
+    bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
+    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    out.push_back(c);
+    i += length;
+  }
+  return out;
+}
+
+void EncodeUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | c >> 6));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | c >> 12));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | c >> 18));
+    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Lower case for the letters cp1252 can spell, as Windows folds them.
+char32_t Lower(char32_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  switch (c) {
+    case 0x0160:  // Š
+    case 0x0152:  // Œ
+    case 0x017D:  // Ž
+      return c + 1;
+    case 0x0178:  // Ÿ
+      return 0xFF;
+    default:
+      return c;
+  }
+}
+
+// A name as code points: UTF-8 when it is well-formed UTF-8, else cp1252.
+std::u32string Decode(std::string_view name) {
+  if (auto text = DecodeUtf8(name)) return *text;
+  return DecodeCp1252(name);
+}
+
+}  // namespace
+
+std::string FileNameKey(std::string_view name) {
+  std::string key;
+  for (char32_t c : Decode(name)) EncodeUtf8(Lower(c), key);
+  return key;
+}
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  // Most names are ASCII: those need no key.
+  bool ascii = true;
+  if (a.size() == b.size()) {
+    size_t i = 0;
+    for (; i < a.size(); ++i) {
+      auto x = static_cast<unsigned char>(a[i]);
+      auto y = static_cast<unsigned char>(b[i]);
+      if (x != y && (x >= 0x80 || y >= 0x80 || Lower(x) != Lower(y))) break;
+    }
+    if (i == a.size()) return true;
+  }
+  for (std::string_view name : {a, b}) {
+    for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  }
+  return !ascii && FileNameKey(a) == FileNameKey(b);
+}
+
+std::string GameFileName(std::string_view name) {
+  auto text = DecodeUtf8(name);
+  if (!text) return std::string(name);
+  std::string game;
+  for (char32_t c : *text) {
+    auto byte = EncodeCp1252(c);
+    if (!byte) return std::string(name);
+    game.push_back(*byte);
+  }
+  return game;
+}
 
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
                                                 const std::string& name) {
@@ -19,7 +146,7 @@ std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& fol
   std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     std::string entryName = it->path().filename().string();
-    if (strcasecmp(entryName.c_str(), name.c_str()) == 0) return folder / entryName;
+    if (SameFileName(entryName, name)) return folder / entryName;
   }
   return std::nullopt;
 }

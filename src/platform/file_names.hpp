@@ -3,12 +3,24 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace modrake {
 
+// Names inside the game's files (morrowind.ini, MAST) are bytes in the
+// Windows code page cp1252, while Wine names the files on disk in UTF-8. The
+// key under which one name meets itself in either form and in any letter
+// case: a name that is valid UTF-8 is read as UTF-8, any other as cp1252.
+std::string FileNameKey(std::string_view name);
+bool SameFileName(std::string_view a, std::string_view b);
+// The form the game reads: the cp1252 bytes of a UTF-8 name that cp1252 can
+// spell; any other name as it is.
+std::string GameFileName(std::string_view name);
+
 // The game treats file names case-insensitively; on a case-sensitive file
 // system this finds the entry of folder whose name matches name in any letter
-// case (an exact match wins). Returns the full path, or none.
+// case and in either form (an exact match wins). Returns the full path, or
+// none.
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
                                                 const std::string& name);
 

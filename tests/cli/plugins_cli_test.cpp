@@ -89,6 +89,41 @@ TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
   (void)before;
 }
 
+// Under Wine the files on disk are named in UTF-8, while morrowind.ini and
+// the plugins' lists of masters hold the game's cp1252: both spellings name
+// one file, and morrowind.ini gets the one the game reads.
+TEST(PluginsCliTest, NamesOutsideAsciiMeetInEitherForm) {
+  HeaderOnlyGame cli;
+  cli.game.AddPlugin("L\xc3\xa4nder.esm", kTime + 300, {"Morrowind.esm"});
+  cli.game.AddPlugin("Gr\xc3\xbcne.esp", kTime + 360, {"Morrowind.esm", "L\xe4nder.esm"});
+  cli.game.WriteGameFiles({"morrowind.esm", "Gr\xfcne.esp"});
+
+  auto listed = cli.Run({"plugins", "--sort", "name"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_NE(listed.out.find("[x] Gr\xc3\xbcne.esp "), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("\"L\xe4nder.esm\" is INACTIVE"), std::string::npos) << listed.out;
+  EXPECT_EQ(listed.out.find("MISSING"), std::string::npos) << listed.out;
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string gameFiles;
+  } cases[] = {
+      {{"plugins", "activate", "Tribunal.esm"},
+       "GameFile0=morrowind.esm\r\nGameFile1=Tribunal.esm\r\nGameFile2=Gr\xfcne.esp\r\n"},
+      {{"plugins", "activate", "L\xc3\x84NDER.ESM"},
+       "GameFile0=morrowind.esm\r\nGameFile1=Tribunal.esm\r\nGameFile2=L\xe4nder.esm\r\n"
+       "GameFile3=Gr\xfcne.esp\r\n"},
+      {{"plugins", "deactivate", "gr\xc3\xbcne.esp", "Tribunal.esm"},
+       "GameFile0=morrowind.esm\r\nGameFile1=L\xe4nder.esm\r\n"},
+  };
+  for (const auto& c : cases) {
+    auto result = cli.Run(c.args);
+    ASSERT_EQ(result.exitCode, 0) << c.args[2] << ": " << result.err;
+    EXPECT_EQ(cli.game.ReadIni(), "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\n" + c.gameFiles)
+        << c.args[2];
+  }
+}
+
 TEST(PluginsCliTest, UnknownNamesAreUsageErrorsThatChangeNothing) {
   HeaderOnlyGame cli;
   const std::string before = cli.game.ReadIni();

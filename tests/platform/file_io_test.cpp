@@ -162,6 +162,8 @@ TEST(FileNamesTest, FindsEntriesInAnyLetterCase) {
   test::WriteFile(dir / "MixedCase.ESP", "");
   test::WriteFile(dir / "twice.esp", "");
   test::WriteFile(dir / "TWICE.esp", "");
+  test::WriteFile(dir / "Gr\xc3\xbcne.esp", "");  // UTF-8, as Wine names files
+  test::WriteFile(dir / "L\xe4nder.esm", "");     // cp1252 bytes, as an archive left them
   struct Case {
     std::string name;
     std::string found;  // empty: none
@@ -173,6 +175,12 @@ TEST(FileNamesTest, FindsEntriesInAnyLetterCase) {
       {"twice.esp", "twice.esp"},  // the exact spelling wins
       {"TWICE.esp", "TWICE.esp"},
       {"missing.esp", ""},
+      // morrowind.ini and MAST spell names in cp1252; either form finds the file.
+      {"Gr\xfcne.esp", "Gr\xc3\xbcne.esp"},
+      {"GR\xdcNE.ESP", "Gr\xc3\xbcne.esp"},
+      {"gr\xc3\x9cne.esp", "Gr\xc3\xbcne.esp"},
+      {"L\xc3\xa4nder.esm", "L\xe4nder.esm"},
+      {"Grune.esp", ""},
       {"", ""},  // never the folder itself
       {".", ""},
       {"..", ""},
@@ -190,6 +198,24 @@ TEST(FileNamesTest, FindsEntriesInAnyLetterCase) {
       EXPECT_EQ(ResolveNoCase(dir.path(), c.name), dir.path() / c.found);
     }
   }
+}
+
+TEST(FileNamesTest, NamesGoToTheGameInItsCodePage) {
+  struct Case {
+    std::string name, game;
+  } cases[] = {
+      {"Plain.esp", "Plain.esp"},
+      {"Gr\xc3\xbcne.esp", "Gr\xfcne.esp"},
+      {"Gr\xfcne.esp", "Gr\xfcne.esp"},  // already cp1252
+      {"\xc5\x92uvre \xe2\x84\xa2.esp", "\x8cuvre \x99.esp"},
+      // Cyrillic has no cp1252 bytes: the name stays as it is.
+      {"\xd0\xa1\xd0\xba.esp", "\xd0\xa1\xd0\xba.esp"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GameFileName(c.name), c.game) << c.name;
+    EXPECT_TRUE(SameFileName(c.name, c.game)) << c.name;
+  }
+  EXPECT_TRUE(SameFileName("\xc5\x92uvre.esp", "\x9cuvre.esp"));  // Œ and œ
 }
 
 }  // namespace
