@@ -37,14 +37,19 @@ void ExecutionLog::Log(const char* format, ...) {
 
 void ExecutionLog::WriteToFile(const std::string& text) {
   if (!file_) return;
+  // Buffered: a command writes its log in a few large writes. Every way out
+  // of a command (CloseLog, ReportFatal, the destructor) closes the file and
+  // so writes what is buffered.
   std::fwrite(text.data(), 1, text.size(), file_);
-  // Flushed at once so that the log is whole up to a fatal error.
-  std::fflush(file_);
 }
 
-void ExecutionLog::AddLogLine(const std::string& text) { ui_.AddLogLine(text); }
+void ExecutionLog::AddLogLine(const std::string& text) {
+  ui_.AddLogLine(text);
+}
 
-void ExecutionLog::ClearLogList() { ui_.ClearLogList(); }
+void ExecutionLog::ClearLogList() {
+  ui_.ClearLogList();
+}
 
 void ExecutionLog::OpenLog() {
   if (file_) return;
@@ -53,6 +58,7 @@ void ExecutionLog::OpenLog() {
   if (std::filesystem::exists(logPath_, ec)) std::filesystem::rename(logPath_, backupPath_, ec);
   // A log that cannot be created is no error: its lines are dropped.
   file_ = std::fopen(logPath_.c_str(), "w");
+  if (file_) std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
 }
 
 void ExecutionLog::CloseLog() {
@@ -66,6 +72,8 @@ Answer ExecutionLog::AskUser(BoxStyle style, const char* format, ...) {
   va_start(args, format);
   std::string text = FormatTextV(format, args);
   va_end(args);
+  // The user may look at the log before answering.
+  if (file_) std::fflush(file_);
   return ui_.Ask("Modrake", text, style);
 }
 

@@ -12,7 +12,7 @@ namespace modrake {
 // Execution Log list (progress and summaries). A format starting with "!"
 // goes to the list, anything else to the file.
 class ExecutionLog {
-public:
+ public:
   ExecutionLog(Ui& ui, std::filesystem::path logPath);
   ~ExecutionLog();
   ExecutionLog(const ExecutionLog&) = delete;
@@ -42,7 +42,9 @@ public:
   const std::filesystem::path& BackupPath() const { return backupPath_; }
   Ui& ui() { return ui_; }
 
-private:
+ private:
+  static constexpr size_t kBufferSize = 64 * 1024;
+
   void WriteToFile(const std::string& text);
 
   Ui& ui_;

@@ -63,6 +63,13 @@ TEST(ExecutionLogTest, FatalErrorGoesToAnOpenLogAndAsksToCheckIt) {
   ExecutionLog log(ui, dir / "modrake.log");
   EXPECT_EQ(log.ReportFatal("Cannot open file x.esp"), "Cannot open file x.esp");
   log.OpenLog();
+  // More than the log's buffer holds: every line reaches the file before the error.
+  std::string lines;
+  for (int i = 0; i < 5000; ++i) {
+    std::string line = "    line " + std::to_string(i) + " of the detailed account\n";
+    log.Log("%s", line.c_str());
+    lines += line;
+  }
   std::string shown;
   try {
     FatalError("Cannot open file %s", "y.esp");
@@ -72,7 +79,7 @@ TEST(ExecutionLogTest, FatalErrorGoesToAnOpenLogAndAsksToCheckIt) {
   EXPECT_EQ(shown, "Cannot open file y.esp\n\nDo not forget to check Modrake.log file! ");
   EXPECT_FALSE(log.IsOpen());
   EXPECT_EQ(test::ReadFile(dir / "modrake.log"),
-            "\nERROR: Cannot open file y.esp\n\nOperation has been aborted.\n");
+            lines + "\nERROR: Cannot open file y.esp\n\nOperation has been aborted.\n");
 }
 
 TEST(ExecutionLogTest, UnwritableLogDropsFileLinesSilently) {
@@ -86,13 +93,27 @@ TEST(ExecutionLogTest, UnwritableLogDropsFileLinesSilently) {
   EXPECT_EQ(ui.lines, std::vector<std::string>{"still shown"});
 }
 
-TEST(ExecutionLogTest, AskUserFormatsTheQuestion) {
+TEST(ExecutionLogTest, AskUserFormatsTheQuestionWithTheLogOnDisk) {
+  // The user may open the log before answering: it holds every line so far.
+  struct LogReadingUi : RecordingUi {
+    std::filesystem::path logPath;
+    std::string logAtQuestion;
+    Answer Ask(const std::string& title, const std::string& text, BoxStyle style) override {
+      logAtQuestion = test::ReadFile(logPath);
+      return RecordingUi::Ask(title, text, style);
+    }
+  };
   test::TempDir dir;
-  RecordingUi ui;
-  ExecutionLog log(ui, dir / "modrake.log");
+  LogReadingUi ui;
+  ui.logPath = dir / "modrake.log";
+  ExecutionLog log(ui, ui.logPath);
+  log.OpenLog();
+  log.Log("  duplicate BOOK bk_a\n");
   EXPECT_EQ(log.AskUser(BoxStyle::YesNoWarning, "File %s contains duplicate objects.", "a.esp"),
             Answer::No);
   EXPECT_EQ(ui.asked, std::vector<std::string>{"File a.esp contains duplicate objects."});
+  EXPECT_EQ(ui.logAtQuestion, "  duplicate BOOK bk_a\n");
+  log.CloseLog();
 }
 
 }  // namespace
