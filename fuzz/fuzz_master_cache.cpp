@@ -31,19 +31,21 @@ void CheckStamp(const std::filesystem::path& stamp) {
 }
 
 void CheckCache(const std::filesystem::path& cache, uint32_t entries) {
-  auto table = modrake::ReadMasterCache(cache, kFlags, kMasterSizes, entries);
-  if (!table) return;
-  Check(table->size() == entries);
-  for (size_t i = 0; i < table->size(); ++i) {
-    const modrake::IndexEntry& e = (*table)[i];
+  modrake::ObjectIndex index;
+  if (!modrake::ReadMasterCache(cache, kFlags, kMasterSizes, entries, index)) {
+    Check(index.Count() == 0);
+    return;
+  }
+  const auto table = index.entries();
+  Check(index.Count() == entries && table.size() == entries);
+  for (size_t i = 0; i < table.size(); ++i) {
+    const modrake::IndexEntry& e = table[i];
     Check(e.key.length >= 4 && e.key.length - 4 < sizeof e.key.text);
     Check(strnlen(e.key.text, sizeof e.key.text) == e.key.length - 4);
-    if (i > 0) Check(modrake::CompareKeys((*table)[i - 1].key, e.key) <= 0);
+    if (i > 0) Check(modrake::CompareKeys(table[i - 1].key, e.key) <= 0);
     for (int w = 0; w < 3; ++w) Check(e.words[w] == 0 || e.words[w] + 16ull <= kMasterSizes[w]);
   }
-  modrake::ObjectIndex index;
-  index.Assign(*table);
-  for (const auto& e : *table) {
+  for (const auto& e : table) {
     const modrake::IndexEntry* found = index.LookupKey(e.key);
     Check(found && modrake::CompareKeys(found->key, e.key) == 0);
   }

@@ -13,9 +13,7 @@ namespace modrake {
 
 uint32_t NumberConflictGroups(ObjectIndex& index, bool (*keep)(Tag)) {
   uint32_t count = index.Count();
-  std::vector<IndexEntry> entries;
-  entries.swap(index.entries());
-  entries.resize(count);
+  std::span<IndexEntry> entries = index.entries();
   for (uint32_t p = 0; p < count;) {
     IndexEntry& entry = entries[p];
     entry.words[2] = p;
@@ -28,8 +26,7 @@ uint32_t NumberConflictGroups(ObjectIndex& index, bool (*keep)(Tag)) {
     entry = entries[count - 1];
     --count;
   }
-  entries.resize(count);
-  index.Assign(std::move(entries));
+  index.Truncate(count);
   index.SortIndex();
   return count;
 }

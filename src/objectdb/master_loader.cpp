@@ -186,48 +186,55 @@ bool WriteMasterCacheStamp(const std::filesystem::path& path, const std::string&
   return WriteFileAtomically(path, identity + FormatText("Entries %u\n", entries));
 }
 
-std::optional<std::vector<IndexEntry>> ReadMasterCache(const std::filesystem::path& path,
-                                                       uint32_t flags,
-                                                       const uint64_t masterSizes[3],
-                                                       uint32_t entries) {
-  FileReader reader;
-  if (!reader.Open(path)) return std::nullopt;
-  uint8_t head[kMasterCacheHeaderSize + 4];
-  // Only what the stamp allows is ever read, whatever the file holds.
-  if (entries == 0 || entries > kMasterCacheEntryLimit) return std::nullopt;
-  if (reader.Size() != sizeof head + uint64_t{entries} * sizeof(IndexEntry)) return std::nullopt;
-  if (reader.Read(head, sizeof head) != sizeof head) return std::nullopt;
-  if (std::memcmp(head, kMasterCacheHeader, 21) != 0) return std::nullopt;
-  uint32_t stored;
-  std::memcpy(&stored, head + kMasterCacheHeaderSize, 4);
-  if (stored != flags) return std::nullopt;
-
-  const size_t n = entries;
-  std::vector<IndexEntry> table(n);
-  if (reader.Read(table.data(), n * sizeof(IndexEntry)) != n * sizeof(IndexEntry)) {
-    return std::nullopt;
-  }
-  // A damaged file must not reach the binary search or the masters.
-  for (size_t i = 0; i < n; ++i) {
+namespace {
+// Whether entries read from a cache may reach the binary search and the masters.
+bool ValidCacheEntries(std::span<const IndexEntry> table, const uint64_t masterSizes[3]) {
+  for (size_t i = 0; i < table.size(); ++i) {
     const IndexEntry& e = table[i];
-    if (e.key.length < 4 || e.key.length > 4 + sizeof e.key.text - 1) return std::nullopt;
-    if (strnlen(e.key.text, sizeof e.key.text) != e.key.length - 4) return std::nullopt;
-    if (i > 0 && CompareKeys(table[i - 1].key, e.key) > 0) return std::nullopt;
+    if (e.key.length < 4 || e.key.length > 4 + sizeof e.key.text - 1) return false;
+    if (strnlen(e.key.text, sizeof e.key.text) != e.key.length - 4) return false;
+    if (i > 0 && CompareKeys(table[i - 1].key, e.key) > 0) return false;
     for (int w = 0; w < 3; ++w) {
-      if (e.words[w] != 0 && e.words[w] + 16ull > masterSizes[w]) return std::nullopt;
+      if (e.words[w] != 0 && e.words[w] + 16ull > masterSizes[w]) return false;
     }
   }
-  return table;
+  return true;
+}
+}  // namespace
+
+bool ReadMasterCache(const std::filesystem::path& path, uint32_t flags,
+                     const uint64_t masterSizes[3], uint32_t entries, ObjectIndex& index) {
+  index.Clear();
+  FileReader reader;
+  if (!reader.Open(path)) return false;
+  uint8_t head[kMasterCacheHeaderSize + 4];
+  // Only what the stamp allows is ever read, whatever the file holds.
+  if (entries == 0 || entries > kMasterCacheEntryLimit) return false;
+  if (reader.Size() != sizeof head + uint64_t{entries} * sizeof(IndexEntry)) return false;
+  if (reader.Read(head, sizeof head) != sizeof head) return false;
+  if (std::memcmp(head, kMasterCacheHeader, 21) != 0) return false;
+  uint32_t stored;
+  std::memcpy(&stored, head + kMasterCacheHeaderSize, 4);
+  if (stored != flags) return false;
+
+  // One read, straight into the table.
+  std::span<IndexEntry> table = index.Refill(entries);
+  const size_t bytes = table.size_bytes();
+  if (reader.Read(table.data(), bytes) != bytes || !ValidCacheEntries(table, masterSizes)) {
+    index.Clear();
+    return false;
+  }
+  return true;
 }
 
 bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
-                      const std::vector<IndexEntry>& entries, uint32_t count) {
+                      std::span<const IndexEntry> entries) {
   return WriteFileAtomically(path, [&](FileWriter& out) {
     char head[kMasterCacheHeaderSize] = {};
     std::memcpy(head, kMasterCacheHeader, 21);
     out.Write(head, sizeof head);
     out.Write(&flags, 4);
-    out.Write(entries.data(), static_cast<size_t>(count) * sizeof(IndexEntry));
+    out.Write(entries.data(), entries.size_bytes());
   });
 }
 
@@ -244,8 +251,7 @@ void LoadMasters(Session& session) {
   PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
   for (int i = 0; i < 3; ++i) sizes[i] = masters[i] ? masters[i]->status.size : 0;
   if (auto allowed = ReadMasterCacheStamp(stampPath, identity)) {
-    if (auto cached = ReadMasterCache(cachePath, flags, sizes, *allowed)) {
-      index.Assign(std::move(*cached));
+    if (ReadMasterCache(cachePath, flags, sizes, *allowed, index)) {
       session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.c_str());
     }
   }
@@ -271,7 +277,7 @@ void LoadMasters(Session& session) {
   uint32_t count = index.Count();
   // An index past the limit is never cached: a reader would refuse it.
   if (count > 0 && count <= kMasterCacheEntryLimit &&
-      WriteMasterCache(cachePath, flags, index.entries(), count)) {
+      WriteMasterCache(cachePath, flags, index.entries().first(count))) {
     WriteMasterCacheStamp(stampPath, identity, count);
   }
   session.log.Log("!Created %s", cachePath.c_str());

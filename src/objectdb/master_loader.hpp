@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "objectdb/object_index.hpp"
 
@@ -45,15 +45,13 @@ std::optional<uint32_t> ReadMasterCacheStamp(const std::filesystem::path& path,
 bool WriteMasterCacheStamp(const std::filesystem::path& path, const std::string& identity,
                            uint32_t entries);
 
-// The entries of a cache file made for these flags, or none when the file is
-// missing, of another version or master set, not exactly the header and
-// `entries` whole entries, or not a valid index. masterSizes bounds the
-// offsets (0 = that master is not in use).
-std::optional<std::vector<IndexEntry>> ReadMasterCache(const std::filesystem::path& path,
-                                                       uint32_t flags,
-                                                       const uint64_t masterSizes[3],
-                                                       uint32_t entries);
+// Fills the index with the entries of a cache file made for these flags.
+// False, with the index empty, when the file is missing, of another version
+// or master set, not exactly the header and `entries` whole entries, or not a
+// valid index. masterSizes bounds the offsets (0 = that master is not in use).
+bool ReadMasterCache(const std::filesystem::path& path, uint32_t flags,
+                     const uint64_t masterSizes[3], uint32_t entries, ObjectIndex& index);
 bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
-                      const std::vector<IndexEntry>& entries, uint32_t count);
+                      std::span<const IndexEntry> entries);
 
 }  // namespace modrake

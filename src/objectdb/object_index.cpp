@@ -44,11 +44,12 @@ int CompareKeys(const ObjectKey& a, const ObjectKey& b) {
 }
 
 IndexEntry* ObjectIndex::LookupKey(const ObjectKey& key) {
+  IndexEntry* table = data();
   size_t lo = 0, hi = count_;
   while (lo < hi) {
     size_t mid = lo + (hi - lo) / 2;
-    int c = CompareKeys(entries_[mid].key, key);
-    if (c == 0) return &entries_[mid];
+    int c = CompareKeys(table[mid].key, key);
+    if (c == 0) return &table[mid];
     if (c < 0)
       lo = mid + 1;
     else
@@ -71,11 +72,14 @@ bool KeyLess(const IndexEntry& a, const IndexEntry& b) {
 }  // namespace
 
 void ObjectIndex::SortIndex() {
-  std::sort(entries_.begin(), entries_.begin() + count_, KeyLess);
+  std::sort(data(), data() + count_, KeyLess);
 }
 
 IndexEntry& ObjectIndex::Append(const ObjectKey& key) {
-  IndexEntry& entry = entries_.emplace_back();
+  if ((size_ + 1) * sizeof(IndexEntry) > store_.capacity()) {
+    store_.Reserve((size_ + 1) * sizeof(IndexEntry), size_ * sizeof(IndexEntry));
+  }
+  IndexEntry& entry = data()[size_++];
   entry.key = key;
   entry.words[0] = entry.words[1] = entry.words[2] = 0;
   return entry;
@@ -85,15 +89,23 @@ void ObjectIndex::Publish() {
   // The entries before count are sorted already: sorting what was appended
   // and merging it in costs the size of the table, where a whole sort after
   // each of hundreds of scanned plugins would cost far more.
-  auto appended = entries_.begin() + count_;
-  std::sort(appended, entries_.end(), KeyLess);
-  std::inplace_merge(entries_.begin(), appended, entries_.end(), KeyLess);
-  count_ = static_cast<uint32_t>(entries_.size());
+  IndexEntry* appended = data() + count_;
+  std::sort(appended, data() + size_, KeyLess);
+  std::inplace_merge(data(), appended, data() + size_, KeyLess);
+  count_ = static_cast<uint32_t>(size_);
 }
 
-void ObjectIndex::Assign(std::vector<IndexEntry> entries) {
-  entries_ = std::move(entries);
-  count_ = static_cast<uint32_t>(entries_.size());
+std::span<IndexEntry> ObjectIndex::Refill(size_t n) {
+  Clear();
+  store_.Reserve(n * sizeof(IndexEntry), 0);
+  size_ = n;
+  count_ = static_cast<uint32_t>(n);
+  return entries();
+}
+
+void ObjectIndex::Truncate(size_t n) {
+  if (n < size_) size_ = n;
+  count_ = static_cast<uint32_t>(size_);
 }
 
 int NewestRetainedWord(const IndexEntry& entry) {

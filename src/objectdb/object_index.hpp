@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
-#include <vector>
 
 #include "format/record.hpp"
+#include "platform/page_buffer.hpp"
 
 namespace modrake {
 
@@ -34,14 +35,13 @@ void BuildKey(ObjectKey& key, const Record& record, std::string_view topic);
 int CompareKeys(const ObjectKey& a, const ObjectKey& b);
 
 // The sorted table of objects. Entries [0, count) are searchable; a load
-// appends past count and publishes its entries with the sort at its end.
+// appends past count and publishes its entries with the sort at its end. The
+// table lives in pages of its own: only what it holds is ever touched, and
+// growing never copies it.
 class ObjectIndex {
  public:
   uint32_t Count() const { return count_; }
-  void Clear() {
-    entries_.clear();
-    count_ = 0;
-  }
+  void Clear() { size_ = count_ = 0; }
 
   IndexEntry* LookupObject(const Record& record, std::string_view topic);
   IndexEntry* LookupKey(const ObjectKey& key);
@@ -51,15 +51,23 @@ class ObjectIndex {
   IndexEntry& Append(const ObjectKey& key);
   void Publish();
 
-  // Replaces the table by entries that are already sorted (the cache).
-  void Assign(std::vector<IndexEntry> entries);
+  // Empties the table and makes room for n entries for the caller to fill
+  // in their sorted order (the cache); they count as published.
+  std::span<IndexEntry> Refill(size_t n);
+  // Keeps the first n entries (n at most the present size) and publishes them
+  // unsorted: the caller sorts after changing keys.
+  void Truncate(size_t n);
 
-  std::vector<IndexEntry>& entries() { return entries_; }
-  const std::vector<IndexEntry>& entries() const { return entries_; }
-  IndexEntry& operator[](size_t i) { return entries_[i]; }
+  // Every entry, the appended ones included.
+  std::span<IndexEntry> entries() { return {data(), size_}; }
+  std::span<const IndexEntry> entries() const { return {data(), size_}; }
+  IndexEntry& operator[](size_t i) { return data()[i]; }
 
  private:
-  std::vector<IndexEntry> entries_;
+  IndexEntry* data() const { return static_cast<IndexEntry*>(store_.data()); }
+
+  PageBuffer store_;
+  size_t size_ = 0;
   uint32_t count_ = 0;
 };
 

@@ -26,14 +26,7 @@ std::vector<ConflictGroup> MakeGroups(TestGame& g, const std::vector<std::string
     }
   }
   for (PluginFile* f : files) LoadRecords(g.session(), 'X', f);
-  std::vector<IndexEntry> kept;
-  for (const auto& e : g.index.entries()) {
-    if (e.words[0] > 0) kept.push_back(e);
-  }
-  for (size_t i = 0; i < kept.size(); ++i) kept[i].words[2] = static_cast<uint32_t>(i);
-  g.index.Assign(kept);
-  g.index.SortIndex();
-  std::vector<ConflictGroup> groups(kept.size());
+  std::vector<ConflictGroup> groups(NumberConflictGroups(g.index, nullptr));
   for (PluginFile* f : files) FillGroupsFromPlugin(g.session(), *f, groups);
   LoadMasters(g.session());
   for (PluginFile* m : {g.game.morrowind, g.game.tribunal, g.game.bloodmoon}) {

@@ -83,7 +83,7 @@ TEST_F(MasterLoaderTest, RetainedVersionsFollowWhatEachMasterReallyChanges) {
 
 TEST_F(MasterLoaderTest, SecondLoadReadsTheSameTableFromTheCache) {
   LoadMasters(g.session());
-  auto built = g.index.entries();
+  std::vector<IndexEntry> built(g.index.entries().begin(), g.index.entries().end());
   std::string cache = CacheBytes();
   ASSERT_EQ(cache.size(), 26u + 144u * built.size());
   EXPECT_EQ(cache.substr(0, 22), std::string("Modrake Data File 1.7\0", 22));
@@ -113,7 +113,7 @@ TEST_F(MasterLoaderTest, OtherMasterSetRebuildsTheCache) {
 TEST_F(MasterLoaderTest, DamagedCacheIsIgnoredAndRebuilt) {
   LoadMasters(g.session());
   const std::string good = CacheBytes();
-  const auto built = g.index.entries();
+  const std::vector<IndexEntry> built(g.index.entries().begin(), g.index.entries().end());
   auto entryAt = [&](size_t i) { return 26 + i * 144; };
 
   struct Case {

@@ -75,7 +75,7 @@ TEST(SampleMastersTest, IndexHoldsEveryObjectWithItsRetainedOffsets) {
   }
   EXPECT_GT(checked, 500u);
 
-  auto built = g.index.entries();
+  std::vector<IndexEntry> built(g.index.entries().begin(), g.index.entries().end());
   LoadMasters(g.session());
   EXPECT_EQ(g.ui.lines.back().rfind("Loaded ", 0), 0u);
   ASSERT_EQ(g.index.entries().size(), built.size());

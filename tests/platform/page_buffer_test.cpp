@@ -1,0 +1,35 @@
+#include "platform/page_buffer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <utility>
+
+namespace modrake {
+namespace {
+
+// The object index grows its table this way while the masters load: every
+// entry written before a growth must still be there after it.
+TEST(PageBufferTest, GrowingKeepsWhatWasWritten) {
+  PageBuffer buffer;
+  size_t written = 0;
+  for (size_t want : {size_t{100}, size_t{3} << 20, size_t{5} << 20, size_t{40} << 20}) {
+    buffer.Reserve(want, written);
+    ASSERT_GE(buffer.capacity(), want);
+    auto* bytes = static_cast<uint8_t*>(buffer.data());
+    for (size_t i = 0; i < written; i += 4093) {
+      ASSERT_EQ(bytes[i], static_cast<uint8_t>(i * 31 + 7)) << "at " << i << " after " << want;
+    }
+    for (size_t i = written; i < want; ++i) bytes[i] = static_cast<uint8_t>(i * 31 + 7);
+    written = want;
+  }
+  PageBuffer moved = std::move(buffer);
+  EXPECT_EQ(buffer.data(), nullptr);
+  EXPECT_EQ(static_cast<uint8_t*>(moved.data())[written - 1],
+            static_cast<uint8_t>((written - 1) * 31 + 7));
+  moved.Release();
+  EXPECT_EQ(moved.capacity(), 0u);
+}
+
+}  // namespace
+}  // namespace modrake
