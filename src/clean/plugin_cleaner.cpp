@@ -64,12 +64,11 @@ bool PayloadRepeats(const Subrecord* plugin, const Subrecord* master) {
 // so only the fields before the first reference count.
 template <typename CellRecord>
 auto* WaterHeightField(CellRecord& cell) {
-  decltype(&cell.subrecords.front()) found = nullptr;
   for (auto& field : cell.subrecords) {
     if (field.tag == tags::FRMR || field.tag == tags::MVRF) break;
     if (field.tag == tags::WHGT || field.tag == tags::INTV) return &field;
   }
-  return found;
+  return static_cast<decltype(&cell.subrecords.front())>(nullptr);
 }
 
 std::optional<float> WaterHeight(const Subrecord& field) {

@@ -25,21 +25,32 @@ std::string GameFileKey(unsigned index) {
   return FormatText("GameFile%u", index);
 }
 
-// "GameFile" and a number, as some earlier list may have written it.
-bool IsGameFileKey(std::string_view key) {
+// The number of a "GameFileN" key in any letter case; none for any other
+// key. A number that GameFileKey never writes (leading zeros, past the
+// game's limit) comes back as kMaxGameFiles, which no list reaches.
+std::optional<unsigned> GameFileIndex(std::string_view key) {
   if (key.size() <= kGameFilePrefix.size() ||
       !EqualsNoCase(key.substr(0, kGameFilePrefix.size()), kGameFilePrefix)) {
-    return false;
+    return std::nullopt;
   }
-  for (char c : key.substr(kGameFilePrefix.size())) {
-    if (c < '0' || c > '9') return false;
+  std::string_view digits = key.substr(kGameFilePrefix.size());
+  unsigned index = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    index = std::min(index * 10 + static_cast<unsigned>(c - '0'), kMaxGameFiles);
   }
-  return true;
+  if (digits.size() > 1 && digits[0] == '0') return kMaxGameFiles;
+  return index;
+}
+
+std::vector<std::string>::const_iterator FindName(const std::vector<std::string>& names,
+                                                  std::string_view name) {
+  return std::find_if(names.begin(), names.end(),
+                      [&](const std::string& entry) { return SameFileName(entry, name); });
 }
 
 bool ListsName(const std::vector<std::string>& names, std::string_view name) {
-  return std::any_of(names.begin(), names.end(),
-                     [&](const std::string& entry) { return SameFileName(entry, name); });
+  return FindName(names, name) != names.end();
 }
 
 // An entry is a plain file name: the game looks nowhere but the data folder.
@@ -109,13 +120,10 @@ void GameInstallation::WriteActivePlugins() const {
   }
   IniFile ini(IniPath());
   for (unsigned i = 0; i < names.size(); ++i) ini.Write(kGameFiles, GameFileKey(i), names[i]);
+  // Every other "GameFile" key goes, whatever its number.
   for (const std::string& key : ini.Keys(kGameFiles)) {
-    if (!IsGameFileKey(key)) continue;
-    bool current = false;
-    for (unsigned i = 0; i < names.size() && !current; ++i) {
-      current = EqualsNoCase(key, GameFileKey(i));
-    }
-    if (!current) ini.Delete(kGameFiles, key);
+    auto index = GameFileIndex(key);
+    if (index && *index >= names.size()) ini.Delete(kGameFiles, key);
   }
   if (!ini.Save()) FatalError("Cannot write file %s", ini.path().c_str());
 }
@@ -131,8 +139,7 @@ bool GameInstallation::IsUnreadEntry(std::string_view name) const {
 }
 
 bool GameInstallation::ForgetUnreadEntry(std::string_view name) {
-  auto it = std::find_if(unreadEntries.begin(), unreadEntries.end(),
-                         [&](const std::string& entry) { return SameFileName(entry, name); });
+  auto it = FindName(unreadEntries, name);
   if (it == unreadEntries.end()) return false;
   unreadEntries.erase(it);
   return true;

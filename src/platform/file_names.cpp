@@ -1,5 +1,6 @@
 #include "platform/file_names.hpp"
 
+#include <algorithm>
 #include <system_error>
 
 namespace modrake {
@@ -105,20 +106,18 @@ std::string FileNameKey(std::string_view name) {
 
 bool SameFileName(std::string_view a, std::string_view b) {
   // Most names are ASCII: those need no key.
-  bool ascii = true;
-  if (a.size() == b.size()) {
-    size_t i = 0;
-    for (; i < a.size(); ++i) {
-      auto x = static_cast<unsigned char>(a[i]);
-      auto y = static_cast<unsigned char>(b[i]);
-      if (x != y && (x >= 0x80 || y >= 0x80 || Lower(x) != Lower(y))) break;
+  auto ascii = [](std::string_view name) {
+    for (char c : name) {
+      if (static_cast<unsigned char>(c) >= 0x80) return false;
     }
-    if (i == a.size()) return true;
+    return true;
+  };
+  if (ascii(a) && ascii(b)) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return Lower(static_cast<unsigned char>(x)) == Lower(static_cast<unsigned char>(y));
+           });
   }
-  for (std::string_view name : {a, b}) {
-    for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  }
-  return !ascii && FileNameKey(a) == FileNameKey(b);
+  return FileNameKey(a) == FileNameKey(b);
 }
 
 std::string GameFileName(std::string_view name) {
