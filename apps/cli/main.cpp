@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cstdio>
-#include <new>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
@@ -50,17 +49,12 @@ int main(int argc, char** argv) {
     // An error box (a "Clean" folder that cannot be made) ends the command
     // as documented, yet the run failed.
     if (context.ui().ErrorShown()) status = 1;
-  } catch (const modrake::FatalException& e) {
-    fatal(e.what());
   } catch (const modrake::cli::UsageError& e) {
     std::fflush(stdout);
     std::fprintf(stderr, "modrake: %s\n", e.what());
     status = 2;
-  } catch (const std::bad_alloc&) {
-    fatal("Out of memory");
   } catch (const std::exception& e) {
-    // Whatever escaped the checks still ends as an error, never as an abort.
-    fatal(e.what());
+    fatal(modrake::FailureMessage(e));
   }
   std::fflush(stdout);
   return status;

@@ -1,5 +1,7 @@
 #include "core/fatal_error.hpp"
 
+#include <new>
+
 #include "core/text.hpp"
 
 namespace modrake {
@@ -10,6 +12,11 @@ void FatalError(const char* format, ...) {
   std::string message = FormatTextV(format, args);
   va_end(args);
   throw FatalException(message);
+}
+
+std::string FailureMessage(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return "Out of memory";
+  return e.what();
 }
 
 }  // namespace modrake

@@ -15,4 +15,10 @@ public:
 // Formats the message and throws it as a FatalException.
 [[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The message of any exception that ended a command, so that every front end
+// ends a failed command the same way and never in an abort: a
+// FatalException's own, "Out of memory" for an allocation that failed (the
+// readers of files say which file instead), else the exception's text.
+std::string FailureMessage(const std::exception& e);
+
 }  // namespace modrake

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <new>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
@@ -141,13 +142,23 @@ std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
     FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
                U(reader_.Position() + left), U(left), header.dataSize);
   }
-  auto buffer = std::make_unique_for_overwrite<uint8_t[]>(header.dataSize);
+  std::unique_ptr<uint8_t[]> buffer;
+  try {
+    buffer = std::make_unique_for_overwrite<uint8_t[]>(header.dataSize);
+  } catch (const std::bad_alloc&) {
+    OutOfMemory();
+  }
   size_t got = reader_.Read(buffer.get(), header.dataSize);
   if (got < header.dataSize) {
     FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
                U(reader_.Position()), U(got), header.dataSize);
   }
-  record->SetData(std::move(buffer), header.dataSize);
+  try {
+    record->SetData(std::move(buffer), header.dataSize);
+  } catch (const std::bad_alloc&) {
+    record.reset();
+    OutOfMemory();
+  }
   if (record->ParseErrorOffset() != Record::kParsedWhole) {
     uint64_t at = lastHeaderOffset_ + 16 + record->ParseErrorOffset();
     FatalError("Invalid subrecord in file %s at offset %u (record %s at offset %u runs past its end)",
@@ -186,8 +197,19 @@ void PluginFile::ReadAllRecords() {
   ClearRecords();
   OpenFile();
   RecordHeader header;
-  while (ReadObjectHeader(header)) records.push_back(ReadRecord(header));
+  try {
+    while (ReadObjectHeader(header)) records.push_back(ReadRecord(header));
+  } catch (const std::bad_alloc&) {
+    // What was read goes first, so that the error has room to be told.
+    ClearRecords();
+    CloseFile();
+    OutOfMemory();
+  }
   CloseFile();
+}
+
+void PluginFile::OutOfMemory() const {
+  FatalError("Out of memory reading file %s at offset %u", name.c_str(), U(lastHeaderOffset_));
 }
 
 Record* PluginFile::FindHeaderRecord() {

@@ -60,7 +60,11 @@ public:
   void Save();
   void WriteHeader();
 
-private:
+  // FatalError for memory that ran out while this file was read: it names
+  // the file and the record read last, as for a damaged file.
+  [[noreturn]] void OutOfMemory() const;
+
+ private:
   void PrepareHeader();
   void QueryStatusAfterWrite();
 

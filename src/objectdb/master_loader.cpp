@@ -1,6 +1,7 @@
 #include "objectdb/master_loader.hpp"
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -112,8 +113,13 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
             break;
         }
       } else {
-        IndexEntry& added = index.Append(key);
-        if (word >= 0) added.words[word] = pos;
+        IndexEntry* added = nullptr;
+        try {
+          added = &index.Append(key);
+        } catch (const std::bad_alloc&) {
+          source->OutOfMemory();  // the index grows with the file
+        }
+        if (word >= 0) added->words[word] = pos;
       }
     }
   }

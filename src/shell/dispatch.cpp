@@ -2,6 +2,7 @@
 
 #include "clean/clean_command.hpp"
 #include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
 #include "core/session.hpp"
 #include "install/game_installation.hpp"
 #include "merge/dialogs/merge_dialogs.hpp"
@@ -36,41 +37,49 @@ bool Dispatch(Session& session, int command, const DispatchOptions& options) {
   // whose header cannot be read (so that it can be deactivated); every
   // other entry reads them all and stops with its error first.
   if (command != kManageActivePluginsCommand && session.game) session.game->RequireReadable();
-  switch (command) {
-    case kCleanCommand:
-    case kCleanSubfolderCommand:
-      if (session.optionsNotVisited) {
-        session.optionsNotVisited = false;
-        if (session.log.AskUser(BoxStyle::YesNoQuestion,
-                                "You have not visited Options dialog yet. Do you want to go "
-                                "there?") == Answer::Yes) {
-          return true;
+  // Whatever else escapes a command (memory that ran out, a library's
+  // exception) ends it as an error too, also on the window's worker thread.
+  try {
+    switch (command) {
+      case kCleanCommand:
+      case kCleanSubfolderCommand:
+        if (session.optionsNotVisited) {
+          session.optionsNotVisited = false;
+          if (session.log.AskUser(BoxStyle::YesNoQuestion,
+                                  "You have not visited Options dialog yet. Do you want to go "
+                                  "there?") == Answer::Yes) {
+            return true;
+          }
         }
-      }
-      RunCleanEntry(session, command);
-      break;
-    case kMergeLeveledListsCommand:
-      RunMerge(session, kMergedLeveledListsName, options, MergeLeveledLists);
-      break;
-    case kMergeObjectsCommand:
-      RunMerge(session, kMergedObjectsName, options, MergeObjects);
-      break;
-    case kMergeDialogsCommand:
-      RunMerge(session, kMergedDialogsName, options, MergeDialogs);
-      break;
-    case kConflictReportCommand:
-      RunReportEntry(session);
-      break;
-    case kManageActivePluginsCommand:
-      if (options.manageWindow) ManageActivePlugins(session, *options.manageWindow);
-      break;
-    case kJustFixItCommand:
-      if (session.log.AskUser(BoxStyle::YesNoQuestion, "%s", kJustFixItQuestion) == Answer::Yes) {
-        JustFixIt(session);
-      }
-      break;
-    default:
-      break;
+        RunCleanEntry(session, command);
+        break;
+      case kMergeLeveledListsCommand:
+        RunMerge(session, kMergedLeveledListsName, options, MergeLeveledLists);
+        break;
+      case kMergeObjectsCommand:
+        RunMerge(session, kMergedObjectsName, options, MergeObjects);
+        break;
+      case kMergeDialogsCommand:
+        RunMerge(session, kMergedDialogsName, options, MergeDialogs);
+        break;
+      case kConflictReportCommand:
+        RunReportEntry(session);
+        break;
+      case kManageActivePluginsCommand:
+        if (options.manageWindow) ManageActivePlugins(session, *options.manageWindow);
+        break;
+      case kJustFixItCommand:
+        if (session.log.AskUser(BoxStyle::YesNoQuestion, "%s", kJustFixItQuestion) == Answer::Yes) {
+          JustFixIt(session);
+        }
+        break;
+      default:
+        break;
+    }
+  } catch (const FatalException&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw FatalException(FailureMessage(e));
   }
   return false;
 }

@@ -109,5 +109,24 @@ TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
   }
 }
 
+TEST(FailuresCliTest, MemoryThatRunsOutIsAnErrorThatNamesTheFile) {
+  if (!test::kCapsAddressSpace) GTEST_SKIP() << "the address sanitizer allows no memory cap";
+  // A record of 1.5 GiB in a sparse file: valid, yet more than the cap.
+  HeaderOnlyGame cli;
+  std::string header = test::HeaderRecord();
+  std::filesystem::path huge = cli.game.data() / "Huge.esp";
+  test::WriteFile(huge, header + "MISC" + test::Bytes().U32(0x60000000).U32(0).U32(0).str());
+  std::filesystem::resize_file(huge, header.size() + 16 + 0x60000000ull);
+  for (auto args : {std::vector<std::string>{"dump", huge.string()},
+                    std::vector<std::string>{"-y", "clean", huge.string()}}) {
+    args.insert(args.begin(), {"--home", cli.home.path(), "--game", cli.game.folder()});
+    auto result = test::RunModrakeCapped(512u << 20, args);
+    EXPECT_EQ(result.exitCode, 1) << args[4];
+    EXPECT_EQ(
+        result.err.rfind("Modrake Error: Out of memory reading file Huge.esp at offset 324", 0), 0u)
+        << args[4] << ": " << result.err;
+  }
+}
+
 }  // namespace
 }  // namespace modrake

@@ -208,15 +208,9 @@ TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
   std::filesystem::path cut = cli.game.data() / "Cut.esp";
   test::WriteFile(cut, header);
   std::filesystem::resize_file(cut, 256u << 20);
-  std::vector<std::string> args = {MODRAKE_CLI_BINARY, "--home",  cli.home.path(), "--game",
-                                   cli.game.folder(),  "plugins", "update-header", "Cut.esp"};
-#if defined(__SANITIZE_ADDRESS__)
-  // The sanitizer reserves far more address space than any cap allows.
-  auto result = test::RunProgram(args[0], {args.begin() + 1, args.end()});
-#else
-  args.insert(args.begin(), "--as=" + std::to_string(128u << 20));
-  auto result = test::RunProgram("/usr/bin/prlimit", args);
-#endif
+  auto result =
+      test::RunModrakeCapped(128u << 20, {"--home", cli.home.path(), "--game", cli.game.folder(),
+                                          "plugins", "update-header", "Cut.esp"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err,
             "Modrake Error: Invalid record in file Cut.esp at offset 324 (\"????\" is not a "

@@ -134,6 +134,14 @@ CommandResult RunModrake(const std::vector<std::string>& args,
   return RunProgram(MODRAKE_CLI_BINARY, args, workdir);
 }
 
+CommandResult RunModrakeCapped(uint64_t addressSpace, const std::vector<std::string>& args) {
+  if (!kCapsAddressSpace) return RunModrake(args);
+  std::vector<std::string> capped = {"--as=" + std::to_string(addressSpace), "--",
+                                     MODRAKE_CLI_BINARY};
+  capped.insert(capped.end(), args.begin(), args.end());
+  return RunProgram("/usr/bin/prlimit", capped);
+}
+
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workdir) {
   return BackgroundRun(program, args, workdir).Wait();

@@ -74,6 +74,16 @@ struct CommandResult {
 // Runs the built modrake with the arguments, standard input closed.
 CommandResult RunModrake(const std::vector<std::string>& args,
                          const std::filesystem::path& workdir = {});
+// Runs it the same way with its address space capped at that many bytes,
+// as prlimit does; the address sanitizer reserves more than any cap allows,
+// so its builds run uncapped (a test that needs the cap skips there).
+CommandResult RunModrakeCapped(uint64_t addressSpace, const std::vector<std::string>& args);
+constexpr bool kCapsAddressSpace =
+#if defined(__SANITIZE_ADDRESS__)
+    false;
+#else
+    true;
+#endif
 // Runs another program the same way.
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::filesystem::path& workdir = {});
