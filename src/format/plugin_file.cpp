@@ -129,6 +129,29 @@ bool PluginFile::ReadObjectHeader(RecordHeader& header) {
   return true;
 }
 
+void PluginFile::CheckDataFits(const RecordHeader& header) {
+  // Never allocate what the file cannot hold.
+  uint64_t left = reader_.IsOpen() ? reader_.Size() - reader_.Position() : 0;
+  if (header.dataSize > left) {
+    FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
+               U(reader_.Position() + left), U(left), header.dataSize);
+  }
+}
+
+void PluginFile::ReadData(const RecordHeader& header, uint8_t* into) {
+  size_t got = reader_.Read(into, header.dataSize);
+  if (got < header.dataSize) {
+    FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
+               U(reader_.Position()), U(got), header.dataSize);
+  }
+}
+
+void PluginFile::FieldDoesNotFit(const RecordHeader& header, uint32_t offset) {
+  uint64_t at = lastHeaderOffset_ + 16 + offset;
+  FatalError("Invalid subrecord in file %s at offset %u (record %s at offset %u runs past its end)",
+             name.c_str(), U(at), TagText(header.tag).c_str(), U(lastHeaderOffset_));
+}
+
 std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
   auto record = CreateRecord(header);
   record->file = this;
@@ -136,23 +159,14 @@ std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
     // An empty record is kept as one, so that nothing after it is lost.
     return record;
   }
-  uint64_t left = reader_.IsOpen() ? reader_.Size() - reader_.Position() : 0;
-  if (header.dataSize > left) {
-    // Never allocate what the file cannot hold.
-    FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
-               U(reader_.Position() + left), U(left), header.dataSize);
-  }
+  CheckDataFits(header);
   std::unique_ptr<uint8_t[]> buffer;
   try {
     buffer = std::make_unique_for_overwrite<uint8_t[]>(header.dataSize);
   } catch (const std::bad_alloc&) {
     OutOfMemory();
   }
-  size_t got = reader_.Read(buffer.get(), header.dataSize);
-  if (got < header.dataSize) {
-    FatalError("Invalid record in file %s at offset %u (%u vs %u)", name.c_str(),
-               U(reader_.Position()), U(got), header.dataSize);
-  }
+  ReadData(header, buffer.get());
   try {
     record->SetData(std::move(buffer), header.dataSize);
   } catch (const std::bad_alloc&) {
@@ -160,11 +174,30 @@ std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
     OutOfMemory();
   }
   if (record->ParseErrorOffset() != Record::kParsedWhole) {
-    uint64_t at = lastHeaderOffset_ + 16 + record->ParseErrorOffset();
-    FatalError("Invalid subrecord in file %s at offset %u (record %s at offset %u runs past its end)",
-               name.c_str(), U(at), TagText(header.tag).c_str(), U(lastHeaderOffset_));
+    FieldDoesNotFit(header, record->ParseErrorOffset());
   }
   return record;
+}
+
+RecordView PluginFile::ReadRecordView(const RecordHeader& header, std::vector<uint8_t>& buffer) {
+  RecordView view{header, nullptr};
+  if (header.dataSize == 0) return view;
+  CheckDataFits(header);
+  // Most records are looked at where the reader holds them; a large one (or
+  // a file that shrank) goes through buffer, which only grows.
+  view.data = reader_.Borrow(header.dataSize);
+  if (!view.data) {
+    try {
+      if (buffer.size() < header.dataSize) buffer.resize(header.dataSize);
+    } catch (const std::bad_alloc&) {
+      OutOfMemory();
+    }
+    ReadData(header, buffer.data());
+    view.data = buffer.data();
+  }
+  uint32_t unfit = FieldWalker(view.data, header.dataSize).WalkToEnd();
+  if (unfit != FieldWalker::kWhole) FieldDoesNotFit(header, unfit);
+  return view;
 }
 
 void PluginFile::SkipRecord(const RecordHeader& header) {

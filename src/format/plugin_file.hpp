@@ -43,6 +43,10 @@ public:
   void OpenFile();
   bool ReadObjectHeader(RecordHeader& header);
   std::unique_ptr<Record> ReadRecord(const RecordHeader& header);
+  // Reads the record with the same checks as ReadRecord but parses nothing:
+  // a view of the reader's own bytes, or of buffer (which grows as needed)
+  // for a large record. It lasts until the next read of this file.
+  RecordView ReadRecordView(const RecordHeader& header, std::vector<uint8_t>& buffer);
   void SkipRecord(const RecordHeader& header);
   std::unique_ptr<Record> ReadRecordAt(uint64_t position);
   uint64_t FilePosition() const { return reader_.IsOpen() ? reader_.Position() : 0; }
@@ -65,6 +69,9 @@ public:
   [[noreturn]] void OutOfMemory() const;
 
  private:
+  void CheckDataFits(const RecordHeader& header);
+  void ReadData(const RecordHeader& header, uint8_t* into);
+  [[noreturn]] void FieldDoesNotFit(const RecordHeader& header, uint32_t offset);
   void PrepareHeader();
   void QueryStatusAfterWrite();
 

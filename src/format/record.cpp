@@ -28,6 +28,51 @@ void WriteU32(uint8_t* p, uint32_t v) {
 }
 }  // namespace
 
+// ---- FieldView, FieldWalker, RecordView ----
+
+std::string_view FieldView::Text() const {
+  if (!data) return {};
+  const void* zero = std::memchr(data, 0, size);
+  size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - data) : size;
+  return std::string_view(reinterpret_cast<const char*>(data), length);
+}
+
+uint32_t FieldView::UInt32At(uint32_t offset) const {
+  if (!data || size < 4 || offset > size - 4) return 0;
+  return ReadU32(data + offset);
+}
+
+uint16_t FieldView::UInt16At(uint32_t offset) const {
+  if (!data || size < 2 || offset > size - 2) return 0;
+  return static_cast<uint16_t>(data[offset] | data[offset + 1] << 8);
+}
+
+bool FieldWalker::Next(FieldView& field) {
+  if (pos_ >= size_ || error_ != kWhole) return false;
+  if (size_ - pos_ < 8 || ReadU32(data_ + pos_ + 4) > size_ - pos_ - 8) {
+    error_ = pos_;
+    return false;
+  }
+  field = {ReadU32(data_ + pos_), ReadU32(data_ + pos_ + 4), data_ + pos_ + 8};
+  pos_ += 8 + field.size;
+  return true;
+}
+
+uint32_t FieldWalker::WalkToEnd() {
+  for (FieldView field; Next(field);) {
+  }
+  return error_;
+}
+
+std::optional<FieldView> RecordView::FindField(Tag wanted) const {
+  FieldWalker walker(data, header.dataSize);
+  FieldView field;
+  while (walker.Next(field)) {
+    if (field.tag == wanted) return field;
+  }
+  return std::nullopt;
+}
+
 // ---- Subrecord ----
 
 void Subrecord::InitEmpty(const SubrecordHeader& header) {
@@ -101,23 +146,6 @@ void Subrecord::MakeOwned() {
   SetBytes(data, size);
 }
 
-std::string_view Subrecord::Text() const {
-  if (!data) return {};
-  const void* zero = std::memchr(data, 0, size);
-  size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - data) : size;
-  return std::string_view(reinterpret_cast<const char*>(data), length);
-}
-
-uint32_t Subrecord::UInt32At(uint32_t offset) const {
-  if (!data || size < 4 || offset > size - 4) return 0;
-  return ReadU32(data + offset);
-}
-
-uint16_t Subrecord::UInt16At(uint32_t offset) const {
-  if (!data || size < 2 || offset > size - 2) return 0;
-  return static_cast<uint16_t>(data[offset] | data[offset + 1] << 8);
-}
-
 bool Subrecord::SameBytes(const Subrecord& other) const {
   return size == other.size && (size == 0 || std::memcmp(data, other.data, size) == 0);
 }
@@ -183,23 +211,14 @@ void Record::ParsePlain() {
   ClearSubrecords();
   parseError_ = kParsedWhole;
   if (dataSize == 0 || !raw_) return;
-  uint32_t pos = 0;
-  while (pos < dataSize) {
-    // A field must fit whole: its 8-byte header and its data.
-    if (dataSize - pos < 8) {
-      parseError_ = pos;
-      return;
-    }
-    SubrecordHeader header{ReadU32(raw_ + pos), ReadU32(raw_ + pos + 4)};
-    if (header.size > dataSize - pos - 8) {
-      parseError_ = pos;
-      return;
-    }
+  FieldWalker walker(raw_, dataSize);
+  FieldView view;
+  while (walker.Next(view)) {
     Subrecord& field = subrecords.emplace_back();
-    field.tag = header.tag;
-    field.Borrow(raw_ + pos + 8, header.size);
-    pos += 8 + header.size;
+    field.tag = view.tag;
+    field.Borrow(raw_ + (view.data - raw_), view.size);
   }
+  parseError_ = walker.ErrorOffset();
 }
 
 bool Record::RawDataCurrent() const {
@@ -273,6 +292,12 @@ const Subrecord* Record::FindSubrecord(Tag wanted) const {
   return nullptr;
 }
 
+std::optional<FieldView> Record::FindField(Tag wanted) const {
+  const Subrecord* field = FindSubrecord(wanted);
+  if (!field) return std::nullopt;
+  return field->View();
+}
+
 SubrecordList::iterator Record::IteratorOf(const Subrecord* field) {
   for (auto it = subrecords.begin(); it != subrecords.end(); ++it) {
     if (&*it == field) return it;
@@ -303,63 +328,79 @@ bool Record::IsDeleted() const {
 }
 
 namespace {
-void AppendGrid(std::string& text, const Subrecord& field, uint32_t first) {
+void AppendGrid(std::string& text, const FieldView& field, uint32_t first) {
   text += FormatText("%3d %3d", static_cast<int32_t>(field.UInt32At(first)),
                      static_cast<int32_t>(field.UInt32At(first + 4)));
 }
-}  // namespace
 
-std::string Record::GetDisplayId() const {
-  std::string text;
+// Appends the display id from the fields of a parsed record or of a view.
+template <typename Fields>
+void AppendDisplayIdOf(std::string& text, Tag tag, const Fields& fields) {
+  const size_t start = text.size();
+  auto none = [&] { return text.size() == start; };
   switch (tag) {
     case tags::CELL: {
-      const Subrecord* data = FindSubrecord(tags::DATA);
+      auto data = fields.FindField(tags::DATA);
       if (data && (data->UInt32At(0) & 1) == 0) AppendGrid(text, *data, 4);
-      const Subrecord* chosen = FindSubrecord(tags::NAME);
-      if (!chosen || chosen->size <= 1) chosen = FindSubrecord(tags::RGNN);
+      auto chosen = fields.FindField(tags::NAME);
+      if (!chosen || chosen->size <= 1) chosen = fields.FindField(tags::RGNN);
       if (chosen && chosen->size > 0) {
-        if (!text.empty()) text += ", ";
+        if (!none()) text += ", ";
         text += chosen->Text();
       }
       break;
     }
     case tags::PGRD: {
-      if (const Subrecord* data = FindSubrecord(tags::DATA)) AppendGrid(text, *data, 0);
-      if (const Subrecord* name = FindSubrecord(tags::NAME)) {
-        if (!text.empty()) text += ", ";
+      if (auto data = fields.FindField(tags::DATA)) AppendGrid(text, *data, 0);
+      if (auto name = fields.FindField(tags::NAME)) {
+        if (!none()) text += ", ";
         text += name->Text();
       }
       break;
     }
     case tags::LAND:
-      if (const Subrecord* intv = FindSubrecord(tags::INTV)) AppendGrid(text, *intv, 0);
+      if (auto intv = fields.FindField(tags::INTV)) AppendGrid(text, *intv, 0);
       break;
     case tags::MGEF:
     case tags::SKIL:
-      if (const Subrecord* indx = FindSubrecord(tags::INDX)) {
-        text = FormatText("%3d", static_cast<int32_t>(indx->UInt32At(0)));
+      if (auto indx = fields.FindField(tags::INDX)) {
+        text += FormatText("%3d", static_cast<int32_t>(indx->UInt32At(0)));
       }
       break;
     case tags::INFO:
-      if (const Subrecord* inam = FindSubrecord(tags::INAM)) text = inam->Text();
+      if (auto inam = fields.FindField(tags::INAM)) text += inam->Text();
       break;
     case tags::SSCR:
-      if (const Subrecord* data = FindSubrecord(tags::DATA)) text = data->Text();
+      if (auto data = fields.FindField(tags::DATA)) text += data->Text();
       break;
     case tags::SCPT:
-      if (const Subrecord* schd = FindSubrecord(tags::SCHD)) {
-        text = schd->Text().substr(0, 31);
-      }
+      if (auto schd = fields.FindField(tags::SCHD)) text += schd->Text().substr(0, 31);
       break;
     default:
-      if (const Subrecord* name = FindSubrecord(tags::NAME)) {
-        text = name->Text();
-        if (text.empty()) text = "<<NONAME>>";
+      if (auto name = fields.FindField(tags::NAME)) {
+        text += name->Text();
+        if (none()) text += "<<NONAME>>";
       }
       break;
   }
-  if (text.empty()) text = "<<UNKNOWN>>";
+  if (none()) text += "<<UNKNOWN>>";
+}
+}  // namespace
+
+std::string Record::GetDisplayId() const {
+  std::string text;
+  AppendDisplayIdOf(text, tag, *this);
   return text;
+}
+
+std::string RecordView::GetDisplayId() const {
+  std::string text;
+  AppendDisplayId(text);
+  return text;
+}
+
+void RecordView::AppendDisplayId(std::string& text) const {
+  AppendDisplayIdOf(text, header.tag, *this);
 }
 
 // ---- Record kinds ----
@@ -424,6 +465,12 @@ std::unique_ptr<Record> CreateRecord(const RecordHeader& header) {
     default:
       return std::make_unique<Record>(header);
   }
+}
+
+std::unique_ptr<Record> CopyRecord(const RecordView& view) {
+  auto copy = CreateRecord(view.header);
+  copy->SetData(const_cast<uint8_t*>(view.data), view.header.dataSize, Record::DataMode::Copy);
+  return copy;
 }
 
 std::unique_ptr<Record> CloneRecord(Record* source) {

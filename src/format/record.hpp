@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,54 @@ struct RecordHeader {
 
 constexpr uint32_t kDeletedFlag = 0x20;
 constexpr uint32_t kComparedFlag = 0x400;
+
+// The bytes of one field, wherever they live.
+struct FieldView {
+  Tag tag = 0;
+  uint32_t size = 0;
+  const uint8_t* data = nullptr;
+
+  // The bytes as a string: at most size bytes, up to the first zero.
+  std::string_view Text() const;
+  // Little-endian words of the data; 0 where the data is too short.
+  uint32_t UInt32At(uint32_t offset) const;
+  uint16_t UInt16At(uint32_t offset) const;
+  uint8_t ByteAt(uint32_t offset) const { return offset < size ? data[offset] : 0; }
+};
+
+// Walks the fields of a record's raw data in file order. It stops at the end,
+// or at the first field that does not fit whole (its 8-byte header and its
+// data), whose offset it then tells.
+class FieldWalker {
+ public:
+  static constexpr uint32_t kWhole = UINT32_MAX;
+
+  FieldWalker(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
+  bool Next(FieldView& field);
+  // Offset of the field that did not fit, or kWhole.
+  uint32_t ErrorOffset() const { return error_; }
+  // Walks past every field left; then the same as ErrorOffset.
+  uint32_t WalkToEnd();
+
+ private:
+  const uint8_t* data_;
+  uint32_t size_;
+  uint32_t pos_ = 0;
+  uint32_t error_ = kWhole;
+};
+
+// A record read only to be looked at: its header and its raw data, borrowed
+// from a buffer that the next read reuses. Every field is known to fit.
+struct RecordView {
+  RecordHeader header;
+  const uint8_t* data = nullptr;
+
+  // The first field of that tag.
+  std::optional<FieldView> FindField(Tag wanted) const;
+  std::string GetDisplayId() const;
+  // The same id appended to text, which spares a string per record.
+  void AppendDisplayId(std::string& text) const;
+};
 
 // One field of a record. Its bytes are either borrowed from the record's raw
 // data or owned by the field once it was given a value of its own.
@@ -60,12 +109,11 @@ class Subrecord {
   // Gives a borrowing field an owned copy of its bytes.
   void MakeOwned();
 
-  // The bytes as a string: at most size bytes, up to the first zero.
-  std::string_view Text() const;
-  // Little-endian words of the data; 0 where the data is too short.
-  uint32_t UInt32At(uint32_t offset) const;
-  uint16_t UInt16At(uint32_t offset) const;
-  uint8_t ByteAt(uint32_t offset) const { return offset < size ? data[offset] : 0; }
+  FieldView View() const { return {tag, size, data}; }
+  std::string_view Text() const { return View().Text(); }
+  uint32_t UInt32At(uint32_t offset) const { return View().UInt32At(offset); }
+  uint16_t UInt16At(uint32_t offset) const { return View().UInt16At(offset); }
+  uint8_t ByteAt(uint32_t offset) const { return View().ByteAt(offset); }
   bool SameBytes(const Subrecord& other) const;
 
  private:
@@ -137,6 +185,7 @@ class Record {
 
   Subrecord* FindSubrecord(Tag wanted);
   const Subrecord* FindSubrecord(Tag wanted) const;
+  std::optional<FieldView> FindField(Tag wanted) const;
   void RemoveSubrecord(Subrecord* field);
   SubrecordList::iterator IteratorOf(const Subrecord* field);
   // Makes sure the field after this one is a DATA holding (value, 0).
@@ -147,7 +196,7 @@ class Record {
 
   // Offset within the raw data of the first field that did not fit, or
   // kParsedWhole when every field did.
-  static constexpr uint32_t kParsedWhole = UINT32_MAX;
+  static constexpr uint32_t kParsedWhole = FieldWalker::kWhole;
   uint32_t ParseErrorOffset() const { return parseError_; }
 
  protected:
@@ -210,5 +259,7 @@ Subrecord& CreateSubrecord(SubrecordList& list, SubrecordList::iterator pos,
 std::unique_ptr<Record> CreateRecord(const RecordHeader& header);
 // A deep copy that shares nothing with the source.
 std::unique_ptr<Record> CloneRecord(Record* source);
+// A record of its own with a copy of the viewed bytes.
+std::unique_ptr<Record> CopyRecord(const RecordView& view);
 
 }  // namespace modrake

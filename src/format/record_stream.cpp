@@ -23,14 +23,33 @@ std::unique_ptr<Record> RecordStream::Read() {
   return file_.ReadRecord(header_);
 }
 
+const RecordView& RecordStream::View() {
+  pending_ = false;
+  view_ = file_.ReadRecordView(header_, buffer_);
+  return view_;
+}
+
+std::unique_ptr<Record> RecordStream::Keep() const {
+  auto record = CopyRecord(view_);
+  record->file = &file_;
+  return record;
+}
+
 void RecordStream::Skip() {
   pending_ = false;
   file_.SkipRecord(header_);
 }
 
 void TopicTracker::Track(const Record& record) {
-  if (record.tag != tags::DIAL) return;
-  topic_ = record.GetDisplayId();
+  if (record.tag == tags::DIAL) Take(record.GetDisplayId());
+}
+
+void TopicTracker::Track(const RecordView& record) {
+  if (record.header.tag == tags::DIAL) Take(record.GetDisplayId());
+}
+
+void TopicTracker::Take(std::string topic) {
+  topic_ = std::move(topic);
   if (topic_.size() > kLimit) topic_.resize(kLimit);
 }
 

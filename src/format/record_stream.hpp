@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "format/plugin_file.hpp"
 
@@ -34,6 +35,12 @@ class RecordStream {
 
   std::unique_ptr<Record> Read();
   void Skip();
+  // Reads the current record into the stream's own buffer and parses
+  // nothing: far cheaper than Read where most records are only looked at.
+  // The view lasts until the next record.
+  const RecordView& View();
+  // The record last viewed, as a record of its own (from this file).
+  std::unique_ptr<Record> Keep() const;
 
   PluginFile& file() { return file_; }
 
@@ -42,6 +49,8 @@ class RecordStream {
   RecordHeader header_;
   uint64_t offset_ = 0;
   bool pending_ = false;  // the current record's data has not been consumed
+  std::vector<uint8_t> buffer_;
+  RecordView view_;
 };
 
 // The topic of the INFO records that follow a DIAL: its display id, cut to
@@ -52,10 +61,13 @@ class TopicTracker {
 
   // Takes the display id of a DIAL; other records leave the topic as it is.
   void Track(const Record& record);
+  void Track(const RecordView& record);
   const std::string& topic() const { return topic_; }
   void Clear() { topic_.clear(); }
 
  private:
+  void Take(std::string topic);
+
   std::string topic_;
 };
 

@@ -44,14 +44,16 @@ void FillGroupsFromPlugin(Session& session, PluginFile& file, std::vector<Confli
   RecordStream stream(file);
   TopicTracker topic;
   while (stream.Next()) {
-    auto record = stream.Read();
-    Tag tag = record->tag;
+    Tag tag = stream.header().tag;
     if (tag == tags::TES3) continue;
-    topic.Track(*record);
+    // Only the versions of grouped objects are kept: the rest are only looked at.
+    const RecordView& view = stream.View();
+    topic.Track(view);
     bool leveled = tag == tags::LEVI || tag == tags::LEVC || tag == tags::LTEX;
     if (leveled && !reportLeveled) continue;
-    IndexEntry* entry = index.LookupObject(*record, topic.topic());
+    IndexEntry* entry = index.LookupObject(view, topic.topic());
     if (!entry || entry->words[2] >= groups.size()) continue;
+    auto record = stream.Keep();
     if (tag == tags::CREA || tag == tags::NPC_) NormaliseAiData(*record);
     if (!leveled) PadSpellEntries(*record);
     AddVersion(groups[entry->words[2]], std::move(record), topic.topic());

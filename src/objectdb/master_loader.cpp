@@ -77,17 +77,20 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
   TopicTracker topic;
   while (stream.Next()) {
     const uint32_t pos = static_cast<uint32_t>(stream.offset());
-    auto record = stream.Read();
-    topic.Track(*record);
-    if (record->tag == tags::TES3 || record->tag == tags::DIAL) {
+    // Most records only need their key, read straight from their bytes; a
+    // record is parsed only to compare it with an earlier master's version.
+    const RecordView& record = stream.View();
+    const Tag tag = record.header.tag;
+    topic.Track(record);
+    if (tag == tags::TES3 || tag == tags::DIAL) {
       ++ignored;
-    } else if (mode != 'X' && record->tag == tags::CELL && !record->FindSubrecord(tags::FRMR) &&
-               !record->FindSubrecord(tags::AMBI) && !record->FindSubrecord(tags::WHGT) &&
-               !record->FindSubrecord(tags::NAM5)) {
+    } else if (mode != 'X' && tag == tags::CELL && !record.FindField(tags::FRMR) &&
+               !record.FindField(tags::AMBI) && !record.FindField(tags::WHGT) &&
+               !record.FindField(tags::NAM5)) {
       ++ignored;
     } else {
       ObjectKey key;
-      BuildKey(key, *record, topic.topic());
+      BuildKey(key, record, topic.topic());
       IndexEntry* entry = index.LookupKey(key);
       if (entry) {
         if (IsSteelCuirass(entry->key)) log.Log("!found cuirass");
@@ -97,17 +100,21 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
             w[0] = pos;
             ++modified;
             break;
-          case 'T':
+          case 'T': {
+            auto later = stream.Keep();
             w[1] = pos;
-            if (RepeatsMaster(session, game.morrowind, w[0], *record)) w[1] = 0;
+            if (RepeatsMaster(session, game.morrowind, w[0], *later)) w[1] = 0;
             if (w[1] != 0) ++modified;
             break;
-          case 'B':
+          }
+          case 'B': {
+            auto later = stream.Keep();
             w[2] = pos;
-            if (RepeatsMaster(session, game.morrowind, w[0], *record)) w[2] = w[1] = 0;
-            if (w[1] != 0 && RepeatsMaster(session, game.tribunal, w[1], *record)) w[2] = 0;
+            if (RepeatsMaster(session, game.morrowind, w[0], *later)) w[2] = w[1] = 0;
+            if (w[1] != 0 && RepeatsMaster(session, game.tribunal, w[1], *later)) w[2] = 0;
             if (w[2] != 0) ++modified;
             break;
+          }
           default:
             ++w[0];
             break;

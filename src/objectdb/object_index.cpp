@@ -7,11 +7,15 @@
 
 namespace modrake {
 
-void BuildKey(ObjectKey& key, const Record& record, std::string_view topic) {
+namespace {
+// The key from the fields of a parsed record or of a view.
+template <typename Fields>
+void BuildKeyOf(ObjectKey& key, Tag tag, const Fields& record, std::string_view topic) {
   std::memset(&key, 0, sizeof key);
-  std::memcpy(key.tag, &record.tag, 4);
+  std::memcpy(key.tag, &tag, 4);
   std::string text;
-  const Subrecord* data = record.tag == tags::CELL ? record.FindSubrecord(tags::DATA) : nullptr;
+  std::optional<FieldView> data;
+  if (tag == tags::CELL) data = record.FindField(tags::DATA);
   if (data && (data->ByteAt(0) & 1) == 0) {
     text = FormatText("<X=%d, Y=%d>", static_cast<int32_t>(data->UInt32At(4)),
                       static_cast<int32_t>(data->UInt32At(8)));
@@ -24,7 +28,7 @@ void BuildKey(ObjectKey& key, const Record& record, std::string_view topic) {
   }
   // A zero inside an id would end the key early; the text stops there.
   text.resize(std::strlen(text.c_str()));
-  if (record.tag == tags::INFO && !topic.empty()) {
+  if (tag == tags::INFO && !topic.empty()) {
     // The topic keeps its case; what does not fit the key is cut.
     size_t room = sizeof key.text - 1 - text.size();
     std::string_view cut = topic.substr(0, std::min(room, topic.size()));
@@ -32,6 +36,16 @@ void BuildKey(ObjectKey& key, const Record& record, std::string_view topic) {
   }
   std::memcpy(key.text, text.data(), text.size());
   key.length = static_cast<uint32_t>(4 + text.size());
+}
+
+}  // namespace
+
+void BuildKey(ObjectKey& key, const Record& record, std::string_view topic) {
+  BuildKeyOf(key, record.tag, record, topic);
+}
+
+void BuildKey(ObjectKey& key, const RecordView& record, std::string_view topic) {
+  BuildKeyOf(key, record.header.tag, record, topic);
 }
 
 int CompareKeys(const ObjectKey& a, const ObjectKey& b) {
@@ -59,6 +73,13 @@ IndexEntry* ObjectIndex::LookupKey(const ObjectKey& key) {
 }
 
 IndexEntry* ObjectIndex::LookupObject(const Record& record, std::string_view topic) {
+  if (count_ == 0) return nullptr;
+  ObjectKey key;
+  BuildKey(key, record, topic);
+  return LookupKey(key);
+}
+
+IndexEntry* ObjectIndex::LookupObject(const RecordView& record, std::string_view topic) {
   if (count_ == 0) return nullptr;
   ObjectKey key;
   BuildKey(key, record, topic);

@@ -32,6 +32,7 @@ static_assert(sizeof(IndexEntry) == 144);
 constexpr size_t kKeyIdLimit = 122;  // ids longer than this are cut
 
 void BuildKey(ObjectKey& key, const Record& record, std::string_view topic);
+void BuildKey(ObjectKey& key, const RecordView& record, std::string_view topic);
 int CompareKeys(const ObjectKey& a, const ObjectKey& b);
 
 // The sorted table of objects. Entries [0, count) are searchable; a load
@@ -44,6 +45,7 @@ class ObjectIndex {
   void Clear() { size_ = count_ = 0; }
 
   IndexEntry* LookupObject(const Record& record, std::string_view topic);
+  IndexEntry* LookupObject(const RecordView& record, std::string_view topic);
   IndexEntry* LookupKey(const ObjectKey& key);
   void SortIndex();
 

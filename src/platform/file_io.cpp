@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -109,6 +110,30 @@ size_t FileReader::Read(void* out, size_t count) {
   }
   position_ += done;
   return done;
+}
+
+const unsigned char* FileReader::Borrow(size_t count) {
+  if (fd_ < 0 || count > kReadBufferSize) return nullptr;
+  size_t buffered = bufferLen_ - bufferPos_;
+  if (buffered < count) {
+    // What is left goes to the front and the rest is read behind it.
+    std::memmove(buffer_.get(), buffer_.get() + bufferPos_, buffered);
+    bufferPos_ = 0;
+    bufferLen_ = buffered;
+    while (bufferLen_ < count) {
+      size_t want = std::max(readAhead_, count - bufferLen_);
+      ssize_t got =
+          ::read(fd_, buffer_.get() + bufferLen_, std::min(want, kReadBufferSize - bufferLen_));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return nullptr;
+      bufferLen_ += static_cast<size_t>(got);
+    }
+    if (readAhead_ < kReadBufferSize) readAhead_ *= 2;
+  }
+  const unsigned char* bytes = buffer_.get() + bufferPos_;
+  bufferPos_ += count;
+  position_ += count;
+  return bytes;
 }
 
 void FileReader::Skip(uint64_t count) {

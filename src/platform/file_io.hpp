@@ -51,6 +51,10 @@ class FileReader {
 
   // Reads up to count bytes; returns how many were read (short only at the end).
   size_t Read(void* out, size_t count);
+  // The next count bytes, handed out from the reader's own buffer without a
+  // copy; they last until the next call. nullptr, with nothing consumed, when
+  // count is larger than the buffer or the file ends first.
+  const unsigned char* Borrow(size_t count);
   void Skip(uint64_t count);
   bool Seek(uint64_t position);
   uint64_t Position() const { return position_; }

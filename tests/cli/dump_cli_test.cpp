@@ -29,12 +29,14 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
 
 TEST(CliTest, DumpListsOneTabSeparatedLinePerRecord) {
   test::TempDir dir;
-  std::string bytes = test::HeaderRecord({{"Morrowind.esm", 79837557}}) +
-                      test::RecordBytes("GMST", test::ZField("NAME", "fWereWolfRunMult") +
-                                                    test::Field("FLTV", test::Bytes().F32(1.5f).str())) +
-                      test::RecordBytes("CELL", test::ZField("NAME", "") +
-                                                    test::Field("DATA", test::Bytes().U32(2).I32(-3).I32(7).str()),
-                                        0x400);
+  std::string bytes =
+      test::HeaderRecord({{"Morrowind.esm", 79837557}}) +
+      test::RecordBytes("GMST", test::ZField("NAME", "fWereWolfRunMult") +
+                                    test::Field("FLTV", test::Bytes().F32(1.5f).str())) +
+      test::RecordBytes(
+          "CELL",
+          test::ZField("NAME", "") + test::Field("DATA", test::Bytes().U32(2).I32(-3).I32(7).str()),
+          0x400);
   test::WriteFile(dir / "dirty.esp", bytes);
   auto result = RunModrake({"--home", dir.path(), "dump", (dir / "dirty.esp").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -46,11 +48,22 @@ TEST(CliTest, DumpListsOneTabSeparatedLinePerRecord) {
 
 TEST(CliTest, MalformedFileEndsWithModrakeErrorAndExitOne) {
   test::TempDir dir;
-  test::WriteFile(dir / "broken.esp", test::HeaderRecord() + test::Bytes().Text("MISC").U32(64).U32(0).U32(0).Text("abc").str());
+  test::WriteFile(
+      dir / "broken.esp",
+      test::HeaderRecord() + test::Bytes().Text("MISC").U32(64).U32(0).U32(0).Text("abc").str());
   auto result = RunModrake({"--home", dir.path(), "dump", (dir / "broken.esp").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err.rfind("Modrake Error: Invalid record in file broken.esp at offset", 0), 0u)
       << result.err;
+  // A listing that cannot be written whole is a failure, not a short success.
+  test::WriteFile(dir / "fine.esp", test::HeaderRecord());
+  if (std::filesystem::exists("/dev/full")) {
+    auto full = test::RunProgram("/bin/sh", {"-c", "\"$0\" dump \"$1\" >/dev/full",
+                                             MODRAKE_CLI_BINARY, (dir / "fine.esp").string()});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.err.find("Modrake Error: Cannot write the records of"), std::string::npos)
+        << full.err;
+  }
   auto missing = RunModrake({"--home", dir.path(), "dump", (dir / "none.esp").string()});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "Modrake Error: Cannot find file none.esp\n");

@@ -2,6 +2,7 @@
 
 #include "core/fatal_error.hpp"
 #include "format/plugin_file.hpp"
+#include "format/record_stream.hpp"
 #include "platform/file_io.hpp"
 #include "support/test_support.hpp"
 
@@ -235,6 +236,12 @@ TEST(PluginFileTest, MalformedFilesEndInAClearErrorOrADocumentedChoice) {
       records = plugin.records.size();
     });
     EXPECT_EQ(message, c.message) << c.what;
+    std::string viewed = FatalMessage([&] {
+      PluginFile plugin(dir.path(), "p.esp");
+      RecordStream stream(plugin);
+      while (stream.Next()) stream.View();
+    });
+    EXPECT_EQ(viewed, c.message) << c.what << " (viewed)";
     if (!*c.message) {
       EXPECT_EQ(records, c.records) << c.what;
     }

@@ -73,6 +73,10 @@ TEST(RecordTest, DisplayIdFollowsTheRuleOfEachTag) {
   for (const auto& c : cases) {
     auto record = Make(c.tag, c.fields);
     EXPECT_EQ(record->GetDisplayId(), c.expected) << c.what;
+    // Read only to be looked at (dump, the index), the record gives the same id.
+    RecordView view{record->Header(), record->RawData()};
+    view.header.dataSize = static_cast<uint32_t>(c.fields.size());
+    EXPECT_EQ(view.GetDisplayId(), c.expected) << c.what << " (viewed)";
   }
 }
 

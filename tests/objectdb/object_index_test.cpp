@@ -13,8 +13,13 @@ using namespace test;
 
 std::string KeyText(const std::string& recordBytes, std::string_view topic = {}) {
   ObjectKey key;
-  BuildKey(key, *ParseRecord(recordBytes), topic);
+  auto record = ParseRecord(recordBytes);
+  BuildKey(key, *record, topic);
   EXPECT_EQ(key.length, 4 + std::strlen(key.text));
+  // The master index keys records that were only looked at: the same bytes.
+  ObjectKey viewed;
+  BuildKey(viewed, RecordView{record->Header(), record->RawData()}, topic);
+  EXPECT_EQ(std::memcmp(&viewed, &key, sizeof key), 0) << key.text;
   return std::string(key.tag, 4) + "|" + key.text;
 }
 
