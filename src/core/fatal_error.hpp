@@ -8,7 +8,7 @@ namespace modrake {
 // The one exception of the program: an error that ends the current command.
 // The front end logs and shows its message and ends with exit code 1.
 class FatalException : public std::runtime_error {
-public:
+ public:
   explicit FatalException(const std::string& message) : std::runtime_error(message) {}
 };
 

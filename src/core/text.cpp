@@ -11,7 +11,8 @@ std::string FormatTextV(const char* format, va_list args) {
   int needed = std::vsnprintf(small, sizeof small, format, copy);
   va_end(copy);
   if (needed < 0) return std::string();
-  if (static_cast<size_t>(needed) < sizeof small) return std::string(small, static_cast<size_t>(needed));
+  if (static_cast<size_t>(needed) < sizeof small)
+    return std::string(small, static_cast<size_t>(needed));
   std::string text(static_cast<size_t>(needed) + 1, '\0');
   std::vsnprintf(text.data(), text.size(), format, args);
   text.resize(static_cast<size_t>(needed));

@@ -32,7 +32,9 @@ void EncodeHeader(const RecordHeader& header, uint8_t out[16]) {
   PutU32(out + 12, header.flags);
 }
 
-unsigned U(uint64_t value) { return static_cast<unsigned>(value); }
+unsigned U(uint64_t value) {
+  return static_cast<unsigned>(value);
+}
 
 // Record types are four capital letters, digits or '_' ("TES3", "NPC_").
 bool IsRecordTag(Tag tag) {
@@ -123,8 +125,8 @@ bool PluginFile::ReadObjectHeader(RecordHeader& header) {
   // file) stop the read here instead of becoming records by the million.
   if (!IsRecordTag(header.tag)) {
     reader_.Close();
-    FatalError("Invalid record in file %s at offset %u (\"%s\" is not a record type)",
-               name.c_str(), U(at), PrintableTag(header.tag).c_str());
+    FatalError("Invalid record in file %s at offset %u (\"%s\" is not a record type)", name.c_str(),
+               U(at), PrintableTag(header.tag).c_str());
   }
   return true;
 }
@@ -261,7 +263,9 @@ void PluginFile::RemoveRecord(Record* record) {
   }
 }
 
-RecordList::iterator PluginFile::RemoveRecord(RecordList::iterator it) { return records.erase(it); }
+RecordList::iterator PluginFile::RemoveRecord(RecordList::iterator it) {
+  return records.erase(it);
+}
 
 void PluginFile::SetPath(const std::filesystem::path& text) {
   if (text.has_parent_path()) {

@@ -18,13 +18,13 @@ using RecordList = std::list<std::unique_ptr<Record>>;
 // One plugin or master file: where it is, its size and time, and the records
 // read from it or built for it (the TES3 header record first).
 class PluginFile {
-public:
+ public:
   // An existing file: its status is queried and its header record read.
   // The file is looked up in folder whatever the letter case of name.
   PluginFile(const std::filesystem::path& folder, const std::string& name);
   // A new plugin in memory, holding only a header with author and description.
-  PluginFile(const std::filesystem::path& folder, const std::string& name,
-             std::string_view author, std::string_view description);
+  PluginFile(const std::filesystem::path& folder, const std::string& name, std::string_view author,
+             std::string_view description);
   // An existing file as a listing needs it: queried and its header read as
   // above, but a header that cannot be read leaves the file without records
   // and the error in headerError, so that one bad file does not stop a list.

@@ -184,7 +184,9 @@ void SetFixedText(Subrecord& field, uint32_t offset, uint32_t width, std::string
 }
 }  // namespace
 
-std::string HeaderSubrecord::Author() const { return FixedText(field_, 8, kAuthorSize); }
+std::string HeaderSubrecord::Author() const {
+  return FixedText(field_, 8, kAuthorSize);
+}
 void HeaderSubrecord::SetAuthor(std::string_view author) {
   SetFixedText(field_, 8, kAuthorSize, author);
 }
@@ -203,9 +205,13 @@ void HeaderSubrecord::SetRecordCount(uint32_t count) {
 Record::Record(const RecordHeader& header)
     : tag(header.tag), dataSize(0), headerWord(header.headerWord), flags(header.flags) {}
 
-void Record::ClearSubrecords() { subrecords.clear(); }
+void Record::ClearSubrecords() {
+  subrecords.clear();
+}
 
-void Record::ParseSubrecords() { ParsePlain(); }
+void Record::ParseSubrecords() {
+  ParsePlain();
+}
 
 void Record::ParsePlain() {
   ClearSubrecords();

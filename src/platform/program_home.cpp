@@ -20,7 +20,8 @@ std::filesystem::path ResolveProgramHome(const std::optional<std::filesystem::pa
     home = *given;
   } else if (const char* env = std::getenv("MODRAKE_HOME"); env && *env) {
     home = env;
-  } else if (auto beside = ProgramFolder(); !beside.empty() && ::access(beside.c_str(), W_OK) == 0) {
+  } else if (auto beside = ProgramFolder();
+             !beside.empty() && ::access(beside.c_str(), W_OK) == 0) {
     home = beside;
   } else if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
     home = std::filesystem::path(xdg) / "modrake";

@@ -11,7 +11,7 @@ using test::TempDir;
 
 // A fresh sample game and program home for each test.
 class CleanCliTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     auto made = RunModrake({"--home", home.path(), "sample-game", game.path()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
@@ -116,7 +116,8 @@ TEST_F(CleanCliTest, RealPluginsCleanAgainstTheSampleMasters) {
 TEST_F(CleanCliTest, MissingFileIsAFatalErrorNamingIt) {
   auto result = Clean({"clean", Data("No_Such_Plugin.esp")});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err.rfind("Modrake Error: Cannot find file No_Such_Plugin.esp", 0), 0u) << result.err;
+  EXPECT_EQ(result.err.rfind("Modrake Error: Cannot find file No_Such_Plugin.esp", 0), 0u)
+      << result.err;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "core/text.hpp"
+
+#include <gtest/gtest.h>
 
 namespace modrake {
 namespace {

@@ -1,7 +1,8 @@
+#include "format/plugin_file.hpp"
+
 #include <gtest/gtest.h>
 
 #include "core/fatal_error.hpp"
-#include "format/plugin_file.hpp"
 #include "format/record_stream.hpp"
 #include "platform/file_io.hpp"
 #include "support/test_support.hpp"
@@ -69,7 +70,8 @@ TEST(PluginFileTest, SaveRecomputesCountsSizesAndFileType) {
     EXPECT_EQ(hedr.FileType(), c.fileType) << c.name;
     EXPECT_EQ(hedr.RecordCount(), 2u);
     EXPECT_FLOAT_EQ(hedr.Version(), 1.3f);
-    EXPECT_EQ(again.records.back()->FindSubrecord(tags::MODL)->Text(), "a much longer model path.nif");
+    EXPECT_EQ(again.records.back()->FindSubrecord(tags::MODL)->Text(),
+              "a much longer model path.nif");
     EXPECT_EQ(again.status.size, std::filesystem::file_size(dir / c.name));
   }
 }
@@ -97,9 +99,9 @@ TEST(PluginFileTest, WriteHeaderInPlaceTouchesOnlyTheHeaderAndKeepsTheTime) {
 TEST(PluginFileTest, WriteHeaderThatGrowsRewritesTheFileAndKeepsTheTime) {
   TempDir dir;
   // A master without its DATA: updating the size makes the header grow.
-  std::string header = RecordBytes(
-      "TES3", Field("HEDR", Bytes().F32(1.0f).U32(0).Zeros(288).U32(1).str()) +
-                  ZField("MAST", "Morrowind.esm"));
+  std::string header =
+      RecordBytes("TES3", Field("HEDR", Bytes().F32(1.0f).U32(0).Zeros(288).U32(1).str()) +
+                              ZField("MAST", "Morrowind.esm"));
   WriteFile(dir / "p.esp", header + Misc("a"));
   ASSERT_TRUE(SetFileTime(dir / "p.esp", 1000000000));
   PluginFile plugin(dir.path(), "p.esp");
@@ -132,12 +134,13 @@ TEST(PluginFileTest, AddMasterUpdatesInsertsOrAppends) {
   header.RebuildData();
   std::vector<std::string> order;
   for (const auto& f : header.subrecords) {
-    order.push_back(TagText(f.tag) + (f.tag == tags::MAST ? ":" + std::string(f.Text())
+    order.push_back(TagText(f.tag) + (f.tag == tags::MAST   ? ":" + std::string(f.Text())
                                       : f.tag == tags::DATA ? ":" + std::to_string(f.UInt32At(0))
-                                                           : ""));
+                                                            : ""));
   }
-  std::vector<std::string> expected = {"HEDR", "MAST:Morrowind.esm", "DATA:10", "MAST:Tribunal.esm",
-                                       "DATA:20", "MAST:Bloodmoon.esm", "DATA:30"};
+  std::vector<std::string> expected = {
+      "HEDR",    "MAST:Morrowind.esm", "DATA:10", "MAST:Tribunal.esm",
+      "DATA:20", "MAST:Bloodmoon.esm", "DATA:30"};
   EXPECT_EQ(order, expected);
 }
 
@@ -210,12 +213,16 @@ TEST(PluginFileTest, MalformedFilesEndInAClearErrorOrADocumentedChoice) {
   const MalformedCase cases[] = {
       {"ends inside a record's data", good + Misc("b").substr(0, 30),
        "Invalid record in file p.esp at offset 396 (14 vs 26)", 0},
-      {"data size points far past the end", good + Bytes().Text("MISC").U32(0x7FFFFFF0).U32(0).U32(0).Text("xx").str(),
+      {"data size points far past the end",
+       good + Bytes().Text("MISC").U32(0x7FFFFFF0).U32(0).U32(0).Text("xx").str(),
        "Invalid record in file p.esp at offset 384 (2 vs 2147483632)", 0},
       {"cut inside a record header: the end of the file", good + "MISC\x05", "", 2},
       {"field runs past its record",
-       good + RecordBytes("MISC", ZField("NAME", "c") + Bytes().Text("MODL").U32(99).Text("x").str()),
-       "Invalid subrecord in file p.esp at offset 392 (record MISC at offset 366 runs past its end)", 0},
+       good +
+           RecordBytes("MISC", ZField("NAME", "c") + Bytes().Text("MODL").U32(99).Text("x").str()),
+       "Invalid subrecord in file p.esp at offset 392 (record MISC at offset 366 runs past its "
+       "end)",
+       0},
       {"not a TES3 file", "PK\x03\x04 this is a zip file, not a plugin",
        "File p.esp is not a TES3 plugin: it starts with \"PK??\" at offset 0", 0},
       {"header without HEDR", RecordBytes("TES3", ZField("MAST", "Morrowind.esm")) + Misc("a"),

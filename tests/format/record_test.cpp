@@ -1,8 +1,9 @@
+#include "format/record.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "format/record.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
@@ -37,8 +38,8 @@ TEST(RecordTest, DisplayIdFollowsTheRuleOfEachTag) {
   const DisplayIdCase cases[] = {
       {"exterior cell with name", "CELL", ZField("NAME", "Balmora") + CellData(0, -3, 7),
        " -3   7, Balmora"},
-      {"exterior cell named by region", "CELL", ZField("NAME", "") + CellData(2, 10, -20) +
-                                                     ZField("RGNN", "Bitter Coast Region"),
+      {"exterior cell named by region", "CELL",
+       ZField("NAME", "") + CellData(2, 10, -20) + ZField("RGNN", "Bitter Coast Region"),
        " 10 -20, Bitter Coast Region"},
       {"exterior cell without name or region", "CELL", Field("NAME", "") + CellData(0, -3, 7),
        " -3   7"},
@@ -47,13 +48,13 @@ TEST(RecordTest, DisplayIdFollowsTheRuleOfEachTag) {
       {"interior cell with empty name falls back to region", "CELL",
        ZField("NAME", "") + CellData(1, 0, 0) + ZField("RGNN", "Ascadian Isles Region"),
        "Ascadian Isles Region"},
-      {"interior cell with empty name and no region", "CELL", ZField("NAME", "") + CellData(1, 0, 0),
-       "<<UNKNOWN>>"},
-      {"path grid of an exterior", "PGRD", Field("DATA", Bytes().I32(4).I32(-5).U32(0).str()) +
-                                               ZField("NAME", "Seyda Neen"),
+      {"interior cell with empty name and no region", "CELL",
+       ZField("NAME", "") + CellData(1, 0, 0), "<<UNKNOWN>>"},
+      {"path grid of an exterior", "PGRD",
+       Field("DATA", Bytes().I32(4).I32(-5).U32(0).str()) + ZField("NAME", "Seyda Neen"),
        "  4  -5, Seyda Neen"},
-      {"path grid of an interior", "PGRD", Field("DATA", Bytes().I32(0).I32(0).U32(0).str()) +
-                                               ZField("NAME", "Arrille's Tradehouse"),
+      {"path grid of an interior", "PGRD",
+       Field("DATA", Bytes().I32(0).I32(0).U32(0).str()) + ZField("NAME", "Arrille's Tradehouse"),
        "  0   0, Arrille's Tradehouse"},
       {"landscape", "LAND", Field("INTV", Bytes().I32(-12).I32(3).str()), "-12   3"},
       {"magic effect", "MGEF", U32Field("INDX", 85), " 85"},
@@ -129,9 +130,9 @@ TEST(RecordTest, SetStringOfSameLengthWritesIntoTheRawDataUntilRebuild) {
 }
 
 TEST(RecordTest, SetFollowingDataChangesOrInsertsTheDataAfterAMaster) {
-  auto header = Make("TES3", ZField("MAST", "Morrowind.esm") +
-                                 Field("DATA", Bytes().U32(5).U32(0).str()) +
-                                 ZField("MAST", "Tribunal.esm") + ZField("MAST", "Bloodmoon.esm"));
+  auto header =
+      Make("TES3", ZField("MAST", "Morrowind.esm") + Field("DATA", Bytes().U32(5).U32(0).str()) +
+                       ZField("MAST", "Tribunal.esm") + ZField("MAST", "Bloodmoon.esm"));
   auto it = header->subrecords.begin();
   header->SetFollowingData(*it, 79837557);
   header->SetFollowingData(*std::next(it, 2), 4565686);
@@ -182,7 +183,8 @@ TEST(RecordTest, RecordKindsLinkTheirFields) {
   EXPECT_EQ(dynamic_cast<LeveledListRecord*>(levi.get())->entryTag, tags::INAM);
   auto npc = Make("NPC_", ZField("NAME", "fargoth") + ZField("RNAM", "Wood Elf"));
   EXPECT_EQ(dynamic_cast<NpcRecord*>(npc.get())->rnam->Text(), "Wood Elf");
-  auto body = Make("BODY", ZField("NAME", "b_n_dark elf_m_neck") + Field("BYDT", Bytes().Zeros(4).str()));
+  auto body =
+      Make("BODY", ZField("NAME", "b_n_dark elf_m_neck") + Field("BYDT", Bytes().Zeros(4).str()));
   EXPECT_EQ(dynamic_cast<BodyPartRecord*>(body.get())->bydt->size, 4u);
 }
 
@@ -196,7 +198,8 @@ TEST(RecordTest, FieldRunningPastTheRecordStopsTheParseWithItsOffset) {
 }
 
 TEST(RecordTest, CloneSharesNothingWithItsSource) {
-  auto source = Make("MISC", ZField("NAME", "gold_001") + Field("MCDT", Bytes().Zeros(12).str()), 0x400);
+  auto source =
+      Make("MISC", ZField("NAME", "gold_001") + Field("MCDT", Bytes().Zeros(12).str()), 0x400);
   auto clone = CloneRecord(source.get());
   ASSERT_NE(clone, nullptr);
   EXPECT_EQ(clone->flags, 0x400u);
