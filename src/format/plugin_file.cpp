@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
 #include "platform/file_names.hpp"
+#include "platform/page_buffer.hpp"
 
 namespace modrake {
 
@@ -53,6 +55,9 @@ std::string PrintableTag(Tag tag) {
   }
   return text;
 }
+
+// Files from this size up are read into whole pages of their own.
+constexpr size_t kPagedFileSize = size_t{2} << 20;
 
 uint32_t FileTypeFor(const std::filesystem::path& path) {
   std::string text = path.string();
@@ -162,6 +167,16 @@ std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
     return record;
   }
   CheckDataFits(header);
+  if (wholeFile_) {
+    // The data goes to its place in the block, which the record then shares.
+    uint8_t* at = wholeFile_.get() + reader_.Position();
+    ReadData(header, at);
+    record->ShareData(wholeFile_, at, header.dataSize);
+    if (record->ParseErrorOffset() != Record::kParsedWhole) {
+      FieldDoesNotFit(header, record->ParseErrorOffset());
+    }
+    return record;
+  }
   std::unique_ptr<uint8_t[]> buffer;
   try {
     buffer = std::make_unique_for_overwrite<uint8_t[]>(header.dataSize);
@@ -231,15 +246,37 @@ void PluginFile::ReadHeaderOnly() {
 void PluginFile::ReadAllRecords() {
   ClearRecords();
   OpenFile();
+  // One block for the data of every record costs one allocation instead of
+  // one per record. When there is no room for it, each record gets its own,
+  // so that only a record that cannot fit is the error.
+  try {
+    const size_t bytes = static_cast<size_t>(std::max<uint64_t>(reader_.Size(), 1));
+    if (bytes >= kPagedFileSize) {
+      // Whole pages, large ones where the system has them: a land mod of
+      // tens of megabytes then faults in a few times instead of thousands.
+      auto pages = std::make_shared<PageBuffer>();
+      pages->Reserve(bytes, 0);
+      wholeFile_ = std::shared_ptr<uint8_t[]>(pages, static_cast<uint8_t*>(pages->data()));
+    } else {
+      wholeFile_ = std::shared_ptr<uint8_t[]>(new uint8_t[bytes]);
+    }
+  } catch (const std::bad_alloc&) {
+    wholeFile_.reset();
+  }
   RecordHeader header;
   try {
     while (ReadObjectHeader(header)) records.push_back(ReadRecord(header));
   } catch (const std::bad_alloc&) {
     // What was read goes first, so that the error has room to be told.
+    wholeFile_.reset();
     ClearRecords();
     CloseFile();
     OutOfMemory();
+  } catch (...) {
+    wholeFile_.reset();
+    throw;
   }
+  wholeFile_.reset();
   CloseFile();
 }
 

@@ -77,6 +77,8 @@ class PluginFile {
 
   FileReader reader_;
   uint64_t lastHeaderOffset_ = 0;
+  // While the whole file is read: one block for the data of all its records.
+  std::shared_ptr<uint8_t[]> wholeFile_;
 };
 
 using PluginList = std::vector<std::unique_ptr<PluginFile>>;

@@ -284,6 +284,14 @@ void Record::SetData(std::unique_ptr<uint8_t[]> buffer, uint32_t size) {
   ParseSubrecords();
 }
 
+void Record::ShareData(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, uint32_t size) {
+  ClearSubrecords();
+  owned_ = std::shared_ptr<uint8_t[]>(block, data);
+  raw_ = data;
+  dataSize = size;
+  ParseSubrecords();
+}
+
 Subrecord* Record::FindSubrecord(Tag wanted) {
   for (Subrecord& field : subrecords) {
     if (field.tag == wanted) return &field;

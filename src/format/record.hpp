@@ -182,6 +182,9 @@ class Record {
   void SetData(uint8_t* buffer, uint32_t size, DataMode mode);
   // Replaces the raw data by a buffer the record takes over, and parses it.
   void SetData(std::unique_ptr<uint8_t[]> buffer, uint32_t size);
+  // Replaces the raw data by bytes inside a block that other records share
+  // (each its own bytes), and parses it; the block lives while any does.
+  void ShareData(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, uint32_t size);
 
   Subrecord* FindSubrecord(Tag wanted);
   const Subrecord* FindSubrecord(Tag wanted) const;
@@ -204,7 +207,7 @@ class Record {
 
  private:
   uint8_t* raw_ = nullptr;
-  std::unique_ptr<uint8_t[]> owned_;
+  std::shared_ptr<uint8_t[]> owned_;
   uint32_t parseError_ = kParsedWhole;
 };
 
