@@ -27,6 +27,19 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
+void AppendInt(std::string& text, int64_t value, int width) {
+  char digits[24];
+  int n = 0;
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) digits[n++] = '-';
+  if (width > n) text.append(static_cast<size_t>(width - n), ' ');
+  while (n > 0) text += digits[--n];
+}
+
 namespace {
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';

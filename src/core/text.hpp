@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,10 @@ namespace modrake {
 // printf-style formatting into a text that grows as needed.
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatTextV(const char* format, va_list args);
+// Appends value in decimal, right-aligned in at least width characters, as
+// "%*d" would: ids and log lines of thousands of cells are made without a
+// format call each.
+void AppendInt(std::string& text, int64_t value, int width = 0);
 
 // Cuts leading blanks, a ";" comment outside double quotes and trailing
 // blanks, as settings-style values and Execution Log lines are trimmed.

@@ -343,8 +343,9 @@ bool Record::IsDeleted() const {
 
 namespace {
 void AppendGrid(std::string& text, const FieldView& field, uint32_t first) {
-  text += FormatText("%3d %3d", static_cast<int32_t>(field.UInt32At(first)),
-                     static_cast<int32_t>(field.UInt32At(first + 4)));
+  AppendInt(text, static_cast<int32_t>(field.UInt32At(first)), 3);
+  text += ' ';
+  AppendInt(text, static_cast<int32_t>(field.UInt32At(first + 4)), 3);
 }
 
 // Appends the display id from the fields of a parsed record or of a view.
@@ -378,7 +379,7 @@ void AppendDisplayIdOf(std::string& text, Tag tag, const Fields& fields) {
     case tags::MGEF:
     case tags::SKIL:
       if (auto indx = fields.FindField(tags::INDX)) {
-        text += FormatText("%3d", static_cast<int32_t>(indx->UInt32At(0)));
+        AppendInt(text, static_cast<int32_t>(indx->UInt32At(0)), 3);
       }
       break;
     case tags::INFO:

@@ -17,8 +17,11 @@ void BuildKeyOf(ObjectKey& key, Tag tag, const Fields& record, std::string_view 
   std::optional<FieldView> data;
   if (tag == tags::CELL) data = record.FindField(tags::DATA);
   if (data && (data->ByteAt(0) & 1) == 0) {
-    text = FormatText("<X=%d, Y=%d>", static_cast<int32_t>(data->UInt32At(4)),
-                      static_cast<int32_t>(data->UInt32At(8)));
+    text = "<X=";
+    AppendInt(text, static_cast<int32_t>(data->UInt32At(4)));
+    text += ", Y=";
+    AppendInt(text, static_cast<int32_t>(data->UInt32At(8)));
+    text += '>';
   } else {
     text = record.GetDisplayId();
     if (text.size() > kKeyIdLimit) text.resize(kKeyIdLimit);

@@ -4,22 +4,13 @@
 #include <string>
 
 #include "core/fatal_error.hpp"
+#include "core/text.hpp"
 #include "format/plugin_file.hpp"
 #include "format/record_stream.hpp"
 
 namespace modrake {
 
 namespace {
-void AppendDecimal(std::string& out, uint64_t value) {
-  char digits[20];
-  size_t n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n > 0) out += digits[--n];
-}
-
 void AppendHex8(std::string& out, uint32_t value) {
   static const char kDigits[] = "0123456789ABCDEF";
   for (int shift = 28; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
@@ -46,13 +37,13 @@ void DumpRecords(const std::filesystem::path& file, std::FILE* out) {
     // The line needs a few fields: the record is looked at, not parsed.
     const RecordView& record = stream.View();
     const RecordHeader& header = record.header;
-    AppendDecimal(lines, stream.offset());
+    AppendInt(lines, static_cast<int64_t>(stream.offset()));
     lines += '\t';
     lines += TagText(header.tag);
     lines += '\t';
     AppendHex8(lines, header.flags);
     lines += '\t';
-    AppendDecimal(lines, header.dataSize);
+    AppendInt(lines, header.dataSize);
     lines += '\t';
     record.AppendDisplayId(lines);
     lines += '\n';

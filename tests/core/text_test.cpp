@@ -44,6 +44,21 @@ TEST(TextTest, FormatGrowsPastAnyFixedBuffer) {
   EXPECT_EQ(text.size(), 5000u + 13u);
 }
 
+TEST(TextTest, AppendIntWritesWhatPrintfWould) {
+  // Cell grids and ids are keys: one character off and a cell no longer
+  // meets its master's version.
+  const int64_t values[] = {0,    7,     -3,        42,        -42,       999,       -999,
+                            1000, -1000, INT32_MAX, INT32_MIN, INT64_MIN, 4294967295};
+  for (int64_t value : values) {
+    for (int width : {0, 3}) {
+      std::string text = "x";
+      AppendInt(text, value, width);
+      EXPECT_EQ(text, "x" + FormatText("%*lld", width, static_cast<long long>(value)))
+          << value << " width " << width;
+    }
+  }
+}
+
 TEST(TextTest, CaseInsensitiveCompareSeesOnlyAsciiLetters) {
   EXPECT_TRUE(EqualsNoCase("Morrowind.ESM", "morrowind.esm"));
   EXPECT_FALSE(EqualsNoCase("morrowind.esm", "morrowind.esp"));
