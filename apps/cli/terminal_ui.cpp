@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "core/text.hpp"
+
 namespace modrake {
 
 TerminalUi::TerminalUi(AnswerMode mode, std::FILE* out, std::FILE* err)
@@ -14,7 +16,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   if (!yesNo) {
     errorShown_ = errorShown_ || style == BoxStyle::OkError;
     // An OK box only informs: its text belongs with the other output lines.
-    std::fprintf(out_, "%s\n", text.c_str());
+    std::fprintf(out_, "%s\n", ScreenText(text).c_str());
     std::fflush(out_);
     return Answer::Ok;
   }
@@ -23,7 +25,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   if (!isatty(STDIN_FILENO)) return Answer::No;
 
   std::fflush(out_);
-  std::fprintf(err_, "%s: %s [y/N] ", title.c_str(), text.c_str());
+  std::fprintf(err_, "%s: %s [y/N] ", ScreenText(title).c_str(), ScreenText(text).c_str());
   std::fflush(err_);
   std::string reply;
   for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
@@ -38,7 +40,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
 
 void TerminalUi::ShowError(const std::string& title, const std::string& text) {
   std::fflush(out_);
-  std::fprintf(err_, "%s: %s\n", title.c_str(), text.c_str());
+  std::fprintf(err_, "%s: %s\n", ScreenText(title).c_str(), ScreenText(text).c_str());
   std::fflush(err_);
 }
 
@@ -47,7 +49,7 @@ std::vector<std::filesystem::path> TerminalUi::ChooseFiles() {
 }
 
 void TerminalUi::AddLogLine(const std::string& line) {
-  std::fputs(line.c_str(), out_);
+  std::fputs(ScreenText(line).c_str(), out_);
   std::fputc('\n', out_);
 }
 
@@ -55,7 +57,7 @@ void TerminalUi::ClearLogList() {}
 
 void TerminalUi::ShowWaiting(const std::string& text) {
   std::fflush(out_);
-  std::fprintf(err_, "%s\n", text.c_str());
+  std::fprintf(err_, "%s\n", ScreenText(text).c_str());
   std::fflush(err_);
 }
 

@@ -5,19 +5,13 @@
 #include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QStringDecoder>
 #include <exception>
+
+#include "core/text.hpp"
 
 namespace modrake::gui {
 
 namespace {
-
-// Windows code page 1252 where it differs from Latin-1 (0x80 to 0x9F); the
-// unassigned places stay as they are.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 QMessageBox::Icon IconOf(BoxStyle style) {
   switch (style) {
@@ -37,16 +31,8 @@ QMessageBox::Icon IconOf(BoxStyle style) {
 }  // namespace
 
 QString ToQString(const std::string& text) {
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString decoded = utf8(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-  if (!utf8.hasError()) return decoded;
-  // Names read from plugins are in the game's code page.
-  QString result;
-  result.reserve(static_cast<qsizetype>(text.size()));
-  for (unsigned char c : text) {
-    result.append(c >= 0x80 && c < 0xA0 ? QChar(kCp1252High[c - 0x80]) : QChar(c));
-  }
-  return result;
+  // Names and ids read from the game's files are in its code page.
+  return QString::fromStdString(ScreenText(text));
 }
 
 QtUi::QtUi() = default;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/file_names.hpp"
+
 namespace modrake {
 
 std::string FormatTextV(const char* format, va_list args) {
@@ -106,6 +108,10 @@ std::string LowerCaseAscii(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
   return lower;
+}
+
+std::string ScreenText(std::string_view text) {
+  return Utf8Text(text);
 }
 
 }  // namespace modrake

@@ -28,6 +28,10 @@ int CompareNoCase(std::string_view a, std::string_view b);
 inline bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
+// What a front end shows of a text: UTF-8, with bytes that are not UTF-8
+// read as cp1252, the code page of the game's files.
+std::string ScreenText(std::string_view text);
+
 // The text with A-Z lowered, as a key under which EqualsNoCase texts meet.
 std::string LowerCaseAscii(std::string_view text);
 

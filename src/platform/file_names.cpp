@@ -14,12 +14,13 @@ constexpr char32_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+char32_t FromCp1252(unsigned char byte) {
+  return byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte;
+}
+
 std::u32string DecodeCp1252(std::string_view text) {
   std::u32string out;
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte >= 0x80 && byte < 0xA0 ? kCp1252High[byte - 0x80] : byte);
-  }
+  for (char c : text) out.push_back(FromCp1252(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -31,26 +32,35 @@ std::optional<char> EncodeCp1252(char32_t c) {
   return std::nullopt;
 }
 
+// The length of the well-formed UTF-8 sequence at text[i], with its code
+// point in c; 0 when the bytes there are not one.
+size_t Utf8At(std::string_view text, size_t i, char32_t& c) {
+  auto lead = static_cast<unsigned char>(text[i]);
+  size_t length = lead < 0x80   ? 1
+                  : lead < 0xC2 ? 0
+                  : lead < 0xE0 ? 2
+                  : lead < 0xF0 ? 3
+                  : lead < 0xF5 ? 4
+                                : 0;
+  if (length == 0 || text.size() - i < length) return 0;
+  c = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    c = c << 6 | (next & 0x3F);
+  }
+  bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
+  if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return length;
+}
+
 // The code points of text when it is well-formed UTF-8.
 std::optional<std::u32string> DecodeUtf8(std::string_view text) {
   std::u32string out;
   for (size_t i = 0; i < text.size();) {
-    auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = lead < 0x80   ? 1
-                    : lead < 0xC2 ? 0
-                    : lead < 0xE0 ? 2
-                    : lead < 0xF0 ? 3
-                    : lead < 0xF5 ? 4
-                                  : 0;
-    if (length == 0 || text.size() - i < length) return std::nullopt;
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-      auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      c = c << 6 | (next & 0x3F);
-    }
-    bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    char32_t c = 0;
+    size_t length = Utf8At(text, i, c);
+    if (length == 0) return std::nullopt;
     out.push_back(c);
     i += length;
   }
@@ -118,6 +128,22 @@ bool SameFileName(std::string_view a, std::string_view b) {
            });
   }
   return FileNameKey(a) == FileNameKey(b);
+}
+
+std::string Utf8Text(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    size_t length = Utf8At(text, i, c);
+    if (length == 0) {
+      c = FromCp1252(static_cast<unsigned char>(text[i]));
+      length = 1;
+    }
+    EncodeUtf8(c, out);
+    i += length;
+  }
+  return out;
 }
 
 std::string GameFileName(std::string_view name) {

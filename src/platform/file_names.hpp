@@ -17,6 +17,11 @@ bool SameFileName(std::string_view a, std::string_view b);
 // spell; any other name as it is.
 std::string GameFileName(std::string_view name);
 
+// Text for a screen or terminal that shows UTF-8: well-formed UTF-8 stays as
+// it is, and any other byte is read as cp1252, so that names and ids from
+// the game's files show as the game shows them beside names from the disk.
+std::string Utf8Text(std::string_view text);
+
 // The game treats file names case-insensitively; on a case-sensitive file
 // system this finds the entry of folder whose name matches name in any letter
 // case and in either form (an exact match wins). Returns the full path, or

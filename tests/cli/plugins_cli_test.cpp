@@ -101,7 +101,8 @@ TEST(PluginsCliTest, NamesOutsideAsciiMeetInEitherForm) {
   auto listed = cli.Run({"plugins", "--sort", "name"});
   ASSERT_EQ(listed.exitCode, 0) << listed.err;
   EXPECT_NE(listed.out.find("[x] Gr\xc3\xbcne.esp "), std::string::npos) << listed.out;
-  EXPECT_NE(listed.out.find("\"L\xe4nder.esm\" is INACTIVE"), std::string::npos) << listed.out;
+  // The master's name comes from a header in cp1252; the terminal gets UTF-8.
+  EXPECT_NE(listed.out.find("\"L\xc3\xa4nder.esm\" is INACTIVE"), std::string::npos) << listed.out;
   EXPECT_EQ(listed.out.find("MISSING"), std::string::npos) << listed.out;
 
   struct Case {

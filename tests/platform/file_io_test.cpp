@@ -243,6 +243,12 @@ TEST(FileNamesTest, NamesGoToTheGameInItsCodePage) {
     EXPECT_TRUE(SameFileName(c.name, c.game)) << c.name;
   }
   EXPECT_TRUE(SameFileName("\xc5\x92uvre.esp", "\x9cuvre.esp"));  // Œ and œ
+
+  // On screen, UTF-8 stays and cp1252 bytes become UTF-8, also side by side.
+  EXPECT_EQ(Utf8Text("Plain.esp"), "Plain.esp");
+  EXPECT_EQ(Utf8Text("Gr\xc3\xbcne.esp needs L\xe4nder.esm"),
+            "Gr\xc3\xbcne.esp needs L\xc3\xa4nder.esm");
+  EXPECT_EQ(Utf8Text("\x80 \x9c \xc3"), "\xe2\x82\xac \xc5\x93 \xc3\x83");
 }
 
 }  // namespace
