@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/ui.hpp"
+#include "core/execution_log.hpp"  // Ui
 
 namespace modrake {
 
