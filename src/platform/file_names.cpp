@@ -115,19 +115,17 @@ std::string FileNameKey(std::string_view name) {
 }
 
 bool SameFileName(std::string_view a, std::string_view b) {
-  // Most names are ASCII: those need no key.
-  auto ascii = [](std::string_view name) {
-    for (char c : name) {
-      if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-  };
-  if (ascii(a) && ascii(b)) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-             return Lower(static_cast<unsigned char>(x)) == Lower(static_cast<unsigned char>(y));
-           });
+  // Most names are ASCII and most pairs differ early: while both are ASCII,
+  // byte i is character i of each, so the first difference decides.
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    auto x = static_cast<unsigned char>(a[i]);
+    auto y = static_cast<unsigned char>(b[i]);
+    if ((x | y) >= 0x80) return FileNameKey(a) == FileNameKey(b);
+    if (Lower(x) != Lower(y)) return false;
   }
-  return FileNameKey(a) == FileNameKey(b);
+  // One is an ASCII start of the other: only the same length is the same name.
+  return a.size() == b.size();
 }
 
 std::string Utf8Text(std::string_view text) {

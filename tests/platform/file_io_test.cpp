@@ -243,6 +243,10 @@ TEST(FileNamesTest, NamesGoToTheGameInItsCodePage) {
     EXPECT_TRUE(SameFileName(c.name, c.game)) << c.name;
   }
   EXPECT_TRUE(SameFileName("\xc5\x92uvre.esp", "\x9cuvre.esp"));  // Œ and œ
+  // A name that another starts with is not that name, in either code page.
+  EXPECT_FALSE(SameFileName("Gr.esp", "Gr.esp2"));
+  EXPECT_FALSE(SameFileName("Gr", "Gr\xfc"));
+  EXPECT_FALSE(SameFileName("GR\xc3\xbc", "gr\xfc."));
 
   // On screen, UTF-8 stays and cp1252 bytes become UTF-8, also side by side.
   EXPECT_EQ(Utf8Text("Plain.esp"), "Plain.esp");
