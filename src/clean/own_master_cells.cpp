@@ -1,12 +1,9 @@
 #include "clean/own_master_cells.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
-#include "platform/file_io.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -42,8 +39,7 @@ void OwnMasterCells::Load() {
   loaded_ = true;
   std::filesystem::path dataFolder = game_.DataFolder();
   for (size_t m = 0; m < masters_.size(); ++m) {
-    auto path = FindNoCase(dataFolder, masters_[m]);
-    if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) {
+    if (!FindReadableFile(dataFolder, masters_[m])) {
       unreadable_ = masters_[m];
       return;
     }
@@ -52,7 +48,7 @@ void OwnMasterCells::Load() {
     while (stream.Next()) {
       if (stream.header().tag != tags::CELL) continue;
       Cell cell;
-      BuildKey(cell.key, *stream.Read(), {});
+      BuildKey(cell.key, stream.View(), {});
       cell.master = m;
       cells_.push_back(cell);
     }

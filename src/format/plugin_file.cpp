@@ -56,9 +56,6 @@ std::string PrintableTag(Tag tag) {
   return text;
 }
 
-// Files from this size up are read into whole pages of their own.
-constexpr size_t kPagedFileSize = size_t{2} << 20;
-
 uint32_t FileTypeFor(const std::filesystem::path& path) {
   std::string text = path.string();
   char last = text.empty() ? '\0' : text.back();
@@ -172,23 +169,20 @@ std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
     uint8_t* at = wholeFile_.get() + reader_.Position();
     ReadData(header, at);
     record->ShareData(wholeFile_, at, header.dataSize);
-    if (record->ParseErrorOffset() != Record::kParsedWhole) {
-      FieldDoesNotFit(header, record->ParseErrorOffset());
+  } else {
+    std::unique_ptr<uint8_t[]> buffer;
+    try {
+      buffer = std::make_unique_for_overwrite<uint8_t[]>(header.dataSize);
+    } catch (const std::bad_alloc&) {
+      OutOfMemory();
     }
-    return record;
-  }
-  std::unique_ptr<uint8_t[]> buffer;
-  try {
-    buffer = std::make_unique_for_overwrite<uint8_t[]>(header.dataSize);
-  } catch (const std::bad_alloc&) {
-    OutOfMemory();
-  }
-  ReadData(header, buffer.get());
-  try {
-    record->SetData(std::move(buffer), header.dataSize);
-  } catch (const std::bad_alloc&) {
-    record.reset();
-    OutOfMemory();
+    ReadData(header, buffer.get());
+    try {
+      record->SetData(std::move(buffer), header.dataSize);
+    } catch (const std::bad_alloc&) {
+      record.reset();
+      OutOfMemory();
+    }
   }
   if (record->ParseErrorOffset() != Record::kParsedWhole) {
     FieldDoesNotFit(header, record->ParseErrorOffset());
@@ -251,9 +245,9 @@ void PluginFile::ReadAllRecords() {
   // so that only a record that cannot fit is the error.
   try {
     const size_t bytes = static_cast<size_t>(std::max<uint64_t>(reader_.Size(), 1));
-    if (bytes >= kPagedFileSize) {
-      // Whole pages, large ones where the system has them: a land mod of
-      // tens of megabytes then faults in a few times instead of thousands.
+    if (bytes >= PageBuffer::kLargePage) {
+      // From a large page up, whole pages of its own: a land mod of tens of
+      // megabytes then faults in a few times instead of thousands.
       auto pages = std::make_shared<PageBuffer>();
       pages->Reserve(bytes, 0);
       wholeFile_ = std::shared_ptr<uint8_t[]>(pages, static_cast<uint8_t*>(pages->data()));
@@ -261,8 +255,13 @@ void PluginFile::ReadAllRecords() {
       wholeFile_ = std::shared_ptr<uint8_t[]>(new uint8_t[bytes]);
     }
   } catch (const std::bad_alloc&) {
-    wholeFile_.reset();
+    // No block: each record gets its own.
   }
+  // However the read ends, the file keeps no hold on the block: only its records do.
+  struct LetGo {
+    std::shared_ptr<uint8_t[]>& block;
+    ~LetGo() { block.reset(); }
+  } letGo{wholeFile_};
   RecordHeader header;
   try {
     while (ReadObjectHeader(header)) records.push_back(ReadRecord(header));
@@ -272,11 +271,7 @@ void PluginFile::ReadAllRecords() {
     ClearRecords();
     CloseFile();
     OutOfMemory();
-  } catch (...) {
-    wholeFile_.reset();
-    throw;
   }
-  wholeFile_.reset();
   CloseFile();
 }
 

@@ -1,7 +1,5 @@
 #include "install/game_installation.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "core/fatal_error.hpp"
@@ -85,8 +83,8 @@ void GameInstallation::LoadActivePlugins() {
     if (name.empty()) break;
     if (FindPluginByName(activePlugins, name) || ListsName(unreadEntries, name)) continue;
     std::optional<std::filesystem::path> path;
-    if (IsPlainName(name)) path = FindNoCase(dataFolder, name);
-    if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) {
+    if (IsPlainName(name)) path = FindReadableFile(dataFolder, name);
+    if (!path) {
       unreadEntries.push_back(name);
       continue;
     }

@@ -1,7 +1,11 @@
 #include "platform/file_names.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <system_error>
+
+#include "platform/file_io.hpp"
 
 namespace modrake {
 
@@ -172,6 +176,13 @@ std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& fol
     if (SameFileName(entryName, name)) return folder / entryName;
   }
   return std::nullopt;
+}
+
+std::optional<std::filesystem::path> FindReadableFile(const std::filesystem::path& folder,
+                                                      const std::string& name) {
+  auto path = FindNoCase(folder, name);
+  if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) return std::nullopt;
+  return path;
 }
 
 std::filesystem::path ResolveNoCase(const std::filesystem::path& folder, const std::string& name) {

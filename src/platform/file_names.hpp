@@ -29,6 +29,11 @@ std::string Utf8Text(std::string_view text);
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
                                                 const std::string& name);
 
+// The entry that FindNoCase finds when it is a regular file this process may
+// read; none otherwise.
+std::optional<std::filesystem::path> FindReadableFile(const std::filesystem::path& folder,
+                                                      const std::string& name);
+
 // folder/name when such an entry exists in any letter case, else folder/name
 // as given (for files about to be created).
 std::filesystem::path ResolveNoCase(const std::filesystem::path& folder, const std::string& name);

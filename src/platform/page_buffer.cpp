@@ -10,7 +10,7 @@
 namespace modrake {
 
 namespace {
-constexpr size_t kLargePage = size_t{2} << 20;
+constexpr size_t kLargePage = PageBuffer::kLargePage;
 
 size_t RoundUp(size_t n, size_t to) {
   return (n + to - 1) / to * to;

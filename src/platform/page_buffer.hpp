@@ -11,6 +11,9 @@ namespace modrake {
 // instead of copying them.
 class PageBuffer {
  public:
+  // The large page the system may back the buffer with.
+  static constexpr size_t kLargePage = size_t{2} << 20;
+
   PageBuffer() = default;
   ~PageBuffer();
   PageBuffer(PageBuffer&& other) noexcept;
