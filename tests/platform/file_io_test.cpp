@@ -122,24 +122,14 @@ TEST(FileReaderTest, EverySeekSkipAndReadGivesTheBytesOfTheFile) {
         {Op::Seek, 0},
         {Op::Read, 16}}},
   };
-  // And a long random walk that mixes all three.
+  // And a long random walk that mixes them all.
   std::mt19937 random(7);
   std::vector<Step> walk;
+  const Op ops[] = {Op::Read, Op::Skip, Op::Borrow, Op::Seek};
   for (int i = 0; i < 3000; ++i) {
     uint64_t size = random() % 4 == 0 ? random() % 600000 : random() % 64;
-    switch (random() % 4) {
-      case 0:
-        walk.push_back({Op::Read, size});
-        break;
-      case 1:
-        walk.push_back({Op::Skip, size});
-        break;
-      case 2:
-        walk.push_back({Op::Borrow, size});
-        break;
-      default:
-        walk.push_back({Op::Seek, random() % bytes.size()});
-    }
+    Op op = ops[random() % 4];
+    walk.push_back({op, op == Op::Seek ? random() % bytes.size() : size});
   }
   cases.emplace_back("random walk", walk);
 
