@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   app.add_option("--game", context.gameDir,
                  "The game folder (holding Morrowind.ini and Data Files)");
   app.add_option("--home", context.homeDir,
-                 "Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat");
+                 "Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat (default: "
+                 "$MODRAKE_HOME, else $XDG_DATA_HOME/modrake)");
   auto* yes = app.add_flag("-y,--yes", context.yes, "Answer Yes to every question");
   auto* no = app.add_flag("-n,--no", context.no, "Answer No to every question");
   yes->excludes(no);

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
                           QStringLiteral("DIR"));
   QCommandLineOption home(
       QStringLiteral("home"),
-      QStringLiteral("Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat."),
+      QStringLiteral("Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat (default: "
+                     "$MODRAKE_HOME, else $XDG_DATA_HOME/modrake)."),
       QStringLiteral("DIR"));
   parser.addOptions({help, version, game, home});
   if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {

@@ -1,7 +1,5 @@
 #include "platform/program_home.hpp"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <system_error>
 
@@ -16,12 +14,15 @@ std::filesystem::path ProgramFolder() {
 
 std::filesystem::path ResolveProgramHome(const std::optional<std::filesystem::path>& given) {
   std::filesystem::path home;
+  std::error_code ec;
   if (given && !given->empty()) {
     home = *given;
   } else if (const char* env = std::getenv("MODRAKE_HOME"); env && *env) {
     home = env;
   } else if (auto beside = ProgramFolder();
-             !beside.empty() && ::access(beside.c_str(), W_OK) == 0) {
+             !beside.empty() && std::filesystem::is_regular_file(beside / "modrake.ini", ec)) {
+    // Only a portable copy lives beside the program: an installed one never
+    // writes into a system folder, even as root.
     home = beside;
   } else if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) {
     home = std::filesystem::path(xdg) / "modrake";
@@ -29,7 +30,6 @@ std::filesystem::path ResolveProgramHome(const std::optional<std::filesystem::pa
     const char* user = std::getenv("HOME");
     home = std::filesystem::path(user ? user : ".") / ".local" / "share" / "modrake";
   }
-  std::error_code ec;
   std::filesystem::create_directories(home, ec);
   return home;
 }

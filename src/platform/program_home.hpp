@@ -7,7 +7,8 @@ namespace modrake {
 
 // The folder of the settings file, the log, its backup and the master cache:
 // the given folder, else $MODRAKE_HOME, else beside the program when that
-// folder is writable, else $XDG_DATA_HOME/modrake (~/.local/share/modrake).
+// folder already holds a modrake.ini (a portable copy), else
+// $XDG_DATA_HOME/modrake (~/.local/share/modrake).
 // The folder is created when missing.
 std::filesystem::path ResolveProgramHome(const std::optional<std::filesystem::path>& given);
 
