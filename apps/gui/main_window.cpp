@@ -23,6 +23,7 @@
 #include "shell/function_list.hpp"
 #include "shell/program.hpp"
 #include "shell/startup.hpp"
+#include "user_guide.hpp"
 
 namespace modrake::gui {
 
@@ -140,6 +141,10 @@ MainWindow::MainWindow(Program& program, QtUi& ui)
   connect(execute_, &QPushButton::clicked, this, &MainWindow::Execute);
   connect(options_, &QPushButton::clicked, this, &MainWindow::ShowOptions);
   connect(done, &QPushButton::clicked, this, &MainWindow::Done);
+  // The startup line that asks to read the guide opens it.
+  connect(log_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    if (item->text().contains(QStringLiteral("(Modrake.htm)"))) OpenUserGuide(this);
+  });
 
   resize(sizeHint().expandedTo(QSize(units.X(292), units.Y(215))));
 

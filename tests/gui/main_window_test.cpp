@@ -2,6 +2,8 @@
 // the function list run with its questions answered, the options panel, and
 // the states while a command runs.
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
@@ -48,6 +50,14 @@ class MainWindowTest : public QObject {
   void executeWithoutSelectionRunsNothing();
   void errorInACommandShowsItsBoxAndReturnsToIdle();
   void anotherRunMakesTheWorkerWaitWhileTheWindowPaints();
+  void documentationLineOpensTheGuide();
+
+ public slots:
+  // Takes the place of the desktop's browser.
+  void OpenUrl(const QUrl& url) { openedUrls_ << url; }
+
+ private:
+  QList<QUrl> openedUrls_;
 };
 
 void MainWindowTest::opensWithItsLayoutAndStartupLines() {
@@ -425,6 +435,25 @@ void MainWindowTest::anotherRunMakesTheWorkerWaitWhileTheWindowPaints() {
       QVERIFY(ReadFile(game.home / "modrake.ini").find("ForceSave=1") != std::string::npos);
     }
   }
+}
+
+void MainWindowTest::documentationLineOpensTheGuide() {
+  GuiGame game;
+  auto* log = game.window->findChild<QListWidget*>(QStringLiteral("log"));
+  QList<QListWidgetItem*> line = log->findItems(QStringLiteral("(Modrake.htm)"), Qt::MatchContains);
+  QCOMPARE(line.size(), 1);
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
+  // Double-clicked, or chosen with the keys and Enter.
+  QTest::mouseClick(log->viewport(), Qt::LeftButton, {},
+                    log->visualItemRect(line.front()).center());
+  QTest::mouseDClick(log->viewport(), Qt::LeftButton, {},
+                     log->visualItemRect(line.front()).center());
+  QTest::keyClick(log, Qt::Key_Return);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  QCOMPARE(openedUrls_.size(), 2);
+  QFileInfo guide(openedUrls_.front().toLocalFile());
+  QCOMPARE(guide.fileName(), QStringLiteral("Modrake.htm"));
+  QVERIFY(guide.isFile());
 }
 
 }  // namespace modrake::test
