@@ -1,9 +1,13 @@
 // What an installed modrake must get right beyond its commands: where it
-// keeps its own files.
+// keeps its own files, and that the shell completions and the manual page
+// know every command and option that --help reports.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <optional>
+#include <set>
+#include <sstream>
 
 #include "support/test_support.hpp"
 
@@ -80,6 +84,72 @@ TEST(InstalledCliTest, ProgramHomeIsBesideTheProgramOnlyForAPortableCopy) {
       }
     }
     EXPECT_EQ(written, std::vector<std::string>{c.expected});
+  }
+}
+
+std::string WithoutDashes(const std::string& word) {
+  size_t start = word.find_first_not_of('-');
+  return start == std::string::npos ? word : word.substr(start);
+}
+
+// The commands, subcommands, options and option values of one level of the
+// command line, and of every level below it, as --help reports them.
+void CollectHelpWords(const std::vector<std::string>& command, std::set<std::string>& words) {
+  std::vector<std::string> args = command;
+  args.push_back("--help");
+  auto help = RunModrake(args);
+  ASSERT_EQ(help.exitCode, 0) << help.err;
+  std::istringstream lines(help.out);
+  std::string line;
+  std::string section;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == ':' && line[0] != ' ') section = line;
+    // Entries are indented by two; their descriptions run on further in.
+    if (line.size() < 3 || line.compare(0, 2, "  ") != 0 || line[2] == ' ') continue;
+    std::string first = line.substr(2, line.find(' ', 2) - 2);
+    if (section == "Subcommands:") {
+      words.insert(first);
+      std::vector<std::string> sub = command;
+      sub.push_back(first);
+      CollectHelpWords(sub, words);
+    } else if (section == "Options:") {
+      std::istringstream names(first);
+      for (std::string name; std::getline(names, name, ',');) words.insert(name);
+      size_t open = line.find('{');
+      size_t close = line.find('}', open);
+      if (open != std::string::npos && close != std::string::npos) {
+        std::istringstream choices(line.substr(open + 1, close - open - 1));
+        for (std::string choice; std::getline(choices, choice, ',');) words.insert(choice);
+      }
+    }
+  }
+}
+
+TEST(InstalledCliTest, CompletionsAndManualKnowEveryCommandAndOption) {
+  std::set<std::string> words;
+  CollectHelpWords({}, words);
+  ASSERT_TRUE(words.count("merge-lists") && words.count("--keep-names") && words.count("name"));
+  const std::filesystem::path source = MODRAKE_SOURCE_DIR;
+  for (auto file : {"packaging/completions/modrake.bash", "packaging/completions/_modrake",
+                    "packaging/completions/modrake.fish", "docs/man/modrake.1"}) {
+    std::string text = test::ReadFile(source / file);
+    // Manual pages write a hyphen as \- and change fonts with \fB, \fI and \fR;
+    // fish names options without their dashes.
+    for (size_t at; (at = text.find("\\-")) != std::string::npos;) text.erase(at, 1);
+    for (size_t at; (at = text.find("\\f")) != std::string::npos;) text.erase(at, 3);
+    std::set<std::string> tokens;
+    std::string token;
+    for (char c : text + " ") {
+      if (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_') {
+        token += c;
+      } else if (!token.empty()) {
+        tokens.insert(WithoutDashes(token));
+        token.clear();
+      }
+    }
+    for (const std::string& word : words) {
+      EXPECT_TRUE(tokens.count(WithoutDashes(word))) << file << " lacks " << word;
+    }
   }
 }
 

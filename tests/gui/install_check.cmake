@@ -1,5 +1,6 @@
 # Installs the build into a scratch prefix and checks that the window comes
-# with the command line, its menu entry, its icon and its guide.
+# with the command line, its menu entry, its icon, its guide, the manual
+# pages, the shell completions and the AppStream data.
 #   cmake -DBUILD=dir -DPREFIX=dir -P install_check.cmake
 cmake_minimum_required(VERSION 3.20)
 file(REMOVE_RECURSE "${PREFIX}")
@@ -11,7 +12,11 @@ endif()
 foreach(file bin/modrake bin/modrake-gui share/applications/modrake-gui.desktop
              share/icons/hicolor/scalable/apps/modrake.svg share/doc/modrake/Modrake.htm
              share/doc/modrake/images/main-window.png share/doc/modrake/images/options-panel.png
-             share/doc/modrake/images/manage-window.png)
+             share/doc/modrake/images/manage-window.png share/doc/modrake/copyright
+             share/man/man1/modrake.1.gz share/man/man1/modrake-gui.1.gz
+             share/bash-completion/completions/modrake share/zsh/vendor-completions/_modrake
+             share/fish/vendor_completions.d/modrake.fish
+             share/metainfo/io.github.lanternfly.modrake.metainfo.xml)
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
