@@ -32,9 +32,9 @@ void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
   ui().SetChosenFiles(chosen);
 }
 
-void CliContext::LoadGame() {
+void CliContext::LoadGame(GameUse use) {
   if (!runGuard_) runGuard_ = std::make_unique<RunGuard>(session());
-  program().LoadGame(gameDir);
+  program().LoadGame(gameDir, use);
 }
 
 void CliContext::Run(int command, const DispatchOptions& options) {

@@ -50,7 +50,7 @@ class CliContext {
   // tools find it) with its settings; done once, by the commands that work
   // on the game. From then on until the process ends, the run holds the
   // program home and the game: one run of the program is one command run.
-  void LoadGame();
+  void LoadGame(GameUse use = GameUse::kMasters);
   // Loads the game and runs an entry of the function list.
   void Run(int command, const DispatchOptions& options = {});
 

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "cli_context.hpp"
+#include "core/fatal_error.hpp"
 #include "core/text.hpp"
 #include "shell/plugin_manager.hpp"
 
@@ -34,16 +35,19 @@ std::vector<PluginRow> Rows(const PluginManager& manager, bool selectedOnly) {
   return rows;
 }
 
-// An unknown name is a usage error before anything is read or changed.
+// An unknown name is a usage error, and a name that cannot stand for one
+// file an error, before anything is read or changed.
 void CheckNames(CliContext& context, const std::vector<std::string>& names,
                 bool unreadEntries = false) {
-  context.LoadGame();
+  context.LoadGame(GameUse::kPluginList);
   for (const auto& name : names) {
     if (!DataFolderHas(context.session(), name) &&
         !(unreadEntries && ListsUnreadEntry(context.session(), name))) {
       throw UsageError(FormatText("no plugin or master named \"%s\" in the \"Data Files\" folder",
                                   name.c_str()));
     }
+    std::string problem = PluginNameProblem(context.session(), name);
+    if (!problem.empty()) FatalError("%s", problem.c_str());
   }
 }
 
@@ -55,7 +59,7 @@ void SelectRows(PluginManager& manager, const std::vector<std::string>& names) {
 }
 
 void ListPlugins(CliContext& context, int mode) {
-  context.LoadGame();
+  context.LoadGame(GameUse::kPluginList);
   ScriptedManageWindow window([&](PluginManager& manager) {
     if (mode == 1) manager.ClickNameHeader();
     if (mode == 2) manager.ClickNameHeader(), manager.ClickNameHeader();

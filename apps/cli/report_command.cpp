@@ -12,6 +12,12 @@ struct ReportArguments {
 };
 
 void RunReport(CliContext& context, const ReportArguments& args) {
+  // The game masters are left out of the report: what is left must compare.
+  size_t plugins = 0;
+  for (const auto& file : args.files) plugins += IsGameMasterFile(file) ? 0 : 1;
+  if (plugins < 2) {
+    throw UsageError("a conflict report needs two or more plugins besides the game masters");
+  }
   context.LoadGame();  // also loads the settings
   // A flag ticks its box for this run; otherwise the settings hold.
   CheckBoxes& boxes = context.options().boxes;

@@ -2,9 +2,11 @@
 
 #include <set>
 #include <system_error>
+#include <vector>
 
 #include "clean/plugin_cleaner.hpp"
 #include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "install/game_installation.hpp"
@@ -17,6 +19,18 @@ namespace {
 bool IsNeverCleaned(const std::string& name) {
   return IsGameMasterName(name) || IsMergedPluginName(name);
 }
+
+// Folders made for this run, taken away again when they stay empty, also
+// when the run stops on an error.
+struct MadeFolders {
+  std::vector<std::filesystem::path> folders;
+  ~MadeFolders() {
+    for (const auto& folder : folders) {
+      std::error_code ec;
+      if (std::filesystem::is_empty(folder, ec) && !ec) std::filesystem::remove(folder, ec);
+    }
+  }
+};
 }  // namespace
 
 void CleanCommand(Session& session, int subfolder) {
@@ -26,20 +40,27 @@ void CleanCommand(Session& session, int subfolder) {
 
   std::vector<std::filesystem::path> chosen = session.ui.ChooseFiles();
   if (chosen.empty()) return;
+  // A missing file stops the command before anything is made or cleaned.
+  for (const auto& file : chosen) {
+    if (!QueryFileStatus(file)) FatalError("Cannot find file %s", file.filename().c_str());
+  }
 
   // Each chosen file keeps its own folder; the Clean subfolders are made
-  // before anything is cleaned.
+  // before anything is cleaned, and those this run made go again when
+  // nothing was saved in them.
+  MadeFolders made;
   if (subfolder) {
     std::set<std::filesystem::path> folders;
     for (const auto& file : chosen) folders.insert(file.parent_path());
     for (const auto& folder : folders) {
       std::filesystem::path clean = folder / "Clean";
       std::error_code ec;
-      if (std::filesystem::exists(clean, ec)) continue;
+      if (std::filesystem::is_directory(clean, ec)) continue;
       if (!std::filesystem::create_directory(clean, ec) || ec) {
-        log.AskUser(BoxStyle::OkError, "ERROR: Failed to create subfolder:\n\n%s", clean.c_str());
-        return;
+        FatalError("Failed to create subfolder %s: %s", clean.c_str(),
+                   ec ? ec.message().c_str() : "a file of that name is in the way");
       }
+      made.folders.push_back(clean);
     }
   }
 

@@ -14,6 +14,7 @@
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "install/game_installation.hpp"
+#include "objectdb/master_loader.hpp"
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
 
@@ -29,14 +30,20 @@ std::array<PluginFile*, 3> Masters(Session& session) {
   return {game.morrowind, game.tribunal, game.bloodmoon};
 }
 
-// Calls visit with each retained master version, newest master first, until
-// visit returns true. Returns whether it did.
+// Calls visit with each retained master version of the object looked up
+// with key and topic, newest master first, until visit returns true.
+// Returns whether it did. The key is a copy: the index may be built again
+// under it.
 template <typename Visit>
-bool ForEachMasterVersion(Session& session, const IndexEntry& entry, Visit visit) {
-  auto masters = Masters(session);
+bool ForEachMasterVersion(Session& session, ObjectKey key, std::string_view topic, Visit visit) {
+  const uint32_t generation = session.index->generation;
   for (int w = 2; w >= 0; --w) {
-    if (entry.words[w] == 0 || !masters[w]) continue;
-    auto version = masters[w]->ReadRecordAt(entry.words[w]);
+    auto version = ReadMasterVersion(session, key, topic, w);
+    if (session.index->generation != generation) {
+      // The cache lied and the index was built again: what it placed before
+      // counts no more, so every master is asked again.
+      return ForEachMasterVersion(session, key, topic, visit);
+    }
     if (version && visit(*version)) return true;
   }
   return false;
@@ -152,7 +159,7 @@ bool IsEvilGameSetting(Session& session, const Record& gmst) {
   IndexEntry* entry = session.index->LookupObject(gmst, {});
   if (!entry) return false;
   char type = name[0];
-  return ForEachMasterVersion(session, *entry, [&](const Record& version) {
+  return ForEachMasterVersion(session, entry->key, {}, [&](const Record& version) {
     return GameSettingValuesEqual(type, gmst, version);
   });
 }
@@ -173,7 +180,7 @@ bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
   if (normaliseAi) NormaliseAiData(record);
   PadSpellEntries(record);
   bool unrestricted = session.options.unrestrictedDialogCleaning;
-  return ForEachMasterVersion(session, *entry, [&](Record& version) {
+  return ForEachMasterVersion(session, entry->key, topic, [&](Record& version) {
     if (normaliseAi) NormaliseAiData(version);
     return RecordsEqual(version, record, unrestricted);
   });
@@ -289,7 +296,7 @@ int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRec
   int removed = 0;
   if (IndexEntry* entry = session.index->LookupObject(cell, {})) {
     mayBeEmpty = true;
-    ForEachMasterVersion(session, *entry, [&](const Record& version) {
+    ForEachMasterVersion(session, entry->key, {}, [&](const Record& version) {
       removed += CleanCellFields(session, version, cell);
       if (mayBeEmpty &&
           (SubrecordDiffers(cell, version, tags::DATA) ||
@@ -498,16 +505,14 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     if (Record* header = file->FindHeaderRecord())
       UpdateMasterSizes(*header, session.game->activePlugins);
     std::error_code ec;
-    if (std::filesystem::exists(file->path, ec)) {
-      log.Log("!Updated \"%s\"", file->name.c_str());
-    } else {
-      log.Log("!Created \"%s\"", file->name.c_str());
-    }
-    file->Save();
+    const bool existed = std::filesystem::exists(file->path, ec);
+    session.game->SavePlugin(*file);
     if (times) {
       SetFileTimes(file->path, *times);
       if (auto status = QueryFileStatus(file->path)) file->status = *status;
     }
+    // Said only once the file is whole on disk.
+    log.Log(existed ? "!Updated \"%s\"" : "!Created \"%s\"", file->name.c_str());
     log.Log("%sSaved: %s\n\n", kSeparator, file->name.c_str());
     result = changes > 0 ? 1 : 0;
   }

@@ -1,5 +1,6 @@
 #include "core/execution_log.hpp"
 
+#include <cerrno>
 #include <cstdarg>
 #include <system_error>
 
@@ -40,7 +41,9 @@ void ExecutionLog::WriteToFile(const std::string& text) {
   // Buffered: a command writes its log in a few large writes. Every way out
   // of a command (CloseLog, ReportFatal, the destructor) closes the file and
   // so writes what is buffered.
-  std::fwrite(text.data(), 1, text.size(), file_);
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() && error_ == 0) {
+    error_ = errno != 0 ? errno : EIO;
+  }
 }
 
 void ExecutionLog::AddLogLine(const std::string& text) {
@@ -51,20 +54,26 @@ void ExecutionLog::ClearLogList() {
   ui_.ClearLogList();
 }
 
-void ExecutionLog::OpenLog() {
-  if (file_) return;
+WriteResult ExecutionLog::OpenLog() {
+  if (file_) return {};
+  error_ = 0;
   std::error_code ec;
   if (std::filesystem::exists(backupPath_, ec)) std::filesystem::remove(backupPath_, ec);
   if (std::filesystem::exists(logPath_, ec)) std::filesystem::rename(logPath_, backupPath_, ec);
-  // A log that cannot be created is no error: its lines are dropped.
   file_ = std::fopen(logPath_.c_str(), "w");
-  if (file_) std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+  if (!file_) {
+    int error = errno;
+    return WriteResult::FromError(error);
+  }
+  std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+  return {};
 }
 
-void ExecutionLog::CloseLog() {
-  if (pipeline || !file_) return;
-  std::fclose(file_);
+WriteResult ExecutionLog::CloseLog() {
+  if (pipeline || !file_) return {};
+  if (std::fclose(file_) != 0 && error_ == 0) error_ = errno != 0 ? errno : EIO;
   file_ = nullptr;
+  return error_ == 0 ? WriteResult() : WriteResult::FromError(error_);
 }
 
 Answer ExecutionLog::AskUser(BoxStyle style, const char* format, ...) {

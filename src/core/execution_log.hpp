@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/file_io.hpp"
 #include "platform/ui.hpp"
 
 namespace modrake {
@@ -24,9 +25,12 @@ class ExecutionLog {
 
   // Rotates the previous log into the backup and starts a new one; does
   // nothing while a log is open (the pipeline keeps one log for all steps).
-  void OpenLog();
-  // Closes the log unless the pipeline runs.
-  void CloseLog();
+  // A log that cannot be created is no error for most commands (its lines
+  // are dropped): the result says why, for those whose output it is.
+  WriteResult OpenLog();
+  // Closes the log unless the pipeline runs. The result says why the log
+  // could not be written whole.
+  WriteResult CloseLog();
   bool IsOpen() const { return file_ != nullptr; }
 
   // Set while JUST FIX IT! runs: commands neither rotate nor close the log.
@@ -51,6 +55,7 @@ class ExecutionLog {
   std::filesystem::path logPath_;
   std::filesystem::path backupPath_;
   std::FILE* file_ = nullptr;
+  int error_ = 0;  // the first error of the log being written
 };
 
 }  // namespace modrake

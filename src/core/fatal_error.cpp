@@ -14,6 +14,21 @@ void FatalError(const char* format, ...) {
   throw FatalException(message);
 }
 
+void WriteRefused(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string message = FormatTextV(format, args);
+  va_end(args);
+  throw WriteRefusedException(message);
+}
+
+void WriteFailed(const std::filesystem::path& path, const WriteResult& result) {
+  std::string message =
+      FormatText("Cannot write file %s: %s", path.c_str(), result.reason().c_str());
+  if (result.refused()) throw WriteRefusedException(message);
+  throw FatalException(message);
+}
+
 std::string FailureMessage(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e)) return "Out of memory";
   return e.what();

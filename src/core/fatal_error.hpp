@@ -1,7 +1,10 @@
 #pragma once
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+
+#include "platform/file_io.hpp"
 
 namespace modrake {
 
@@ -12,8 +15,21 @@ class FatalException : public std::runtime_error {
   explicit FatalException(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A write that the player's files forbid (a read-only file, a game master):
+// it ends a command as any error does, but JUST FIX IT! skips that file and
+// goes on with the rest.
+class WriteRefusedException : public FatalException {
+ public:
+  using FatalException::FatalException;
+};
+
 // Formats the message and throws it as a FatalException.
 [[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Formats the message and throws it as a WriteRefusedException.
+[[noreturn]] void WriteRefused(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// "Cannot write file PATH: REASON" for a write that did not succeed, refused
+// or failed as its result says.
+[[noreturn]] void WriteFailed(const std::filesystem::path& path, const WriteResult& result);
 
 // The message of any exception that ended a command, so that every front end
 // ends a failed command the same way and never in an abort: a

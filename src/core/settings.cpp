@@ -70,8 +70,8 @@ void LoadSettings(const std::filesystem::path& file, const ActiveMasters& master
   }
 }
 
-bool SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
-                  const Options& options) {
+WriteResult SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+                         const Options& options) {
   IniFile ini(file);
   for (const auto& setting : SettingKeys()) {
     if (Stored(setting, masters)) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/options.hpp"
+#include "platform/file_io.hpp"
 
 namespace modrake {
 
@@ -34,10 +35,10 @@ bool SettingIsTicked(const std::string& value);
 // read is a FatalError.
 void LoadSettings(const std::filesystem::path& file, const ActiveMasters& masters,
                   Options& options);
-// Writes the check boxes (never StrictAIDT) as 1 or 0. Returns false when the
-// file cannot be written; the options panel does not report it, the
+// Writes the check boxes (never StrictAIDT) as 1 or 0. The result says why
+// the file could not be written; the options panel does not report it, the
 // command line does.
-bool SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
-                  const Options& options);
+WriteResult SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
+                         const Options& options);
 
 }  // namespace modrake

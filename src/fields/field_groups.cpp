@@ -8,6 +8,7 @@
 #include "fields/field_operations.hpp"
 #include "objectdb/conflict_group.hpp"
 #include "objectdb/record_comparison.hpp"
+#include "platform/checksum.hpp"
 
 namespace modrake {
 
@@ -103,27 +104,104 @@ unsigned FieldGroupSize(const Record& record, SubrecordList::const_iterator fiel
   }
 }
 
+namespace {
+// The fields of a source group after its first, as far as they exist.
+struct GroupTail {
+  const Subrecord* second = nullptr;
+  const Subrecord* third = nullptr;
+
+  GroupTail(const Record& source, SubrecordList::const_iterator first, unsigned n) {
+    if (n >= 2 && std::next(first) != source.subrecords.end()) {
+      second = &*std::next(first);
+      if (n >= 3 && std::next(first, 2) != source.subrecords.end()) third = &*std::next(first, 2);
+    }
+  }
+
+  // Whether the group starting at candidate, whose first field already
+  // matched, goes on as the source's does.
+  bool Follows(const Record& record, SubrecordList::iterator candidate, unsigned n) const {
+    if (n == 1) return true;
+    auto none = record.subrecords.end();
+    auto next = std::next(candidate);
+    if (next == none || !SubrecordEquals(*next, second)) return false;
+    if (n == 2) return true;
+    auto after = std::next(next);
+    return after != none && SubrecordEquals(*after, third);
+  }
+};
+
+uint64_t FieldChecksum(const Subrecord& field) {
+  return Checksum64(field.data, field.size, field.tag);
+}
+}  // namespace
+
 SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
                                        SubrecordList::const_iterator first, unsigned n) {
   auto none = record.subrecords.end();
   if (first->tag == FRMR) return none;
-  // The fields of the source group after the first, as far as they exist.
-  const Subrecord* second = nullptr;
-  const Subrecord* third = nullptr;
-  if (n >= 2 && std::next(first) != source.subrecords.end()) {
-    second = &*std::next(first);
-    if (n >= 3 && std::next(first, 2) != source.subrecords.end()) third = &*std::next(first, 2);
-  }
+  GroupTail tail(source, first, n);
   for (auto candidate = record.subrecords.begin(); candidate != none; ++candidate) {
-    if (!SubrecordEquals(*candidate, &*first)) continue;
-    if (n == 1) return candidate;
-    auto next = std::next(candidate);
-    if (next == none || !SubrecordEquals(*next, second)) continue;
-    if (n == 2) return candidate;
-    auto after = std::next(next);
-    if (after != none && SubrecordEquals(*after, third)) return candidate;
+    if (SubrecordEquals(*candidate, &*first) && tail.Follows(record, candidate, n)) {
+      return candidate;
+    }
   }
   return none;
+}
+
+FieldGroupFinder::FieldGroupFinder(Record& record, bool listFieldsOnly)
+    : record_(record), listFieldsOnly_(listFieldsOnly) {
+  Rebuild();
+}
+
+bool FieldGroupFinder::Indexed(const Subrecord& field) const {
+  return !listFieldsOnly_ || IsListField(record_.tag, field.tag);
+}
+
+void FieldGroupFinder::Rebuild() {
+  byBytes_.clear();
+  for (auto it = record_.subrecords.begin(); it != record_.subrecords.end(); ++it) {
+    if (Indexed(*it)) byBytes_[FieldChecksum(*it)].push_back(it);
+  }
+  stale_ = false;
+}
+
+SubrecordList::iterator FieldGroupFinder::Find(const Record& source,
+                                               SubrecordList::const_iterator first, unsigned n) {
+  if (!Indexed(*first)) return FindFieldGroup(record_, source, first, n);
+  auto none = record_.subrecords.end();
+  if (first->tag == FRMR) return none;
+  if (stale_) Rebuild();
+  auto bucket = byBytes_.find(FieldChecksum(*first));
+  if (bucket == byBytes_.end()) return none;
+  GroupTail tail(source, first, n);
+  for (auto candidate : bucket->second) {
+    if (SubrecordEquals(*candidate, &*first) && tail.Follows(record_, candidate, n)) {
+      return candidate;
+    }
+  }
+  return none;
+}
+
+void FieldGroupFinder::Forget(SubrecordList::iterator first, SubrecordList::iterator last) {
+  if (stale_) return;  // the next lookup rebuilds from what is left
+  for (auto it = first; it != last; ++it) {
+    if (!Indexed(*it)) continue;
+    auto bucket = byBytes_.find(FieldChecksum(*it));
+    if (bucket == byBytes_.end()) continue;
+    auto& fields = bucket->second;
+    auto found = std::find(fields.begin(), fields.end(), it);
+    if (found != fields.end()) fields.erase(found);
+  }
+}
+
+void FieldGroupFinder::Added(SubrecordList::iterator field) {
+  if (stale_ || !Indexed(*field)) return;
+  // Only a field added at the end keeps its bucket in record order.
+  if (std::next(field) != record_.subrecords.end()) {
+    stale_ = true;
+    return;
+  }
+  byBytes_[FieldChecksum(*field)].push_back(field);
 }
 
 uint32_t ItemTypeKey(const Record& record) {

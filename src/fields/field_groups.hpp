@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
+#include <unordered_map>
+#include <vector>
 
 #include "format/record.hpp"
 
@@ -29,6 +32,41 @@ unsigned FieldGroupSize(const Record& record, SubrecordList::const_iterator fiel
 // n must not exceed FieldGroupSize of first.
 SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
                                        SubrecordList::const_iterator first, unsigned n);
+
+// FindFieldGroup for many lookups in one record, in time that does not grow
+// with the record: a container of thousands of items is merged or reported
+// in one pass instead of one walk of the list per item. Fields are found by
+// their bytes. The finder must hear of every field taken out of the record
+// (Forget, before the erase) and of every field added or changed (Added,
+// Changed); where a field outside the lookups' reach changes, it need not.
+//
+// listFieldsOnly: only list fields (IsListField) are looked up quickly; a
+// lookup of another field walks the record.
+class FieldGroupFinder {
+ public:
+  FieldGroupFinder(Record& record, bool listFieldsOnly);
+  SubrecordList::iterator Find(const Record& source, SubrecordList::const_iterator first,
+                               unsigned n);
+  void Forget(SubrecordList::iterator first, SubrecordList::iterator last);
+  void Forget(SubrecordList::iterator field) { Forget(field, std::next(field)); }
+  void Added(SubrecordList::iterator field);
+  // The field's bytes changed.
+  void Changed(const Subrecord& field) {
+    if (Indexed(field)) stale_ = true;
+  }
+
+ private:
+  bool Indexed(const Subrecord& field) const;
+  void Rebuild();
+
+  Record& record_;
+  bool listFieldsOnly_;
+  // The fields by a checksum of tag and bytes, each bucket in record order.
+  std::unordered_map<uint64_t, std::vector<SubrecordList::iterator>> byBytes_;
+  // A field added between others or changed: the order or the bytes the
+  // buckets know are no longer right, so the next lookup rebuilds them.
+  bool stale_ = false;
+};
 
 // The kind of an armour, weapon or clothing (its type number); 0x0F0F0F0F for
 // other records and for those without the field that holds the type.

@@ -112,8 +112,16 @@ bool PluginFile::ReadObjectHeader(RecordHeader& header) {
   if (!reader_.IsOpen()) FatalError("ReadObjectHeader(): Call OpenFile() first");
   uint64_t at = reader_.Position();
   uint8_t bytes[16];
-  if (reader_.Read(bytes, 16) < 16) {
+  size_t got = reader_.Read(bytes, 16);
+  if (got < 16) {
     reader_.Close();
+    // A file ends between records; anything else is a file cut short.
+    if (at == 0)
+      FatalError("File %s is not a TES3 plugin: it holds no header record", name.c_str());
+    if (got > 0) {
+      FatalError("Invalid record in file %s at offset %u (the file ends inside a record header)",
+                 name.c_str(), U(at));
+    }
     return false;
   }
   header = {ReadU32(bytes), ReadU32(bytes + 4), ReadU32(bytes + 8), ReadU32(bytes + 12)};
@@ -212,7 +220,10 @@ RecordView PluginFile::ReadRecordView(const RecordHeader& header, std::vector<ui
 }
 
 void PluginFile::SkipRecord(const RecordHeader& header) {
-  if (reader_.IsOpen() && header.dataSize != 0) reader_.Skip(header.dataSize);
+  if (!reader_.IsOpen() || header.dataSize == 0) return;
+  // A record cut short is an error wherever it lies, also where it is only passed.
+  CheckDataFits(header);
+  reader_.Skip(header.dataSize);
 }
 
 std::unique_ptr<Record> PluginFile::ReadRecordAt(uint64_t position) {
@@ -332,7 +343,7 @@ void PluginFile::Save() {
   for (auto& record : records) {
     if (!record->RawDataCurrent()) record->RebuildData();
   }
-  bool written = WriteFileAtomically(path, [&](FileWriter& out) {
+  WriteResult written = WriteFileAtomically(path, [&](FileWriter& out) {
     uint8_t head[16];
     for (auto& record : records) {
       EncodeHeader(record->Header(), head);
@@ -340,7 +351,7 @@ void PluginFile::Save() {
       if (record->dataSize) out.Write(record->RawData(), record->dataSize);
     }
   });
-  if (!written) FatalError("Cannot write file %s", path.c_str());
+  if (!written) WriteFailed(path, written);
   QueryStatusAfterWrite();
 }
 
@@ -348,6 +359,10 @@ void PluginFile::WriteHeader() {
   FileStatus kept = status;
   PrepareHeader();
   Record* header = FindHeaderRecord();
+  // Written in place below, the header would not pass through the check of a whole write.
+  if (std::string refusal = WriteRefusal(path); !refusal.empty()) {
+    WriteFailed(path, WriteResult::Refused(refusal));
+  }
   bool inPlace = false;
   int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd >= 0) {

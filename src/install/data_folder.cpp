@@ -1,5 +1,6 @@
 #include "install/data_folder.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -54,7 +55,41 @@ void RefreshActive(GameInstallation& game, const PluginFile& file, bool header) 
   if (header) active->ReadHeaderOnly();
 }
 
+bool HasBlankEdge(std::string_view name) {
+  return !name.empty() &&
+         (name.front() == ' ' || name.front() == '\t' || name.back() == ' ' || name.back() == '\t');
+}
+
 }  // namespace
+
+std::string NameProblem(const std::filesystem::path& folder, const std::string& name) {
+  if (!IsListableName(name)) {
+    return FormatText(
+        "\"%s\" cannot be listed in morrowind.ini: its name holds a line break or "
+        "another control character",
+        Utf8Text(name).c_str());
+  }
+  if (HasBlankEdge(name)) {
+    return FormatText(
+        "\"%s\" cannot be listed in morrowind.ini: its name starts or ends with a blank",
+        Utf8Text(name).c_str());
+  }
+  std::vector<std::string> twins;
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec);
+  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (SameFileName(entry, name)) twins.push_back(std::move(entry));
+  }
+  if (twins.size() < 2) return {};
+  std::sort(twins.begin(), twins.end());
+  std::string listed;
+  for (const std::string& twin : twins) {
+    listed += (listed.empty() ? "\"" : ", \"") + Utf8Text(twin) + "\"";
+  }
+  return FormatText("\"%s\" is ambiguous: the game cannot tell apart %s", Utf8Text(name).c_str(),
+                    listed.c_str());
+}
 
 FolderFiles ScanDataFolder(const GameInstallation& game, ExecutionLog& log) {
   std::filesystem::path dataFolder = game.DataFolder();
@@ -97,8 +132,10 @@ void ApplyActiveChecks(GameInstallation& game, const FolderFiles& files) {
 }
 
 void UpdatePluginTimes(GameInstallation& game, FolderFiles& files) {
-  auto moves = [](const FolderFile& row) {
-    return row.selected && !IsGameMasterName(row.file->name);
+  // A game master keeps its place also when another name or a link reaches it.
+  auto moves = [&game](const FolderFile& row) {
+    return row.selected && !IsGameMasterName(row.file->name) &&
+           game.GameMasterAt(row.file->path).empty();
   };
   int64_t newest = 0;
   for (const auto& row : files) {
@@ -131,7 +168,7 @@ void UpdatePluginHeaders(GameInstallation& game, FolderFiles& files, Ui& ui) {
       // A file without a header has nothing to update.
       if (!header) continue;
       UpdateMasterSizes(*header, game.activePlugins);
-      plugin.WriteHeader();
+      game.WritePluginHeader(plugin);
     }
     row.file = std::make_unique<PluginFile>(dataFolder, name);
     RefreshActive(game, *row.file, true);

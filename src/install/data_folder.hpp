@@ -48,6 +48,14 @@ void UpdatePluginTimes(GameInstallation& game, FolderFiles& files);
 // the file keeps its time. Ends with a message box.
 void UpdatePluginHeaders(GameInstallation& game, FolderFiles& files, Ui& ui);
 
+// Why a name given by the player cannot stand for one file of the folder in
+// morrowind.ini: it holds a control character or starts or ends with a
+// blank (the game would read another name), or several files answer to it
+// in the game's eyes (letter case, or the two spellings of one name) and the
+// game could not tell which is meant. Empty when it is usable or no file has
+// it.
+std::string NameProblem(const std::filesystem::path& folder, const std::string& name);
+
 // A modification time as the list shows it, in local time:
 // "Jun 12, 2003   14:05:33"; "UNKNOWN" when it cannot be converted.
 std::string DateText(int64_t time);

@@ -1,6 +1,7 @@
 #include "install/game_installation.hpp"
 
 #include <algorithm>
+#include <system_error>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
@@ -123,12 +124,16 @@ void GameInstallation::WriteActivePlugins() const {
     auto index = GameFileIndex(key);
     if (index && *index >= names.size()) ini.Delete(kGameFiles, key);
   }
-  if (!ini.Save()) FatalError("Cannot write file %s", ini.path().c_str());
+  if (WriteResult saved = ini.Save(); !saved) WriteFailed(ini.path(), saved);
 }
 
 void GameInstallation::Reload() {
   LoadActivePlugins();
-  if (activePlugins.empty()) FatalError("Cannot find Morrowind installation");
+  if (activePlugins.empty()) {
+    std::error_code ec;
+    if (requireMorrowind || gameFolder.empty() || !std::filesystem::is_directory(DataFolder(), ec))
+      FatalError("Cannot find Morrowind installation");
+  }
   FindGameMasters();
 }
 
@@ -145,7 +150,7 @@ bool GameInstallation::ForgetUnreadEntry(std::string_view name) {
 
 void GameInstallation::FindGameMasters() {
   morrowind = FindPluginByName(activePlugins, "morrowind.esm");
-  if (!morrowind) FatalError("Cannot find morrowind.esm");
+  if (!morrowind && requireMorrowind) FatalError("Cannot find morrowind.esm");
   tribunal = FindPluginByName(activePlugins, "tribunal.esm");
   bloodmoon = FindPluginByName(activePlugins, "bloodmoon.esm");
 }
@@ -190,6 +195,34 @@ std::vector<PluginFile*> GameInstallation::GameMasters() const {
     if (master) masters.push_back(master);
   }
   return masters;
+}
+
+std::string GameInstallation::GameMasterAt(const std::filesystem::path& path) const {
+  auto target = IdentifyFile(path);
+  if (!target) return {};
+  std::filesystem::path dataFolder = DataFolder();
+  for (const char* name : {"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"}) {
+    auto master = FindNoCase(dataFolder, name);
+    if (master && IdentifyFile(*master) == target) return master->filename().string();
+  }
+  return {};
+}
+
+void GameInstallation::RefuseGameMasterWrite(const std::filesystem::path& path) const {
+  std::string master = GameMasterAt(path);
+  if (!master.empty()) {
+    WriteRefused("Cannot write file %s: it is the game master %s", path.c_str(), master.c_str());
+  }
+}
+
+void GameInstallation::SavePlugin(PluginFile& file) const {
+  RefuseGameMasterWrite(file.path);
+  file.Save();
+}
+
+void GameInstallation::WritePluginHeader(PluginFile& file) const {
+  RefuseGameMasterWrite(file.path);
+  file.WriteHeader();
 }
 
 OpenGameMasters::OpenGameMasters(const GameInstallation& game) : masters_(game.GameMasters()) {

@@ -31,6 +31,11 @@ class GameInstallation {
   // The column the Manage active plugins list is sorted by (a SortMode).
   int listSortState = kLoadOrder;
 
+  // Whether an installation without an active morrowind.ini is an error. Only
+  // the managing of the plugin list goes without it, so that it can be
+  // activated again.
+  bool requireMorrowind = true;
+
   // "Data Files" in the game folder, in whatever letter case it has.
   std::filesystem::path DataFolder() const;
   // The game's morrowind.ini in whatever letter case it has; Morrowind.ini
@@ -57,11 +62,13 @@ class GameInstallation {
   bool ForgetUnreadEntry(std::string_view name);
 
   // LoadActivePlugins, then FindGameMasters; FatalError "Cannot find
-  // Morrowind installation" when no listed plugin could be read.
+  // Morrowind installation" when no listed plugin could be read (unless
+  // morrowind.esm is not required and the data folder exists).
   void Reload();
 
   // Sets the three game masters from the active plugins by name;
-  // FatalError "Cannot find morrowind.esm" when that one is not active.
+  // FatalError "Cannot find morrowind.esm" when that one is required and not
+  // active.
   void FindGameMasters();
   // Unlinks and destroys one active plugin; a game master pointing at it
   // becomes null.
@@ -73,6 +80,16 @@ class GameInstallation {
   }
   // The game masters in use, in load order.
   std::vector<PluginFile*> GameMasters() const;
+
+  // Every plugin a command writes goes through these, so that a game master
+  // is never written, whatever name or link reaches it: that is a refused
+  // write (WriteRefusedException) naming the master.
+  void SavePlugin(PluginFile& file) const;
+  void WritePluginHeader(PluginFile& file) const;
+  void RefuseGameMasterWrite(const std::filesystem::path& path) const;
+  // Which game master of the data folder the path reaches, by the file
+  // itself (links followed, any name); empty when none.
+  std::string GameMasterAt(const std::filesystem::path& path) const;
 };
 
 // Keeps the game masters in use open for reading records at their offsets,

@@ -22,11 +22,11 @@ void AddGameMaster(PluginFile& merged, const PluginFile& master) {
   AddMaster(*merged.FindHeaderRecord(), master.name, static_cast<uint32_t>(master.status.size));
 }
 
-void SaveMergedPlugin(PluginFile& merged) {
+void SaveMergedPlugin(const GameInstallation& game, PluginFile& merged) {
   std::optional<std::string> before;
   std::optional<FileTimes> times = GetFileTimes(merged.path);
   if (times) before = ReadFileBytes(merged.path);
-  merged.Save();
+  game.SavePlugin(merged);
   if (before && times && ReadFileBytes(merged.path) == before) {
     SetFileTimes(merged.path, *times);
     if (auto status = QueryFileStatus(merged.path)) merged.status = *status;

@@ -24,7 +24,7 @@ void AddGameMaster(PluginFile& merged, const PluginFile& master);
 
 // Saves the merged plugin. When the file already held exactly these bytes
 // it keeps its times, so that merging again changes nothing on disk.
-void SaveMergedPlugin(PluginFile& merged);
+void SaveMergedPlugin(const GameInstallation& game, PluginFile& merged);
 
 // Appends the plugin saved in the data folder to the active plugins and
 // writes them to morrowind.ini, unless it is already active.

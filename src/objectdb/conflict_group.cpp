@@ -6,6 +6,7 @@
 #include "format/plugin_file.hpp"
 #include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
+#include "objectdb/master_loader.hpp"
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
 
@@ -66,11 +67,7 @@ void LoadMasterVersion(Session& session, ConflictGroup& group) {
   std::string_view context = group.context ? std::string_view(*group.context) : std::string_view();
   IndexEntry* entry = session.index->LookupObject(*group.versions[0], context);
   if (!entry) return;
-  GameInstallation& game = *session.game;
-  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
-  int w = NewestRetainedWord(*entry);
-  if (w < 0 || !masters[w]) return;
-  group.masterVersion = masters[w]->ReadRecordAt(entry->words[w]);
+  group.masterVersion = ReadMasterVersion(session, entry->key, context, -1);
   if (group.masterVersion &&
       (group.masterVersion->tag == tags::CREA || group.masterVersion->tag == tags::NPC_)) {
     NormaliseAiData(*group.masterVersion);

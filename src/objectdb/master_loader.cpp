@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "format/plugin_file.hpp"
@@ -150,21 +152,26 @@ std::string MasterCacheIdentity(const Session& session) {
   std::error_code ec;
   std::filesystem::path folder = std::filesystem::absolute(game.gameFolder, ec);
   if (auto canonical = std::filesystem::weakly_canonical(folder, ec); !ec) folder = canonical;
-  std::string text = FormatText("Modrake master cache stamp 1\nFlags %u\nGame folder %s\n",
+  std::string text = FormatText("Modrake master cache stamp 2\nFlags %u\nGame folder %s\n",
                                 MasterSetFlags(session), folder.c_str());
   const PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
   for (int i = 0; i < 3; ++i) {
     if (!masters[i]) continue;
-    std::string name = masters[i]->path.filename().string();
-    auto status = QueryFileStatus(masters[i]->path);
-    if (!status) {
-      text += FormatText("Master %d %s missing\n", i, name.c_str());
+    std::filesystem::path real = std::filesystem::weakly_canonical(masters[i]->path, ec);
+    if (ec) real = masters[i]->path;
+    auto print = FingerprintFile(real);
+    if (!print) {
+      text += FormatText("Master %d %s missing\n", i, real.c_str());
       continue;
     }
-    text += FormatText("Master %d %s size %llu time %lld.%09lld\n", i, name.c_str(),
-                       static_cast<unsigned long long>(status->size),
-                       static_cast<long long>(status->modified),
-                       static_cast<long long>(status->modifiedNsec));
+    text += FormatText(
+        "Master %d %s size %llu time %lld.%09lld change %lld.%09lld inode %llu:%llu sum %016llx\n",
+        i, real.c_str(), static_cast<unsigned long long>(print->size),
+        static_cast<long long>(print->modifySec), static_cast<long long>(print->modifyNsec),
+        static_cast<long long>(print->changeSec), static_cast<long long>(print->changeNsec),
+        static_cast<unsigned long long>(print->identity.device),
+        static_cast<unsigned long long>(print->identity.inode),
+        static_cast<unsigned long long>(print->edgeChecksum));
   }
   return text;
 }
@@ -194,8 +201,8 @@ std::optional<uint32_t> ReadMasterCacheStamp(const std::filesystem::path& path,
   return static_cast<uint32_t>(entries);
 }
 
-bool WriteMasterCacheStamp(const std::filesystem::path& path, const std::string& identity,
-                           uint32_t entries) {
+WriteResult WriteMasterCacheStamp(const std::filesystem::path& path, const std::string& identity,
+                                  uint32_t entries) {
   return WriteFileAtomically(path, identity + FormatText("Entries %u\n", entries));
 }
 
@@ -240,8 +247,8 @@ bool ReadMasterCache(const std::filesystem::path& path, uint32_t flags,
   return true;
 }
 
-bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
-                      std::span<const IndexEntry> entries) {
+WriteResult WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
+                             std::span<const IndexEntry> entries) {
   return WriteFileAtomically(path, [&](FileWriter& out) {
     char head[kMasterCacheHeaderSize] = {};
     std::memcpy(head, kMasterCacheHeader, 21);
@@ -251,24 +258,13 @@ bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
   });
 }
 
-void LoadMasters(Session& session) {
-  GameInstallation& game = *session.game;
+namespace {
+// Reads the masters into the index and caches it (when the home allows).
+void BuildMasterIndex(Session& session) {
   ObjectIndex& index = *session.index;
   std::filesystem::path cachePath = session.CachePath();
   std::filesystem::path stampPath = MasterCacheStampPath(cachePath);
-  uint32_t flags = MasterSetFlags(session);
-  std::string identity = MasterCacheIdentity(session);
   index.Clear();
-
-  uint64_t sizes[3] = {};
-  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
-  for (int i = 0; i < 3; ++i) sizes[i] = masters[i] ? masters[i]->status.size : 0;
-  if (auto allowed = ReadMasterCacheStamp(stampPath, identity)) {
-    if (ReadMasterCache(cachePath, flags, sizes, *allowed, index)) {
-      session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.c_str());
-    }
-  }
-  if (index.Count() != 0) return;
 
   // The stamp goes before the cache changes, so that a run stopped halfway
   // never leaves a stamp beside a cache it does not describe.
@@ -289,11 +285,81 @@ void LoadMasters(Session& session) {
   session.options.unrestrictedDialogCleaning = saved;
   uint32_t count = index.Count();
   // An index past the limit is never cached: a reader would refuse it.
-  if (count > 0 && count <= kMasterCacheEntryLimit &&
-      WriteMasterCache(cachePath, flags, index.entries().first(count))) {
-    WriteMasterCacheStamp(stampPath, identity, count);
+  if (count == 0 || count > kMasterCacheEntryLimit) return;
+  WriteResult written =
+      WriteMasterCache(cachePath, MasterSetFlags(session), index.entries().first(count));
+  if (written) written = WriteMasterCacheStamp(stampPath, MasterCacheIdentity(session), count);
+  if (written) {
+    session.log.Log("!Created %s", cachePath.c_str());
+  } else {
+    // Without a cache the masters are only read again next time.
+    session.log.Log("!Cannot write file %s: %s", cachePath.c_str(), written.reason().c_str());
   }
-  session.log.Log("!Created %s", cachePath.c_str());
+}
+
+std::unique_ptr<Record> TryReadRecordAt(PluginFile& master, uint32_t offset) {
+  try {
+    if (!master.IsOpen()) master.OpenFile();
+    return master.ReadRecordAt(offset);
+  } catch (const FatalException&) {
+    return nullptr;
+  }
+}
+
+bool IsObject(const Record& record, const ObjectKey& key, std::string_view topic) {
+  ObjectKey found;
+  BuildKey(found, record, topic);
+  return CompareKeys(found, key) == 0;
+}
+}  // namespace
+
+void LoadMasters(Session& session) {
+  ObjectIndex& index = *session.index;
+  std::filesystem::path cachePath = session.CachePath();
+  index.Clear();
+  uint64_t sizes[3] = {};
+  GameInstallation& game = *session.game;
+  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  for (int i = 0; i < 3; ++i) sizes[i] = masters[i] ? masters[i]->status.size : 0;
+  auto allowed =
+      ReadMasterCacheStamp(MasterCacheStampPath(cachePath), MasterCacheIdentity(session));
+  if (allowed && ReadMasterCache(cachePath, MasterSetFlags(session), sizes, *allowed, index)) {
+    index.fromCache = true;
+    session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.c_str());
+    return;
+  }
+  BuildMasterIndex(session);
+}
+
+std::unique_ptr<Record> ReadMasterVersion(Session& session, const ObjectKey& lookedUp,
+                                          std::string_view topic, int word) {
+  // A copy: the key may lie in the index, which may be built again.
+  const ObjectKey key = lookedUp;
+  ObjectIndex& index = *session.index;
+  GameInstallation& game = *session.game;
+  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  for (;;) {
+    const IndexEntry* entry = index.LookupKey(key);
+    if (!entry) return nullptr;
+    const int w = word < 0 ? NewestRetainedWord(*entry) : word;
+    if (w < 0 || entry->words[w] == 0 || !masters[w]) return nullptr;
+    const uint32_t offset = entry->words[w];
+    auto version = TryReadRecordAt(*masters[w], offset);
+    if (version && IsObject(*version, key, topic)) return version;
+    if (!index.fromCache) {
+      // Read from the masters in this run: the master changed while it ran.
+      FatalError("Invalid record in file %s at offset %u (not the object the index places there)",
+                 masters[w]->name.c_str(), offset);
+    }
+    session.log.Log("!The master cache does not match the masters: building it again");
+    std::vector<PluginFile*> open;
+    for (PluginFile* master : masters) {
+      if (master && master->IsOpen()) open.push_back(master);
+    }
+    BuildMasterIndex(session);
+    // Building reads the masters to their end and closes them.
+    for (PluginFile* master : open) master->OpenFile();
+  }
 }
 
 }  // namespace modrake

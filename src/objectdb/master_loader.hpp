@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "objectdb/object_index.hpp"
+#include "platform/file_io.hpp"
 
 namespace modrake {
 
@@ -23,6 +26,16 @@ void LoadRecords(Session& session, char mode, PluginFile* file);
 // the masters in use, else by reading the masters (and writing the cache).
 void LoadMasters(Session& session);
 
+// The version of an object that game master `word` retains (0 morrowind.esm,
+// 1 tribunal.esm, 2 bloodmoon.esm; -1 the newest retained one), read back
+// where the master index places it; key and topic are what the object was
+// looked up with. An index from the cache is checked on the way: a record
+// there that is not that object means the cache lies about the masters, so
+// the index is built from the masters (once, saying so) and the object looked
+// up again. Null when no master in use retains a version there.
+std::unique_ptr<Record> ReadMasterVersion(Session& session, const ObjectKey& key,
+                                          std::string_view topic, int word);
+
 // The cache file: "Modrake Data File 1.7", the master-set flags, then the
 // sorted entries as they are in memory.
 inline constexpr char kMasterCacheHeader[] = "Modrake Data File 1.7";
@@ -34,16 +47,17 @@ constexpr uint32_t kMasterCacheEntryLimit = 100000;
 uint32_t MasterSetFlags(const Session& session);
 
 // The stamp beside the cache names what the cache was built from: the game
-// folder and each master in use with its size and modification time. Any
-// difference means the offsets in the cache may be wrong.
+// folder and each master in use by its real path, with what tells its
+// versions apart (see FileFingerprint). Any difference means the offsets in
+// the cache may be wrong.
 std::filesystem::path MasterCacheStampPath(const std::filesystem::path& cachePath);
 std::string MasterCacheIdentity(const Session& session);
 // The number of entries the stamp allows for that identity; none when the
 // stamp is missing, of another identity, or allows more than the limit.
 std::optional<uint32_t> ReadMasterCacheStamp(const std::filesystem::path& path,
                                              const std::string& identity);
-bool WriteMasterCacheStamp(const std::filesystem::path& path, const std::string& identity,
-                           uint32_t entries);
+WriteResult WriteMasterCacheStamp(const std::filesystem::path& path, const std::string& identity,
+                                  uint32_t entries);
 
 // Fills the index with the entries of a cache file made for these flags.
 // False, with the index empty, when the file is missing, of another version
@@ -51,7 +65,7 @@ bool WriteMasterCacheStamp(const std::filesystem::path& path, const std::string&
 // valid index. masterSizes bounds the offsets (0 = that master is not in use).
 bool ReadMasterCache(const std::filesystem::path& path, uint32_t flags,
                      const uint64_t masterSizes[3], uint32_t entries, ObjectIndex& index);
-bool WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
-                      std::span<const IndexEntry> entries);
+WriteResult WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
+                             std::span<const IndexEntry> entries);
 
 }  // namespace modrake

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/text.hpp"
+#include "platform/checksum.hpp"
 
 namespace modrake {
 
@@ -24,7 +25,6 @@ void BuildKeyOf(ObjectKey& key, Tag tag, const Fields& record, std::string_view 
     text += '>';
   } else {
     text = record.GetDisplayId();
-    if (text.size() > kKeyIdLimit) text.resize(kKeyIdLimit);
   }
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
@@ -32,10 +32,15 @@ void BuildKeyOf(ObjectKey& key, Tag tag, const Fields& record, std::string_view 
   // A zero inside an id would end the key early; the text stops there.
   text.resize(std::strlen(text.c_str()));
   if (tag == tags::INFO && !topic.empty()) {
-    // The topic keeps its case; what does not fit the key is cut.
-    size_t room = sizeof key.text - 1 - text.size();
-    std::string_view cut = topic.substr(0, std::min(room, topic.size()));
-    text.append(cut.substr(0, cut.find('\0')));
+    // The topic keeps its case.
+    text.append(topic.substr(0, topic.find('\0')));
+  }
+  if (text.size() > kKeyTextLimit) {
+    // A long id keeps its start and a checksum of the whole: two ids that
+    // share their first characters stay two objects.
+    uint64_t sum = Checksum64(text.data(), text.size());
+    text.resize(kKeyTextLimit - 17);
+    text += FormatText("\x1f%016llx", static_cast<unsigned long long>(sum));
   }
   std::memcpy(key.text, text.data(), text.size());
   key.length = static_cast<uint32_t>(4 + text.size());

@@ -29,7 +29,9 @@ struct IndexEntry {
 static_assert(sizeof(ObjectKey) == 132);
 static_assert(sizeof(IndexEntry) == 144);
 
-constexpr size_t kKeyIdLimit = 122;  // ids longer than this are cut
+// The longest key text kept as it is; a longer one (a long id, or a
+// response's id with its topic) ends in a checksum of the whole text.
+constexpr size_t kKeyTextLimit = sizeof(ObjectKey::text) - 1;
 
 void BuildKey(ObjectKey& key, const Record& record, std::string_view topic);
 void BuildKey(ObjectKey& key, const RecordView& record, std::string_view topic);
@@ -42,7 +44,17 @@ int CompareKeys(const ObjectKey& a, const ObjectKey& b);
 class ObjectIndex {
  public:
   uint32_t Count() const { return count_; }
-  void Clear() { size_ = count_ = 0; }
+  void Clear() {
+    size_ = count_ = 0;
+    fromCache = false;
+    ++generation;
+  }
+
+  // Whether the entries came from the master cache, and so may lie about
+  // masters that changed behind its stamp.
+  bool fromCache = false;
+  // Changes whenever the table is emptied: entries found before are gone.
+  uint32_t generation = 0;
 
   IndexEntry* LookupObject(const Record& record, std::string_view topic);
   IndexEntry* LookupObject(const RecordView& record, std::string_view topic);

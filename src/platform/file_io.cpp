@@ -10,6 +10,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/checksum.hpp"
+
 namespace modrake {
 
 namespace {
@@ -163,6 +165,11 @@ bool FileReader::Seek(uint64_t position) {
   return true;
 }
 
+void FileWriter::Fail(int error) {
+  ok_ = false;
+  error_ = error != 0 ? error : EIO;
+}
+
 void FileWriter::Write(const void* data, size_t count) {
   if (!ok_) return;
   auto* src = static_cast<const unsigned char*>(data);
@@ -175,7 +182,7 @@ void FileWriter::Write(const void* data, size_t count) {
       ssize_t put = ::write(fd_, src + done, count - done);
       if (put < 0 && errno == EINTR) continue;
       if (put <= 0) {
-        ok_ = false;
+        Fail(put < 0 ? errno : ENOSPC);
         return;
       }
       done += static_cast<size_t>(put);
@@ -191,7 +198,7 @@ bool FileWriter::Flush() {
     ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0)
-      ok_ = false;
+      Fail(put < 0 ? errno : ENOSPC);
     else
       done += static_cast<size_t>(put);
   }
@@ -199,12 +206,56 @@ bool FileWriter::Flush() {
   return ok_;
 }
 
+WriteResult WriteResult::FromError(int error) {
+  return Failed(std::strerror(error != 0 ? error : EIO));
+}
+
+std::string WriteRefusal(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return (st.st_mode & S_IWUSR) ? std::string() : std::string("it is read-only");
+}
+
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+std::optional<FileFingerprint> FingerprintFile(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<FileFingerprint> print;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    FileFingerprint f;
+    f.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    f.size = static_cast<uint64_t>(st.st_size);
+    f.modifySec = st.st_mtim.tv_sec;
+    f.modifyNsec = st.st_mtim.tv_nsec;
+    f.changeSec = st.st_ctim.tv_sec;
+    f.changeNsec = st.st_ctim.tv_nsec;
+    // The head and the tail of the file, which overlap in a small one.
+    const size_t edge = static_cast<size_t>(std::min<uint64_t>(f.size, kFingerprintEdge));
+    std::vector<unsigned char> bytes(2 * edge);
+    bool read = ::pread(fd, bytes.data(), edge, 0) == static_cast<ssize_t>(edge) &&
+                ::pread(fd, bytes.data() + edge, edge, static_cast<off_t>(f.size - edge)) ==
+                    static_cast<ssize_t>(edge);
+    if (read) {
+      f.edgeChecksum = Checksum64(bytes.data(), bytes.size());
+      print = f;
+    }
+  }
+  ::close(fd);
+  return print;
+}
+
 namespace {
-// Temporary files are named "." + the target's name + kTemporaryMarker + six
-// characters from mkstemp, so that leftovers of a killed run can be told
-// from every other file.
-constexpr char kTemporaryMarker[] = ".modrake-";
-constexpr size_t kTemporaryMarkerLength = sizeof kTemporaryMarker - 1;
+// Temporary files are named "." + the target's name + "." + six characters
+// from mkstemps + kTemporarySuffix, so that leftovers of a killed run can be
+// told from every file a player keeps.
+constexpr char kTemporarySuffix[] = ".modrake-partial";
+constexpr size_t kTemporarySuffixLength = sizeof kTemporarySuffix - 1;
 constexpr size_t kRandomLength = 6;
 // Keeps the temporary name within the file system's limit on name length.
 constexpr size_t kTargetNameLimit = 160;
@@ -229,32 +280,34 @@ void RemoveIfAbandoned(const std::filesystem::path& path) {
   ::close(fd);
 }
 
-// A new temporary file in folder, locked; -1 on failure.
+// A new temporary file in folder, locked; -1 with errno set on failure.
 int CreateTemporaryFile(const std::filesystem::path& folder, const std::string& targetName,
                         std::string& pathOut) {
   std::string name = ".";
   name.append(targetName.substr(0, kTargetNameLimit));
-  name.append(kTemporaryMarker);
+  name.push_back('.');
   name.append(kRandomLength, 'X');
+  name.append(kTemporarySuffix);
   for (int attempt = 0; attempt < 8; ++attempt) {
     pathOut = (folder / name).string();
-    int fd = ::mkstemp(pathOut.data());
+    int fd = ::mkstemps(pathOut.data(), static_cast<int>(kTemporarySuffixLength));
     if (fd < 0) return -1;
     struct stat st {};
     // Another run may have taken the new file for a leftover before the lock.
     if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
     ::close(fd);
   }
+  errno = EEXIST;
   return -1;
 }
 }  // namespace
 
 bool IsTemporaryFileName(std::string_view name) {
-  const size_t tail = kTemporaryMarkerLength + kRandomLength;
-  if (name.size() < 1 + tail || name.front() != '.') return false;
+  const size_t tail = 1 + kRandomLength + kTemporarySuffixLength;
+  if (name.size() < 1 + 1 + tail || name.front() != '.') return false;
   std::string_view end = name.substr(name.size() - tail);
-  if (end.substr(0, kTemporaryMarkerLength) != kTemporaryMarker) return false;
-  for (char c : end.substr(kTemporaryMarkerLength)) {
+  if (end.front() != '.' || end.substr(1 + kRandomLength) != kTemporarySuffix) return false;
+  for (char c : end.substr(1, kRandomLength)) {
     if (!IsRandomChar(c)) return false;
   }
   return true;
@@ -281,21 +334,24 @@ std::filesystem::path ResolveWriteTarget(const std::filesystem::path& path) {
   return target;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path,
-                         const std::function<void(FileWriter&)>& produce) {
+WriteResult WriteFileAtomically(const std::filesystem::path& path,
+                                const std::function<void(FileWriter&)>& produce) {
   // A link stays a link: the file it points to is replaced.
   const std::filesystem::path target = ResolveWriteTarget(path);
+  if (std::string refusal = WriteRefusal(target); !refusal.empty()) {
+    return WriteResult::Refused(refusal);
+  }
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   RemoveTemporaryLeftovers(folder);
   std::string temporary;
   int fd = CreateTemporaryFile(folder, target.filename().string(), temporary);
-  if (fd < 0) return false;
-  bool ok;
+  if (fd < 0) return WriteResult::FromError(errno);
+  int error = 0;
   try {
     FileWriter writer(fd);
     produce(writer);
-    ok = writer.Flush();
+    if (!writer.Flush()) error = writer.Error();
   } catch (...) {
     // A producer that gives up leaves neither half a file nor a stray one.
     ::unlink(temporary.c_str());
@@ -303,9 +359,9 @@ bool WriteFileAtomically(const std::filesystem::path& path,
     throw;
   }
   // The data must be on disk before the rename makes it the plugin.
-  if (ok && ::fdatasync(fd) != 0) ok = false;
+  if (error == 0 && ::fdatasync(fd) != 0) error = errno;
   struct stat old {};
-  if (ok && ::stat(target.c_str(), &old) == 0) {
+  if (error == 0 && ::stat(target.c_str(), &old) == 0) {
     // The replacement keeps the old file's owner, group and mode, so that the
     // player's own programs can still write it (mkstemp made it ours and private).
     struct stat now {};
@@ -314,19 +370,19 @@ bool WriteFileAtomically(const std::filesystem::path& path,
       // Only the owner's own or a privileged run may give a file away.
     }
     ::fchmod(fd, old.st_mode & 07777);
-  } else if (ok) {
+  } else if (error == 0) {
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
   }
-  if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temporary.c_str());
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) ::unlink(temporary.c_str());
   // The lock goes with the close, once the temporary name is gone.
   ::close(fd);
-  return ok;
+  return error == 0 ? WriteResult() : WriteResult::FromError(error);
 }
 
-bool WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes) {
+WriteResult WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes) {
   return WriteFileAtomically(target, [&](FileWriter& w) { w.Write(bytes.data(), bytes.size()); });
 }
 

@@ -72,6 +72,64 @@ class FileReader {
   size_t readAhead_ = 0;
 };
 
+// What became of a write: nothing to say when it succeeded, else why it
+// failed, in words the player can act on ("No space left on device", "it is
+// read-only").
+class WriteResult {
+ public:
+  WriteResult() = default;
+  static WriteResult Failed(std::string reason) {
+    WriteResult result;
+    result.reason_ = reason.empty() ? "unknown error" : std::move(reason);
+    return result;
+  }
+  // A write that the file itself forbids (see WriteRefusal), as opposed to
+  // one the system could not do.
+  static WriteResult Refused(std::string reason) {
+    WriteResult result = Failed(std::move(reason));
+    result.refused_ = true;
+    return result;
+  }
+  // The system's words for an error number.
+  static WriteResult FromError(int error);
+  explicit operator bool() const { return reason_.empty(); }
+  const std::string& reason() const { return reason_; }
+  bool refused() const { return refused_; }
+
+ private:
+  std::string reason_;
+  bool refused_ = false;
+};
+
+// Why an existing file may not be changed: a file without its owner's write
+// permission is the player's way of freezing it, and stays as it is even for
+// a program that could write it (root). Empty when it may be changed or does
+// not exist.
+std::string WriteRefusal(const std::filesystem::path& path);
+
+// Which file a path reaches (links followed): two paths that give the same
+// identity are one file, whatever names or links lead to it.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
+
+// What tells one version of a file from another without reading it whole:
+// where it lies, its size, its modification and change times (a copy that
+// keeps the first gets a new second), and a checksum of its first and last
+// kFingerprintEdge bytes.
+struct FileFingerprint {
+  FileIdentity identity;
+  uint64_t size = 0;
+  int64_t modifySec = 0, modifyNsec = 0;
+  int64_t changeSec = 0, changeNsec = 0;
+  uint64_t edgeChecksum = 0;
+};
+constexpr size_t kFingerprintEdge = 64 * 1024;
+std::optional<FileFingerprint> FingerprintFile(const std::filesystem::path& path);
+
 // Collects the bytes of a file being written; failures are remembered and
 // reported once by the caller.
 class FileWriter {
@@ -84,25 +142,31 @@ class FileWriter {
   void Write(const void* data, size_t count);
   bool Flush();
   bool Ok() const { return ok_; }
+  // The error number of the write that failed.
+  int Error() const { return error_; }
 
  private:
+  void Fail(int error);
+
   int fd_;
   bool ok_ = true;
+  int error_ = 0;
   std::vector<unsigned char> buffer_;
 };
 
 // Writes a file through a temporary file in the same folder that is renamed
 // over the target only when every byte was written, so a failure never leaves
-// half a file. Returns false (and leaves the target as it was) on failure.
+// half a file. On failure the target stays as it was and the result says why.
 //
 // A target reached through symbolic links is written at the file they point
 // to, and the links stay links; a replaced file keeps its owner, group and
-// mode. Temporary files are named ".NAME.modrake-XXXXXX"; leftovers of that
-// pattern in the folder (from a run that was killed) are removed first.
-bool WriteFileAtomically(const std::filesystem::path& target,
-                         const std::function<void(FileWriter&)>& produce);
+// mode; a read-only target (see WriteRefusal) is never replaced. Temporary
+// files are named ".NAME.XXXXXX.modrake-partial"; leftovers of that pattern in
+// the folder (from a run that was killed) are removed first.
+WriteResult WriteFileAtomically(const std::filesystem::path& target,
+                                const std::function<void(FileWriter&)>& produce);
 
-bool WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes);
+WriteResult WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes);
 
 // The file a write to path lands on: path itself, or the file its symbolic
 // links lead to.

@@ -224,13 +224,13 @@ std::string IniFile::Text() const {
   return text;
 }
 
-bool IniFile::Save() {
-  if (!changed_) return true;
+WriteResult IniFile::Save() {
+  if (!changed_) return {};
   // What could not be read must not be replaced by the few keys we know.
-  if (!readError_.empty()) return false;
-  if (!WriteFileAtomically(path_, Text())) return false;
-  changed_ = false;
-  return true;
+  if (!readError_.empty()) return WriteResult::Failed(readError_);
+  WriteResult result = WriteFileAtomically(path_, Text());
+  if (result) changed_ = false;
+  return result;
 }
 
 std::string ReadIniValue(const std::filesystem::path& file, std::string_view section,
@@ -242,14 +242,14 @@ bool WriteIniValue(const std::filesystem::path& file, std::string_view section,
                    std::string_view key, std::string_view value) {
   IniFile ini(file);
   ini.Write(section, key, value);
-  return ini.Save();
+  return static_cast<bool>(ini.Save());
 }
 
 bool DeleteIniKey(const std::filesystem::path& file, std::string_view section,
                   std::string_view key) {
   IniFile ini(file);
   ini.Delete(section, key);
-  return ini.Save();
+  return static_cast<bool>(ini.Save());
 }
 
 }  // namespace modrake

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_io.hpp"
+
 namespace modrake {
 
 // A settings file of sections and keys, read and changed key by key the way
@@ -43,8 +45,9 @@ class IniFile {
   const std::string& ReadError() const { return readError_; }
   bool Changed() const { return changed_; }
   std::string Text() const;
-  // Writes the file atomically when something changed; false on failure.
-  bool Save();
+  // Writes the file atomically when something changed; a file that could
+  // not be read is never saved over.
+  WriteResult Save();
 
   const std::filesystem::path& path() const { return path_; }
 

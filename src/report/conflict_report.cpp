@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
 #include "core/session.hpp"
 #include "format/plugin_file.hpp"
 #include "install/game_installation.hpp"
@@ -113,11 +114,12 @@ void GenerateConflictReport(Session& session) {
   LoadMasters(session);
 
   log.AddLogLine("Creating report file...");
-  log.OpenLog();
+  // The log is this command's result: one that is not whole on disk is a failure.
+  if (WriteResult opened = log.OpenLog(); !opened) WriteFailed(log.LogPath(), opened);
   WriteHead(log);
   ReportGroups(session, groups, crossReferences);
   WriteTail(log, crossReferences);
-  log.CloseLog();
+  if (WriteResult closed = log.CloseLog(); !closed) WriteFailed(log.LogPath(), closed);
   log.Log("!Detailed conflict report file \"%s\" has been created", log.LogPath().c_str());
 }
 

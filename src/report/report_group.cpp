@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,9 @@ class GroupReport {
   // version's fields conflicts with it.
   void DropEqualFields() {
     std::vector<SubrecordList::iterator> found(versions_.size());
+    // The first version's fields are looked for in every other one.
+    finders_.clear();
+    for (size_t j = 1; j < versions_.size(); ++j) finders_.emplace_back(versions_[j].record, false);
     for (size_t i = 0; i < versions_.size(); ++i) {
       Version& v = versions_[i];
       if (!v.takesPart) continue;
@@ -143,6 +147,7 @@ class GroupReport {
         }
         if (i == 0 && FoundInEveryOther(it, n, found)) {
           for (size_t j = 1; j < versions_.size(); ++j) {
+            finders_[j - 1].Forget(found[j], std::next(found[j], n));
             versions_[j].record.subrecords.erase(found[j], std::next(found[j], n));
           }
           it = fields.erase(it, std::next(it, n));
@@ -150,6 +155,7 @@ class GroupReport {
         }
         std::advance(it, n);
       }
+      if (i == 0) finders_.clear();
     }
   }
 
@@ -159,7 +165,7 @@ class GroupReport {
     bool everywhere = true;
     for (size_t j = 1; j < versions_.size(); ++j) {
       Record& other = versions_[j].record;
-      auto match = FindFieldGroup(other, first, field, n);
+      auto match = finders_[j - 1].Find(first, field, n);
       // A body-part entry must not match one that carries more part names.
       if (match != other.subrecords.end() && (tag_ == ARMO || tag_ == CLOT) &&
           FieldGroupSize(other, match) != n) {
@@ -235,6 +241,8 @@ class GroupReport {
   void WriteFieldLines() {
     ExecutionLog& log = session_.log;
     Record* master = group_.masterVersion.get();
+    std::optional<FieldGroupFinder> masterFields;
+    if (master) masterFields.emplace(*master, false);
     for (const Version& v : versions_) {
       if (!v.takesPart || v.record.subrecords.empty()) continue;
       log.Log("  > %s\n", PluginName(v.record));
@@ -253,7 +261,7 @@ class GroupReport {
           inReferences = true;
         } else if (inReferences) {
           log.Log("             %s %s\n", label, value);
-        } else if (master && FindFieldGroup(*master, v.record, it, n) != master->subrecords.end()) {
+        } else if (master && masterFields->Find(v.record, it, n) != master->subrecords.end()) {
           // The plugin keeps the master's value here.
           log.Log("        %-9s %-40s ; %s\n", label, value, PluginName(*master));
         } else {
@@ -268,6 +276,7 @@ class GroupReport {
   CrossReferences& crossReferences_;
   ConflictGroup& group_;
   std::vector<Version> versions_;
+  std::vector<FieldGroupFinder> finders_;  // of versions 1 on, while the first is compared
   Tag tag_ = 0;
   std::string label_;
   std::string value_;

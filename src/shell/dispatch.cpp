@@ -84,4 +84,8 @@ bool Dispatch(Session& session, int command, const DispatchOptions& options) {
   return false;
 }
 
+bool IsGameMasterFile(const std::filesystem::path& file) {
+  return IsGameMasterName(file.filename().string());
+}
+
 }  // namespace modrake

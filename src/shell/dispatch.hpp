@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 namespace modrake {
 
 struct Session;
@@ -19,5 +21,9 @@ struct DispatchOptions {
 // options panel is to be shown instead of running anything. Any other index
 // runs nothing.
 bool Dispatch(Session& session, int command, const DispatchOptions& options = {});
+
+// Whether a chosen file is a game master, which the report leaves out and
+// clean skips.
+bool IsGameMasterFile(const std::filesystem::path& file);
 
 }  // namespace modrake

@@ -1,9 +1,11 @@
 #include "shell/just_fix_it.hpp"
 
 #include <string>
+#include <vector>
 
 #include "clean/plugin_cleaner.hpp"
 #include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
 #include "core/session.hpp"
 #include "install/game_installation.hpp"
 #include "merge/dialogs/merge_dialogs.hpp"
@@ -57,17 +59,50 @@ void Separator(ExecutionLog& log) {
   log.AddLogLine("");
 }
 
-void CleanActivePlugins(Session& session) {
+// What the player's files forbid (a read-only plugin or ini, a link to a game
+// master) stops one step, not the run: the rest is done, and the run fails
+// at its end naming what was left as it was.
+class RefusedWrites {
+ public:
+  explicit RefusedWrites(ExecutionLog& log) : log_(log) {}
+
+  template <typename Step>
+  void Try(Step step) {
+    try {
+      step();
+    } catch (const WriteRefusedException& e) {
+      log_.Log("\nERROR: %s\n", e.what());
+      log_.Log("!ERROR - %s", e.what());
+      messages_.push_back(e.what());
+    }
+  }
+
+  void FailIfAny() const {
+    if (messages_.empty()) return;
+    std::string all;
+    for (const std::string& message : messages_) all += (all.empty() ? "" : "; ") + message;
+    FatalError("%u file(s) could not be written: %s", static_cast<unsigned>(messages_.size()),
+               all.c_str());
+  }
+
+ private:
+  ExecutionLog& log_;
+  std::vector<std::string> messages_;
+};
+
+void CleanActivePlugins(Session& session, RefusedWrites& refused) {
   GameInstallation& game = *session.game;
   for (const auto& plugin : game.activePlugins) {
     if (game.IsGameMaster(plugin.get()) || IsMergedPluginName(plugin->name)) continue;
-    if (CleanPlugin(session, plugin.get(), std::nullopt, true) == 0) {
-      // Untouched plugins still get the present sizes of their masters.
-      if (Record* header = plugin->FindHeaderRecord()) {
-        UpdateMasterSizes(*header, game.activePlugins);
-        plugin->WriteHeader();
+    refused.Try([&] {
+      if (CleanPlugin(session, plugin.get(), std::nullopt, true) == 0) {
+        // Untouched plugins still get the present sizes of their masters.
+        if (Record* header = plugin->FindHeaderRecord()) {
+          UpdateMasterSizes(*header, game.activePlugins);
+          game.WritePluginHeader(*plugin);
+        }
       }
-    }
+    });
     // Only the header stays in memory: the records of every plugin would not fit.
     auto& records = plugin->records;
     if (!records.empty()) records.erase(std::next(records.begin()), records.end());
@@ -80,24 +115,26 @@ void JustFixIt(Session& session) {
   // The window may start the pipeline without Dispatch.
   RunGuard guard(session);
   ExecutionLog& log = session.log;
+  RefusedWrites refused(log);
   {
     PipelineFlags flags(session);
     log.OpenLog();
     LoadMasters(session);
     log.AddLogLine("");
     log.AddLogLine("Resolving conflicts between active plugins...");
-    CleanActivePlugins(session);
+    CleanActivePlugins(session, refused);
     Separator(log);
-    MergeLeveledLists(session, true);
+    refused.Try([&] { MergeLeveledLists(session, true); });
     Separator(log);
-    MergeObjects(session, true);
+    refused.Try([&] { MergeObjects(session, true); });
     log.AddLogLine("");
     log.AddLogLine("");
-    MergeDialogs(session, true);
+    refused.Try([&] { MergeDialogs(session, true); });
     log.AddLogLine("");
     log.Log("!Check \"%s\" for details", log.LogPath().c_str());
   }
   log.CloseLog();
+  refused.FailIfAny();
 }
 
 }  // namespace modrake

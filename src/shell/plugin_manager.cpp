@@ -1,6 +1,7 @@
 #include "shell/plugin_manager.hpp"
 
 #include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "install/data_folder.hpp"
@@ -101,6 +102,11 @@ bool PluginManager::DropUnreadEntry(std::string_view name) {
 }
 
 void PluginManager::Ok() {
+  // Without it the game does not start, and no command but this list works.
+  const FolderFile* morrowind = FindFolderFile(rows_->files, "Morrowind.esm");
+  if (morrowind && !morrowind->active) {
+    FatalError("Morrowind.esm must stay active: the game cannot start without it");
+  }
   RunGuard guard(session_);
   // After the guard: it may have read morrowind.ini again.
   for (const std::string& name : rows_->droppedEntries) session_.game->ForgetUnreadEntry(name);
@@ -120,6 +126,10 @@ bool DataFolderHas(Session& session, std::string_view name) {
   if (!found || !QueryFileStatus(*found)) return false;
   std::string_view extension = name.size() >= 4 ? name.substr(name.size() - 4) : name;
   return EqualsNoCase(extension, ".esm") || EqualsNoCase(extension, ".esp");
+}
+
+std::string PluginNameProblem(Session& session, const std::string& name) {
+  return NameProblem(session.game->DataFolder(), name);
 }
 
 bool ListsUnreadEntry(Session& session, std::string_view name) {

@@ -88,6 +88,10 @@ class ScriptedManageWindow : public ManageWindow {
 // letter case: a row of the window.
 bool DataFolderHas(Session& session, std::string_view name);
 
+// Why that name cannot stand for one file of the data folder in
+// morrowind.ini (see NameProblem); empty when it can.
+std::string PluginNameProblem(Session& session, const std::string& name);
+
 // Whether [Game Files] lists that name, in any letter case, although its
 // file could not be read.
 bool ListsUnreadEntry(Session& session, std::string_view name);

@@ -37,11 +37,12 @@ Session& Program::session() {
   return *session_;
 }
 
-void Program::LoadGame(const std::optional<std::filesystem::path>& gameDir) {
+void Program::LoadGame(const std::optional<std::filesystem::path>& gameDir, GameUse use) {
   if (game_) return;
   if (gameDir) gameDir_ = gameDir;
   Session& s = session();
   auto game = std::make_unique<GameInstallation>();
+  game->requireMorrowind = use == GameUse::kMasters;
   if (gameDir_) {
     game->gameFolder = *gameDir_;
   } else {
@@ -90,9 +91,9 @@ bool Program::BloodmoonActive() const {
   return game_ && game_->bloodmoon;
 }
 
-bool Program::SaveOptions() {
+WriteResult Program::SaveOptions() {
   RunGuard guard(session());
-  bool saved =
+  WriteResult saved =
       SaveSettings(session().SettingsPath(), {TribunalActive(), BloodmoonActive()}, options_);
   options_.CopyBoxesToFlags();
   return saved;

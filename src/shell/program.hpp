@@ -6,6 +6,7 @@
 
 #include "core/options.hpp"
 #include "core/session.hpp"
+#include "platform/file_io.hpp"
 
 namespace modrake {
 
@@ -15,6 +16,11 @@ class GameInstallation;
 class GameSettingTable;
 class ObjectIndex;
 class Ui;
+
+// What a command needs of the game: its masters, or only the list of its
+// plugins, which works without an active morrowind.esm so that it can be
+// activated again.
+enum class GameUse { kMasters, kPluginList };
 
 // The pieces of the Session that a front end starts with and keeps for the
 // whole run: the log, the options, the game installation, the object index
@@ -39,8 +45,10 @@ class Program {
   // its active plugins and game masters, then the settings of modrake.ini,
   // and builds the game setting table. FatalError "Cannot find Morrowind
   // installation" when no active plugin exists, "Cannot find morrowind.esm"
-  // without that master. Does nothing once the game is loaded.
-  void LoadGame(const std::optional<std::filesystem::path>& gameDir = std::nullopt);
+  // without that master (unless only the plugin list is used). Does nothing
+  // once the game is loaded.
+  void LoadGame(const std::optional<std::filesystem::path>& gameDir = std::nullopt,
+                GameUse use = GameUse::kMasters);
   // Forgets the loaded game, so that the next LoadGame reads it afresh (the
   // window does this after an error).
   void ForgetGame();
@@ -55,9 +63,9 @@ class Program {
   bool BloodmoonActive() const;
 
   // What "Done" on the options panel does: the boxes are saved to
-  // modrake.ini and the flags follow them. False when modrake.ini could not
-  // be written (the panel says nothing of it; the command line fails).
-  bool SaveOptions();
+  // modrake.ini and the flags follow them. The result says why modrake.ini
+  // could not be written (the panel says nothing of it; the command line fails).
+  WriteResult SaveOptions();
 
  private:
   Ui& ui_;

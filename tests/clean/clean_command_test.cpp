@@ -89,17 +89,17 @@ TEST_F(CleanCommandTest, NothingChosenWritesNoLog) {
   EXPECT_FALSE(std::filesystem::exists(g.home / "modrake.log"));
 }
 
-TEST_F(CleanCommandTest, FileNamedCleanIsUsedAsItIsAndTheWriteFails) {
+TEST_F(CleanCommandTest, FileNamedCleanStopsTheRunBeforeAnythingIsCleaned) {
   TempDir elsewhere;
   WriteDirty(elsewhere.path(), "dirty.esp");
   WriteFile(elsewhere / "Clean", "a file where the folder would go");
   g.ui.chosen = {elsewhere / "dirty.esp"};
   try {
     RunCleanEntry(g.session(), 1);
-    FAIL() << "the write cannot succeed";
+    FAIL() << "the folder cannot be made";
   } catch (const FatalException& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Cannot write file " + (elsewhere / "Clean" / "Clean dirty.esp").string());
+              "Failed to create subfolder " + (elsewhere / "Clean").string() + ": File exists");
   }
   EXPECT_EQ(g.game.tribunal, FindPluginByName(g.game.activePlugins, "tribunal.esm"));
 }

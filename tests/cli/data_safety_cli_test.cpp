@@ -86,8 +86,8 @@ TEST(DataSafetyCliTest, WritesGoThroughLinksAndKeepOwners) {
 TEST(DataSafetyCliTest, TheNextWriteRemovesWhatAKilledRunLeft) {
   SampleGameRun run;
   const std::string plugin = test::ReadFile(run.Data("Junk_Cells.esp"));
-  const auto dataLeftover = run.Data(".Junk_Cells.esp.modrake-k1LLed");
-  const auto homeLeftover = run.home / ".modrake.dat.modrake-h0Me99";
+  const auto dataLeftover = run.Data(".Junk_Cells.esp.k1LLed.modrake-partial");
+  const auto homeLeftover = run.home / ".modrake.dat.h0Me99.modrake-partial";
   test::WriteFile(dataLeftover, plugin.substr(0, plugin.size() / 2));
   test::WriteFile(homeLeftover, "half a cache");
   test::WriteFile(run.Data("Junk_Cells.esp.bak"), plugin);

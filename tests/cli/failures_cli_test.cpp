@@ -69,7 +69,7 @@ TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
          return std::vector<std::string>{"-y", "clean", "--subfolder",
                                          (g.game.data() / "orphan.ESP").string()};
        },
-       1, "ERROR: Failed to create subfolder:\n\n"},
+       1, "Modrake Error: Failed to create subfolder "},
       {"clean of an empty name",
        [](HeaderOnlyGame&) {
          return std::vector<std::string>{"clean", ""};

@@ -41,6 +41,8 @@ TEST(PluginFileTest, RealPluginsSaveByteForByte) {
     std::string name = entry.path().filename().string();
     if (entry.path().extension() == ".md") continue;
     std::filesystem::copy_file(entry.path(), dir / name);
+    std::filesystem::permissions(dir / name, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     PluginFile plugin(dir.path(), name);
     plugin.ReadAllRecords();
     plugin.Save();
@@ -216,7 +218,8 @@ TEST(PluginFileTest, MalformedFilesEndInAClearErrorOrADocumentedChoice) {
       {"data size points far past the end",
        good + Bytes().Text("MISC").U32(0x7FFFFFF0).U32(0).U32(0).Text("xx").str(),
        "Invalid record in file p.esp at offset 384 (2 vs 2147483632)", 0},
-      {"cut inside a record header: the end of the file", good + "MISC\x05", "", 2},
+      {"cut inside a record header", good + "MISC\x05",
+       "Invalid record in file p.esp at offset 366 (the file ends inside a record header)", 0},
       {"field runs past its record",
        good +
            RecordBytes("MISC", ZField("NAME", "c") + Bytes().Text("MODL").U32(99).Text("x").str()),
@@ -227,7 +230,9 @@ TEST(PluginFileTest, MalformedFilesEndInAClearErrorOrADocumentedChoice) {
        "File p.esp is not a TES3 plugin: it starts with \"PK??\" at offset 0", 0},
       {"header without HEDR", RecordBytes("TES3", ZField("MAST", "Morrowind.esm")) + Misc("a"),
        "Invalid header record in file p.esp at offset 0: no 300-byte HEDR", 0},
-      {"empty file", "", "", 0},
+      {"empty file", "", "File p.esp is not a TES3 plugin: it holds no header record", 0},
+      {"15 bytes", HeaderRecord().substr(0, 15),
+       "File p.esp is not a TES3 plugin: it holds no header record", 0},
       {"a cut download: zeros after the header", HeaderRecord() + std::string(4096, '\0'),
        "Invalid record in file p.esp at offset 324 (\"????\" is not a record type)", 0},
       {"a tag the game never uses", good + RecordBytes("misc", ZField("NAME", "c")),
@@ -261,7 +266,8 @@ TEST(PluginFileTest, MissingFileAndFailedWritesAreReported) {
             "Cannot find file none.esp");
   PluginFile made(dir.path() / "no such folder", "new.esp", "me", "about");
   std::string message = FatalMessage([&] { made.Save(); });
-  EXPECT_EQ(message, "Cannot write file " + (dir.path() / "no such folder" / "new.esp").string());
+  EXPECT_EQ(message, "Cannot write file " + (dir.path() / "no such folder" / "new.esp").string() +
+                         ": No such file or directory");
 }
 
 TEST(PluginFileTest, FileIsLookedUpWhateverItsLetterCase) {

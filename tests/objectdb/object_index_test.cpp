@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 
 #include "support/test_game.hpp"
 
@@ -36,7 +37,6 @@ TEST(ObjectIndexTest, KeysFollowTheTextRules) {
       {"interior cell by id", Cell("Balmora, Guild Of Mages", 1, 0, 0), "",
        "CELL|balmora, guild of mages"},
       {"id lower-cased", Misc("Gold_001", 1), "", "MISC|gold_001"},
-      {"long id cut to 122", Misc(longId, 1), "", "MISC|" + std::string(122, 'a')},
       {"response with its topic keeping its case", Info("123", "", "", "hi"), "Balmora",
        "INFO|123Balmora"},
       {"topic ignored for other records", Misc("x", 1), "Balmora", "MISC|x"},
@@ -44,8 +44,19 @@ TEST(ObjectIndexTest, KeysFollowTheTextRules) {
   };
   for (const auto& c : cases) EXPECT_EQ(KeyText(c.record, c.topic), c.key) << c.what;
 
-  std::string longInfo = KeyText(Info(std::string(122, 'i'), "", "", "x"), std::string(50, 'T'));
-  EXPECT_EQ(longInfo.size(), 5u + 123u) << "the topic is cut to fit the key";
+  // Ids too long for a key keep their start and stay apart by the rest.
+  std::set<std::string> longKeys;
+  for (char last : {'a', 'b', 'c', 'd'}) {
+    std::string key = KeyText(Misc(longId + last, 1), "");
+    EXPECT_EQ(key, KeyText(Misc(longId + last, 2), "")) << "the same id, the same key";
+    EXPECT_EQ(key.size(), 5u + 123u);
+    EXPECT_EQ(key.rfind("MISC|" + std::string(100, 'a'), 0), 0u);
+    longKeys.insert(key);
+  }
+  EXPECT_EQ(longKeys.size(), 4u);
+  EXPECT_NE(KeyText(Info("1", "", "", "x"), std::string(130, 'T') + "1"),
+            KeyText(Info("1", "", "", "x"), std::string(130, 'T') + "2"))
+      << "responses of two long topics";
 }
 
 TEST(ObjectIndexTest, LookupIsCaseInsensitiveInIdsButNotInTopics) {

@@ -26,18 +26,19 @@ std::set<std::string> Names(const std::filesystem::path& folder) {
 TEST(AtomicWriteTest, LeftoversOfKilledRunsGoAndNothingElse) {
   test::TempDir dir;
   const std::set<std::string> stay = {
-      "Plugin.esp.modrake-Ab12Cd",   // not hidden
-      ".Plugin.esp.modrake-Ab12C",   // five characters
-      ".Plugin.esp.modrake-Ab1_Cd",  // not from mkstemp
-      ".Plugin.esp.Ab12Cd",          // someone else's pattern
-      ".Held.esp.modrake-Zz99zz",    // a running write holds it
+      "Plugin.esp.Ab12Cd.modrake-partial",   // not hidden
+      ".Plugin.esp.Ab12C.modrake-partial",   // five characters
+      ".Plugin.esp.Ab1_Cd.modrake-partial",  // not from mkstemps
+      ".Plugin.esp.modrake-Ab12Cd",          // an older pattern a player's file may have
+      ".notes.modrake-backup",               // a player's own file
+      ".Held.esp.Zz99zz.modrake-partial",    // a running write holds it
       "notes.txt",
   };
   for (const auto& name : stay) test::WriteFile(dir / name, "keep");
-  std::filesystem::create_directory(dir / ".Folder.modrake-Ab12Cd");
-  test::WriteFile(dir / ".Plugin.esp.modrake-Ab12Cd", std::string(4096, 'x'));
-  test::WriteFile(dir / ".Merged_Objects.esp.modrake-0a0B0c", "");
-  int held = ::open((dir / ".Held.esp.modrake-Zz99zz").c_str(), O_RDONLY | O_CLOEXEC);
+  std::filesystem::create_directory(dir / ".Folder.Ab12Cd.modrake-partial");
+  test::WriteFile(dir / ".Plugin.esp.Ab12Cd.modrake-partial", std::string(4096, 'x'));
+  test::WriteFile(dir / ".Merged_Objects.esp.0a0B0c.modrake-partial", "");
+  int held = ::open((dir / ".Held.esp.Zz99zz.modrake-partial").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
   std::set<std::string> during;
@@ -48,17 +49,17 @@ TEST(AtomicWriteTest, LeftoversOfKilledRunsGoAndNothingElse) {
   ::close(held);
 
   std::set<std::string> expected = stay;
-  expected.insert(".Folder.modrake-Ab12Cd");
+  expected.insert(".Folder.Ab12Cd.modrake-partial");
   expected.insert("Plugin.esp");
   EXPECT_EQ(Names(dir.path()), expected);
   // The write's own temporary file has the pattern its successors look for.
   std::set<std::string> own;
   for (const auto& name : during) {
-    if (!stay.count(name) && name != ".Folder.modrake-Ab12Cd") own.insert(name);
+    if (!stay.count(name) && name != ".Folder.Ab12Cd.modrake-partial") own.insert(name);
   }
   ASSERT_EQ(own.size(), 1u);
   EXPECT_TRUE(IsTemporaryFileName(*own.begin())) << *own.begin();
-  EXPECT_EQ(own.begin()->rfind(".Plugin.esp.modrake-", 0), 0u) << *own.begin();
+  EXPECT_EQ(own.begin()->rfind(".Plugin.esp.", 0), 0u) << *own.begin();
 }
 
 // A file reached through links is replaced where it lies, the links stay,

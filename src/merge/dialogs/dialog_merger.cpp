@@ -8,6 +8,7 @@
 #include "fields/field_operations.hpp"
 #include "install/game_installation.hpp"
 #include "merge/dialogs/cell_rename_table.hpp"
+#include "objectdb/master_loader.hpp"
 #include "objectdb/object_index.hpp"
 
 namespace modrake {
@@ -120,14 +121,10 @@ DialogMerger::Topic* DialogMerger::FindTopic(const Record& dial) {
 
 std::unique_ptr<Record> DialogMerger::MasterVersion(const Record& info, std::string_view topic) {
   if (!session_.index) return nullptr;
-  IndexEntry* entry = session_.index->LookupObject(info, topic.substr(0, kKeyTopicLimit));
+  std::string_view looked = topic.substr(0, kKeyTopicLimit);
+  IndexEntry* entry = session_.index->LookupObject(info, looked);
   if (!entry) return nullptr;
-  int word = NewestRetainedWord(*entry);
-  PluginFile* masters[3] = {game_.morrowind, game_.tribunal, game_.bloodmoon};
-  if (word < 0 || !masters[word]) return nullptr;
-  PluginFile& master = *masters[word];
-  if (!master.IsOpen()) master.OpenFile();
-  auto version = master.ReadRecordAt(entry->words[word]);
+  auto version = ReadMasterVersion(session_, entry->key, looked, -1);
   if (!version || version->tag != tags::INFO) return nullptr;
   return version;
 }

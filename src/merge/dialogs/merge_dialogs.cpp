@@ -92,7 +92,7 @@ void MergeDialogs(Session& session, bool activate) {
   log.Log("\nMerged and relinked %d dialog(s) out of %d\n", counts.relinked, counts.lookedAt);
   log.Log("!Merged and relinked %d dialog(s) out of %d", counts.relinked, counts.lookedAt);
 
-  SaveMergedPlugin(plugin);
+  SaveMergedPlugin(*session.game, plugin);
   log.CloseLog();
   FinishMergedPlugin(session, kMergedDialogsName, activate);
 }

@@ -221,7 +221,7 @@ void MergeLeveledLists(Session& session, bool activate) {
     log.Log("\nScanning %s\n", active->name.c_str());
     ScanPlugin(*active, merged, log, counters);
   }
-  SaveMergedPlugin(plugin);
+  SaveMergedPlugin(*session.game, plugin);
 
   log.AddLogLine("");
   log.Log("!Merged %u original leveled list(s) into %u list(s)", counters.read, counters.written);

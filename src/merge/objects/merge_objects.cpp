@@ -85,7 +85,7 @@ void MergeObjects(Session& outer, bool activate) {
   }
   uint32_t count = NumberConflictGroups(*session.index, IsMergeableType);
   uint32_t saved = count ? MergeGroups(session, plugin, count) : 0;
-  SaveMergedPlugin(plugin);
+  SaveMergedPlugin(*session.game, plugin);
   log.CloseLog();
 
   log.Log("!Saved %d and discarded %d object(s)", static_cast<int>(saved),

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "core/execution_log.hpp"
@@ -65,6 +67,11 @@ bool SameEffect(const Subrecord& a, const Subrecord& b) {
   return std::memcmp(a.data, b.data, 4) == 0;
 }
 
+// What makes an effect of at least four bytes that effect: its first four.
+uint32_t EffectKey(const Subrecord& effect) {
+  return effect.UInt32At(0);
+}
+
 size_t CountTag(const Record& record, Tag tag) {
   return static_cast<size_t>(std::count_if(record.subrecords.begin(), record.subrecords.end(),
                                            [tag](const Subrecord& f) { return f.tag == tag; }));
@@ -113,8 +120,13 @@ class ObjectMerger {
 
   void WriteAccount();
   void Subtract();
-  void SubtractBodyPart(Record& version, FieldIt masterIndx, FieldIt indx);
+  void SubtractBodyPart(Record& version, FieldGroupFinder& finder, FieldIt masterIndx,
+                        FieldIt indx);
   void Apply(Record& version);
+  FieldIt InsertItem(FieldIt before, const Subrecord& field);
+  void TakeItem(Subrecord& into, const Subrecord& from);
+  void IndexEffects();
+  FieldIt SameMergedEffect(const Subrecord& effect);
   FieldIt ApplyListItem(Record& version, FieldIt field);
   void MergeBodyPart(Record& version, FieldIt field, FieldIt existing);
   void ApplySingleField(const Subrecord& field);
@@ -127,6 +139,10 @@ class ObjectMerger {
   const Tag recordTag_;
   std::unique_ptr<Record> lastCopy_;
   std::unique_ptr<Record> merged_;
+  // The list items of the merged record by their bytes, and its effects by
+  // what makes them one effect, while versions apply.
+  std::optional<FieldGroupFinder> mergedItems_;
+  std::unordered_map<uint32_t, std::vector<FieldIt>> mergedEffects_;
   std::vector<uint32_t> keys_;
   uint32_t lastKey_ = kNoItemType;
   unsigned loss_ = 0;
@@ -160,23 +176,30 @@ void ObjectMerger::WriteAccount() {
 void ObjectMerger::Subtract() {
   Record& master = *group_.masterVersion;
   SubrecordList& fields = master.subrecords;
+  std::vector<std::optional<FieldGroupFinder>> finders(group_.versions.size());
+  for (size_t i = 0; i < finders.size(); ++i) {
+    if (!group_.versions[i]->IsDeleted()) finders[i].emplace(*group_.versions[i], false);
+  }
   for (auto s = fields.begin(); s != fields.end();) {
     unsigned n = FieldGroupSize(master, s);
     auto next = std::next(s, n);
     bool kept = false;
-    for (auto& version : group_.versions) {
-      if (version->IsDeleted()) continue;
+    for (size_t i = 0; i < finders.size(); ++i) {
+      if (!finders[i]) continue;
+      Record& version = *group_.versions[i];
+      FieldGroupFinder& finder = *finders[i];
       if (s->tag == tags::INDX && HasBodyParts(recordTag_)) {
-        FieldIt found = FindFieldGroup(*version, master, s, 1);
-        if (found == version->subrecords.end()) continue;
+        FieldIt found = finder.Find(master, s, 1);
+        if (found == version.subrecords.end()) continue;
         kept = true;
-        SubtractBodyPart(*version, s, found);
+        SubtractBodyPart(version, finder, s, found);
         continue;
       }
-      FieldIt found = FindFieldGroup(*version, master, s, n);
-      if (found == version->subrecords.end()) continue;
+      FieldIt found = finder.Find(master, s, n);
+      if (found == version.subrecords.end()) continue;
       kept = true;
-      version->subrecords.erase(found, std::next(found, n));
+      finder.Forget(found, std::next(found, n));
+      version.subrecords.erase(found, std::next(found, n));
     }
     if (!kept && IsListField(recordTag_, s->tag)) fields.erase(s, next);
     s = next;
@@ -185,18 +208,23 @@ void ObjectMerger::Subtract() {
 
 // Removes from the version's entry of the same body part the part ids that
 // equal the master's, and the entry itself when no id is left.
-void ObjectMerger::SubtractBodyPart(Record& version, FieldIt masterIndx, FieldIt indx) {
+void ObjectMerger::SubtractBodyPart(Record& version, FieldGroupFinder& finder, FieldIt masterIndx,
+                                    FieldIt indx) {
   BodyPartEntry master = EntryAt(*group_.masterVersion, masterIndx);
   BodyPartEntry own = EntryAt(version, indx);
+  auto erase = [&](FieldIt field) {
+    finder.Forget(field);
+    version.subrecords.erase(field);
+  };
   if (master.hasBnam && own.hasBnam && SubrecordEquals(*master.bnam, &*own.bnam)) {
-    version.subrecords.erase(own.bnam);
+    erase(own.bnam);
     own.hasBnam = false;
   }
   if (master.hasCnam && own.hasCnam && SubrecordEquals(*master.cnam, &*own.cnam)) {
-    version.subrecords.erase(own.cnam);
+    erase(own.cnam);
     own.hasCnam = false;
   }
-  if (!own.hasBnam && !own.hasCnam) version.subrecords.erase(indx);
+  if (!own.hasBnam && !own.hasCnam) erase(indx);
 }
 
 void ObjectMerger::Apply(Record& version) {
@@ -211,23 +239,60 @@ void ObjectMerger::Apply(Record& version) {
   }
 }
 
+FieldIt ObjectMerger::InsertItem(FieldIt before, const Subrecord& field) {
+  FieldIt added = InsertCopy(*merged_, before, field);
+  mergedItems_->Added(added);
+  if (added->tag == ENAM && HasEffects(recordTag_) && added->size >= 4) {
+    mergedEffects_[EffectKey(*added)].push_back(added);
+  }
+  return added;
+}
+
+void ObjectMerger::TakeItem(Subrecord& into, const Subrecord& from) {
+  Take(into, from);
+  mergedItems_->Changed(into);
+}
+
+void ObjectMerger::IndexEffects() {
+  mergedEffects_.clear();
+  if (!HasEffects(recordTag_)) return;
+  for (auto it = merged_->subrecords.begin(); it != merged_->subrecords.end(); ++it) {
+    if (it->tag == ENAM && it->size >= 4) mergedEffects_[EffectKey(*it)].push_back(it);
+  }
+}
+
+// The merged effect that is the same effect as this one, found by its key.
+FieldIt ObjectMerger::SameMergedEffect(const Subrecord& effect) {
+  SubrecordList& fields = merged_->subrecords;
+  if (effect.size < 4) {
+    return std::find_if(fields.begin(), fields.end(),
+                        [&](const Subrecord& f) { return f.tag == ENAM && SameEffect(f, effect); });
+  }
+  auto found = mergedEffects_.find(EffectKey(effect));
+  if (found == mergedEffects_.end() || found->second.empty()) return fields.end();
+  return found->second.front();
+}
+
 FieldIt ObjectMerger::ApplyListItem(Record& version, FieldIt field) {
   SubrecordList& fields = merged_->subrecords;
   unsigned n = FieldGroupSize(version, field);
   // A changed effect replaces the merged one and moves to the end of the list.
   if (HasEffects(recordTag_) && field->tag == ENAM) {
-    auto same = std::find_if(fields.begin(), fields.end(), [&](const Subrecord& f) {
-      return f.tag == ENAM && SameEffect(f, *field);
-    });
+    FieldIt same = SameMergedEffect(*field);
     if (same != fields.end()) {
       if (!SubrecordEquals(*same, &*field)) RaiseToLoss();
+      if (same->size >= 4) {
+        auto& bucket = mergedEffects_[EffectKey(*same)];
+        bucket.erase(std::find(bucket.begin(), bucket.end(), same));
+      }
+      mergedItems_->Forget(same);
       fields.erase(same);
     }
   }
-  FieldIt existing = FindFieldGroup(*merged_, version, field, 1);
+  FieldIt existing = mergedItems_->Find(version, field, 1);
   auto after = std::next(field, n);
   if (existing == fields.end()) {
-    for (auto it = field; it != after; ++it) InsertCopy(*merged_, fields.end(), *it);
+    for (auto it = field; it != after; ++it) InsertItem(fields.end(), *it);
     RaiseToMerged();
   } else if (field->tag == tags::INDX && HasBodyParts(recordTag_)) {
     MergeBodyPart(version, field, existing);
@@ -237,11 +302,11 @@ FieldIt ObjectMerger::ApplyListItem(Record& version, FieldIt field) {
     if (FieldGroupSize(*merged_, existing) == 2) {
       auto own = std::next(existing);
       if (!SubrecordEquals(*own, &*value)) {
-        Take(*own, *value);
+        TakeItem(*own, *value);
         RaiseToLoss();
       }
     } else {
-      InsertCopy(*merged_, std::next(existing), *value);
+      InsertItem(std::next(existing), *value);
       RaiseToMerged();
     }
   }
@@ -253,21 +318,21 @@ void ObjectMerger::MergeBodyPart(Record& version, FieldIt field, FieldIt existin
   BodyPartEntry own = EntryAt(*merged_, existing);
   if (incoming.hasBnam) {
     if (!own.hasBnam) {
-      own.bnam = InsertCopy(*merged_, std::next(existing), *incoming.bnam);
+      own.bnam = InsertItem(std::next(existing), *incoming.bnam);
       own.hasBnam = true;
       RaiseToMerged();
     } else if (!SubrecordEquals(*own.bnam, &*incoming.bnam)) {
-      Take(*own.bnam, *incoming.bnam);
+      TakeItem(*own.bnam, *incoming.bnam);
       RaiseToLoss();
     }
   }
   if (incoming.hasCnam) {
     if (!own.hasCnam) {
       FieldIt anchor = own.hasBnam ? own.bnam : existing;
-      InsertCopy(*merged_, std::next(anchor), *incoming.cnam);
+      InsertItem(std::next(anchor), *incoming.cnam);
       RaiseToMerged();
     } else if (!SubrecordEquals(*own.cnam, &*incoming.cnam)) {
-      Take(*own.cnam, *incoming.cnam);
+      TakeItem(*own.cnam, *incoming.cnam);
       RaiseToLoss();
     }
   }
@@ -377,9 +442,13 @@ unsigned ObjectMerger::Merge(PluginFile& plugin) {
       merged_ = CloneRecord(lastCopy_.get());
     }
   }
+  mergedItems_.emplace(*merged_, true);
+  IndexEffects();
   for (size_t i = first; i < count; ++i) {
     if (Applies(i)) Apply(*group_.versions[i]);
   }
+  mergedItems_.reset();
+  mergedEffects_.clear();
   return Finish(plugin);
 }
 }  // namespace
