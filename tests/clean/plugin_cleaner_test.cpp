@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "clean/game_setting_table.hpp"
 #include "objectdb/master_loader.hpp"
+#include "core/text.hpp"
 #include "platform/file_io.hpp"
 #include "support/test_game.hpp"
 
@@ -331,6 +333,84 @@ TEST_F(PluginCleanerTest, DuplicatesKeepTheLastCopyAndAskFirst) {
   EXPECT_EQ(Clean("dups.esp"), 1);
   EXPECT_TRUE(g.ui.asked.empty());
   g.log.pipeline = false;
+
+  // Ids are compared whole: four that share their first 130 characters are four objects.
+  const std::string longId(130, 'L');
+  g.Write("long.esp", {Misc(longId + "1", 1), Misc(longId + "2", 1), Misc(longId + "3", 1),
+                       Misc(longId + "4", 1)});
+  EXPECT_EQ(Clean("long.esp"), 0);
+  EXPECT_TRUE(g.ui.asked.empty());
+}
+
+// The master cache is believed only while it is what the masters are. A
+// master rewritten with its size and time kept, a stamp that matches all the
+// same, or an offset flipped inside the cache: the clean still removes
+// exactly what repeats the master as it now is, and never a real change.
+TEST(MasterCacheLiesTest, NoRealChangeIsRemovedWhateverTheCacheSays) {
+  const size_t kItems = 12;
+  for (uint32_t seed = 1; seed <= 30; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    TestGame g;
+    std::vector<uint32_t> values(kItems);
+    std::vector<std::string> master;
+    for (size_t i = 0; i < kItems; ++i) {
+      values[i] = random() % 100;
+      master.push_back(Misc(FormatText("item_%02zu", i), values[i]));
+    }
+    auto offsets = g.Write("Morrowind.esm", master);
+    const auto path = g.dataFolder() / "Morrowind.esm";
+    const FileTimes times = *GetFileTimes(path);
+    g.Activate({"Morrowind.esm"});
+    LoadMasters(g.session());
+    const uint32_t entries = g.index.Count();
+
+    // Rewritten in another order with some values changed: the same size,
+    // and the same modification time.
+    std::vector<size_t> order(kItems);
+    for (size_t i = 0; i < kItems; ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), random);
+    std::vector<std::string> rewritten;
+    for (size_t i : order) {
+      if (random() % 3 == 0) values[i] = 100 + random() % 100;
+      rewritten.push_back(Misc(FormatText("item_%02zu", i), values[i]));
+    }
+    g.Write("Morrowind.esm", rewritten);
+    SetFileTimes(path, times);
+    g.Activate({"Morrowind.esm"});
+    const auto stamp = MasterCacheStampPath(g.home / "modrake.dat");
+    if (seed % 3 == 1) {
+      // A stamp that lies too: only reading back what the cache says tells.
+      ASSERT_TRUE(WriteMasterCacheStamp(stamp, MasterCacheIdentity(g.session()), entries));
+    } else if (seed % 3 == 2) {
+      // One offset flipped inside an otherwise true cache of the new master.
+      LoadMasters(g.session());
+      std::string cache = ReadFile(g.home / "modrake.dat");
+      cache[26 + (random() % entries) * 144 + 132] += 4;
+      WriteFile(g.home / "modrake.dat", cache);
+    }
+
+    LoadMasters(g.session());
+    std::vector<std::string> plugin;
+    std::vector<bool> changed;
+    for (size_t i = 0; i < kItems; ++i) {
+      changed.push_back(random() % 2 == 0);
+      plugin.push_back(Misc(FormatText("item_%02zu", i), values[i] + (changed.back() ? 1 : 0)));
+    }
+    g.Write("p.esp", plugin);
+    PluginFile file(g.dataFolder(), "p.esp");
+    file.ReadAllRecords();
+    std::string topic;
+    size_t i = 0;
+    for (auto it = std::next(file.records.begin()); it != file.records.end(); ++it, ++i) {
+      EXPECT_EQ(IsIdenticalToMaster(g.session(), **it, topic), !changed[i]) << "item " << i;
+    }
+    if (seed % 3 != 0) {
+      EXPECT_NE(std::find(g.ui.lines.begin(), g.ui.lines.end(),
+                          "The master cache does not match the masters: building it again"),
+                g.ui.lines.end());
+    }
+  }
 }
 
 TEST_F(PluginCleanerTest, CleanPluginIsAlreadyCleanUnlessForceSaved) {

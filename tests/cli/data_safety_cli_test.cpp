@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+
+#include "platform/file_io.hpp"
 #include "platform/run_lock.hpp"
 #include "support/sample_game_run.hpp"
 
@@ -197,6 +200,84 @@ TEST(DataSafetyCliTest, GameFilesKeepWhatCouldNotBeRead) {
       if (i >= static_cast<size_t>(step.readable)) tail.push_back(entries[i].second);
     }
     EXPECT_EQ(tail, step.unread);
+  }
+}
+
+// What the player protected is never written: a read-only plugin or ini
+// (also for root), and a game master whatever name or link reaches it. The
+// command says which file and why and fails; JUST FIX IT! does the rest
+// first. Run as root, each case runs again as a user without root.
+TEST(DataSafetyCliTest, WhatThePlayerProtectedIsNeverWritten) {
+  struct Case {
+    const char* what;
+    std::function<std::vector<std::string>(const SampleGameRun&)> setup;
+    std::string protectedFile;  // in the data folder, or "" for morrowind.ini
+    std::string message;
+  };
+  auto readOnly = [](const std::filesystem::path& file) { ::chmod(file.c_str(), 0444); };
+  const Case cases[] = {
+      {"a read-only morrowind.ini",
+       [&](const SampleGameRun& run) {
+         readOnly(run.Ini());
+         return std::vector<std::string>{"plugins", "activate", "Inactive_Plugin.esp"};
+       },
+       "", "Morrowind.ini: it is read-only"},
+      {"a read-only plugin cleaned in place",
+       [&](const SampleGameRun& run) {
+         readOnly(run.Data("Junk_Cells.esp"));
+         return std::vector<std::string>{"clean", "--keep-names", run.Data("Junk_Cells.esp")};
+       },
+       "Junk_Cells.esp", "Junk_Cells.esp: it is read-only"},
+      {"a link to a game master cleaned in place",
+       [&](const SampleGameRun& run) {
+         std::filesystem::create_symlink("Tribunal.esm", run.Data("Alias.esp"));
+         return std::vector<std::string>{"clean", "--keep-names", run.Data("Alias.esp")};
+       },
+       "Tribunal.esm", "Alias.esp: it is the game master Tribunal.esm"},
+      {"JUST FIX IT! over a read-only plugin",
+       [&](const SampleGameRun& run) {
+         readOnly(run.Data("Junk_Cells.esp"));
+         return std::vector<std::string>{"--yes", "fix"};
+       },
+       "Junk_Cells.esp", "1 file(s) could not be written: Cannot write file"},
+      {"JUST FIX IT! with a link to a game master active",
+       [&](const SampleGameRun& run) {
+         std::filesystem::create_symlink("Bloodmoon.esm", run.Data("Alias.esp"));
+         run.Run({"plugins", "activate", "Alias.esp"});
+         return std::vector<std::string>{"--yes", "fix"};
+       },
+       "Bloodmoon.esm", "it is the game master Bloodmoon.esm"},
+  };
+  const bool root = ::geteuid() == 0;
+  for (bool asRoot : {root, false}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (asRoot ? " (as root)" : ""));
+      SampleGameRun run;
+      if (root && !asRoot) {
+        for (const auto& folder : {run.game.path(), run.home.path()}) {
+          test::RunProgram("/bin/chmod", {"-R", "a+rwX", folder.string()});
+        }
+      }
+      auto args = run.WithGame(c.setup(run));
+      const auto kept = c.protectedFile.empty() ? run.Ini() : run.Data(c.protectedFile);
+      const std::string before = test::ReadFile(kept);
+      const auto timesBefore = GetFileTimes(kept);
+      if (root && !asRoot) {
+        args.insert(args.begin(),
+                    {"--reuid=nobody", "--regid=nogroup", "--clear-groups", MODRAKE_CLI_BINARY});
+      }
+      auto result =
+          root && !asRoot ? test::RunProgram("/usr/bin/setpriv", args) : test::RunModrake(args);
+      EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+      EXPECT_TRUE(Contains(result.err, "Modrake Error: ")) << result.err;
+      EXPECT_TRUE(Contains(result.out + result.err, c.message)) << result.out << result.err;
+      EXPECT_EQ(test::ReadFile(kept), before);
+      EXPECT_EQ(GetFileTimes(kept)->modifySec, timesBefore->modifySec);
+      if (Contains(c.what, "JUST FIX IT!")) {
+        EXPECT_TRUE(std::filesystem::exists(run.Data("Merged_Dialogs.esp"))) << "the rest is done";
+      }
+    }
+    if (!root) break;
   }
 }
 

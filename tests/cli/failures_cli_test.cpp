@@ -29,6 +29,13 @@ bool SetImmutable(const std::filesystem::path& path, bool on) {
   return done;
 }
 
+// A plugin whose last record ends before its data does.
+std::string CutPlugin() {
+  return test::HeaderRecord() +
+         test::RecordBytes("MISC", test::ZField("NAME", "cut") + test::ZField("MODL", "m.nif"))
+             .substr(0, 30);
+}
+
 TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
   struct Case {
     const char* what;
@@ -70,6 +77,90 @@ TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
                                          (g.game.data() / "orphan.ESP").string()};
        },
        1, "Modrake Error: Failed to create subfolder "},
+      {"deactivating Morrowind.esm",
+       [](HeaderOnlyGame&) {
+         return std::vector<std::string>{"plugins", "deactivate", "Morrowind.esm"};
+       },
+       1, "Modrake Error: Morrowind.esm must stay active: the game cannot start without it\n"},
+      {"update-header of an empty plugin",
+       [](HeaderOnlyGame& g) {
+         test::WriteFile(g.game.data() / "Empty.esp", "");
+         return std::vector<std::string>{"plugins", "update-header", "Empty.esp"};
+       },
+       1, "Modrake Error: File Empty.esp is not a TES3 plugin: it holds no header record\n"},
+      {"clean of a plugin of 15 bytes",
+       [](HeaderOnlyGame& g) {
+         test::WriteFile(g.game.data() / "Short.esp", test::HeaderRecord().substr(0, 15));
+         return std::vector<std::string>{"clean", (g.game.data() / "Short.esp").string()};
+       },
+       1, "Modrake Error: File Short.esp is not a TES3 plugin: it holds no header record\n"},
+      {"a name that two files answer to",
+       [](HeaderOnlyGame& g) {
+         g.game.AddPlugin("Twin.esp", test::kTime);
+         g.game.AddPlugin("TWIN.esp", test::kTime);
+         return std::vector<std::string>{"plugins", "activate", "Twin.esp"};
+       },
+       1, "\"Twin.esp\" is ambiguous: the game cannot tell apart \"TWIN.esp\", \"Twin.esp\"\n"},
+      {"a name and its cp1252 spelling",
+       [](HeaderOnlyGame& g) {
+         g.game.AddPlugin("Caf\xc3\xa9.esp", test::kTime);
+         g.game.AddPlugin("Caf\xe9.esp", test::kTime);
+         return std::vector<std::string>{"plugins", "activate", "Caf\xc3\xa9.esp"};
+       },
+       1, "is ambiguous: the game cannot tell apart"},
+      {"a name holding a line break",
+       [](HeaderOnlyGame& g) {
+         g.game.AddPlugin("Line\nBreak.esp", test::kTime);
+         return std::vector<std::string>{"plugins", "activate", "Line\nBreak.esp"};
+       },
+       1, "its name holds a line break or another control character\n"},
+      {"a name starting with a blank",
+       [](HeaderOnlyGame& g) {
+         g.game.AddPlugin(" Space.esp", test::kTime);
+         return std::vector<std::string>{"plugins", "activate", " Space.esp"};
+       },
+       1, "its name starts or ends with a blank\n"},
+      {"a report into a home that cannot be written",
+       [](HeaderOnlyGame& g) -> std::optional<std::vector<std::string>> {
+         for (const char* name : {"a.esp", "b.esp"}) {
+           test::WriteFile(
+               g.game.data() / name,
+               test::HeaderRecord() + test::RecordBytes("MISC", test::ZField("NAME", "lamp") +
+                                                                    test::ZField("MODL", name)));
+         }
+         if (!SetImmutable(g.home.path(), true)) return std::nullopt;
+         return std::vector<std::string>{"report", (g.game.data() / "a.esp").string(),
+                                         (g.game.data() / "b.esp").string()};
+       },
+       1, "modrake.log: Operation not permitted\n"},
+      {"clean --subfolder of a missing file",
+       [](HeaderOnlyGame& g) {
+         return std::vector<std::string>{"-y", "clean", "--subfolder",
+                                         (g.game.data() / "orphan.ESP").string(),
+                                         (g.game.data() / "Missing.esp").string()};
+       },
+       1, "Modrake Error: Cannot find file Missing.esp\n"},
+      {"clean --subfolder of a damaged plugin",
+       [](HeaderOnlyGame& g) {
+         test::WriteFile(g.game.data() / "Cut.esp", CutPlugin());
+         return std::vector<std::string>{"-y", "clean", "--subfolder",
+                                         (g.game.data() / "Cut.esp").string()};
+       },
+       1, "Modrake Error: Invalid record in file Cut.esp"},
+      {"merge-lists over a plugin cut inside a record it passes over",
+       [](HeaderOnlyGame& g) {
+         test::WriteFile(g.game.data() / "Cut.esp", CutPlugin());
+         g.game.WriteGameFiles({"morrowind.esm", "Cut.esp"});
+         return std::vector<std::string>{"-y", "merge-lists"};
+       },
+       1, "Modrake Error: Invalid record in file Cut.esp"},
+      {"merge-dialogs over a plugin cut inside a record it passes over",
+       [](HeaderOnlyGame& g) {
+         test::WriteFile(g.game.data() / "Cut.esp", CutPlugin());
+         g.game.WriteGameFiles({"morrowind.esm", "Cut.esp"});
+         return std::vector<std::string>{"-y", "merge-dialogs"};
+       },
+       1, "Modrake Error: Invalid record in file Cut.esp"},
       {"clean of an empty name",
        [](HeaderOnlyGame&) {
          return std::vector<std::string>{"clean", ""};
@@ -104,8 +195,9 @@ TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
     EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
     EXPECT_NE((result.out + result.err).find(c.message), std::string::npos)
         << result.out << result.err;
-    // Nothing moved in the load order.
+    // Nothing moved in the load order, and no folder made for the run stays empty.
     EXPECT_EQ(cli.game.TimeOf("orphan.ESP"), test::kTime + 240);
+    EXPECT_FALSE(std::filesystem::exists(cli.game.data() / "Clean"));
   }
 }
 

@@ -305,6 +305,13 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   auto noMaster = cli.Run({"--yes", "merge-lists"});
   EXPECT_EQ(noMaster.exitCode, 1);
   EXPECT_EQ(noMaster.err, "Modrake Error: Cannot find morrowind.esm\n");
+  // ... and it can be activated again.
+  auto listed = cli.Run({"plugins"});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_NE(listed.out.find("[ ] Morrowind.esm"), std::string::npos) << listed.out;
+  auto back = cli.Run({"plugins", "activate", "Morrowind.esm"});
+  EXPECT_EQ(back.exitCode, 0) << back.err;
+  EXPECT_NE(cli.game.ReadIni().find("=Morrowind.esm\r\n"), std::string::npos);
 }
 
 }  // namespace
