@@ -33,7 +33,7 @@ void CheckFolder(const std::filesystem::path& folder) {
 }
 
 void Write(const std::filesystem::path& path, const std::string& bytes, int64_t time) {
-  if (!WriteFileAtomically(path, bytes)) FatalError("Cannot write file %s", path.string().c_str());
+  if (WriteResult written = WriteFileAtomically(path, bytes); !written) WriteFailed(path, written);
   SetFileTime(path, time);
 }
 
