@@ -6,8 +6,8 @@
 #include <random>
 
 #include "clean/game_setting_table.hpp"
-#include "objectdb/master_loader.hpp"
 #include "core/text.hpp"
+#include "objectdb/master_loader.hpp"
 #include "platform/file_io.hpp"
 #include "support/test_game.hpp"
 
