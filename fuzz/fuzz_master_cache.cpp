@@ -26,7 +26,7 @@ void CheckStamp(const std::filesystem::path& stamp) {
   auto entries = modrake::ReadMasterCacheStamp(stamp, kIdentity);
   if (!entries) return;
   Check(*entries > 0 && *entries <= modrake::kMasterCacheEntryLimit);
-  Check(modrake::WriteMasterCacheStamp(stamp, kIdentity, *entries));
+  Check(static_cast<bool>(modrake::WriteMasterCacheStamp(stamp, kIdentity, *entries)));
   Check(modrake::ReadMasterCacheStamp(stamp, kIdentity) == entries);
 }
 
