@@ -11,6 +11,7 @@
 #include "core/text.hpp"
 #include "install/game_installation.hpp"
 #include "objectdb/master_loader.hpp"
+#include "platform/file_names.hpp"
 #include "platform/ui.hpp"
 
 namespace modrake {
@@ -42,7 +43,11 @@ void CleanCommand(Session& session, int subfolder) {
   if (chosen.empty()) return;
   // A missing file stops the command before anything is made or cleaned.
   for (const auto& file : chosen) {
-    if (!QueryFileStatus(file)) FatalError("Cannot find file %s", file.filename().c_str());
+    // Found as the plugin itself would be: in any letter case.
+    auto found = FindNoCase(file.parent_path(), file.filename().string());
+    if (!found || !QueryFileStatus(*found)) {
+      FatalError("Cannot find file %s", file.filename().c_str());
+    }
   }
 
   // Each chosen file keeps its own folder; the Clean subfolders are made

@@ -113,7 +113,10 @@ TEST_F(CleanCliTest, RealPluginsCleanAgainstTheSampleMasters) {
   EXPECT_NE(result.out.find("Cleaned "), std::string::npos);
 }
 
-TEST_F(CleanCliTest, MissingFileIsAFatalErrorNamingIt) {
+TEST_F(CleanCliTest, FilesAreFoundInAnyLetterCaseAndAMissingOneIsNamed) {
+  // As Morrowind.ini names it; on disk it is MixedCase_Plugin.ESP.
+  auto found = Clean({"clean", Data("mixedcase_plugin.esp")});
+  EXPECT_EQ(found.exitCode, 0) << found.err;
   auto result = Clean({"clean", Data("No_Such_Plugin.esp")});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err.rfind("Modrake Error: Cannot find file No_Such_Plugin.esp", 0), 0u)
