@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text.hpp"
+#include "shell/startup.hpp"
 
 namespace modrake::cli {
 
@@ -34,7 +35,18 @@ void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
 
 void CliContext::LoadGame(GameUse use) {
   if (!runGuard_) runGuard_ = std::make_unique<RunGuard>(session());
-  program().LoadGame(gameDir, use);
+  if (program().GameLoaded()) return;
+  program().LoadGame({gameDir, openmwConfig}, use);
+  // An OpenMW game names its configuration first, and what was wrong in it.
+  for (const std::string& line : StartupGameLines(session())) log().AddLogLine(line);
+}
+
+void CliContext::ChooseOutput(const std::optional<std::filesystem::path>& folder) {
+  if (!folder) return;
+  if (!ChooseMergeOutput(session(), *folder)) {
+    throw UsageError(FormatText("--output: \"%s\" is not a data folder of the game",
+                                folder->c_str()));
+  }
 }
 
 void CliContext::Run(int command, const DispatchOptions& options) {

@@ -31,6 +31,7 @@ class UsageError : public std::runtime_error {
 class CliContext {
  public:
   std::optional<std::filesystem::path> gameDir;
+  std::optional<std::filesystem::path> openmwConfig;
   std::optional<std::filesystem::path> homeDir;
   bool yes = false;
   bool no = false;
@@ -51,6 +52,9 @@ class CliContext {
   // on the game. From then on until the process ends, the run holds the
   // program home and the game: one run of the program is one command run.
   void LoadGame(GameUse use = GameUse::kMasters);
+  // Sends the merged plugins of the run to the data folder of --output, a
+  // usage error unless the game has that data folder. The game is loaded.
+  void ChooseOutput(const std::optional<std::filesystem::path>& folder);
   // Loads the game and runs an entry of the function list.
   void Run(int command, const DispatchOptions& options = {});
 

@@ -1,5 +1,5 @@
 // modrake fix: JUST FIX IT!, the whole program in one run.
-#include "cli_context.hpp"
+#include "merge_command.hpp"
 
 namespace modrake::cli {
 namespace {
@@ -12,8 +12,14 @@ const CommandRegistration registration(kFixOrder, [](CLI::App& app, CliContext& 
       "Merged_Objects.esp and Merged_Dialogs.esp are built and activated, all in one log. Cells "
       "are cleaned fully and dialogue is compared from its data on for the run, whatever the "
       "settings say.");
-  command->callback(
-      [&context] { context.action = [&context] { context.Run(kJustFixItCommand); }; });
+  auto output = AddOutputOption(*command);
+  command->callback([&context, output] {
+    context.action = [&context, output] {
+      context.LoadGame();
+      context.ChooseOutput(*output);
+      context.Run(kJustFixItCommand);
+    };
+  });
 });
 
 }  // namespace

@@ -13,8 +13,12 @@ int main(int argc, char** argv) {
   app.fallthrough();
 
   CliContext context;
-  app.add_option("--game", context.gameDir,
-                 "The game folder (holding Morrowind.ini and Data Files)");
+  auto* game = app.add_option("--game", context.gameDir,
+                              "The original engine's game folder (holding Morrowind.ini and Data "
+                              "Files)");
+  app.add_option("--openmw-config", context.openmwConfig,
+                 "An OpenMW game: its openmw.cfg, or the folder that holds it")
+      ->excludes(game);
   app.add_option("--home", context.homeDir,
                  "Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat (default: "
                  "$MODRAKE_HOME, else $XDG_DATA_HOME/modrake)");

@@ -2,17 +2,27 @@
 
 namespace modrake::cli {
 
+std::shared_ptr<std::optional<std::filesystem::path>> AddOutputOption(CLI::App& command) {
+  auto output = std::make_shared<std::optional<std::filesystem::path>>();
+  command.add_option("--output", *output,
+                     "The data folder of the game the merged plugins go to (OpenMW: one that "
+                     "openmw.cfg lists; default its data-local folder)");
+  return output;
+}
+
 CLI::App* AddMergeCommand(CLI::App& app, CliContext& context, const char* name, const char* summary,
                           const char* details, int command,
                           std::function<void(CliContext&)> prepare) {
   auto* sub = AddCommand(app, name, summary, details);
   auto activate = std::make_shared<bool>(false);
   sub->add_flag("--activate", *activate,
-                "Build it without asking and make it an active plugin in morrowind.ini, as "
-                "JUST FIX IT! does");
-  sub->callback([&context, activate, command, prepare] {
-    context.action = [&context, activate, command, prepare] {
+                "Build it without asking and make it an active plugin of the game, as JUST FIX "
+                "IT! does");
+  auto output = AddOutputOption(*sub);
+  sub->callback([&context, activate, command, prepare, output] {
+    context.action = [&context, activate, command, prepare, output] {
       context.LoadGame();
+      context.ChooseOutput(*output);
       if (prepare) prepare(context);
       context.Run(command, {*activate, nullptr});
     };

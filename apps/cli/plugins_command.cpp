@@ -21,6 +21,7 @@ void PrintRows(ExecutionLog& log, const std::vector<PluginRow>& rows) {
   for (const auto& row : rows) {
     std::string line = FormatText("%s %-*s  %s", row.active ? "[x]" : "[ ]",
                                   static_cast<int>(width), row.name.c_str(), row.date.c_str());
+    if (!row.folder.empty()) line += "  " + row.folder;
     if (!row.error.empty()) line += "  unreadable: " + row.error;
     log.AddLogLine(line);
   }
@@ -124,12 +125,14 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
   auto mode = std::make_shared<std::string>("load");
   command->add_option("--sort", *mode, "Order of the list: load, name, name-desc, time, time-desc")
       ->check(CLI::IsMember({"load", "name", "name-desc", "time", "time-desc"}));
-  AddNameCommand(*command, context, "activate", "Activate the files and write morrowind.ini",
+  AddNameCommand(*command, context, "activate", "Activate the files and write the game's list (morrowind.ini or openmw.cfg)",
                  [](CliContext& c, const std::vector<std::string>& n) { SetActive(c, n, true); });
-  AddNameCommand(*command, context, "deactivate", "Deactivate the files and write morrowind.ini",
+  AddNameCommand(*command, context, "deactivate", "Deactivate the files and write the game's list (morrowind.ini or openmw.cfg)",
                  [](CliContext& c, const std::vector<std::string>& n) { SetActive(c, n, false); });
   AddNameCommand(*command, context, "update-time",
-                 "Give the files the last places of the load order (new file times)", UpdateTimes);
+                 "Give the files the last places of the load order (new file times; OpenMW: the "
+                 "end of the content list)",
+                 UpdateTimes);
   AddNameCommand(*command, context, "update-header",
                  "Write version 1.3, file type, record count and master sizes into the headers",
                  UpdateHeaders);

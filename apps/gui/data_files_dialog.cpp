@@ -1,5 +1,6 @@
 #include "data_files_dialog.hpp"
 
+#include <QDropEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -70,9 +71,15 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
   QPushButton* updateHeader = makeButton("Update header", "updateHeader");
   QPushButton* ok = makeButton("OK", "ok");
   QPushButton* cancel = makeButton("Cancel", "cancel");
+  moveUp_ = makeButton("Move up", "moveUp");
+  moveDown_ = makeButton("Move down", "moveDown");
+  moveUp_->setToolTip(QStringLiteral("Ctrl+Up, or drag the row"));
+  moveDown_->setToolTip(QStringLiteral("Ctrl+Down, or drag the row"));
   loadOrder->setDefault(true);
   auto* buttons = new QVBoxLayout;
-  for (QPushButton* button : {loadOrder, updateTime, updateHeader}) buttons->addWidget(button);
+  for (QPushButton* button : {loadOrder, updateTime, updateHeader, moveUp_, moveDown_}) {
+    buttons->addWidget(button);
+  }
   buttons->addStretch();
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
@@ -85,23 +92,81 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
           [this] { Guarded([this] { Resorted(manager_.SortLoadOrder(FocusedRow())); }); });
   connect(updateTime, &QPushButton::clicked, this, &DataFilesDialog::UpdateTime);
   connect(updateHeader, &QPushButton::clicked, this, &DataFilesDialog::UpdateHeader);
+  connect(moveUp_, &QPushButton::clicked, this, [this] { MoveFocused(-1); });
+  connect(moveDown_, &QPushButton::clicked, this, [this] { MoveFocused(1); });
+  // A row dragged to another place moves there in the load order.
+  table_->viewport()->installEventFilter(this);
+  table_->setDragDropMode(QAbstractItemView::InternalMove);
+  table_->setDragDropOverwriteMode(false);
   connect(ok, &QPushButton::clicked, this, &DataFilesDialog::Ok);
   connect(cancel, &QPushButton::clicked, this, &DataFilesDialog::reject);
 
   Fill(PluginManager::kNoRow);
   ShowSortState();
+  ShowMoveButtons();
   resize(QSize(static_cast<int>(376 * unitX + 0.5), static_cast<int>(221 * unitY + 0.5))
              .expandedTo(sizeHint()));
 }
 
 bool DataFilesDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == table_ && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space && table_->currentRow() >= 0) {
-    QTableWidgetItem* box = table_->item(table_->currentRow(), kActiveColumn);
-    box->setCheckState(box->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+  if (watched == table_ && event->type() == QEvent::KeyPress && table_->currentRow() >= 0) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Space) {
+      QTableWidgetItem* box = table_->item(table_->currentRow(), kActiveColumn);
+      box->setCheckState(box->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+      return true;
+    }
+    if ((key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) &&
+        key->modifiers() == Qt::ControlModifier) {
+      MoveFocused(key->key() == Qt::Key_Up ? -1 : 1);
+      return true;
+    }
+  }
+  if (watched == table_->viewport() && event->type() == QEvent::Drop) {
+    // The move is the manager's, not the table's own.
+    auto* drop = static_cast<QDropEvent*>(event);
+    int to = table_->rowAt(static_cast<int>(drop->position().y()));
+    if (to < 0) to = table_->rowCount() - 1;
+    if (table_->currentRow() >= 0 && to >= 0) {
+      MoveTo(static_cast<size_t>(table_->currentRow()), static_cast<size_t>(to));
+    }
+    drop->setDropAction(Qt::IgnoreAction);
+    drop->accept();
     return true;
   }
   return QDialog::eventFilter(watched, event);
+}
+
+void DataFilesDialog::ShowMoveButtons() {
+  // Only where the list's order is the load order do rows move, and only
+  // while the rows show that order.
+  bool movable = manager_.CanMoveRows();
+  moveUp_->setVisible(manager_.OrderIsTheList());
+  moveDown_->setVisible(manager_.OrderIsTheList());
+  moveUp_->setEnabled(movable);
+  moveDown_->setEnabled(movable);
+  table_->setDragEnabled(movable);
+}
+
+void DataFilesDialog::MoveFocused(int step) {
+  int row = table_->currentRow();
+  if (row < 0 || !manager_.CanMoveRows()) return;
+  size_t to =
+      step < 0 ? (row > 0 ? static_cast<size_t>(row) - 1 : 0) : static_cast<size_t>(row) + 1;
+  MoveTo(static_cast<size_t>(row), to);
+}
+
+void DataFilesDialog::MoveTo(size_t from, size_t to) {
+  Guarded([&] {
+    ApplyRows();
+    size_t at = from;
+    while (at != to) {
+      size_t next = manager_.MoveRow(at, to < at ? -1 : 1);
+      if (next == at) break;
+      at = next;
+    }
+    Fill(at);
+  });
 }
 
 void DataFilesDialog::Guarded(const std::function<void()>& work) {
@@ -142,7 +207,8 @@ void DataFilesDialog::Fill(size_t keep) {
     active->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     active->setCheckState(plugin.active ? Qt::Checked : Qt::Unchecked);
     auto* name = new QTableWidgetItem(ToQString(plugin.name));
-    name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
+    if (!plugin.folder.empty()) name->setToolTip(ToQString(plugin.folder));
     if (!plugin.error.empty()) {
       // Listed so that it can be deactivated; the row says why it is odd.
       name->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
@@ -208,6 +274,7 @@ void DataFilesDialog::Resorted(size_t keep) {
   Fill(keep);
   table_->setFocus();
   ShowSortState();
+  ShowMoveButtons();
 }
 
 void DataFilesDialog::HeaderClicked(int section) {

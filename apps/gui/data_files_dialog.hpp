@@ -49,10 +49,17 @@ class DataFilesDialog : public QDialog {
   void HeaderClicked(int section);
   void UpdateTime();
   void UpdateHeader();
+  // Where the list's order is the load order (OpenMW): the focused row one
+  // place up or down, or to where it was dropped.
+  void MoveFocused(int step);
+  void MoveTo(size_t from, size_t to);
+  void ShowMoveButtons();
   void Ok();
 
   PluginManager& manager_;
   QTableWidget* table_ = nullptr;
+  QPushButton* moveUp_ = nullptr;
+  QPushButton* moveDown_ = nullptr;
   std::exception_ptr error_;
 };
 

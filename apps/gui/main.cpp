@@ -1,4 +1,4 @@
-// modrake-gui [--game DIR] [--home DIR]: the window.
+// modrake-gui [--game DIR | --openmw-config PATH] [--home DIR]: the window.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
@@ -37,12 +37,16 @@ int main(int argc, char** argv) {
   QCommandLineOption game(QStringLiteral("game"),
                           QStringLiteral("The game folder (holding Morrowind.ini and Data Files)."),
                           QStringLiteral("DIR"));
+  QCommandLineOption openmwConfig(
+      QStringLiteral("openmw-config"),
+      QStringLiteral("An OpenMW game: its openmw.cfg, or the folder that holds it."),
+      QStringLiteral("PATH"));
   QCommandLineOption home(
       QStringLiteral("home"),
       QStringLiteral("Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat (default: "
                      "$MODRAKE_HOME, else $XDG_DATA_HOME/modrake)."),
       QStringLiteral("DIR"));
-  parser.addOptions({help, version, game, home});
+  parser.addOptions({help, version, game, openmwConfig, home});
   if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
     QString error = parser.errorText();
     if (error.isEmpty()) {
@@ -71,7 +75,7 @@ int main(int argc, char** argv) {
   modrake::gui::QtUi ui;
   modrake::Program program(ui, PathOption(parser, home));
   try {
-    program.LoadGame(PathOption(parser, game));
+    program.LoadGame({PathOption(parser, game), PathOption(parser, openmwConfig)});
   } catch (const modrake::FatalException& e) {
     ui.ShowError("Modrake Error", program.log().ReportFatal(e.what()));
     return 1;

@@ -37,8 +37,13 @@ _modrake()
     COMPREPLY=()
 
     case $prev in
-        --game | --home)
+        --game | --home | --output)
             _modrake_folders
+            return
+            ;;
+        --openmw-config)
+            compopt -o filenames 2>/dev/null
+            COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.cfg' -- "$cur"))
             return
             ;;
         --sort)
@@ -51,7 +56,7 @@ _modrake()
     esac
 
     if [[ ${COMP_WORDS[0]##*/} == modrake-gui ]]; then
-        COMPREPLY=($(compgen -W '-h --help -v --version --game --home' -- "$cur"))
+        COMPREPLY=($(compgen -W '-h --help -v --version --game --openmw-config --home' -- "$cur"))
         return
     fi
 
@@ -60,7 +65,7 @@ _modrake()
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         case $word in
-            --game | --home | --sort | --plugins | --scale)
+            --game | --openmw-config | --home | --sort | --plugins | --scale | --output)
                 ((i++))
                 [[ ${COMP_WORDS[i]} == = ]] && ((i++))
                 [[ $word == --game ]] && game=${COMP_WORDS[i]}
@@ -80,7 +85,7 @@ _modrake()
     case $command in
         '')
             if [[ $cur == -* ]]; then
-                options='-h --help --version --game --home -y --yes -n --no'
+                options='-h --help --version --game --openmw-config --home -y --yes -n --no'
             else
                 options='clean merge-lists merge-objects merge-dialogs report fix plugins options dump sample-game'
             fi
@@ -91,17 +96,17 @@ _modrake()
             [[ $cur == -* ]] || _modrake_plugin_files
             ;;
         merge-lists | merge-dialogs)
-            options='-h --help --activate'
+            options='-h --help --activate --output'
             ;;
         merge-objects)
-            options='-h --help --activate --merge-unchanged'
+            options='-h --help --activate --merge-unchanged --output'
             ;;
         report)
             options='-h --help --full --skip-mergeable'
             [[ $cur == -* ]] || _modrake_plugin_files
             ;;
         fix)
-            options='-h --help'
+            options='-h --help --output'
             ;;
         plugins)
             case $sub in

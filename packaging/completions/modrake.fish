@@ -32,6 +32,7 @@ complete -c modrake -f
 complete -c modrake -s h -l help -d 'Print the help and exit'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l version -d 'Print the version and exit'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l game -x -a '(__fish_complete_directories)' -d 'The game folder (holding Morrowind.ini and Data Files)'
+complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l openmw-config -r -d 'An OpenMW game: its openmw.cfg, or the folder that holds it'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l home -x -a '(__fish_complete_directories)' -d 'Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -s y -l yes -d 'Answer Yes to every question'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -s n -l no -d 'Answer No to every question'
@@ -58,14 +59,15 @@ complete -c modrake -n '__fish_seen_subcommand_from clean' -l restricted-cells -
 complete -c modrake -n '__fish_seen_subcommand_from clean report dump' -k -a '(__modrake_plugin_files)'
 
 complete -c modrake -n '__fish_seen_subcommand_from merge-lists merge-objects merge-dialogs' -l activate -d 'Build it without asking and make it an active plugin'
+complete -c modrake -n '__fish_seen_subcommand_from merge-lists merge-objects merge-dialogs fix' -l output -x -a '(__fish_complete_directories)' -d 'The data folder the merged plugins go to'
 complete -c modrake -n '__fish_seen_subcommand_from merge-objects' -l merge-unchanged -d "Keep merged objects that equal the last plugin's version"
 
 complete -c modrake -n '__fish_seen_subcommand_from report' -l full -d 'Report LEVI/LEVC/LTEX conflicts'
 complete -c modrake -n '__fish_seen_subcommand_from report' -l skip-mergeable -d 'Do not report mergeable conflicts'
 
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -l sort -x -a 'load name name-desc time time-desc' -d 'Order of the list'
-complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a activate -d 'Activate the files and write morrowind.ini'
-complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a deactivate -d 'Deactivate the files and write morrowind.ini'
+complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a activate -d 'Activate the files and write morrowind.ini or openmw.cfg'
+complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a deactivate -d 'Deactivate the files and write morrowind.ini or openmw.cfg'
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a update-time -d 'Give the files the last places of the load order'
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a update-header -d 'Write version, file type, record count and master sizes into the headers'
 complete -c modrake -n "__fish_seen_subcommand_from $plugins_subcommands" -a '(__modrake_data_names)'

@@ -98,21 +98,9 @@ void CleanCommand(Session& session, int subfolder) {
 void RunCleanEntry(Session& session, int subfolder) {
   GameInstallation& game = *session.game;
   const CheckBoxes& boxes = session.options.boxes;
-  if (boxes.ignoreTribunal) game.tribunal = nullptr;
-  if (boxes.ignoreBloodmoon) game.bloodmoon = nullptr;
-  auto restore = [&] {
-    if (boxes.ignoreTribunal) game.tribunal = FindPluginByName(game.activePlugins, "tribunal.esm");
-    if (boxes.ignoreBloodmoon)
-      game.bloodmoon = FindPluginByName(game.activePlugins, "bloodmoon.esm");
-  };
-  try {
-    LoadMasters(session);
-    CleanCommand(session, subfolder);
-  } catch (...) {
-    restore();
-    throw;
-  }
-  restore();
+  GameInstallation::IgnoredMasters ignored(game, boxes.ignoreTribunal, boxes.ignoreBloodmoon);
+  LoadMasters(session);
+  CleanCommand(session, subfolder);
 }
 
 }  // namespace modrake

@@ -37,13 +37,13 @@ std::optional<OwnMasterCells::Holder> OwnMasterCells::Find(const Record& cell) {
 
 void OwnMasterCells::Load() {
   loaded_ = true;
-  std::filesystem::path dataFolder = game_.DataFolder();
   for (size_t m = 0; m < masters_.size(); ++m) {
-    if (!FindReadableFile(dataFolder, masters_[m])) {
+    auto path = game_.FindFile(masters_[m]);
+    if (!path) {
       unreadable_ = masters_[m];
       return;
     }
-    PluginFile master(dataFolder, masters_[m]);
+    PluginFile master(path->parent_path(), masters_[m]);
     RecordStream stream(master);
     while (stream.Next()) {
       if (stream.header().tag != tags::CELL) continue;

@@ -27,7 +27,7 @@ const char* const kSeparator = "==============================\n";
 // The game masters in use, indexed like the words of an index entry.
 std::array<PluginFile*, 3> Masters(Session& session) {
   GameInstallation& game = *session.game;
-  return {game.morrowind, game.tribunal, game.bloodmoon};
+  return game.masters();
 }
 
 // Calls visit with each retained master version of the object looked up
@@ -503,7 +503,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     if (keepTime) times = GetFileTimes(file->path);
     if (prefix) file->SetPath(*prefix + file->name);
     if (Record* header = file->FindHeaderRecord())
-      UpdateMasterSizes(*header, session.game->activePlugins);
+      UpdateMasterSizes(*header, session.game->activePlugins());
     std::error_code ec;
     const bool existed = std::filesystem::exists(file->path, ec);
     session.game->SavePlugin(*file);

@@ -30,6 +30,10 @@ struct Session {
   // commands.
   RunLock* runLock = nullptr;
 
+  // A data folder of the game the player named for the merged plugins of
+  // this run; empty: the installation's own.
+  std::filesystem::path mergeOutput = {};
+
   // Set by the window until the user has seen the options panel: the clean
   // entries then offer it first.
   bool optionsNotVisited = false;

@@ -18,12 +18,7 @@ namespace modrake {
 
 namespace {
 
-bool HasExtension(const std::string& name, std::string_view extension) {
-  return name.size() > extension.size() &&
-         EqualsNoCase(std::string_view(name).substr(name.size() - extension.size()), extension);
-}
-
-// Names with control characters cannot be written to morrowind.ini.
+// Names with control characters cannot be written to the list.
 bool IsListableName(const std::string& name) {
   for (char c : name) {
     if (static_cast<unsigned char>(c) < 0x20) return false;
@@ -31,23 +26,9 @@ bool IsListableName(const std::string& name) {
   return true;
 }
 
-std::vector<std::string> FolderNames(const std::filesystem::path& folder,
-                                     std::string_view extension) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  std::filesystem::directory_iterator it(folder, ec);
-  for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-    std::string name = it->path().filename().string();
-    if (HasExtension(name, extension) && IsListableName(name) && it->is_regular_file(ec)) {
-      names.push_back(std::move(name));
-    }
-  }
-  return names;
-}
-
 // The active plugin of the same name gets the new status of the file too.
 void RefreshActive(GameInstallation& game, const PluginFile& file, bool header) {
-  PluginFile* active = FindPluginByName(game.activePlugins, file.name);
+  PluginFile* active = FindPluginByName(game.activePlugins(), file.name);
   if (!active) return;
   auto status = QueryFileStatus(active->path);
   if (!status) FatalError("Cannot find file %s", active->name.c_str());
@@ -62,18 +43,22 @@ bool HasBlankEdge(std::string_view name) {
 
 }  // namespace
 
-std::string NameProblem(const std::filesystem::path& folder, const std::string& name) {
+std::string NameProblem(const GameInstallation& game, const std::string& name) {
+  const char* list = game.ListName();
   if (!IsListableName(name)) {
     return FormatText(
-        "\"%s\" cannot be listed in morrowind.ini: its name holds a line break or "
-        "another control character",
-        Utf8Text(name).c_str());
+        "\"%s\" cannot be listed in %s: its name holds a line break or another control "
+        "character",
+        Utf8Text(name).c_str(), list);
   }
-  if (HasBlankEdge(name)) {
+  // Morrowind.ini drops the blanks around a value; openmw.cfg keeps them in quotes.
+  if (game.kind() == GameKind::kOriginal && HasBlankEdge(name)) {
     return FormatText(
         "\"%s\" cannot be listed in morrowind.ini: its name starts or ends with a blank",
         Utf8Text(name).c_str());
   }
+  auto winner = game.FolderOf(name);
+  std::filesystem::path folder = winner ? *winner : game.MainDataFolder();
   std::vector<std::string> twins;
   std::error_code ec;
   std::filesystem::directory_iterator it(folder, ec);
@@ -92,24 +77,51 @@ std::string NameProblem(const std::filesystem::path& folder, const std::string& 
 }
 
 FolderFiles ScanDataFolder(const GameInstallation& game, ExecutionLog& log) {
-  std::filesystem::path dataFolder = game.DataFolder();
   FolderFiles files;
-  for (std::string_view extension : {".esm", ".esp"}) {
-    for (const std::string& name : FolderNames(dataFolder, extension)) {
+  auto folders = game.DataFolders();
+  // The winning copy of each name: the folders from the last one back.
+  for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+    for (const std::string& name : PluginFileNames(game, *folder)) {
+      if (FindFolderFile(files, name)) continue;
       FolderFile row;
-      row.file = std::make_unique<PluginFile>(dataFolder, name, PluginFile::Tolerant{});
-      row.active = FindPluginByName(game.activePlugins, name) != nullptr;
+      row.file = std::make_unique<PluginFile>(*folder, name, PluginFile::Tolerant{});
+      row.active = FindPluginByName(game.activePlugins(), name) != nullptr;
       files.push_back(std::move(row));
     }
   }
-  SortFolderFiles(files, kLoadOrder);
-  log.Log("!Found %d plugins in the \"Data Files\" folder", static_cast<int>(files.size()));
+  SortFolderFiles(game, files, kLoadOrder);
+  if (game.kind() == GameKind::kOpenMw) {
+    log.Log("!Found %d plugins in %d data folders", static_cast<int>(files.size()),
+            static_cast<int>(folders.size()));
+  } else {
+    log.Log("!Found %d plugins in the \"Data Files\" folder", static_cast<int>(files.size()));
+  }
   return files;
 }
 
-void SortFolderFiles(FolderFiles& files, int mode) {
-  SortPluginsBy(files.begin(), files.end(), mode,
-                [](const FolderFile& row) -> const PluginFile& { return *row.file; });
+void SortFolderFiles(const GameInstallation& game, FolderFiles& files, int mode) {
+  if (mode != kLoadOrder || !game.OrderIsTheList()) {
+    SortPluginsBy(files.begin(), files.end(), mode,
+                  [](const FolderFile& row) -> const PluginFile& { return *row.file; });
+    return;
+  }
+  // The active files in the list's order, then the others by name.
+  const PluginList& active = game.activePlugins();
+  auto place = [&](const FolderFile& row) {
+    for (size_t i = 0; i < active.size(); ++i) {
+      if (SameFileName(active[i]->name, row.file->name)) return i;
+    }
+    return active.size();
+  };
+  std::vector<std::pair<size_t, FolderFile*>> keyed;
+  for (auto& row : files) keyed.emplace_back(place(row), &row);
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    return ComparePlugins(*a.second->file, *b.second->file, kNameAscending) < 0;
+  });
+  FolderFiles sorted;
+  for (auto& [at, row] : keyed) sorted.push_back(std::move(*row));
+  files = std::move(sorted);
 }
 
 FolderFile* FindFolderFile(FolderFiles& files, std::string_view name) {
@@ -120,57 +132,39 @@ FolderFile* FindFolderFile(FolderFiles& files, std::string_view name) {
 }
 
 void ApplyActiveChecks(GameInstallation& game, const FolderFiles& files) {
-  std::filesystem::path dataFolder = game.DataFolder();
   for (const auto& row : files) {
-    PluginFile* active = FindPluginByName(game.activePlugins, row.file->name);
+    PluginFile* active = FindPluginByName(game.activePlugins(), row.file->name);
     if (!row.active && active) {
       game.RemovePlugin(active);
     } else if (row.active && !active) {
-      game.activePlugins.push_back(std::make_unique<PluginFile>(dataFolder, row.file->name));
+      game.AddActive(row.file->name);
     }
   }
 }
 
 void UpdatePluginTimes(GameInstallation& game, FolderFiles& files) {
-  // A game master keeps its place also when another name or a link reaches it.
-  auto moves = [&game](const FolderFile& row) {
-    return row.selected && !IsGameMasterName(row.file->name) &&
-           game.GameMasterAt(row.file->path).empty();
-  };
-  int64_t newest = 0;
-  for (const auto& row : files) {
-    if (!moves(row)) newest = std::max(newest, row.file->status.modified);
-  }
-  if (newest == 0) return;
+  std::vector<PluginFile*> moving;
   for (auto& row : files) {
-    if (!moves(row)) continue;
-    newest += 60;
-    PluginFile& file = *row.file;
-    if (!SetFileTime(file.path, newest)) {
-      FatalError("Cannot set the time of file %s: %s", file.name.c_str(), std::strerror(errno));
-    }
-    auto status = QueryFileStatus(file.path);
-    if (!status) FatalError("Cannot find file %s", file.name.c_str());
-    file.status = *status;
-    RefreshActive(game, file, false);
+    if (row.selected) moving.push_back(row.file.get());
   }
+  game.LoadLast(moving);
 }
 
 void UpdatePluginHeaders(GameInstallation& game, FolderFiles& files, Ui& ui) {
-  std::filesystem::path dataFolder = game.DataFolder();
   for (auto& row : files) {
     if (!row.selected || IsGameMasterName(row.file->name)) continue;
     std::string name = row.file->name;
+    const std::filesystem::path folder = row.file->path.parent_path();
     {
-      PluginFile plugin(dataFolder, name);
+      PluginFile plugin(folder, name);
       plugin.ReadAllRecords();
       Record* header = plugin.FindHeaderRecord();
       // A file without a header has nothing to update.
       if (!header) continue;
-      UpdateMasterSizes(*header, game.activePlugins);
+      UpdateMasterSizes(*header, game.activePlugins());
       game.WritePluginHeader(plugin);
     }
-    row.file = std::make_unique<PluginFile>(dataFolder, name);
+    row.file = std::make_unique<PluginFile>(folder, name);
     RefreshActive(game, *row.file, true);
   }
   ui.Ask("Modrake", "Plugin(s) version and master file information has been updated",

@@ -22,14 +22,14 @@ struct FolderFile {
 };
 using FolderFiles = std::vector<FolderFile>;
 
-// Every *.esm, then every *.esp file of the data folder (extensions in any
-// letter case), each with its header read, ticked when active, in load
-// order. A file whose header cannot be read is listed all the same, with
-// the error in its headerError. Logs how many were found.
+// Every master and plugin of the data folders (see PluginFileNames), the
+// winning copy of each name once, each with its header read, ticked when
+// active, in load order. A file whose header cannot be read is listed all
+// the same, with the error in its headerError. Logs how many were found.
 FolderFiles ScanDataFolder(const GameInstallation& game, ExecutionLog& log);
 
-// Orders the rows by a SortMode.
-void SortFolderFiles(FolderFiles& files, int mode);
+// Orders the rows by a SortMode; the load order is the game's.
+void SortFolderFiles(const GameInstallation& game, FolderFiles& files, int mode);
 
 // The row of that name (any letter case); null when there is none.
 FolderFile* FindFolderFile(FolderFiles& files, std::string_view name);
@@ -38,9 +38,8 @@ FolderFile* FindFolderFile(FolderFiles& files, std::string_view name);
 // list, newly ticked ones are appended in row order.
 void ApplyActiveChecks(GameInstallation& game, const FolderFiles& files);
 
-// Gives the selected rows (game masters never) modification times one minute
-// apart after the newest unselected file, in row order, so that they load
-// last. Does nothing when no unselected file has a time.
+// Makes the selected rows (game masters never) load last, in row order (see
+// GameInstallation::LoadLast).
 void UpdatePluginTimes(GameInstallation& game, FolderFiles& files);
 
 // Rewrites the header of each selected row (game masters never): version
@@ -48,13 +47,13 @@ void UpdatePluginTimes(GameInstallation& game, FolderFiles& files);
 // the file keeps its time. Ends with a message box.
 void UpdatePluginHeaders(GameInstallation& game, FolderFiles& files, Ui& ui);
 
-// Why a name given by the player cannot stand for one file of the folder in
-// morrowind.ini: it holds a control character or starts or ends with a
-// blank (the game would read another name), or several files answer to it
-// in the game's eyes (letter case, or the two spellings of one name) and the
-// game could not tell which is meant. Empty when it is usable or no file has
-// it.
-std::string NameProblem(const std::filesystem::path& folder, const std::string& name);
+// Why a name given by the player cannot stand for one file of its data
+// folder in the game's list: it holds a control character, or starts or
+// ends with a blank in morrowind.ini (the game would read another name), or
+// several files of the folder answer to it in the game's eyes (letter case,
+// or the two spellings of one name) and the game could not tell which is
+// meant. Empty when it is usable or no file has it.
+std::string NameProblem(const GameInstallation& game, const std::string& name);
 
 // A modification time as the list shows it, in local time:
 // "Jun 12, 2003   14:05:33"; "UNKNOWN" when it cannot be converted.

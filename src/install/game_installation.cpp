@@ -1,46 +1,23 @@
 #include "install/game_installation.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <system_error>
+#include <unordered_map>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
+#include "install/installation_kind.hpp"
 #include "platform/file_names.hpp"
-#include "platform/ini_file.hpp"
 #include "platform/ui.hpp"
 #include "platform/wine_registry.hpp"
 
 namespace modrake {
 
 namespace {
-
-constexpr const char* kGameFiles = "Game Files";
-// The game reads at most this many plugins.
-constexpr unsigned kMaxGameFiles = 256;
-constexpr size_t kGameFileValueChars = 255;
-constexpr std::string_view kGameFilePrefix = "GameFile";
-
-std::string GameFileKey(unsigned index) {
-  return FormatText("GameFile%u", index);
-}
-
-// The number of a "GameFileN" key in any letter case; none for any other
-// key. A number that GameFileKey never writes (leading zeros, past the
-// game's limit) comes back as kMaxGameFiles, which no list reaches.
-std::optional<unsigned> GameFileIndex(std::string_view key) {
-  if (key.size() <= kGameFilePrefix.size() ||
-      !EqualsNoCase(key.substr(0, kGameFilePrefix.size()), kGameFilePrefix)) {
-    return std::nullopt;
-  }
-  std::string_view digits = key.substr(kGameFilePrefix.size());
-  unsigned index = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    index = std::min(index * 10 + static_cast<unsigned>(c - '0'), kMaxGameFiles);
-  }
-  if (digits.size() > 1 && digits[0] == '0') return kMaxGameFiles;
-  return index;
-}
 
 std::vector<std::string>::const_iterator FindName(const std::vector<std::string>& names,
                                                   std::string_view name) {
@@ -52,116 +29,388 @@ bool ListsName(const std::vector<std::string>& names, std::string_view name) {
   return FindName(names, name) != names.end();
 }
 
-// An entry is a plain file name: the game looks nowhere but the data folder.
+// An entry is a plain file name: the engine looks nowhere but its data folders.
 bool IsPlainName(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos && name != "." && name != "..";
 }
 
+bool HasExtension(std::string_view name, std::string_view extension) {
+  return name.size() > extension.size() &&
+         EqualsNoCase(name.substr(name.size() - extension.size()), extension);
+}
+
+bool HasControlCharacter(std::string_view name) {
+  return std::any_of(name.begin(), name.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+std::vector<std::string> NamesOf(const std::vector<PluginFile*>& files) {
+  std::vector<std::string> names;
+  for (const PluginFile* file : files) names.push_back(file->name);
+  return names;
+}
+
 }  // namespace
 
-std::filesystem::path GameInstallation::DataFolder() const {
-  return ResolveNoCase(gameFolder, "Data Files");
+struct GameInstallation::FileIndex {
+  std::vector<std::filesystem::path> folders;
+  struct Entry {
+    size_t folder;
+    std::string name;
+  };
+  // By FileNameKey: every spelling of a name in any letter case meets there.
+  std::unordered_map<std::string, std::vector<Entry>> byKey;
+};
+
+const GameInstallation::FileIndex& GameInstallation::Files() const {
+  if (files_) return *files_;
+  auto index = std::make_unique<FileIndex>();
+  index->folders = DataFolders();
+  for (size_t i = 0; i < index->folders.size(); ++i) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(index->folders[i], ec), end; !ec && it != end;
+         it.increment(ec)) {
+      std::string name = it->path().filename().string();
+      index->byKey[FileNameKey(name)].push_back({i, std::move(name)});
+    }
+  }
+  files_ = std::move(index);
+  return *files_;
+}
+
+GameInstallation::GameInstallation(const std::filesystem::path& gameFolder)
+    : gameFolder_(gameFolder), kind_(OriginalEngineKind(gameFolder)) {}
+
+std::unique_ptr<GameInstallation> GameInstallation::ForOpenMw(
+    const std::vector<std::filesystem::path>& configChain) {
+  auto game = std::make_unique<GameInstallation>();
+  game->kind_ = OpenMwKind(configChain);
+  return game;
+}
+
+GameInstallation::~GameInstallation() = default;
+GameInstallation::GameInstallation(GameInstallation&&) noexcept = default;
+GameInstallation& GameInstallation::operator=(GameInstallation&&) noexcept = default;
+
+GameKind GameInstallation::kind() const {
+  return kind_->kind();
+}
+
+std::filesystem::path GameInstallation::Source() const {
+  return kind_->Source();
+}
+
+std::string GameInstallation::Description() const {
+  return kind_->Description();
+}
+
+std::vector<std::filesystem::path> GameInstallation::DataFolders() const {
+  return kind_->DataFolders();
+}
+
+std::optional<std::filesystem::path> GameInstallation::FindFile(std::string_view name) const {
+  if (name.empty() || !IsPlainName(name)) return std::nullopt;
+  const FileIndex& index = Files();
+  auto found = index.byKey.find(FileNameKey(name));
+  if (found == index.byKey.end()) return std::nullopt;
+  // The last folder wins; in it the exact spelling, else the first that matches.
+  const FileIndex::Entry* best = nullptr;
+  for (const auto& entry : found->second) {
+    if (!best || entry.folder > best->folder ||
+        (entry.folder == best->folder && entry.name == name && best->name != name)) {
+      best = &entry;
+    }
+  }
+  std::filesystem::path path = index.folders[best->folder] / best->name;
+  if (!QueryFileStatus(path) || ::access(path.c_str(), R_OK) != 0) return std::nullopt;
+  return path;
+}
+
+std::optional<std::filesystem::path> GameInstallation::FolderOf(std::string_view name) const {
+  auto found = FindFile(name);
+  if (!found) return std::nullopt;
+  return found->parent_path();
+}
+
+bool GameInstallation::IsPluginName(std::string_view name) const {
+  for (std::string_view extension : {".esm", ".esp"}) {
+    if (HasExtension(name, extension)) return true;
+  }
+  return kind() == GameKind::kOpenMw &&
+         (HasExtension(name, ".omwgame") || HasExtension(name, ".omwaddon"));
+}
+
+std::filesystem::path GameInstallation::OutputFolder() const {
+  return kind_->OutputFolder();
+}
+
+std::filesystem::path GameInstallation::MainDataFolder() const {
+  // The folder most of the player's plugins lie in: the original engine's
+  // only one, OpenMW's last data= folder before data-local.
+  auto folders = DataFolders();
+  if (folders.empty()) return gameFolder_;
+  if (kind() == GameKind::kOpenMw && folders.size() > 1) return folders[folders.size() - 2];
+  return folders.back();
+}
+
+std::vector<std::filesystem::path> GameInstallation::LockFolders() const {
+  return kind_->LockFolders();
 }
 
 std::filesystem::path GameInstallation::IniPath() const {
-  auto found = FindNoCase(gameFolder, "morrowind.ini");
-  return found ? *found : gameFolder / "Morrowind.ini";
+  return kind() == GameKind::kOriginal ? MorrowindIniPath(gameFolder_) : std::filesystem::path();
+}
+
+std::vector<std::string> GameInstallation::Warnings() const {
+  return kind_->Warnings();
+}
+
+size_t GameInstallation::MostActive() const {
+  return kind_->MostActive();
+}
+
+bool GameInstallation::OrderIsTheList() const {
+  return !kind_->OrderedByTime();
 }
 
 void GameInstallation::LoadActivePlugins() {
-  morrowind = tribunal = bloodmoon = nullptr;
-  activePlugins.clear();
-  unreadEntries.clear();
-  // A registry path that could not be read leaves no folder to look in.
-  if (gameFolder.empty()) return;
-  std::filesystem::path dataFolder = DataFolder();
-  IniFile ini(IniPath());
-  if (!ini.ReadError().empty()) {
-    FatalError("Cannot read file %s: %s", ini.path().c_str(), ini.ReadError().c_str());
-  }
-  for (unsigned index = 0;; ++index) {
-    std::string name = ini.Read(kGameFiles, GameFileKey(index), "", kGameFileValueChars);
-    if (name.empty()) break;
-    if (FindPluginByName(activePlugins, name) || ListsName(unreadEntries, name)) continue;
-    std::optional<std::filesystem::path> path;
-    if (IsPlainName(name)) path = FindReadableFile(dataFolder, name);
+  files_.reset();
+  masters_ = {};
+  activePlugins_.clear();
+  unreadEntries_.clear();
+  for (std::string& name : kind_->ReadActiveNames()) {
+    if (FindPluginByName(activePlugins_, name) || ListsName(unreadEntries_, name)) continue;
+    auto path = FindFile(name);
     if (!path) {
-      unreadEntries.push_back(name);
+      unreadEntries_.push_back(std::move(name));
       continue;
     }
-    activePlugins.push_back(std::make_unique<PluginFile>(dataFolder, name, PluginFile::Tolerant{}));
+    activePlugins_.push_back(
+        std::make_unique<PluginFile>(path->parent_path(), name, PluginFile::Tolerant{}));
   }
-  SortPlugins(activePlugins, kLoadOrder);
+  if (kind_->OrderedByTime()) SortPlugins(activePlugins_, kLoadOrder);
 }
 
 void GameInstallation::RequireReadable() const {
-  for (const auto& file : activePlugins) {
+  for (const auto& file : activePlugins_) {
     if (!file->headerError.empty()) FatalError("%s", file->headerError.c_str());
   }
 }
 
 void GameInstallation::WriteActivePlugins() const {
   std::vector<PluginFile*> written;
-  for (const auto& file : activePlugins) {
-    if (written.size() == kMaxGameFiles) break;
+  for (const auto& file : activePlugins_) {
+    if (written.size() == MostActive()) break;
     written.push_back(file.get());
   }
-  SortPlugins(written, kLoadOrder);
-  std::vector<std::string> names;
-  // Under Wine a file found by its UTF-8 name on disk is listed as the game spells it.
-  for (const PluginFile* file : written) names.push_back(GameFileName(file->name));
-  // What could not be read stays listed, after what could.
-  for (const std::string& entry : unreadEntries) {
-    if (names.size() == kMaxGameFiles) break;
-    if (!FindPluginByName(activePlugins, entry) && !ListsName(names, entry)) {
-      names.push_back(entry);
+  if (kind_->OrderedByTime()) SortPlugins(written, kLoadOrder);
+  std::vector<std::string> unread;
+  for (const std::string& entry : unreadEntries_) {
+    if (!FindPluginByName(activePlugins_, entry)) unread.push_back(entry);
+  }
+  kind_->WriteActiveNames(NamesOf(written), unread);
+}
+
+void GameInstallation::SetActivePlugins(PluginList plugins) {
+  activePlugins_ = std::move(plugins);
+  for (int word = 0; word < 3; ++word) {
+    masters_[word] = FindPluginByName(activePlugins_, kGameMasterNames[word]);
+  }
+}
+
+PluginList GameInstallation::TakeActivePlugins() {
+  masters_ = {};
+  return std::move(activePlugins_);
+}
+
+PluginFile& GameInstallation::AddActive(const std::string& name) {
+  auto path = FindFile(name);
+  if (!path) FatalError("Cannot find file %s", name.c_str());
+  activePlugins_.push_back(std::make_unique<PluginFile>(path->parent_path(), name));
+  return *activePlugins_.back();
+}
+
+void GameInstallation::LoadLast(const std::vector<PluginFile*>& files) {
+  // A game master keeps its place also when another name or a link reaches it.
+  auto moves = [&](const PluginFile* file) {
+    return !IsGameMasterName(file->name) && GameMasterAt(file->path).empty();
+  };
+  if (kind_->OrderedByTime()) {
+    // After the newest time of every other master and plugin, a minute apart.
+    int64_t newest = 0;
+    for (const auto& folder : DataFolders()) {
+      for (const std::string& name : PluginFileNames(*this, folder)) {
+        auto same = [&](const PluginFile* f) { return SameFileName(f->name, name) && moves(f); };
+        if (std::any_of(files.begin(), files.end(), same)) continue;
+        if (auto status = QueryFileStatus(folder / name))
+          newest = std::max(newest, status->modified);
+      }
     }
+    if (newest == 0) return;
+    for (PluginFile* file : files) {
+      if (!moves(file)) continue;
+      newest += 60;
+      if (!SetFileTime(file->path, newest)) {
+        FatalError("Cannot set the time of file %s: %s", file->name.c_str(), std::strerror(errno));
+      }
+      auto status = QueryFileStatus(file->path);
+      if (!status) FatalError("Cannot find file %s", file->name.c_str());
+      file->status = *status;
+      if (PluginFile* active = FindPluginByName(activePlugins_, file->name)) {
+        active->status = *status;
+      }
+    }
+    SortPlugins(activePlugins_, kLoadOrder);
+    return;
   }
-  IniFile ini(IniPath());
-  for (unsigned i = 0; i < names.size(); ++i) ini.Write(kGameFiles, GameFileKey(i), names[i]);
-  // Every other "GameFile" key goes, whatever its number.
-  for (const std::string& key : ini.Keys(kGameFiles)) {
-    auto index = GameFileIndex(key);
-    if (index && *index >= names.size()) ini.Delete(kGameFiles, key);
+  std::vector<std::string> names;
+  for (const PluginFile* file : files) {
+    if (moves(file) && FindPluginByName(activePlugins_, file->name)) names.push_back(file->name);
   }
-  if (WriteResult saved = ini.Save(); !saved) WriteFailed(ini.path(), saved);
+  kind_->MoveToEnd(names);
+  LoadActivePlugins();
+  FindGameMasters();
+}
+
+void GameInstallation::Reorder(const std::vector<std::string>& names) {
+  if (kind_->OrderedByTime()) {
+    WriteActivePlugins();
+    return;
+  }
+  PluginList ordered;
+  for (const std::string& name : names) {
+    auto it = std::find_if(activePlugins_.begin(), activePlugins_.end(), [&](const auto& file) {
+      return file && SameFileName(file->name, name);
+    });
+    if (it != activePlugins_.end()) ordered.push_back(std::move(*it));
+  }
+  // Files the order does not name keep their places after it.
+  for (auto& file : activePlugins_) {
+    if (file) ordered.push_back(std::move(file));
+  }
+  activePlugins_ = std::move(ordered);
+  WriteActivePlugins();
 }
 
 void GameInstallation::Reload() {
   LoadActivePlugins();
-  if (activePlugins.empty()) {
+  if (activePlugins_.empty()) {
+    auto folders = DataFolders();
     std::error_code ec;
-    if (requireMorrowind || gameFolder.empty() || !std::filesystem::is_directory(DataFolder(), ec))
-      FatalError("Cannot find Morrowind installation");
+    bool folder = std::any_of(folders.begin(), folders.end(),
+                              [&](const auto& f) { return std::filesystem::is_directory(f, ec); });
+    if (requireMorrowind || !folder) FatalError("Cannot find Morrowind installation");
   }
   FindGameMasters();
 }
 
 bool GameInstallation::IsUnreadEntry(std::string_view name) const {
-  return ListsName(unreadEntries, name);
+  return ListsName(unreadEntries_, name);
 }
 
 bool GameInstallation::ForgetUnreadEntry(std::string_view name) {
-  auto it = FindName(unreadEntries, name);
-  if (it == unreadEntries.end()) return false;
-  unreadEntries.erase(it);
+  auto it = FindName(unreadEntries_, name);
+  if (it == unreadEntries_.end()) return false;
+  unreadEntries_.erase(it);
   return true;
 }
 
 void GameInstallation::FindGameMasters() {
-  morrowind = FindPluginByName(activePlugins, "morrowind.esm");
-  if (!morrowind && requireMorrowind) FatalError("Cannot find morrowind.esm");
-  tribunal = FindPluginByName(activePlugins, "tribunal.esm");
-  bloodmoon = FindPluginByName(activePlugins, "bloodmoon.esm");
+  for (int word = 0; word < 3; ++word) {
+    masters_[word] = FindPluginByName(activePlugins_, kGameMasterNames[word]);
+  }
+  if (!morrowind() && requireMorrowind) FatalError("Cannot find morrowind.esm");
 }
 
 void GameInstallation::RemovePlugin(PluginFile* file) {
-  for (PluginFile** master : {&morrowind, &tribunal, &bloodmoon}) {
-    if (*master == file) *master = nullptr;
+  for (PluginFile*& master : masters_) {
+    if (master == file) master = nullptr;
   }
-  auto it = std::find_if(activePlugins.begin(), activePlugins.end(),
+  auto it = std::find_if(activePlugins_.begin(), activePlugins_.end(),
                          [file](const auto& entry) { return entry.get() == file; });
-  if (it != activePlugins.end()) activePlugins.erase(it);
+  if (it != activePlugins_.end()) activePlugins_.erase(it);
+}
+
+std::vector<PluginFile*> GameInstallation::GameMasters() const {
+  std::vector<PluginFile*> in;
+  for (PluginFile* master : masters_) {
+    if (master) in.push_back(master);
+  }
+  return in;
+}
+
+GameInstallation::IgnoredMasters::IgnoredMasters(GameInstallation& game, bool tribunal,
+                                                 bool bloodmoon)
+    : game_(game) {
+  if (tribunal) game.masters_[kTribunalWord] = nullptr;
+  if (bloodmoon) game.masters_[kBloodmoonWord] = nullptr;
+}
+
+GameInstallation::IgnoredMasters::~IgnoredMasters() {
+  for (int word : {kTribunalWord, kBloodmoonWord}) {
+    game_.masters_[word] = FindPluginByName(game_.activePlugins_, kGameMasterNames[word]);
+  }
+}
+
+std::string GameInstallation::GameMasterAt(const std::filesystem::path& path) const {
+  auto target = IdentifyFile(path);
+  if (!target) return {};
+  for (const char* name : kGameMasterNames) {
+    auto master = FindFile(name);
+    if (master && IdentifyFile(*master) == target) return master->filename().string();
+  }
+  return {};
+}
+
+void GameInstallation::RefuseGameMasterWrite(const std::filesystem::path& path) const {
+  std::string master = GameMasterAt(path);
+  if (!master.empty()) {
+    WriteRefused("Cannot write file %s: it is the game master %s", path.c_str(), master.c_str());
+  }
+}
+
+void GameInstallation::SavePlugin(PluginFile& file) const {
+  RefuseGameMasterWrite(file.path);
+  file.Save();
+  files_.reset();
+}
+
+void GameInstallation::WritePluginHeader(PluginFile& file) const {
+  RefuseGameMasterWrite(file.path);
+  file.WriteHeader();
+}
+
+OpenGameMasters::OpenGameMasters(const GameInstallation& game) : masters_(game.GameMasters()) {
+  try {
+    for (PluginFile* master : masters_) master->OpenFile();
+  } catch (...) {
+    for (PluginFile* master : masters_) master->CloseFile();
+    throw;
+  }
+}
+
+OpenGameMasters::~OpenGameMasters() {
+  for (PluginFile* master : masters_) master->CloseFile();
+}
+
+std::vector<std::string> PluginFileNames(const GameInstallation& game,
+                                         const std::filesystem::path& folder) {
+  std::vector<std::string_view> extensions = {".esm", ".esp"};
+  if (game.kind() == GameKind::kOpenMw)
+    extensions.insert(extensions.end(), {".omwgame", ".omwaddon"});
+  std::vector<std::string> names[4];
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (HasControlCharacter(name) || !it->is_regular_file(ec)) continue;
+    for (size_t i = 0; i < extensions.size(); ++i) {
+      if (HasExtension(name, extensions[i])) names[i].push_back(name);
+    }
+  }
+  std::vector<std::string> all;
+  for (auto& group : names) all.insert(all.end(), group.begin(), group.end());
+  return all;
 }
 
 std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
@@ -189,58 +438,9 @@ std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& curren
   return currentFolder;
 }
 
-std::vector<PluginFile*> GameInstallation::GameMasters() const {
-  std::vector<PluginFile*> masters;
-  for (PluginFile* master : {morrowind, tribunal, bloodmoon}) {
-    if (master) masters.push_back(master);
-  }
-  return masters;
-}
-
-std::string GameInstallation::GameMasterAt(const std::filesystem::path& path) const {
-  auto target = IdentifyFile(path);
-  if (!target) return {};
-  std::filesystem::path dataFolder = DataFolder();
-  for (const char* name : {"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"}) {
-    auto master = FindNoCase(dataFolder, name);
-    if (master && IdentifyFile(*master) == target) return master->filename().string();
-  }
-  return {};
-}
-
-void GameInstallation::RefuseGameMasterWrite(const std::filesystem::path& path) const {
-  std::string master = GameMasterAt(path);
-  if (!master.empty()) {
-    WriteRefused("Cannot write file %s: it is the game master %s", path.c_str(), master.c_str());
-  }
-}
-
-void GameInstallation::SavePlugin(PluginFile& file) const {
-  RefuseGameMasterWrite(file.path);
-  file.Save();
-}
-
-void GameInstallation::WritePluginHeader(PluginFile& file) const {
-  RefuseGameMasterWrite(file.path);
-  file.WriteHeader();
-}
-
-OpenGameMasters::OpenGameMasters(const GameInstallation& game) : masters_(game.GameMasters()) {
-  try {
-    for (PluginFile* master : masters_) master->OpenFile();
-  } catch (...) {
-    for (PluginFile* master : masters_) master->CloseFile();
-    throw;
-  }
-}
-
-OpenGameMasters::~OpenGameMasters() {
-  for (PluginFile* master : masters_) master->CloseFile();
-}
-
 bool IsGameMasterName(std::string_view name) {
-  return EqualsNoCase(name, "morrowind.esm") || EqualsNoCase(name, "tribunal.esm") ||
-         EqualsNoCase(name, "bloodmoon.esm");
+  return std::any_of(kGameMasterNames.begin(), kGameMasterNames.end(),
+                     [&](const char* master) { return EqualsNoCase(name, master); });
 }
 
 bool IsMergedPluginName(std::string_view name) {

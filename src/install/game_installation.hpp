@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,75 +14,164 @@
 namespace modrake {
 
 class Ui;
+class InstallationKind;
 
-// The game's installation: its folder, the active plugins in load order and
-// the three game masters among them.
+// The engines whose games Modrake knows.
+enum class GameKind {
+  kOriginal,  // Morrowind.ini's [Game Files] and "Data Files", load order by file time
+  kOpenMw,    // an openmw.cfg chain: data folders, and the content list as the load order
+};
+
+// The game masters by their word in the master index.
+enum MasterWord : int { kMorrowindWord = 0, kTribunalWord = 1, kBloodmoonWord = 2 };
+
+// The game's installation, of either kind: where its plugins lie, the active
+// ones in load order and the game masters among them. Every command asks it;
+// none assumes one data folder or file times.
 class GameInstallation {
  public:
-  std::filesystem::path gameFolder;
-  PluginList activePlugins;  // load order
-  // The [Game Files] entries whose files could not be read (missing,
-  // unreadable), in their order there: the player's list keeps them.
-  std::vector<std::string> unreadEntries;
+  // The original engine's game in that folder (Morrowind.ini, "Data Files").
+  GameInstallation() : GameInstallation(std::filesystem::path()) {}
+  explicit GameInstallation(const std::filesystem::path& gameFolder);
+  // OpenMW's game as the configuration chain that starts with these files
+  // gives it.
+  static std::unique_ptr<GameInstallation> ForOpenMw(
+      const std::vector<std::filesystem::path>& configChain);
+  ~GameInstallation();
+  GameInstallation(GameInstallation&&) noexcept;
+  GameInstallation& operator=(GameInstallation&&) noexcept;
 
-  // The game masters found in the active plugins by name; null when not
-  // active or, during a clean, ignored.
-  PluginFile* morrowind = nullptr;
-  PluginFile* tribunal = nullptr;
-  PluginFile* bloodmoon = nullptr;
+  GameKind kind() const;
+  // What the installation is read from: the game folder, or the openmw.cfg
+  // that holds the player's list.
+  std::filesystem::path Source() const;
+  // The line that names it when the program starts.
+  std::string Description() const;
+  // The file the list of active plugins is kept in, as messages name it:
+  // "morrowind.ini" or "openmw.cfg".
+  const char* ListName() const {
+    return kind() == GameKind::kOpenMw ? "openmw.cfg" : "morrowind.ini";
+  }
+  // The game folder of the original engine; empty for OpenMW.
+  const std::filesystem::path& gameFolder() const { return gameFolder_; }
 
-  // The column the Manage active plugins list is sorted by (a SortMode).
-  int listSortState = kLoadOrder;
-
-  // Whether an installation without an active morrowind.ini is an error. Only
-  // the managing of the plugin list goes without it, so that it can be
-  // activated again.
-  bool requireMorrowind = true;
-
-  // "Data Files" in the game folder, in whatever letter case it has.
-  std::filesystem::path DataFolder() const;
-  // The game's morrowind.ini in whatever letter case it has; Morrowind.ini
-  // when there is none yet.
+  // Where plugin files lie: the data folders, a later one winning over an
+  // earlier one ("Data Files" alone for the original engine).
+  std::vector<std::filesystem::path> DataFolders() const;
+  // The file of that name (any letter case, either spelling) in the folder
+  // that wins; none when no data folder holds a readable one.
+  std::optional<std::filesystem::path> FindFile(std::string_view name) const;
+  // The data folder a file of that name would win from: where it lies, or
+  // none.
+  std::optional<std::filesystem::path> FolderOf(std::string_view name) const;
+  // Whether a file of that name is a master or plugin of this engine (by
+  // its extension).
+  bool IsPluginName(std::string_view name) const;
+  // Where merged plugins go unless the player names another data folder.
+  std::filesystem::path OutputFolder() const;
+  // The folder the window's file dialog opens in.
+  std::filesystem::path MainDataFolder() const;
+  // The folders a run that writes holds against other runs.
+  std::vector<std::filesystem::path> LockFolders() const;
+  // The game's morrowind.ini in whatever letter case it has (the original
+  // engine's; empty for OpenMW).
   std::filesystem::path IniPath() const;
+  // Warnings found while reading the installation (OpenMW's configuration),
+  // each naming the file and line.
+  std::vector<std::string> Warnings() const;
 
-  // Builds the active plugins anew from [Game Files] of morrowind.ini, in
-  // load order. Entries naming files that are missing or unreadable go to
+  // The active plugins in load order.
+  const PluginList& activePlugins() const { return activePlugins_; }
+  // The list's entries whose files could not be read (missing, unreadable),
+  // in their order there: the player's list keeps them.
+  const std::vector<std::string>& unreadEntries() const { return unreadEntries_; }
+  // The most files the engine loads (256 for the original engine).
+  size_t MostActive() const;
+
+  // Builds the active plugins anew from the installation's list, in load
+  // order. Entries naming files that are missing or unreadable go to
   // unreadEntries; a listed file whose header cannot be read stays, without
-  // records, its error in its headerError (see RequireReadable). A
-  // morrowind.ini that exists but cannot be read is a FatalError.
+  // records, its error in its headerError (see RequireReadable). A list that
+  // exists but cannot be read is a FatalError.
   void LoadActivePlugins();
   // FatalError with the read error of the first active plugin whose header
   // could not be read: every command but the plugin listing needs them all.
   void RequireReadable() const;
-  // Writes [Game Files]: the active plugins in load order, then the unread
-  // entries in their old order, 256 at most; every other GameFileN key goes.
-  // Everything else in morrowind.ini stays as it was.
+  // Writes the list: the active plugins in load order, then the unread
+  // entries in their old order (the original engine: 256 at most, every
+  // other GameFileN key goes). Everything else in the list's file stays as
+  // it was.
   void WriteActivePlugins() const;
+  // Replaces the active plugins with a list made elsewhere, in its order (a
+  // game built in code); the game masters are found in it by name.
+  void SetActivePlugins(PluginList plugins);
+  PluginList TakeActivePlugins();
+  // Appends a file found by name to the active plugins (not written yet).
+  PluginFile& AddActive(const std::string& name);
+  // Unlinks and destroys one active plugin; a game master pointing at it
+  // becomes null.
+  void RemovePlugin(PluginFile* file);
+  // Moves the active plugins of these names to the end of the load order,
+  // in this order, and writes that at once: new file times one minute apart
+  // after the newest other file (the original engine, where file times make
+  // the order; game masters never move), or their entries moved to the end
+  // of the content list (OpenMW, where file times mean nothing). The files
+  // must be active for OpenMW; the original engine moves any file of its
+  // data folder.
+  void LoadLast(const std::vector<PluginFile*>& files);
+  // Whether the order of the active list is the load order itself (OpenMW),
+  // so that a player can move plugins up and down in it.
+  bool OrderIsTheList() const;
+  // Makes the active plugins follow this order (OpenMW; the original engine
+  // orders by file time) and writes the list.
+  void Reorder(const std::vector<std::string>& names);
+
   // Whether unreadEntries holds that name, in any letter case.
   bool IsUnreadEntry(std::string_view name) const;
   // Drops an unread entry of that name (any letter case) from the list;
   // false when there is none.
   bool ForgetUnreadEntry(std::string_view name);
 
+  // Whether an installation without an active morrowind.esm is an error.
+  // Only the managing of the plugin list goes without it, so that it can be
+  // activated again.
+  bool requireMorrowind = true;
+
   // LoadActivePlugins, then FindGameMasters; FatalError "Cannot find
   // Morrowind installation" when no listed plugin could be read (unless
-  // morrowind.esm is not required and the data folder exists).
+  // morrowind.esm is not required and a data folder exists).
   void Reload();
-
   // Sets the three game masters from the active plugins by name;
   // FatalError "Cannot find morrowind.esm" when that one is required and not
   // active.
   void FindGameMasters();
-  // Unlinks and destroys one active plugin; a game master pointing at it
-  // becomes null.
-  void RemovePlugin(PluginFile* file);
 
+  // The game masters in use by their word: null when not active or, during
+  // a clean, ignored.
+  const std::array<PluginFile*, 3>& masters() const { return masters_; }
+  PluginFile* morrowind() const { return masters_[kMorrowindWord]; }
+  PluginFile* tribunal() const { return masters_[kTribunalWord]; }
+  PluginFile* bloodmoon() const { return masters_[kBloodmoonWord]; }
   // Whether the file is one of the three game masters in use.
   bool IsGameMaster(const PluginFile* file) const {
-    return file && (file == morrowind || file == tribunal || file == bloodmoon);
+    return file && (file == masters_[0] || file == masters_[1] || file == masters_[2]);
   }
-  // The game masters in use, in load order.
+  // The game masters in use, in master order.
   std::vector<PluginFile*> GameMasters() const;
+
+  // Sets tribunal.esm or bloodmoon.esm aside while it lives (a clean with
+  // their Ignore box ticked); they are in use again when it goes, however
+  // the clean ends.
+  class IgnoredMasters {
+   public:
+    IgnoredMasters(GameInstallation& game, bool tribunal, bool bloodmoon);
+    ~IgnoredMasters();
+    IgnoredMasters(const IgnoredMasters&) = delete;
+    IgnoredMasters& operator=(const IgnoredMasters&) = delete;
+
+   private:
+    GameInstallation& game_;
+  };
 
   // Every plugin a command writes goes through these, so that a game master
   // is never written, whatever name or link reaches it: that is a refused
@@ -87,10 +179,30 @@ class GameInstallation {
   void SavePlugin(PluginFile& file) const;
   void WritePluginHeader(PluginFile& file) const;
   void RefuseGameMasterWrite(const std::filesystem::path& path) const;
-  // Which game master of the data folder the path reaches, by the file
-  // itself (links followed, any name); empty when none.
+  // Which game master the path reaches, by the file itself (links followed,
+  // any name); empty when none.
   std::string GameMasterAt(const std::filesystem::path& path) const;
+
+ private:
+  struct FileIndex;
+  const FileIndex& Files() const;
+
+  std::filesystem::path gameFolder_;
+  std::unique_ptr<InstallationKind> kind_;
+  // The files of every data folder by name, read once: hundreds of folders
+  // are not searched again for each of thousands of names. Made anew when
+  // the list is read and whenever a plugin is saved.
+  mutable std::unique_ptr<FileIndex> files_;
+  PluginList activePlugins_;
+  std::vector<std::string> unreadEntries_;
+  std::array<PluginFile*, 3> masters_{};
 };
+
+// The masters and plugins of one data folder: every *.esm, then every *.esp
+// (for OpenMW also *.omwgame and *.omwaddon) regular file, extensions in any
+// letter case, whose name holds no control character.
+std::vector<std::string> PluginFileNames(const GameInstallation& game,
+                                         const std::filesystem::path& folder);
 
 // Keeps the game masters in use open for reading records at their offsets,
 // and closes them when it goes, also when an error leaves early.
@@ -105,6 +217,19 @@ class OpenGameMasters {
   std::vector<PluginFile*> masters_;
 };
 
+// The OpenMW configuration the player names, as the chain of files to read:
+// the file of --openmw-config (or the openmw.cfg of that folder); else
+// $OPENMW_CONFIG (a file); else the openmw.cfg of each folder of
+// $OPENMW_CONFIG_DIR (':'-separated), in that order. None when nothing
+// names one; FatalError "Cannot find file" when what is named holds none.
+std::optional<std::vector<std::filesystem::path>> NamedOpenMwConfig(
+    const std::optional<std::filesystem::path>& option);
+// OpenMW's own configuration of the user when nothing names one:
+// $XDG_CONFIG_HOME/openmw/openmw.cfg (~/.config/openmw), else the Flatpak's
+// ~/.var/app/org.openmw.OpenMW/config/openmw/openmw.cfg; none when neither
+// exists.
+std::optional<std::vector<std::filesystem::path>> DefaultOpenMwConfig();
+
 // The game folder as the game itself would be looked for: a morrowind.ini in
 // currentFolder (used when the user says Yes to "Morrowind Location"), else
 // the "Installed Path" of the game's key in a Wine registry, else
@@ -113,7 +238,10 @@ class OpenGameMasters {
 std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
                                      const std::vector<std::filesystem::path>& winePrefixes);
 
-// The names of the three game masters, which some operations never touch.
+// The names of the three game masters, in master order, which some
+// operations never touch.
+inline constexpr std::array<const char*, 3> kGameMasterNames = {"Morrowind.esm", "Tribunal.esm",
+                                                                "Bloodmoon.esm"};
 bool IsGameMasterName(std::string_view name);
 
 // The plugins the three merges write into the data folder.

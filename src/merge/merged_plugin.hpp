@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -13,10 +14,14 @@ class GameInstallation;
 // The author every merged plugin names in its header.
 inline constexpr char kMergedPluginAuthor[] = "Modrake 1.3 by lanternfly";
 
-// A new, empty merged plugin for the data folder with the common author and
-// the given description. It replaces an earlier file of that name whatever
-// the letter case the earlier one has on disk.
-std::unique_ptr<PluginFile> CreateMergedPlugin(const GameInstallation& game, const char* name,
+// The data folder merged plugins go to: the one the player named for this
+// run, else the installation's; made when missing.
+std::filesystem::path MergedPluginFolder(const Session& session);
+
+// A new, empty merged plugin for that folder with the common author and the
+// given description. It replaces an earlier file of that name whatever the
+// letter case the earlier one has on disk.
+std::unique_ptr<PluginFile> CreateMergedPlugin(const Session& session, const char* name,
                                                const char* description);
 
 // Lists the game master as a master of the merged plugin, with its size.

@@ -37,8 +37,8 @@ bool RepeatsMaster(Session& session, PluginFile* earlierFile, uint32_t offset,
 
 uint32_t MasterSetFlags(const Session& session) {
   uint32_t flags = 0;
-  if (session.game->tribunal) flags |= 1;
-  if (session.game->bloodmoon) flags |= 2;
+  if (session.game->tribunal()) flags |= 1;
+  if (session.game->bloodmoon()) flags |= 2;
   return flags;
 }
 
@@ -54,17 +54,18 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
   } else {
     switch (mode) {
       case 'M':
-        source = game.morrowind, word = 0;
+        word = kMorrowindWord;
         break;
       case 'T':
-        source = game.tribunal, word = 1;
+        word = kTribunalWord;
         break;
       case 'B':
-        source = game.bloodmoon, word = 2;
+        word = kBloodmoonWord;
         break;
       default:
         return;
     }
+    source = game.masters()[word];
     if (!source) return;
   }
 
@@ -105,15 +106,15 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
           case 'T': {
             auto later = stream.Keep();
             w[1] = pos;
-            if (RepeatsMaster(session, game.morrowind, w[0], *later)) w[1] = 0;
+            if (RepeatsMaster(session, game.morrowind(), w[0], *later)) w[1] = 0;
             if (w[1] != 0) ++modified;
             break;
           }
           case 'B': {
             auto later = stream.Keep();
             w[2] = pos;
-            if (RepeatsMaster(session, game.morrowind, w[0], *later)) w[2] = w[1] = 0;
-            if (w[1] != 0 && RepeatsMaster(session, game.tribunal, w[1], *later)) w[2] = 0;
+            if (RepeatsMaster(session, game.morrowind(), w[0], *later)) w[2] = w[1] = 0;
+            if (w[1] != 0 && RepeatsMaster(session, game.tribunal(), w[1], *later)) w[2] = 0;
             if (w[2] != 0) ++modified;
             break;
           }
@@ -150,11 +151,12 @@ std::filesystem::path MasterCacheStampPath(const std::filesystem::path& cachePat
 std::string MasterCacheIdentity(const Session& session) {
   const GameInstallation& game = *session.game;
   std::error_code ec;
-  std::filesystem::path folder = std::filesystem::absolute(game.gameFolder, ec);
+  std::filesystem::path folder = std::filesystem::absolute(game.Source(), ec);
   if (auto canonical = std::filesystem::weakly_canonical(folder, ec); !ec) folder = canonical;
-  std::string text = FormatText("Modrake master cache stamp 2\nFlags %u\nGame folder %s\n",
-                                MasterSetFlags(session), folder.c_str());
-  const PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  std::string text = FormatText(
+      "Modrake master cache stamp 2\nFlags %u\n%s %s\n", MasterSetFlags(session),
+      game.kind() == GameKind::kOpenMw ? "OpenMW configuration" : "Game folder", folder.c_str());
+  const auto& masters = game.masters();
   for (int i = 0; i < 3; ++i) {
     if (!masters[i]) continue;
     std::filesystem::path real = std::filesystem::weakly_canonical(masters[i]->path, ec);
@@ -319,7 +321,7 @@ void LoadMasters(Session& session) {
   index.Clear();
   uint64_t sizes[3] = {};
   GameInstallation& game = *session.game;
-  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  const auto& masters = game.masters();
   for (int i = 0; i < 3; ++i) sizes[i] = masters[i] ? masters[i]->status.size : 0;
   auto allowed =
       ReadMasterCacheStamp(MasterCacheStampPath(cachePath), MasterCacheIdentity(session));
@@ -337,7 +339,7 @@ std::unique_ptr<Record> ReadMasterVersion(Session& session, const ObjectKey& loo
   const ObjectKey key = lookedUp;
   ObjectIndex& index = *session.index;
   GameInstallation& game = *session.game;
-  PluginFile* masters[3] = {game.morrowind, game.tribunal, game.bloodmoon};
+  const auto& masters = game.masters();
   for (;;) {
     const IndexEntry* entry = index.LookupKey(key);
     if (!entry) return nullptr;

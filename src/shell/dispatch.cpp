@@ -1,5 +1,7 @@
 #include "shell/dispatch.hpp"
 
+#include <system_error>
+
 #include "clean/clean_command.hpp"
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
@@ -80,6 +82,19 @@ bool Dispatch(Session& session, int command, const DispatchOptions& options) {
     throw;
   } catch (const std::exception& e) {
     throw FatalException(FailureMessage(e));
+  }
+  return false;
+}
+
+bool ChooseMergeOutput(Session& session, const std::filesystem::path& folder) {
+  std::error_code ec;
+  auto wanted = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
+  for (const auto& data : session.game->DataFolders()) {
+    auto known = std::filesystem::weakly_canonical(data, ec);
+    if (!ec && known == wanted) {
+      session.mergeOutput = data;
+      return true;
+    }
   }
   return false;
 }

@@ -22,6 +22,11 @@ struct DispatchOptions {
 // runs nothing.
 bool Dispatch(Session& session, int command, const DispatchOptions& options = {});
 
+// Sends the merged plugins of this run to that folder, which must be one of
+// the game's data folders (the game is loaded); false, nothing changed,
+// when it is none of them.
+bool ChooseMergeOutput(Session& session, const std::filesystem::path& folder);
+
 // Whether a chosen file is a game master, which the report leaves out and
 // clean skips.
 bool IsGameMasterFile(const std::filesystem::path& file);

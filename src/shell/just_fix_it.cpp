@@ -92,13 +92,13 @@ class RefusedWrites {
 
 void CleanActivePlugins(Session& session, RefusedWrites& refused) {
   GameInstallation& game = *session.game;
-  for (const auto& plugin : game.activePlugins) {
+  for (const auto& plugin : game.activePlugins()) {
     if (game.IsGameMaster(plugin.get()) || IsMergedPluginName(plugin->name)) continue;
     refused.Try([&] {
       if (CleanPlugin(session, plugin.get(), std::nullopt, true) == 0) {
         // Untouched plugins still get the present sizes of their masters.
         if (Record* header = plugin->FindHeaderRecord()) {
-          UpdateMasterSizes(*header, game.activePlugins);
+          UpdateMasterSizes(*header, game.activePlugins());
           game.WritePluginHeader(*plugin);
         }
       }

@@ -17,12 +17,13 @@ namespace modrake {
 struct PluginManager::Rows {
   FolderFiles files;
   std::vector<std::string> droppedEntries;
+  int sortState = kLoadOrder;  // a SortMode
+  bool moved = false;          // rows moved up or down since the window opened
 };
 
 PluginManager::PluginManager(Session& session)
     : session_(session), rows_(std::make_unique<Rows>()) {
   rows_->files = ScanDataFolder(*session.game, session.log);
-  session.game->listSortState = kLoadOrder;
 }
 
 PluginManager::~PluginManager() = default;
@@ -33,8 +34,12 @@ size_t PluginManager::RowCount() const {
 
 PluginRow PluginManager::Row(size_t row) const {
   const FolderFile& file = rows_->files.at(row);
-  return {file.file->name, DateText(file.file->status.modified), file.active, file.selected,
-          file.file->headerError};
+  return {file.file->name,
+          DateText(file.file->status.modified),
+          file.active,
+          file.selected,
+          file.file->headerError,
+          session_.game->DataFolders().size() > 1 ? file.file->path.parent_path().string() : ""};
 }
 
 size_t PluginManager::FindRow(std::string_view name) const {
@@ -51,13 +56,37 @@ void PluginManager::SetSelected(size_t row, bool selected) {
 }
 
 int PluginManager::SortState() const {
-  return session_.game->listSortState;
+  return rows_->sortState;
+}
+
+bool PluginManager::OrderIsTheList() const {
+  return session_.game->OrderIsTheList();
+}
+
+bool PluginManager::CanMoveRows() const {
+  return OrderIsTheList() && rows_->sortState == kLoadOrder;
+}
+
+size_t PluginManager::MoveRow(size_t row, int step) {
+  FolderFiles& files = rows_->files;
+  if (!CanMoveRows() || row >= files.size()) return row;
+  size_t to = step < 0 ? (row == 0 ? row : row - 1) : std::min(row + 1, files.size() - 1);
+  // Only the active files have places in the load order.
+  if (to == row || !files[row].active || !files[to].active) return row;
+  std::swap(files[row], files[to]);
+  rows_->moved = true;
+  return to;
 }
 
 size_t PluginManager::Resort(int mode, size_t keep) {
   const PluginFile* kept = keep < RowCount() ? rows_->files[keep].file.get() : nullptr;
   ApplyActiveChecks(*session_.game, rows_->files);
-  SortFolderFiles(rows_->files, mode);
+  if (rows_->moved) {
+    // The order the player made is the one the list sorts by.
+    session_.game->Reorder(ActiveRowNames());
+    rows_->moved = false;
+  }
+  SortFolderFiles(*session_.game, rows_->files, mode);
   for (size_t i = 0; i < RowCount(); ++i) {
     if (rows_->files[i].file.get() == kept) return i;
   }
@@ -65,18 +94,18 @@ size_t PluginManager::Resort(int mode, size_t keep) {
 }
 
 size_t PluginManager::SortLoadOrder(size_t keep) {
-  session_.game->listSortState = kLoadOrder;
+  rows_->sortState = kLoadOrder;
   return Resort(kLoadOrder, keep);
 }
 
 size_t PluginManager::ClickNameHeader(size_t keep) {
-  int& state = session_.game->listSortState;
+  int& state = rows_->sortState;
   state = state == kNameAscending ? kNameDescending : kNameAscending;
   return Resort(state, keep);
 }
 
 size_t PluginManager::ClickDateHeader(size_t keep) {
-  int& state = session_.game->listSortState;
+  int& state = rows_->sortState;
   state = state == kTimeAscending ? kTimeDescending : kTimeAscending;
   return Resort(state, keep);
 }
@@ -111,9 +140,21 @@ void PluginManager::Ok() {
   // After the guard: it may have read morrowind.ini again.
   for (const std::string& name : rows_->droppedEntries) session_.game->ForgetUnreadEntry(name);
   ApplyActiveChecks(*session_.game, rows_->files);
-  session_.game->WriteActivePlugins();
+  if (rows_->moved) {
+    session_.game->Reorder(ActiveRowNames());
+  } else {
+    session_.game->WriteActivePlugins();
+  }
   session_.log.AddLogLine("");
-  session_.log.AddLogLine("Updated morrowind.ini");
+  session_.log.AddLogLine(std::string("Updated ") + session_.game->ListName());
+}
+
+std::vector<std::string> PluginManager::ActiveRowNames() const {
+  std::vector<std::string> names;
+  for (const FolderFile& row : rows_->files) {
+    if (row.active) names.push_back(row.file->name);
+  }
+  return names;
 }
 
 void PluginManager::Cancel() {
@@ -122,14 +163,17 @@ void PluginManager::Cancel() {
 }
 
 bool DataFolderHas(Session& session, std::string_view name) {
-  auto found = FindNoCase(session.game->DataFolder(), std::string(name));
-  if (!found || !QueryFileStatus(*found)) return false;
-  std::string_view extension = name.size() >= 4 ? name.substr(name.size() - 4) : name;
-  return EqualsNoCase(extension, ".esm") || EqualsNoCase(extension, ".esp");
+  const GameInstallation& game = *session.game;
+  if (!game.IsPluginName(name)) return false;
+  for (const auto& folder : game.DataFolders()) {
+    auto found = FindNoCase(folder, std::string(name));
+    if (found && QueryFileStatus(*found)) return true;
+  }
+  return false;
 }
 
 std::string PluginNameProblem(Session& session, const std::string& name) {
-  return NameProblem(session.game->DataFolder(), name);
+  return NameProblem(*session.game, name);
 }
 
 bool ListsUnreadEntry(Session& session, std::string_view name) {
@@ -155,11 +199,11 @@ void ReloadAndCheckMasters(Session& session) {
   if (count > 0) {
     log.AskUser(
         BoxStyle::OkWarning,
-        "%d active plugin(s) reference master files that are NOT ENABLED in the morrowind.ini. "
+        "%d active plugin(s) reference master files that are NOT ENABLED in the %s. "
         "Morrowind will still automatically load such master files. If this is not a desired "
         "behavior, please update plugin dependencies appropriately.\n\nCheck execution log for "
         "detailed information about inactive master files",
-        static_cast<int>(count));
+        static_cast<int>(count), game.ListName());
   }
 }
 

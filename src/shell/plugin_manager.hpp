@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace modrake {
 
@@ -16,7 +17,8 @@ struct PluginRow {
   std::string date;  // the file's time as the list shows it
   bool active = false;
   bool selected = false;
-  std::string error;  // why the file cannot be read; empty when it can
+  std::string error;   // why the file cannot be read; empty when it can
+  std::string folder;  // the data folder it comes from, when the game has several
 };
 
 // What the Manage active plugins window shows and what its buttons do: the
@@ -42,6 +44,13 @@ class PluginManager {
 
   // The sort state: a sort mode (load order, name or time, either way).
   int SortState() const;
+  // Whether the game's list order is its load order (OpenMW), and whether
+  // rows can be moved up and down now: the rows show the load order.
+  bool OrderIsTheList() const;
+  bool CanMoveRows() const;
+  // Moves an active row one place up (step -1) or down (+1) among the
+  // active rows; Ok writes the new order. Returns the row's new place.
+  size_t MoveRow(size_t row, int step);
   // The buttons and column headers. Each returns the new row of `keep` (the
   // row that had the focus), so the window can keep it in view.
   size_t SortLoadOrder(size_t keep = kNoRow);
@@ -59,6 +68,7 @@ class PluginManager {
 
  private:
   size_t Resort(int mode, size_t keep);
+  std::vector<std::string> ActiveRowNames() const;
 
   struct Rows;
   Session& session_;

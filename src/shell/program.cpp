@@ -6,6 +6,7 @@
 #include "install/game_installation.hpp"
 #include "merge/dialogs/cell_rename_table.hpp"
 #include "objectdb/object_index.hpp"
+#include "platform/file_names.hpp"
 #include "platform/program_home.hpp"
 #include "platform/wine_registry.hpp"
 #include "shell/run_guard.hpp"
@@ -37,24 +38,45 @@ Session& Program::session() {
   return *session_;
 }
 
-void Program::LoadGame(const std::optional<std::filesystem::path>& gameDir, GameUse use) {
+namespace {
+// The game the player did not name: an OpenMW configuration the environment
+// names, else the original engine's game as its own tools find it, else
+// OpenMW's own configuration of the user.
+std::pair<std::filesystem::path, std::vector<std::filesystem::path>> FindGame(Ui& ui) {
+  if (auto chain = NamedOpenMwConfig(std::nullopt)) return {{}, *chain};
+  std::error_code ec;
+  std::filesystem::path current = std::filesystem::current_path(ec);
+  std::filesystem::path folder = FindGameFolder(ui, ec ? "." : current, WinePrefixes(kSteamAppId));
+  if (!folder.empty() && FindNoCase(folder, "morrowind.ini")) return {folder, {}};
+  if (auto chain = DefaultOpenMwConfig()) return {{}, *chain};
+  return {folder, {}};
+}
+}  // namespace
+
+void Program::LoadGame(const GameLocation& where, GameUse use) {
   if (game_) return;
-  if (gameDir) gameDir_ = gameDir;
-  Session& s = session();
-  auto game = std::make_unique<GameInstallation>();
-  game->requireMorrowind = use == GameUse::kMasters;
-  if (gameDir_) {
-    game->gameFolder = *gameDir_;
-  } else {
-    std::error_code ec;
-    std::filesystem::path current = std::filesystem::current_path(ec);
-    game->gameFolder = FindGameFolder(ui_, ec ? "." : current, WinePrefixes(kSteamAppId));
-    // Asked once: a reload keeps the folder that was chosen.
-    gameDir_ = game->gameFolder;
+  if (where.openmwConfig) {
+    found_ = FoundGame{{}, *NamedOpenMwConfig(where.openmwConfig)};
+  } else if (where.gameFolder) {
+    found_ = FoundGame{*where.gameFolder, {}};
   }
+  Session& s = session();
+  // Asked once: a reload keeps the game that was chosen.
+  if (!found_) {
+    auto [folder, chain] = FindGame(ui_);
+    found_ = FoundGame{folder, chain};
+  }
+  std::unique_ptr<GameInstallation> game;
+  if (!found_->openmwChain.empty()) {
+    game = GameInstallation::ForOpenMw(found_->openmwChain);
+  } else {
+    game = std::make_unique<GameInstallation>(found_->gameFolder);
+  }
+  game->requireMorrowind = use == GameUse::kMasters;
   HoldGame(s, *game);
   game->Reload();
-  LoadSettings(s.SettingsPath(), {game->tribunal != nullptr, game->bloodmoon != nullptr}, options_);
+  LoadSettings(s.SettingsPath(), {game->tribunal() != nullptr, game->bloodmoon() != nullptr},
+               options_);
   // As when the options panel is first hidden: the flags follow the boxes.
   options_.CopyBoxesToFlags();
   if (!index_) index_ = std::make_unique<ObjectIndex>();
@@ -81,14 +103,14 @@ GameInstallation& Program::game() {
 }
 
 std::filesystem::path Program::DataFolder() {
-  return game().DataFolder();
+  return game().MainDataFolder();
 }
 
 bool Program::TribunalActive() const {
-  return game_ && game_->tribunal;
+  return game_ && game_->tribunal();
 }
 bool Program::BloodmoonActive() const {
-  return game_ && game_->bloodmoon;
+  return game_ && game_->bloodmoon();
 }
 
 WriteResult Program::SaveOptions() {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/options.hpp"
 #include "core/session.hpp"
@@ -21,6 +22,20 @@ class Ui;
 // plugins, which works without an active morrowind.esm so that it can be
 // activated again.
 enum class GameUse { kMasters, kPluginList };
+
+// Where the game is, as the player named it: the original engine's folder
+// (--game) or an OpenMW configuration (--openmw-config); neither: it is
+// looked for.
+struct GameLocation {
+  GameLocation() = default;
+  GameLocation(const std::filesystem::path& folder) : gameFolder(folder) {}
+  GameLocation(std::optional<std::filesystem::path> folder,
+               std::optional<std::filesystem::path> config = std::nullopt)
+      : gameFolder(std::move(folder)), openmwConfig(std::move(config)) {}
+
+  std::optional<std::filesystem::path> gameFolder;
+  std::optional<std::filesystem::path> openmwConfig;
+};
 
 // The pieces of the Session that a front end starts with and keeps for the
 // whole run: the log, the options, the game installation, the object index
@@ -41,20 +56,19 @@ class Program {
   ExecutionLog& log();
   Session& session();
 
-  // Finds the game the way the game's own tools do (or takes gameDir), reads
+  // Finds the game (see FindGame) or takes where the player named it, reads
   // its active plugins and game masters, then the settings of modrake.ini,
   // and builds the game setting table. FatalError "Cannot find Morrowind
   // installation" when no active plugin exists, "Cannot find morrowind.esm"
   // without that master (unless only the plugin list is used). Does nothing
   // once the game is loaded.
-  void LoadGame(const std::optional<std::filesystem::path>& gameDir = std::nullopt,
-                GameUse use = GameUse::kMasters);
+  void LoadGame(const GameLocation& where = {}, GameUse use = GameUse::kMasters);
   // Forgets the loaded game, so that the next LoadGame reads it afresh (the
   // window does this after an error).
   void ForgetGame();
   bool GameLoaded() const { return game_ != nullptr; }
   GameInstallation& game();
-  // The game's "Data Files" folder, where the window's file dialog opens.
+  // The data folder where the window's file dialog opens.
   std::filesystem::path DataFolder();
 
   // Whether tribunal.esm and bloodmoon.esm are active: their Ignore boxes
@@ -71,7 +85,12 @@ class Program {
   Ui& ui_;
   std::optional<std::filesystem::path> givenHome_;
   std::optional<std::filesystem::path> home_;
-  std::optional<std::filesystem::path> gameDir_;
+  // The game once found: a reload finds the same one without asking again.
+  struct FoundGame {
+    std::filesystem::path gameFolder;                // the original engine's
+    std::vector<std::filesystem::path> openmwChain;  // else OpenMW's configuration
+  };
+  std::optional<FoundGame> found_;
   Options options_;
   std::unique_ptr<ExecutionLog> log_;
   std::unique_ptr<Session> session_;

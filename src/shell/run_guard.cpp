@@ -18,8 +18,7 @@ void Hold(Ui& ui, RunLock& lock, const std::filesystem::path& folder) {
 }
 
 void HoldGameFolders(Ui& ui, RunLock& lock, const GameInstallation& game) {
-  Hold(ui, lock, game.gameFolder);
-  Hold(ui, lock, game.DataFolder());
+  for (const auto& folder : game.LockFolders()) Hold(ui, lock, folder);
 }
 
 }  // namespace

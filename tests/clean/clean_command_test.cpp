@@ -78,7 +78,7 @@ TEST_F(CleanCommandTest, IgnoredExpansionIsLeftOutOfTheCleanAndComesBackAfterIt)
   PluginFile after(g.dataFolder(), "dirty.esp");
   after.ReadAllRecords();
   EXPECT_EQ(after.records.size(), 3u) << "tribunal_thing stays while tribunal.esm is ignored";
-  EXPECT_EQ(g.game.tribunal, FindPluginByName(g.game.activePlugins, "tribunal.esm"));
+  EXPECT_EQ(g.game.tribunal(), FindPluginByName(g.game.activePlugins(), "tribunal.esm"));
   EXPECT_EQ(ReadFile(g.home / "modrake.dat")[22], 0)
       << "the master index was made without tribunal";
 }
@@ -101,7 +101,7 @@ TEST_F(CleanCommandTest, FileNamedCleanStopsTheRunBeforeAnythingIsCleaned) {
     EXPECT_EQ(std::string(e.what()),
               "Failed to create subfolder " + (elsewhere / "Clean").string() + ": File exists");
   }
-  EXPECT_EQ(g.game.tribunal, FindPluginByName(g.game.activePlugins, "tribunal.esm"));
+  EXPECT_EQ(g.game.tribunal(), FindPluginByName(g.game.activePlugins(), "tribunal.esm"));
 }
 
 }  // namespace

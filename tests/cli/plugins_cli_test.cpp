@@ -272,6 +272,9 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   test::TempDir elsewhere;
   ScopedEnv home("HOME", fakeHome.path().c_str());
   ScopedEnv prefix("WINEPREFIX", nullptr);
+  ScopedEnv configHome("XDG_CONFIG_HOME", nullptr);
+  ScopedEnv openmwConfig("OPENMW_CONFIG", nullptr);
+  ScopedEnv openmwConfigDir("OPENMW_CONFIG_DIR", nullptr);
   // A Proton prefix whose registry points at the test game through drive Z:.
   auto pfx = fakeHome / ".steam/steam/steamapps/compatdata/22320/pfx";
   std::filesystem::create_directories(pfx / "dosdevices");
@@ -291,6 +294,18 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   auto noKey = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
   EXPECT_EQ(noKey.exitCode, 1);
   EXPECT_EQ(noKey.err, "Modrake Error: Cannot find Morrowind installation\n");
+
+  // Without a game of the original engine, OpenMW's configuration of the
+  // user: the Flatpak's, then the usual one, which wins.
+  for (const auto& config : {fakeHome / ".var/app/org.openmw.OpenMW/config/openmw/openmw.cfg",
+                             fakeHome / ".config/openmw/openmw.cfg"}) {
+    std::filesystem::create_directories(config.parent_path());
+    test::WriteFile(config, "data=\"" + cli.game.data().string() + "\"\ncontent=Morrowind.esm\n");
+    auto viaOpenMw = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
+    EXPECT_EQ(viaOpenMw.exitCode, 0) << viaOpenMw.err;
+    EXPECT_EQ(viaOpenMw.out.rfind("OpenMW configuration: " + config.string() + "\n", 0), 0u)
+        << viaOpenMw.out;
+  }
 
   test::WriteFile(pfx / "system.reg",
                   "WINE REGISTRY Version 2\n\n[Software\\\\Wow6432Node\\\\Bethesda "

@@ -19,8 +19,8 @@ using Names = std::vector<std::string>;
 
 // A game with its log, loaded from a test folder.
 struct Loaded {
-  explicit Loaded(const test::GameFolder& testGame) : log(ui, testGame.folder() / "modrake.log") {
-    game.gameFolder = testGame.folder();
+  explicit Loaded(const test::GameFolder& testGame)
+      : log(ui, testGame.folder() / "modrake.log"), game(testGame.folder()) {
     game.LoadActivePlugins();
   }
   test::RecordingUi ui;
@@ -60,7 +60,7 @@ TEST(DataFolderTest, ScanListsMastersAndPluginsInLoadOrder) {
       {kLoadOrder, {"+Morrowind.esm", "-Tribunal.ESM", "-b.esp", "+A.EsP"}},
   };
   for (const auto& c : cases) {
-    SortFolderFiles(files, c.mode);
+    SortFolderFiles(loaded.game, files, c.mode);
     EXPECT_EQ(RowNames(files), c.expected) << c.mode;
   }
 }
@@ -80,9 +80,9 @@ TEST(DataFolderTest, ActiveChecksKeepOrderAndAppendNewOnes) {
   FindFolderFile(files, "morrowind.esm")->active = false;
   ApplyActiveChecks(loaded.game, files);
   Names names;
-  for (const auto& file : loaded.game.activePlugins) names.push_back(file->name);
+  for (const auto& file : loaded.game.activePlugins()) names.push_back(file->name);
   EXPECT_EQ(names, (Names{"C.ESP", "b.esp"}));
-  EXPECT_EQ(loaded.game.morrowind, nullptr);
+  EXPECT_EQ(loaded.game.morrowind(), nullptr);
 }
 
 TEST(DataFolderTest, UpdateTimeMovesSelectedFilesToTheEnd) {
@@ -117,7 +117,7 @@ TEST(DataFolderTest, UpdateTimeMovesSelectedFilesToTheEnd) {
       EXPECT_EQ(FindFolderFile(files, name)->file->status.modified, time) << c.name << " " << name;
     }
     // The active plugin of the same name sees its new time too.
-    EXPECT_EQ(FindPluginByName(loaded.game.activePlugins, "a.esp")->status.modified,
+    EXPECT_EQ(FindPluginByName(loaded.game.activePlugins(), "a.esp")->status.modified,
               testGame.TimeOf("a.esp"));
   }
 }

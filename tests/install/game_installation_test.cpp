@@ -14,13 +14,12 @@ using Names = std::vector<std::string>;
 
 Names ActiveNames(const GameInstallation& game) {
   Names names;
-  for (const auto& file : game.activePlugins) names.push_back(file->name);
+  for (const auto& file : game.activePlugins()) names.push_back(file->name);
   return names;
 }
 
 GameInstallation Load(const test::GameFolder& testGame) {
-  GameInstallation game;
-  game.gameFolder = testGame.folder();
+  GameInstallation game(testGame.folder());
   game.LoadActivePlugins();
   return game;
 }
@@ -74,10 +73,10 @@ TEST(GameInstallationTest, FindsFilesInAnyLetterCase) {
   testGame.WriteGameFiles({"Morrowind.esm", "mixed case.esp"}, "MORROWIND.INI");
   GameInstallation game = Load(testGame);
   EXPECT_EQ(ActiveNames(game), (Names{"Morrowind.esm", "mixed case.esp"}));
-  EXPECT_EQ(game.activePlugins[1]->path, testGame.data() / "Mixed Case.EsP");
+  EXPECT_EQ(game.activePlugins()[1]->path, testGame.data() / "Mixed Case.EsP");
   game.FindGameMasters();
-  EXPECT_EQ(game.morrowind, game.activePlugins[0].get());
-  EXPECT_EQ(game.tribunal, nullptr);
+  EXPECT_EQ(game.morrowind(), game.activePlugins()[0].get());
+  EXPECT_EQ(game.tribunal(), nullptr);
 
   game.WriteActivePlugins();
   EXPECT_FALSE(std::filesystem::exists(testGame.folder() / "Morrowind.ini"))
@@ -95,22 +94,26 @@ TEST(GameInstallationTest, WritesGameFilesInLoadOrderAndDropsOldKeys) {
   names.push_back("Morrowind.esm");
   testGame.WriteGameFiles(names);
   GameInstallation game = Load(testGame);
-  ASSERT_EQ(game.activePlugins.size(), 301u);
+  ASSERT_EQ(game.activePlugins().size(), 301u);
 
   struct Case {
     size_t keep;  // active plugins left
     size_t written;
   } cases[] = {{301, 256}, {5, 5}, {1, 1}};
   for (const auto& c : cases) {
-    game.activePlugins.resize(c.keep);
+    PluginList list = game.TakeActivePlugins();
+    list.resize(c.keep);
     // Reverse the list: writing restores load order.
-    std::reverse(game.activePlugins.begin(), game.activePlugins.end());
+    std::reverse(list.begin(), list.end());
+    game.SetActivePlugins(std::move(list));
     game.WriteActivePlugins();
-    std::reverse(game.activePlugins.begin(), game.activePlugins.end());
+    list = game.TakeActivePlugins();
+    std::reverse(list.begin(), list.end());
+    game.SetActivePlugins(std::move(list));
     IniFile ini(testGame.folder() / "Morrowind.ini");
     std::vector<PluginFile*> expected;
     size_t from = c.keep > 256 ? c.keep - 256 : 0;  // the first 256 of the reversed list
-    for (size_t i = from; i < c.keep; ++i) expected.push_back(game.activePlugins[i].get());
+    for (size_t i = from; i < c.keep; ++i) expected.push_back(game.activePlugins()[i].get());
     SortPlugins(expected, kLoadOrder);
     for (unsigned i = 0; i < 300; ++i) {
       auto value = ini.Find("Game Files", "GameFile" + std::to_string(i));
@@ -143,10 +146,12 @@ TEST(GameInstallationTest, ManyRewritesChangeOnlyTheGameFilesLines) {
   GameInstallation game = Load(testGame);
   for (int round = 0; round < 20; ++round) {
     if (round % 2 == 0) {
-      game.activePlugins.push_back(std::make_unique<PluginFile>(testGame.data(), "b.esp"));
-      game.activePlugins.push_back(std::make_unique<PluginFile>(testGame.data(), "a.esp"));
+      game.AddActive("b.esp");
+      game.AddActive("a.esp");
     } else {
-      game.activePlugins.resize(1);
+      PluginList list = game.TakeActivePlugins();
+      list.resize(1);
+      game.SetActivePlugins(std::move(list));
     }
     game.WriteActivePlugins();
     std::string lines = round % 2 == 0
@@ -164,15 +169,15 @@ TEST(GameInstallationTest, GameMastersAndRemoval) {
   testGame.WriteGameFiles({"morrowind.esm", "tribunal.esm", "a.esp"});
   GameInstallation game = Load(testGame);
   game.FindGameMasters();
-  ASSERT_NE(game.morrowind, nullptr);
-  EXPECT_EQ(game.morrowind->name, "morrowind.esm");
-  ASSERT_NE(game.tribunal, nullptr);
-  EXPECT_EQ(game.bloodmoon, nullptr);
+  ASSERT_NE(game.morrowind(), nullptr);
+  EXPECT_EQ(game.morrowind()->name, "morrowind.esm");
+  ASSERT_NE(game.tribunal(), nullptr);
+  EXPECT_EQ(game.bloodmoon(), nullptr);
 
-  game.RemovePlugin(game.tribunal);
-  EXPECT_EQ(game.tribunal, nullptr);
+  game.RemovePlugin(game.tribunal());
+  EXPECT_EQ(game.tribunal(), nullptr);
   EXPECT_EQ(ActiveNames(game), (Names{"morrowind.esm", "a.esp"}));
-  game.RemovePlugin(game.morrowind);
+  game.RemovePlugin(game.morrowind());
   EXPECT_EQ(ActiveNames(game), (Names{"a.esp"}));
   try {
     game.FindGameMasters();

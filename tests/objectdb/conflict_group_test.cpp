@@ -20,7 +20,7 @@ std::string LevItem(const std::string& id) {
 std::vector<ConflictGroup> MakeGroups(TestGame& g, const std::vector<std::string>& plugins) {
   g.index.Clear();
   std::vector<PluginFile*> files;
-  for (auto& p : g.game.activePlugins) {
+  for (auto& p : g.game.activePlugins()) {
     for (const auto& name : plugins) {
       if (p->name == name) files.push_back(p.get());
     }
@@ -29,7 +29,7 @@ std::vector<ConflictGroup> MakeGroups(TestGame& g, const std::vector<std::string
   std::vector<ConflictGroup> groups(NumberConflictGroups(g.index, nullptr));
   for (PluginFile* f : files) FillGroupsFromPlugin(g.session(), *f, groups);
   LoadMasters(g.session());
-  for (PluginFile* m : {g.game.morrowind, g.game.tribunal, g.game.bloodmoon}) {
+  for (PluginFile* m : {g.game.morrowind(), g.game.tribunal(), g.game.bloodmoon()}) {
     if (m) m->OpenFile();
   }
   for (auto& group : groups) LoadMasterVersion(g.session(), group);
@@ -59,8 +59,8 @@ TEST(ConflictGroupTest, GroupsHoldEveryVersionAndTheNewestMasterVersion) {
   EXPECT_EQ(byTribunal->Count(), 2u);
   EXPECT_EQ(byTribunal->allIdentical, 0u);
   ASSERT_NE(byTribunal->masterVersion, nullptr);
-  EXPECT_EQ(byTribunal->masterVersion->file, g.game.tribunal) << "the newest master version";
-  EXPECT_EQ(GroupOf(groups, "untouched")->masterVersion->file, g.game.morrowind);
+  EXPECT_EQ(byTribunal->masterVersion->file, g.game.tribunal()) << "the newest master version";
+  EXPECT_EQ(GroupOf(groups, "untouched")->masterVersion->file, g.game.morrowind());
   EXPECT_EQ(GroupOf(groups, "new_both")->masterVersion, nullptr) << "no master holds it";
   EXPECT_EQ(GroupOf(groups, "only_a"), nullptr);
   EXPECT_EQ(GroupOf(groups, "list"), nullptr) << "leveled lists stay out unless reported";

@@ -177,9 +177,8 @@ TEST(MasterCacheTest, StaleCacheIsRebuilt) {
        [&](TestGame& g) {
          TestGame& other = *otherGames.emplace_back(std::make_unique<TestGame>());
          setMaster(other, swapped, 1000000000);
-         g.game.gameFolder = other.dir.path();
-         g.game.activePlugins.swap(other.game.activePlugins);
-         g.game.morrowind = g.game.activePlugins.front().get();
+         g.game = GameInstallation(other.dir.path());
+         g.game.SetActivePlugins(other.game.TakeActivePlugins());
        }},
       {"the cache cut in half", records,
        [&](TestGame& g) {
@@ -228,8 +227,8 @@ TEST_F(MasterLoaderTest, ScanningCountsLaterFilesThatMeetAKey) {
   g.Write("b.esp", {Misc("shared", 2), Misc("shared", 3)});
   g.Activate({"Morrowind.esm", "a.esp", "b.esp"});
   g.index.Clear();
-  for (auto& plugin : g.game.activePlugins) {
-    if (plugin.get() != g.game.morrowind) LoadRecords(g.session(), 'X', plugin.get());
+  for (auto& plugin : g.game.activePlugins()) {
+    if (plugin.get() != g.game.morrowind()) LoadRecords(g.session(), 'X', plugin.get());
   }
   EXPECT_EQ(g.ui.lines, (std::vector<std::string>{"Scanning a.esp", "Scanning b.esp"}));
   EXPECT_EQ(Words(Misc("shared", 0)), (std::vector<uint32_t>{2, 0, 0}));

@@ -24,7 +24,7 @@ TEST(SampleMastersTest, IndexHoldsEveryObjectWithItsRetainedOffsets) {
   LoadMasters(g.session());
   ASSERT_GT(g.index.Count(), 500u);
 
-  PluginFile* masters[3] = {g.game.morrowind, g.game.tribunal, g.game.bloodmoon};
+  PluginFile* masters[3] = {g.game.morrowind(), g.game.tribunal(), g.game.bloodmoon()};
   for (PluginFile* m : masters) m->OpenFile();
   size_t checked = 0;
   for (int w = 0; w < 3; ++w) {

@@ -54,9 +54,10 @@ TEST(ShellTest, StartupLinesWarnOfInactiveMastersOnlyWhenSomeAreNeeded) {
   for (bool needsInactive : {true, false}) {
     SCOPED_TRACE(needsInactive);
     ShellGame game;
-    auto& active = game.program.game().activePlugins;
     if (!needsInactive) {
-      std::erase_if(active, [](const auto& p) { return p->name == "Needs_Inactive_Master.esp"; });
+      GameInstallation& installed = game.program.game();
+      installed.RemovePlugin(
+          FindPluginByName(installed.activePlugins(), "Needs_Inactive_Master.esp"));
     }
     ShowStartupLines(game.session());
     std::vector<std::string> expected = head;
@@ -108,7 +109,7 @@ TEST(ShellTest, CleanEntryTakesIgnoredExpansionsBackAfterwards) {
   game.ui.chosen = {game.data() / "Already_Clean.esp"};
   EXPECT_FALSE(Dispatch(game.session(), kCleanCommand));
   EXPECT_TRUE(game.Shown("Cleaned 0 file(s)"));
-  EXPECT_NE(game.program.game().tribunal, nullptr);
+  EXPECT_NE(game.program.game().tribunal(), nullptr);
 }
 
 TEST(ShellTest, ManageWindowWritesOnlyOnOk) {
@@ -129,7 +130,7 @@ TEST(ShellTest, ManageWindowWritesOnlyOnOk) {
     });
     Dispatch(game.session(), kManageActivePluginsCommand, {false, &window});
     EXPECT_TRUE(game.Shown(ok ? "Updated morrowind.ini" : "Operation has been canceled"));
-    bool active = FindPluginByName(game.program.game().activePlugins, "Inactive_Plugin.esp");
+    bool active = FindPluginByName(game.program.game().activePlugins(), "Inactive_Plugin.esp");
     EXPECT_EQ(active, ok);
   }
 }
@@ -150,6 +151,37 @@ TEST(ShellTest, UpdateTimeMovesSelectedPluginsToTheEndOfTheLoadOrder) {
     EXPECT_EQ(lastTwo, shown);
   });
   Dispatch(game.session(), kManageActivePluginsCommand, {false, &window});
+}
+
+// Where the content list is the load order (OpenMW), the window moves rows
+// up and down among the active files, and Ok writes that order; sorted by a
+// column, nothing moves.
+TEST(ShellTest, OpenMwRowsMoveInTheLoadOrder) {
+  test::TempDir dir, home;
+  samplegame::WriteSampleGame(dir.path(), {});
+  test::WriteFile(dir / "openmw.cfg", "data=\"" + (dir / "Data Files").string() +
+                                          "\"\ncontent=Morrowind.esm\ncontent=a.esp\n"
+                                          "content=Junk_Cells.esp\ncontent=Evil_GMSTs.esp\n");
+  test::RecordingUi ui;
+  Program program(ui, home.path());
+  program.LoadGame({std::nullopt, dir / "openmw.cfg"});
+  ScriptedManageWindow window([&](PluginManager& manager) {
+    ASSERT_TRUE(manager.CanMoveRows());
+    size_t evil = manager.FindRow("Evil_GMSTs.esp");
+    EXPECT_EQ(manager.MoveRow(evil, -1), evil - 1);
+    EXPECT_EQ(manager.MoveRow(0, -1), 0u) << "the first stays first";
+    size_t last = manager.FindRow("Evil_GMSTs.esp") + 1;
+    EXPECT_EQ(manager.MoveRow(last, 1), last) << "an active file stays before the others";
+    manager.ClickNameHeader();
+    EXPECT_FALSE(manager.CanMoveRows());
+    manager.Ok();
+  });
+  Dispatch(program.session(), kManageActivePluginsCommand, {false, &window});
+  EXPECT_TRUE(std::find(ui.lines.begin(), ui.lines.end(), "Updated openmw.cfg") != ui.lines.end());
+  EXPECT_EQ(test::ReadFile(dir / "openmw.cfg"),
+            "data=\"" + (dir / "Data Files").string() +
+                "\"\ncontent=Morrowind.esm\ncontent=a.esp\ncontent=Evil_GMSTs.esp\n"
+                "content=Junk_Cells.esp\n");
 }
 
 // The window keeps one Program and runs each command on a worker: a command

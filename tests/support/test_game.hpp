@@ -20,9 +20,8 @@ namespace modrake::test {
 // A game folder with masters written from record bytes, and a Session on it.
 class TestGame {
  public:
-  TestGame() : log(ui, home / "modrake.log") {
+  TestGame() : log(ui, home / "modrake.log"), game(dir.path()) {
     std::filesystem::create_directories(dataFolder());
-    game.gameFolder = dir.path();
   }
 
   std::filesystem::path dataFolder() const { return dir / "Data Files"; }
@@ -44,15 +43,10 @@ class TestGame {
 
   // Makes the named files the active plugins, in the given order.
   void Activate(const std::vector<std::string>& names) {
-    game.activePlugins.clear();
-    game.morrowind = game.tribunal = game.bloodmoon = nullptr;
-    for (const auto& name : names) {
-      game.activePlugins.push_back(std::make_unique<PluginFile>(dataFolder(), name));
-      PluginFile* file = game.activePlugins.back().get();
-      if (EqualsName(name, "morrowind.esm")) game.morrowind = file;
-      if (EqualsName(name, "tribunal.esm")) game.tribunal = file;
-      if (EqualsName(name, "bloodmoon.esm")) game.bloodmoon = file;
-    }
+    PluginList active;
+    for (const auto& name : names)
+      active.push_back(std::make_unique<PluginFile>(dataFolder(), name));
+    game.SetActivePlugins(std::move(active));
   }
 
   Session& session() {
@@ -73,13 +67,6 @@ class TestGame {
   ObjectIndex index;
 
  private:
-  static bool EqualsName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-    }
-    return true;
-  }
   std::unique_ptr<Session> session_;
 };
 

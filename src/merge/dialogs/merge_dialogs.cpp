@@ -52,7 +52,7 @@ void MergeDialogs(Session& session, bool activate) {
   if (!run.index) run.index = &runIndex;
   if (!run.cellRenames) run.cellRenames = &runRenames;
 
-  auto created = CreateMergedPlugin(game, kMergedDialogsName, "Merged TES dialogs");
+  auto created = CreateMergedPlugin(session, kMergedDialogsName, "Merged TES dialogs");
   PluginFile& plugin = *created;
   log.OpenLog();
   log.Log("Merging TES objects for all active plugins\n\n");
@@ -64,7 +64,7 @@ void MergeDialogs(Session& session, bool activate) {
   int responses = 0;
   {
     OpenGameMasters masters(game);
-    for (const auto& active : game.activePlugins) {
+    for (const auto& active : game.activePlugins()) {
       if (EqualsNoCase(active->name, kMergedDialogsName)) continue;
       if (game.IsGameMaster(active.get())) {
         AddGameMaster(plugin, *active);

@@ -204,14 +204,14 @@ void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ExecutionLog& lo
 void MergeLeveledLists(Session& session, bool activate) {
   GameInstallation& game = *session.game;
   ExecutionLog& log = session.log;
-  auto created = CreateMergedPlugin(game, kMergedLeveledListsName, "Merged LEVI/LEVC records");
+  auto created = CreateMergedPlugin(session, kMergedLeveledListsName, "Merged LEVI/LEVC records");
   PluginFile& plugin = *created;
   MergedLeveledLists merged(plugin, log);
 
   log.OpenLog();
   log.Log("Merging leveled lists for all active plugins\n");
   Counters counters;
-  for (const auto& active : game.activePlugins) {
+  for (const auto& active : game.activePlugins()) {
     if (EqualsNoCase(active->name, kMergedLeveledListsName)) continue;
     if (game.IsGameMaster(active.get())) {
       AddGameMaster(plugin, *active);

@@ -36,7 +36,7 @@ uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count) {
   ExecutionLog& log = session.log;
   log.AddLogLine("Loading conflicting objects...");
   std::vector<ConflictGroup> groups(count);
-  for (const auto& active : game.activePlugins) {
+  for (const auto& active : game.activePlugins()) {
     if (EqualsNoCase(active->name, kMergedObjectsName) || game.IsGameMaster(active.get())) {
       continue;
     }
@@ -64,14 +64,14 @@ void MergeObjects(Session& outer, bool activate) {
   if (!session.index) session.index = &runIndex;
   GameInstallation& game = *session.game;
   ExecutionLog& log = session.log;
-  auto created = CreateMergedPlugin(game, kMergedObjectsName, "Merged TES objects");
+  auto created = CreateMergedPlugin(session, kMergedObjectsName, "Merged TES objects");
   PluginFile& plugin = *created;
 
   log.OpenLog();
   for (const char* line : kPreamble) log.Log("%s", line);
 
   session.index->Clear();
-  for (const auto& active : game.activePlugins) {
+  for (const auto& active : game.activePlugins()) {
     // What this merge and the dialogue merge wrote must not count as a change.
     if (EqualsNoCase(active->name, kMergedObjectsName) ||
         EqualsNoCase(active->name, kMergedDialogsName)) {

@@ -19,22 +19,21 @@ using test::ListBytes;
 // A game folder with plugins written by hand, the active list in load order.
 class MergeFixture {
  public:
-  MergeFixture() : log(ui, dir / "modrake.log"), session{ui, log, options, dir.path()} {
-    game.gameFolder = dir.path();
-    std::filesystem::create_directory(game.DataFolder());
+  MergeFixture()
+      : log(ui, dir / "modrake.log"), session{ui, log, options, dir.path()}, game(dir.path()) {
+    std::filesystem::create_directory(game.OutputFolder());
     session.game = &game;
   }
 
   PluginFile& Add(const std::string& name, const std::string& records) {
-    test::WriteFile(game.DataFolder() / name, test::HeaderRecord() + records);
+    test::WriteFile(game.OutputFolder() / name, test::HeaderRecord() + records);
     // Old times in load order: a plugin saved now comes after them.
-    SetFileTime(game.DataFolder() / name,
-                1000000000 + 60 * static_cast<int64_t>(game.activePlugins.size()));
-    game.activePlugins.push_back(std::make_unique<PluginFile>(game.DataFolder(), name));
-    PluginFile* plugin = game.activePlugins.back().get();
-    if (name == "Morrowind.esm") game.morrowind = plugin;
-    if (name == "Tribunal.esm") game.tribunal = plugin;
-    if (name == "Bloodmoon.esm") game.bloodmoon = plugin;
+    SetFileTime(game.OutputFolder() / name,
+                1000000000 + 60 * static_cast<int64_t>(game.activePlugins().size()));
+    PluginList list = game.TakeActivePlugins();
+    list.push_back(std::make_unique<PluginFile>(game.OutputFolder(), name));
+    PluginFile* plugin = list.back().get();
+    game.SetActivePlugins(std::move(list));
     return *plugin;
   }
 
@@ -43,13 +42,13 @@ class MergeFixture {
     MergeLeveledLists(session, activate);
   }
 
-  std::filesystem::path MergedPath() const { return game.DataFolder() / kMergedLeveledListsName; }
+  std::filesystem::path MergedPath() const { return game.OutputFolder() / kMergedLeveledListsName; }
   std::string MergedBytes() const { return test::ReadFile(MergedPath()); }
   std::string LogText() const { return test::ReadFile(dir / "modrake.log"); }
 
   // Every list of the merged plugin, described as one line each.
   std::vector<std::string> MergedLists() const {
-    PluginFile merged(game.DataFolder(), kMergedLeveledListsName);
+    PluginFile merged(game.OutputFolder(), kMergedLeveledListsName);
     merged.ReadAllRecords();
     std::vector<std::string> lines;
     for (const auto& record : merged.records) {
@@ -227,11 +226,11 @@ TEST(MergeLeveledListsTest, GameMastersBecomeMastersAndAreNeverScanned) {
   EXPECT_EQ(
       fixture.MergedLists(),
       (std::vector<std::string>{"LEVI l flags=0 none=0 count=2: from_other@1 from_plugin@1"}));
-  PluginFile merged(fixture.game.DataFolder(), kMergedLeveledListsName);
+  PluginFile merged(fixture.game.OutputFolder(), kMergedLeveledListsName);
   EXPECT_EQ(MasterNames(*merged.FindHeaderRecord()),
             (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"}));
   std::string expectedSize =
-      test::Bytes().U32(static_cast<uint32_t>(fixture.game.tribunal->status.size)).U32(0).str();
+      test::Bytes().U32(static_cast<uint32_t>(fixture.game.tribunal()->status.size)).U32(0).str();
   EXPECT_NE(test::ReadFile(fixture.MergedPath()).find(test::Field("DATA", expectedSize)),
             std::string::npos);
   EXPECT_EQ(fixture.ui.lines[0], "Scanning Other.esm");
@@ -253,14 +252,14 @@ TEST(MergeLeveledListsTest, RunningTwiceWithActivationGivesTheSameFileAndOneEntr
   fixture.Add("b.esp", ListBytes({"LEVI", "l", 0, 10, {{"b", 1}}}));
   fixture.Run(true);
   std::string first = fixture.MergedBytes();
-  ASSERT_EQ(fixture.game.activePlugins.size(), 4u);
-  EXPECT_EQ(fixture.game.activePlugins.back()->name, kMergedLeveledListsName);
+  ASSERT_EQ(fixture.game.activePlugins().size(), 4u);
+  EXPECT_EQ(fixture.game.activePlugins().back()->name, kMergedLeveledListsName);
   std::string ini = test::ReadFile(fixture.game.IniPath());
   EXPECT_NE(ini.find("GameFile3=Merged_Leveled_Lists.esp"), std::string::npos) << ini;
   std::filesystem::remove(fixture.game.IniPath());
   fixture.Run(true);
   EXPECT_EQ(fixture.MergedBytes(), first);
-  EXPECT_EQ(fixture.game.activePlugins.size(), 4u);
+  EXPECT_EQ(fixture.game.activePlugins().size(), 4u);
   EXPECT_FALSE(std::filesystem::exists(fixture.game.IniPath()));
   EXPECT_EQ(fixture.ui.lines,
             (std::vector<std::string>{
@@ -276,7 +275,9 @@ TEST(MergeLeveledListsTest, RealListsAreCopiedByteForByte) {
     GTEST_SKIP() << "no real plugins beside the checkout";
   }
   MergeFixture fixture;
-  fixture.game.activePlugins.push_back(std::make_unique<PluginFile>(real, "all_types.esp"));
+  PluginList list = fixture.game.TakeActivePlugins();
+  list.push_back(std::make_unique<PluginFile>(real, "all_types.esp"));
+  fixture.game.SetActivePlugins(std::move(list));
   fixture.Run();
   PluginFile original(real, "all_types.esp");
   original.ReadAllRecords();

@@ -1,0 +1,284 @@
+// A game of OpenMW, built from the files of a sample game of the original
+// engine: every command gives what the original engine's layout gives, and
+// openmw.cfg changes only in the content lines a command means to change.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+
+#include "support/cli_game.hpp"
+#include "support/sample_game_run.hpp"
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+using test::CommandResult;
+using test::ReadFile;
+using test::SampleGameRun;
+using test::WriteFile;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The active files of a `plugins` listing, in its order.
+std::vector<std::string> ActiveNames(const std::string& listing) {
+  std::vector<std::string> names;
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("[x] ", 0) != 0) continue;
+    names.push_back(line.substr(4, line.find("  ", 4) - 4));
+    while (!names.back().empty() && names.back().back() == ' ') names.back().pop_back();
+  }
+  return names;
+}
+
+// The same game twice: the sample game of the original engine, and an
+// OpenMW game whose files are spread over three data folders of a user's
+// openmw.cfg, chained from a global file as Debian's packages lay it out.
+class TwoKindsGame {
+ public:
+  TwoKindsGame() {
+    auto listed = original.Run({"plugins"});
+    if (listed.exitCode != 0) throw std::runtime_error(listed.err);
+    load = ActiveNames(listed.out);
+    const auto first = root / "mods" / "Rock & Roll";
+    const auto second = root / "user" / "mods" / "second";
+    const auto third = root / "mods" / "third";
+    for (const auto& folder : {first, second, third, root / "engine", root / "global"}) {
+      std::filesystem::create_directories(folder);
+    }
+    size_t i = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(original.Data())) {
+      const std::string name = entry.path().filename().string();
+      const auto& to = name.size() > 4 && name.substr(name.size() - 4) == ".esm" ? first
+                       : i++ % 2                                                 ? second
+                                                                                 : third;
+      std::filesystem::copy_file(entry.path(), to / name, std::filesystem::copy_options::none);
+      std::filesystem::last_write_time(to / name, std::filesystem::last_write_time(entry.path()));
+    }
+    // An older copy in an earlier folder loses to the one of the later folder.
+    const std::string loser = "Objects_Merge_B.esp";
+    auto winner = std::filesystem::exists(second / loser) ? second : third;
+    std::filesystem::copy_file(original.Data("Objects_Merge_A.esp"), first / loser);
+    Require(winner != first);
+    WriteFile(third / "Grass.esp", test::HeaderRecord());
+    WriteFile(third / "Extra.omwaddon", test::HeaderRecord());
+    WriteFile(root / "engine" / "builtin.omwscripts", "");
+
+    globalText =
+        "# This is the global openmw.cfg file. Do not modify!\n"
+        "data=" +
+        (root / "engine").string() +
+        "\n"
+        "data-local=\"?userdata?data\"\n"
+        "fallback=LightAttenuation_UseConstant,0\n"
+        "fallback=Inventory_UniformScaling,0\n"
+        "config=" +
+        (root / "user").string() + "\n";
+    WriteFile(root / "global" / "openmw.cfg", globalText);
+    userText = "# my mods\r\ndata=\"" + (root / "mods").string() +
+               "/Rock && Roll\"\r\ndata=mods/second\r\ndata=\"" + third.string() +
+               "\"\r\nencoding=win1252\r\n";
+    for (const auto& name : load) userText += "content=" + name + "\r\n";
+    userText += "content=builtin.omwscripts\r\ncontent=Extra.omwaddon\r\ngroundcover=Grass.esp\r\n";
+    WriteFile(UserConfig(), userText);
+  }
+
+  std::filesystem::path UserConfig() const { return root / "user" / "openmw.cfg"; }
+  // Where the OpenMW game's copy of a file lies.
+  std::filesystem::path Where(const std::string& name) const {
+    for (const auto& folder : {root / "user" / "mods" / "second", root / "mods" / "third"}) {
+      if (std::filesystem::exists(folder / name)) return folder / name;
+    }
+    return root / "mods" / "Rock & Roll" / name;
+  }
+  std::filesystem::path Output() const { return root / "xdg" / "openmw" / "data"; }
+
+  CommandResult RunOpenMw(std::vector<std::string> args) const {
+    args.insert(args.begin(),
+                {"--openmw-config", (root / "global").string(), "--home", home.path().string()});
+    return test::RunModrake(args);
+  }
+
+  SampleGameRun original;
+  test::TempDir root;
+  test::TempDir home;
+  test::ScopedEnv dataHome{"XDG_DATA_HOME", (root / "xdg").c_str()};
+  std::vector<std::string> load;  // the original game's active files in load order
+  std::string globalText;
+  std::string userText;
+
+ private:
+  static void Require(bool holds) {
+    if (!holds) throw std::runtime_error("the test game is not as meant");
+  }
+};
+
+TEST(OpenMwCliTest, EveryCommandGivesWhatTheOriginalEngineGives) {
+  TwoKindsGame game;
+  auto listed = game.RunOpenMw({"plugins"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  EXPECT_EQ(listed.out.rfind("OpenMW configuration: " + game.UserConfig().string() + "\n", 0), 0u)
+      << listed.out;
+  std::vector<std::string> expected = game.load;
+  expected.push_back("Extra.omwaddon");
+  EXPECT_EQ(ActiveNames(listed.out), expected);
+  EXPECT_FALSE(Contains(listed.out, "[x] Grass.esp")) << "groundcover is not content";
+  EXPECT_TRUE(Contains(listed.out, "Objects_Merge_B.esp")) << listed.out;
+  EXPECT_FALSE(Contains(listed.out, "Rock & Roll/Objects_Merge_B.esp"))
+      << "the later folder's copy wins";
+
+  const char* merged[] = {"Merged_Leveled_Lists.esp", "Merged_Objects.esp", "Merged_Dialogs.esp"};
+  const char* merges[] = {"merge-lists", "merge-objects", "merge-dialogs"};
+  std::string config = game.userText;
+  std::string last = "content=Extra.omwaddon\r\n";
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(merges[i]);
+    auto fromOriginal = game.original.Run({merges[i], "--activate"});
+    auto fromOpenMw = game.RunOpenMw({merges[i], "--activate"});
+    ASSERT_EQ(fromOriginal.exitCode, 0) << fromOriginal.err;
+    ASSERT_EQ(fromOpenMw.exitCode, 0) << fromOpenMw.err;
+    EXPECT_EQ(ReadFile(game.Output() / merged[i]), ReadFile(game.original.Data(merged[i])));
+    EXPECT_TRUE(test::EsmtoolReads(game.Output() / merged[i]));
+    // Added after the last content line, ending as the file's lines do.
+    std::string line = std::string("content=") + merged[i] + "\r\n";
+    config.insert(config.find(last) + last.size(), line);
+    last = line;
+    EXPECT_EQ(ReadFile(game.UserConfig()), config);
+  }
+  EXPECT_EQ(ReadFile(game.root / "global" / "openmw.cfg"), game.globalText);
+
+  std::vector<std::string> chosen = {"Objects_Merge_A.esp", "Objects_Merge_B.esp",
+                                     "Leveled_Lists_Add.esp"};
+  std::vector<std::string> originalFiles = {"report"}, openMwFiles = {"report"};
+  for (const auto& name : chosen) {
+    originalFiles.push_back(game.original.Data(name).string());
+    openMwFiles.push_back(game.Where(name).string());
+  }
+  ASSERT_EQ(game.original.Run(originalFiles).exitCode, 0);
+  ASSERT_EQ(game.RunOpenMw(openMwFiles).exitCode, 0);
+  EXPECT_EQ(ReadFile(game.home / "modrake.log"), ReadFile(game.original.home / "modrake.log"));
+}
+
+TEST(OpenMwCliTest, TheListChangesOnlyInTheLinesACommandChanges) {
+  TwoKindsGame game;
+  std::string config = game.userText;
+  auto replace = [&](const std::string& from, const std::string& to) {
+    config.replace(config.find(from), from.size(), to);
+  };
+  struct Step {
+    std::vector<std::string> args;
+    std::function<void()> expect;
+  } steps[] = {
+      {{"plugins", "activate", "Inactive_Plugin.esp"},
+       [&] {
+         replace("content=Extra.omwaddon\r\n",
+                 "content=Extra.omwaddon\r\ncontent=Inactive_Plugin.esp\r\n");
+       }},
+      {{"plugins", "deactivate", "Junk_Cells.esp"},
+       [&] { replace("content=Junk_Cells.esp\r\n", ""); }},
+      {{"plugins", "update-time", "Evil_GMSTs.esp"},
+       [&] {
+         replace("content=Evil_GMSTs.esp\r\n", "");
+         replace("content=Inactive_Plugin.esp\r\n",
+                 "content=Inactive_Plugin.esp\r\ncontent=Evil_GMSTs.esp\r\n");
+       }},
+  };
+  const auto evil = std::filesystem::last_write_time(game.Where("Evil_GMSTs.esp"));
+  for (auto& step : steps) {
+    SCOPED_TRACE(step.args[1]);
+    auto result = game.RunOpenMw(step.args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    step.expect();
+    EXPECT_EQ(ReadFile(game.UserConfig()), config);
+  }
+  EXPECT_EQ(std::filesystem::last_write_time(game.Where("Evil_GMSTs.esp")), evil)
+      << "OpenMW's load order is the list's: no file time changes";
+
+  // --output names another data folder of the configuration, and only one.
+  const auto third = game.root / "mods" / "third";
+  auto elsewhere = game.RunOpenMw({"merge-lists", "--activate", "--output", third.string()});
+  ASSERT_EQ(elsewhere.exitCode, 0) << elsewhere.err;
+  EXPECT_TRUE(std::filesystem::exists(third / "Merged_Leveled_Lists.esp"));
+  EXPECT_FALSE(std::filesystem::exists(game.Output() / "Merged_Leveled_Lists.esp"));
+  auto outside = game.RunOpenMw({"merge-lists", "--output", game.root.path().string()});
+  EXPECT_EQ(outside.exitCode, 2);
+  EXPECT_TRUE(Contains(outside.err, "is not a data folder of the game")) << outside.err;
+}
+
+// openmw-iniimporter, OpenMW's own tool, turns the original game's list into
+// content lines: Modrake reads the same active files in the same order.
+TEST(OpenMwCliTest, ContentImportedByOpenMwsOwnToolGivesTheSameLoadOrder) {
+  const std::string importer = "/usr/games/openmw-iniimporter";
+  if (!std::filesystem::exists(importer)) GTEST_SKIP() << "no openmw-iniimporter";
+  SampleGameRun original;
+  auto listed = original.Run({"plugins"});
+  ASSERT_EQ(listed.exitCode, 0);
+  // The importer finds files only by the exact letter case of their names.
+  std::vector<std::string> onDisk;
+  for (const auto& name : ActiveNames(listed.out)) onDisk.push_back(name);
+  auto activate = original.Run({"plugins", "deactivate", "MixedCase_Plugin.ESP"});
+  ASSERT_EQ(activate.exitCode, 0) << activate.err;
+  activate = original.Run({"plugins", "activate", "MixedCase_Plugin.ESP"});
+  ASSERT_EQ(activate.exitCode, 0) << activate.err;
+
+  test::TempDir config;
+  WriteFile(config / "openmw.cfg", "data=\"" + original.Data().string() + "\"\n");
+  auto imported = test::RunProgram(importer, {"--game-files", "-i", original.Ini().string(), "-c",
+                                              (config / "openmw.cfg").string()});
+  ASSERT_EQ(imported.exitCode, 0) << imported.err;
+  test::TempDir home;
+  auto fromOpenMw = test::RunModrake(
+      {"--openmw-config", config.path().string(), "--home", home.path().string(), "plugins"});
+  ASSERT_EQ(fromOpenMw.exitCode, 0) << fromOpenMw.err;
+  EXPECT_EQ(ActiveNames(fromOpenMw.out), onDisk);
+}
+
+// What is wrong in a configuration is named with its file and line, and
+// nothing is lost; what cannot be read at all stops the command.
+TEST(OpenMwCliTest, FaultsOfTheConfigurationAreNamed) {
+  struct Case {
+    const char* what;
+    std::string config;  // the user's file; %D is a data folder that exists
+    int exitCode;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"a config= loop", "data=%D\nconfig=.\ncontent=Morrowind.esm\n", 0, ", line 2: "},
+      {"a data folder that does not exist",
+       "data=%D\ndata=/no/such/folder\ncontent=Morrowind.esm\n", 0, ", line 2: "},
+      {"the same content twice", "data=%D\ncontent=Morrowind.esm\ncontent=morrowind.esm\n", 0,
+       ", line 3: "},
+      {"a content file no folder holds", "data=%D\ncontent=Morrowind.esm\ncontent=Gone.esp\n", 0,
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "data");
+    WriteFile(dir / "data" / "Morrowind.esm", test::HeaderRecord());
+    std::string text = c.config;
+    text.replace(text.find("%D"), 2, (dir / "data").string());
+    WriteFile(dir / "openmw.cfg", text);
+    test::ScopedEnv dataHome("XDG_DATA_HOME", (dir / "xdg").c_str());
+    auto result = test::RunModrake({"--openmw-config", (dir / "openmw.cfg").string(), "--home",
+                                    dir.path().string(), "plugins", "activate", "Morrowind.esm"});
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+    EXPECT_TRUE(Contains(result.out + result.err, c.message)) << result.out << result.err;
+    // Nothing the player listed is lost.
+    EXPECT_EQ(ReadFile(dir / "openmw.cfg"), text);
+  }
+  test::TempDir dir;
+  std::filesystem::create_directory(dir / "openmw.cfg");
+  auto unreadable = test::RunModrake(
+      {"--openmw-config", (dir / "openmw.cfg").string(), "--home", dir.path().string(), "plugins"});
+  EXPECT_EQ(unreadable.exitCode, 1);
+  EXPECT_TRUE(Contains(unreadable.err, "Modrake Error: Cannot ")) << unreadable.err;
+}
+
+}  // namespace
+}  // namespace modrake
