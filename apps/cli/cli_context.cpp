@@ -44,8 +44,8 @@ void CliContext::LoadGame(GameUse use) {
 void CliContext::ChooseOutput(const std::optional<std::filesystem::path>& folder) {
   if (!folder) return;
   if (!ChooseMergeOutput(session(), *folder)) {
-    throw UsageError(FormatText("--output: \"%s\" is not a data folder of the game",
-                                folder->c_str()));
+    throw UsageError(
+        FormatText("--output: \"%s\" is not a data folder of the game", folder->c_str()));
   }
 }
 

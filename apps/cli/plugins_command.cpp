@@ -125,9 +125,11 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
   auto mode = std::make_shared<std::string>("load");
   command->add_option("--sort", *mode, "Order of the list: load, name, name-desc, time, time-desc")
       ->check(CLI::IsMember({"load", "name", "name-desc", "time", "time-desc"}));
-  AddNameCommand(*command, context, "activate", "Activate the files and write the game's list (morrowind.ini or openmw.cfg)",
+  AddNameCommand(*command, context, "activate",
+                 "Activate the files and write the game's list (morrowind.ini or openmw.cfg)",
                  [](CliContext& c, const std::vector<std::string>& n) { SetActive(c, n, true); });
-  AddNameCommand(*command, context, "deactivate", "Deactivate the files and write the game's list (morrowind.ini or openmw.cfg)",
+  AddNameCommand(*command, context, "deactivate",
+                 "Deactivate the files and write the game's list (morrowind.ini or openmw.cfg)",
                  [](CliContext& c, const std::vector<std::string>& n) { SetActive(c, n, false); });
   AddNameCommand(*command, context, "update-time",
                  "Give the files the last places of the load order (new file times; OpenMW: the "
