@@ -34,7 +34,11 @@ void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
 }
 
 void CliContext::LoadGame(GameUse use) {
-  if (!runGuard_) runGuard_ = std::make_unique<RunGuard>(session());
+  if (!runGuard_) {
+    session().runName = runName;
+    session().dryRun = dryRun;
+    runGuard_ = std::make_unique<RunGuard>(session());
+  }
   if (program().GameLoaded()) return;
   program().LoadGame({gameDir, openmwConfig}, use);
   // An OpenMW game names its configuration first, and what was wrong in it.

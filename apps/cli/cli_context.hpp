@@ -35,6 +35,9 @@ class CliContext {
   std::optional<std::filesystem::path> homeDir;
   bool yes = false;
   bool no = false;
+  bool dryRun = false;
+  // The command as its backup names it ("fix", "plugins activate").
+  std::string runName;
 
   // The chosen command's work, run after the whole line has been parsed.
   std::function<void()> action;
@@ -91,6 +94,7 @@ enum CommandOrder : int {
   kMergeDialogsOrder = 40,
   kReportOrder = 50,
   kFixOrder = 60,
+  kUndoOrder = 70,
   kPluginsOrder = 100,
   kOptionsOrder = 110,
   kDumpOrder = 120,

@@ -10,7 +10,8 @@ const CommandRegistration registration(kFixOrder, [](CLI::App& app, CliContext& 
       "Asks first. Then every active plugin is cleaned in place keeping its time, the headers of "
       "the untouched ones get the present sizes of their masters, and Merged_Leveled_Lists.esp, "
       "Merged_Objects.esp and Merged_Dialogs.esp are built and activated, all in one log. Cells "
-      "are cleaned fully and dialogue is compared from its data on for the run, whatever the "
+      "are cleaned in restricted mode (new cells that the masters lack are kept) and dialogue is "
+      "compared from its data on for the run, whatever the "
       "settings say.");
   auto output = AddOutputOption(*command);
   command->callback([&context, output] {

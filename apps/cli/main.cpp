@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
   app.add_option("--home", context.homeDir,
                  "Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat (default: "
                  "$MODRAKE_HOME, else $XDG_DATA_HOME/modrake)");
+  app.add_flag("--dry-run", context.dryRun,
+               "Run the command as it would run, but change nothing in the game: say what it "
+               "would do");
   auto* yes = app.add_flag("-y,--yes", context.yes, "Answer Yes to every question");
   auto* no = app.add_flag("-n,--no", context.no, "Answer No to every question");
   yes->excludes(no);
@@ -49,6 +52,11 @@ int main(int argc, char** argv) {
     context.ui().ShowError("Modrake Error", text);
     status = 1;
   };
+  // A run's backup is named after the command that was given.
+  for (CLI::App* level = &app; !level->get_subcommands().empty();) {
+    level = level->get_subcommands().front();
+    context.runName += (context.runName.empty() ? "" : " ") + level->get_name();
+  }
   try {
     if (context.action) context.action();
     // An error box (a "Clean" folder that cannot be made) ends the command

@@ -85,9 +85,9 @@ _modrake()
     case $command in
         '')
             if [[ $cur == -* ]]; then
-                options='-h --help --version --game --openmw-config --home -y --yes -n --no'
+                options='-h --help --version --game --openmw-config --home --dry-run -y --yes -n --no'
             else
-                options='clean merge-lists merge-objects merge-dialogs report fix plugins options dump sample-game'
+                options='clean merge-lists merge-objects merge-dialogs report fix undo plugins options dump sample-game'
             fi
             ;;
         clean)
@@ -107,6 +107,9 @@ _modrake()
             ;;
         fix)
             options='-h --help --output'
+            ;;
+        undo)
+            options='-h --help --list --force'
             ;;
         plugins)
             case $sub in

@@ -1,6 +1,6 @@
 # fish completion for modrake
 
-set -l commands clean merge-lists merge-objects merge-dialogs report fix plugins options dump sample-game
+set -l commands clean merge-lists merge-objects merge-dialogs report fix undo plugins options dump sample-game
 set -l plugins_subcommands activate deactivate update-time update-header
 
 # The plugin and master files of the game's Data Files folder (--game, else
@@ -34,6 +34,7 @@ complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l version -d
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l game -x -a '(__fish_complete_directories)' -d 'The game folder (holding Morrowind.ini and Data Files)'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l openmw-config -r -d 'An OpenMW game: its openmw.cfg, or the folder that holds it'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l home -x -a '(__fish_complete_directories)' -d 'Folder for modrake.ini, modrake.log, modrake.bak and modrake.dat'
+complete -c modrake -n "not __fish_seen_subcommand_from $commands" -l dry-run -d 'Change nothing in the game; say what the command would do'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -s y -l yes -d 'Answer Yes to every question'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -s n -l no -d 'Answer No to every question'
 
@@ -43,6 +44,7 @@ complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a merge-obje
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a merge-dialogs -d 'Merge the dialogue that several active plugins change'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a report -d 'Write a detailed conflict report into the log file'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a fix -d 'JUST FIX IT!: clean, then build and activate the merges'
+complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a undo -d 'Bring the game back to what it was before a run'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a plugins -d 'List the masters and plugins of Data Files, or change them'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a options -d 'Show or change the ten settings of the options panel'
 complete -c modrake -n "not __fish_seen_subcommand_from $commands" -a dump -d 'List the records of TES3 files, one line each'
@@ -61,6 +63,9 @@ complete -c modrake -n '__fish_seen_subcommand_from clean report dump' -k -a '(_
 complete -c modrake -n '__fish_seen_subcommand_from merge-lists merge-objects merge-dialogs' -l activate -d 'Build it without asking and make it an active plugin'
 complete -c modrake -n '__fish_seen_subcommand_from merge-lists merge-objects merge-dialogs fix' -l output -x -a '(__fish_complete_directories)' -d 'The data folder the merged plugins go to'
 complete -c modrake -n '__fish_seen_subcommand_from merge-objects' -l merge-unchanged -d "Keep merged objects that equal the last plugin's version"
+
+complete -c modrake -n '__fish_seen_subcommand_from undo' -l list -d 'List the runs that have a backup'
+complete -c modrake -n '__fish_seen_subcommand_from undo' -l force -d 'Undo even when files changed since the run'
 
 complete -c modrake -n '__fish_seen_subcommand_from report' -l full -d 'Report LEVI/LEVC/LTEX conflicts'
 complete -c modrake -n '__fish_seen_subcommand_from report' -l skip-mergeable -d 'Do not report mergeable conflicts'

@@ -60,7 +60,9 @@ void CleanCommand(Session& session, int subfolder) {
     for (const auto& folder : folders) {
       std::filesystem::path clean = folder / "Clean";
       std::error_code ec;
-      if (std::filesystem::is_directory(clean, ec)) continue;
+      // A preview makes nothing: the cleaned files go aside.
+      if (std::filesystem::is_directory(clean, ec) || session.game->Previewing()) continue;
+      session.game->BeforeCreate(clean);
       if (!std::filesystem::create_directory(clean, ec) || ec) {
         FatalError("Failed to create subfolder %s: %s", clean.c_str(),
                    ec ? ec.message().c_str() : "a file of that name is in the way");

@@ -508,12 +508,17 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     const bool existed = std::filesystem::exists(file->path, ec);
     session.game->SavePlugin(*file);
     if (times) {
-      SetFileTimes(file->path, *times);
+      session.game->SetTimes(file->path, *times);
       if (auto status = QueryFileStatus(file->path)) file->status = *status;
     }
     // Said only once the file is whole on disk.
-    log.Log(existed ? "!Updated \"%s\"" : "!Created \"%s\"", file->name.c_str());
-    log.Log("%sSaved: %s\n\n", kSeparator, file->name.c_str());
+    if (session.game->Previewing()) {
+      log.Log(existed ? "!Would update \"%s\"" : "!Would create \"%s\"", file->name.c_str());
+      log.Log("%sWould save: %s\n\n", kSeparator, file->name.c_str());
+    } else {
+      log.Log(existed ? "!Updated \"%s\"" : "!Created \"%s\"", file->name.c_str());
+      log.Log("%sSaved: %s\n\n", kSeparator, file->name.c_str());
+    }
     result = changes > 0 ? 1 : 0;
   }
   CloseMasters(session);

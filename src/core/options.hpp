@@ -27,6 +27,11 @@ struct Options {
   bool mergeUnchangedObjects = false;
   bool relaxedAiData = true;  // General/StrictAIDT is 0
 
+  // How many runs' backups stay, and how much room they take at most
+  // (Backups/KeepRuns and Backups/KeepMegabytes of the settings file).
+  unsigned backupRuns = 20;
+  unsigned long long backupBytes = 2ull << 30;
+
   // What closing the options panel does to the flags.
   void CopyBoxesToFlags() {
     unrestrictedDialogCleaning = !boxes.restrictedDialogCleaning;

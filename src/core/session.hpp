@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "core/options.hpp"
 
@@ -13,6 +14,7 @@ class ObjectIndex;
 class GameSettingTable;
 class CellRenameTable;
 class RunLock;
+class RunBackup;
 
 // Everything a command reaches beyond its arguments. The front end owns the
 // pieces and builds the Session; pieces a command does not need stay null.
@@ -33,6 +35,16 @@ struct Session {
   // A data folder of the game the player named for the merged plugins of
   // this run; empty: the installation's own.
   std::filesystem::path mergeOutput = {};
+
+  // What the run is called in its backup ("fix", "clean" ...).
+  std::string runName = {};
+  // A preview: the command runs as it would, changes nothing in the game and
+  // says what it would do.
+  bool dryRun = false;
+  // The run that holds the game (see RunGuard): its backup, or the folder
+  // where a preview puts what it would write.
+  RunBackup* runBackup = nullptr;
+  std::filesystem::path previewFolder = {};
 
   // Set by the window until the user has seen the options panel: the clean
   // entries then offer it first.

@@ -1,5 +1,6 @@
 #include "core/settings.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -63,6 +64,16 @@ void LoadSettings(const std::filesystem::path& file, const ActiveMasters& master
     FatalError("Cannot read file %s: %s", file.c_str(), ini.ReadError().c_str());
   }
   options.relaxedAiData = !ReadFlag(ini, "General", "StrictAIDT");
+  // How much of the past runs stays to be undone; a value that is no number
+  // keeps the default.
+  auto number = [&](const char* key, unsigned long long fallback) {
+    std::string text = ini.Read("Backups", key, "", 20);
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    return text.empty() || *end != '\0' ? fallback : value;
+  };
+  options.backupRuns = static_cast<unsigned>(std::min(number("KeepRuns", 20), 100000ull));
+  options.backupBytes = std::min(number("KeepMegabytes", 2048), 1ull << 40) << 20;
   for (const auto& setting : SettingKeys()) {
     // A box whose master is not active stays unticked and is not read.
     options.boxes.*setting.box =

@@ -1,9 +1,11 @@
 #include "format/plugin_file.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -364,7 +366,12 @@ void PluginFile::WriteHeader() {
     WriteFailed(path, WriteResult::Refused(refusal));
   }
   bool inPlace = false;
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  // Only the owner (or root) may give a file back its time: another user's
+  // file is replaced instead, and the replacement is ours.
+  struct stat owned {};
+  bool mine =
+      ::stat(path.c_str(), &owned) == 0 && (owned.st_uid == ::geteuid() || ::geteuid() == 0);
+  int fd = mine ? ::open(path.c_str(), O_RDWR | O_CLOEXEC) : -1;
   if (fd >= 0) {
     uint8_t old[16];
     if (::pread(fd, old, 16, 0) == 16 && ReadU32(old) == tags::TES3 &&
@@ -378,7 +385,10 @@ void PluginFile::WriteHeader() {
   }
   if (!inPlace) Save();
   FileTimes times{kept.modified, kept.modifiedNsec, kept.modified, kept.modifiedNsec};
-  SetFileTimes(path, times);
+  // A time that is not put back would move the plugin in the load order.
+  if (!SetFileTimes(path, times)) {
+    FatalError("Cannot set the time of file %s: %s", name.c_str(), std::strerror(errno));
+  }
   QueryStatusAfterWrite();
 }
 

@@ -167,7 +167,9 @@ void UpdatePluginHeaders(GameInstallation& game, FolderFiles& files, Ui& ui) {
     row.file = std::make_unique<PluginFile>(folder, name);
     RefreshActive(game, *row.file, true);
   }
-  ui.Ask("Modrake", "Plugin(s) version and master file information has been updated",
+  ui.Ask("Modrake",
+         game.Previewing() ? "Would update plugin(s) version and master file information"
+                           : "Plugin(s) version and master file information has been updated",
          BoxStyle::OkInformation);
 }
 

@@ -12,6 +12,7 @@
 #include "core/text.hpp"
 #include "install/installation_kind.hpp"
 #include "platform/file_names.hpp"
+#include "platform/run_backup.hpp"
 #include "platform/ui.hpp"
 #include "platform/wine_registry.hpp"
 
@@ -110,6 +111,10 @@ std::vector<std::filesystem::path> GameInstallation::DataFolders() const {
 
 std::optional<std::filesystem::path> GameInstallation::FindFile(std::string_view name) const {
   if (name.empty() || !IsPlainName(name)) return std::nullopt;
+  // What a preview wrote is what the run reads back.
+  if (auto previewed = previewed_.find(FileNameKey(name)); previewed != previewed_.end()) {
+    return previewed->second;
+  }
   const FileIndex& index = Files();
   auto found = index.byKey.find(FileNameKey(name));
   if (found == index.byKey.end()) return std::nullopt;
@@ -208,6 +213,7 @@ void GameInstallation::WriteActivePlugins() const {
   for (const std::string& entry : unreadEntries_) {
     if (!FindPluginByName(activePlugins_, entry)) unread.push_back(entry);
   }
+  BeforeChange(kind_->ListFile(), true);
   kind_->WriteActiveNames(NamesOf(written), unread);
 }
 
@@ -250,11 +256,13 @@ void GameInstallation::LoadLast(const std::vector<PluginFile*>& files) {
     for (PluginFile* file : files) {
       if (!moves(file)) continue;
       newest += 60;
-      if (!SetFileTime(file->path, newest)) {
-        FatalError("Cannot set the time of file %s: %s", file->name.c_str(), std::strerror(errno));
-      }
+      SetTimes(file->path, FileTimes{newest, 0, newest, 0});
       auto status = QueryFileStatus(file->path);
       if (!status) FatalError("Cannot find file %s", file->name.c_str());
+      if (Previewing()) {
+        status->modified = newest;
+        status->modifiedNsec = 0;
+      }
       file->status = *status;
       if (PluginFile* active = FindPluginByName(activePlugins_, file->name)) {
         active->status = *status;
@@ -267,6 +275,7 @@ void GameInstallation::LoadLast(const std::vector<PluginFile*>& files) {
   for (const PluginFile* file : files) {
     if (moves(file) && FindPluginByName(activePlugins_, file->name)) names.push_back(file->name);
   }
+  BeforeChange(kind_->ListFile(), true);
   kind_->MoveToEnd(names);
   LoadActivePlugins();
   FindGameMasters();
@@ -369,15 +378,115 @@ void GameInstallation::RefuseGameMasterWrite(const std::filesystem::path& path) 
   }
 }
 
-void GameInstallation::SavePlugin(PluginFile& file) const {
+void GameInstallation::SetRunSafety(const RunSafety& safety) {
+  safety_ = safety;
+  previewed_.clear();
+  kind_->SetPreview(Previewing());
+}
+
+void GameInstallation::BeforeChange(const std::filesystem::path& path, bool replaced) const {
+  if (!safety_.backup || Previewing()) return;
+  if (WriteResult kept = safety_.backup->Keep(path, replaced); !kept) {
+    FatalError("Cannot keep a backup of %s before changing it: %s", path.c_str(),
+               kept.reason().c_str());
+  }
+}
+
+void GameInstallation::BeforeCreate(const std::filesystem::path& path) const {
+  if (!safety_.backup || Previewing()) return;
+  if (WriteResult listed = safety_.backup->Created(path); !listed) {
+    FatalError("Cannot keep a backup of %s before making it: %s", path.c_str(),
+               listed.reason().c_str());
+  }
+}
+
+void GameInstallation::SavePlugin(PluginFile& file) {
   RefuseGameMasterWrite(file.path);
+  if (Previewing()) {
+    // The same refusal as a real write, then the file goes aside.
+    if (std::string refusal = WriteRefusal(ResolveWriteTarget(file.path)); !refusal.empty()) {
+      WriteFailed(file.path, WriteResult::Refused(refusal));
+    }
+    std::filesystem::path aside = safety_.preview / std::to_string(previewCount_++);
+    std::error_code ec;
+    std::filesystem::create_directories(aside, ec);
+    std::string name = file.path.filename().string();
+    file.path = aside / name;
+    previewed_[FileNameKey(name)] = file.path;
+    file.Save();
+    return;
+  }
+  std::error_code ec;
+  if (std::filesystem::exists(file.path, ec)) {
+    BeforeChange(file.path, true);
+  } else {
+    BeforeCreate(file.path);
+  }
   file.Save();
   files_.reset();
 }
 
-void GameInstallation::WritePluginHeader(PluginFile& file) const {
+void GameInstallation::WritePluginHeader(PluginFile& file) {
   RefuseGameMasterWrite(file.path);
+  if (Previewing()) {
+    // A preview keeps the file's time as the header write would.
+    FileTimes kept{file.status.modified, file.status.modifiedNsec, file.status.modified,
+                   file.status.modifiedNsec};
+    SavePlugin(file);
+    SetTimes(file.path, kept);
+    if (auto status = QueryFileStatus(file.path)) file.status = *status;
+    return;
+  }
+  BeforeChange(file.path, false);
   file.WriteHeader();
+}
+
+void GameInstallation::SetTimes(const std::filesystem::path& path, const FileTimes& times) {
+  // A preview changes none of the game's files, only its own.
+  if (Previewing() && path.string().rfind(safety_.preview.string(), 0) != 0) return;
+  BeforeChange(path, true);
+  if (!SetFileTimes(path, times)) {
+    FatalError("Cannot set the time of file %s: %s", path.filename().c_str(), std::strerror(errno));
+  }
+}
+
+const PluginFile* GameInstallation::LoadAfter(PluginFile& file,
+                                              const std::vector<const PluginFile*>& others) {
+  const PluginFile* last = nullptr;
+  if (kind_->OrderedByTime()) {
+    for (const PluginFile* other : others) {
+      if (other->status.modified >= file.status.modified &&
+          (!last || other->status.modified >= last->status.modified)) {
+        last = other;
+      }
+    }
+    if (!last) return nullptr;
+    int64_t time = last->status.modified + 60;
+    SetTimes(file.path, FileTimes{time, 0, time, 0});
+    file.status.modified = time;
+    file.status.modifiedNsec = 0;
+    if (PluginFile* active = FindPluginByName(activePlugins_, file.name)) {
+      active->status = file.status;
+    }
+    SortPlugins(activePlugins_, kLoadOrder);
+    return last;
+  }
+  // The list's order: the file must come after every one of the others.
+  size_t at = activePlugins_.size();
+  for (size_t i = 0; i < activePlugins_.size(); ++i) {
+    if (SameFileName(activePlugins_[i]->name, file.name)) at = i;
+  }
+  for (size_t i = at + 1; i < activePlugins_.size(); ++i) {
+    for (const PluginFile* other : others) {
+      if (SameFileName(other->name, activePlugins_[i]->name)) last = other;
+    }
+  }
+  if (!last || at == activePlugins_.size()) return nullptr;
+  BeforeChange(kind_->ListFile(), true);
+  kind_->MoveToEnd({file.name});
+  LoadActivePlugins();
+  FindGameMasters();
+  return last;
 }
 
 OpenGameMasters::OpenGameMasters(const GameInstallation& game) : masters_(game.GameMasters()) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "format/plugin_file.hpp"
@@ -15,6 +16,7 @@ namespace modrake {
 
 class Ui;
 class InstallationKind;
+class RunBackup;
 
 // The engines whose games Modrake knows.
 enum class GameKind {
@@ -173,11 +175,36 @@ class GameInstallation {
     GameInstallation& game_;
   };
 
+  // What a run that changes the game does around every change, for the run
+  // the shell holds: keeps a backup of each file first (backup), or changes
+  // nothing and only shows what it would do (preview: files that would be
+  // written go to that folder instead, where the run reads them back).
+  struct RunSafety {
+    RunBackup* backup = nullptr;
+    std::filesystem::path preview;  // empty: not a preview
+  };
+  void SetRunSafety(const RunSafety& safety);
+  bool Previewing() const { return !safety_.preview.empty(); }
+  // Before a file of the game is created, changed or replaced: its backup
+  // (FatalError, nothing changed, when it cannot be kept). replaced: the
+  // change renames another file over it. Does nothing in a preview.
+  void BeforeChange(const std::filesystem::path& path, bool replaced) const;
+  void BeforeCreate(const std::filesystem::path& path) const;
+
   // Every plugin a command writes goes through these, so that a game master
   // is never written, whatever name or link reaches it: that is a refused
-  // write (WriteRefusedException) naming the master.
-  void SavePlugin(PluginFile& file) const;
-  void WritePluginHeader(PluginFile& file) const;
+  // write (WriteRefusedException) naming the master. A backup of the file is
+  // kept first; in a preview the file goes to the preview folder, and the
+  // plugin's path with it.
+  void SavePlugin(PluginFile& file);
+  void WritePluginHeader(PluginFile& file);
+  // Sets a file's times as the change needs them (kept times, a new place in
+  // the load order); FatalError naming the file when they cannot be set.
+  void SetTimes(const std::filesystem::path& path, const FileTimes& times);
+  // Makes the file load after every one of others, writing that when it does
+  // not yet: a newer time (original engine) or its entry moved to the end of
+  // the content list (OpenMW). Returns the one it had to go after, or null.
+  const PluginFile* LoadAfter(PluginFile& file, const std::vector<const PluginFile*>& others);
   void RefuseGameMasterWrite(const std::filesystem::path& path) const;
   // Which game master the path reaches, by the file itself (links followed,
   // any name); empty when none.
@@ -193,6 +220,10 @@ class GameInstallation {
   // are not searched again for each of thousands of names. Made anew when
   // the list is read and whenever a plugin is saved.
   mutable std::unique_ptr<FileIndex> files_;
+  RunSafety safety_;
+  // Files of the preview by name, found before those of the data folders.
+  std::unordered_map<std::string, std::filesystem::path> previewed_;
+  unsigned previewCount_ = 0;
   PluginList activePlugins_;
   std::vector<std::string> unreadEntries_;
   std::array<PluginFile*, 3> masters_{};

@@ -26,6 +26,10 @@ class InstallationKind {
   virtual std::filesystem::path OutputFolder() const = 0;
   virtual std::vector<std::filesystem::path> LockFolders() const = 0;
   virtual std::vector<std::string> Warnings() const { return {}; }
+  // The file the list is written to (Morrowind.ini, the user's openmw.cfg).
+  virtual std::filesystem::path ListFile() const = 0;
+  // In a preview the list is written in memory only, and read back from there.
+  virtual void SetPreview(bool preview) = 0;
 
   // The list's entries in its own order, each once; FatalError when the list
   // exists but cannot be read. Reads the list afresh.

@@ -97,8 +97,15 @@ class OpenMwEngine : public InstallationKind {
     return lines;
   }
 
-  std::vector<std::string> ReadActiveNames() override {
+  std::filesystem::path ListFile() const override { return config_.userFile(); }
+  void SetPreview(bool preview) override {
+    preview_ = preview;
     config_ = OpenMwConfig::Read(chain_, paths_);
+  }
+
+  std::vector<std::string> ReadActiveNames() override {
+    // A preview's changes live in memory only.
+    if (!preview_ || !config_.Changed()) config_ = OpenMwConfig::Read(chain_, paths_);
     std::vector<std::string> names;
     for (const ContentEntry& entry : config_.content()) {
       if (IsPluginEntry(entry.name)) names.push_back(entry.name);
@@ -165,12 +172,14 @@ class OpenMwEngine : public InstallationKind {
   }
 
   void Save() {
+    if (preview_) return;
     if (WriteResult saved = config_.Save(); !saved) WriteFailed(config_.userFile(), saved);
   }
 
   std::vector<std::filesystem::path> chain_;
   OpenMwPaths paths_;
   OpenMwConfig config_;
+  bool preview_ = false;
 };
 
 }  // namespace

@@ -67,7 +67,14 @@ class OriginalEngine : public InstallationKind {
     return {gameFolder_, OutputFolder()};
   }
 
+  std::filesystem::path ListFile() const override { return IniPath(); }
+  void SetPreview(bool preview) override {
+    preview_ = preview;
+    written_.reset();
+  }
+
   std::vector<std::string> ReadActiveNames() override {
+    if (written_) return *written_;
     std::vector<std::string> names;
     if (gameFolder_.empty()) return names;
     IniFile ini(IniPath());
@@ -98,6 +105,10 @@ class OriginalEngine : public InstallationKind {
       if (names.size() == kMaxGameFiles) break;
       if (!ListsName(names, entry)) names.push_back(entry);
     }
+    if (preview_) {
+      written_ = names;
+      return;
+    }
     IniFile ini(IniPath());
     for (unsigned i = 0; i < names.size(); ++i) ini.Write(kGameFiles, GameFileKey(i), names[i]);
     // Every other "GameFile" key goes, whatever its number.
@@ -114,6 +125,9 @@ class OriginalEngine : public InstallationKind {
 
  private:
   std::filesystem::path IniPath() const { return MorrowindIniPath(gameFolder_); }
+
+  bool preview_ = false;
+  std::optional<std::vector<std::string>> written_;  // the list a preview wrote
 
   std::filesystem::path gameFolder_;
 };

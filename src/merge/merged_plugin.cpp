@@ -25,9 +25,11 @@ std::filesystem::path MergedPluginFolder(const Session& session) {
       session.mergeOutput.empty() ? session.game->OutputFolder() : session.mergeOutput;
   // OpenMW's data-local folder is made the first time something goes there.
   std::error_code ec;
-  if (!std::filesystem::is_directory(folder, ec) &&
-      !std::filesystem::create_directories(folder, ec)) {
-    FatalError("Cannot create folder %s: %s", folder.c_str(), ec.message().c_str());
+  if (!session.game->Previewing() && !std::filesystem::is_directory(folder, ec)) {
+    session.game->BeforeCreate(folder);
+    if (!std::filesystem::create_directories(folder, ec)) {
+      FatalError("Cannot create folder %s: %s", folder.c_str(), ec.message().c_str());
+    }
   }
   return folder;
 }
@@ -36,13 +38,13 @@ void AddGameMaster(PluginFile& merged, const PluginFile& master) {
   AddMaster(*merged.FindHeaderRecord(), master.name, static_cast<uint32_t>(master.status.size));
 }
 
-void SaveMergedPlugin(const GameInstallation& game, PluginFile& merged) {
+void SaveMergedPlugin(GameInstallation& game, PluginFile& merged) {
   std::optional<std::string> before;
   std::optional<FileTimes> times = GetFileTimes(merged.path);
   if (times) before = ReadFileBytes(merged.path);
   game.SavePlugin(merged);
   if (before && times && ReadFileBytes(merged.path) == before) {
-    SetFileTimes(merged.path, *times);
+    game.SetTimes(merged.path, *times);
     if (auto status = QueryFileStatus(merged.path)) merged.status = *status;
   }
 }
@@ -58,13 +60,36 @@ void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {
   game.WriteActivePlugins();
 }
 
-void FinishMergedPlugin(Session& session, const std::string& name, bool activate) {
+void FinishMergedPlugin(Session& session, PluginFile& merged, bool activate) {
   ExecutionLog& log = session.log;
-  log.Log("!%s has been created", name.c_str());
+  GameInstallation& game = *session.game;
+  const bool preview = game.Previewing();
+  const char* name = merged.name.c_str();
+  log.Log(preview ? "!Would create %s" : "!%s has been created", name);
   if (activate) {
-    ActivateMergedPlugin(*session.game, name);
-    log.Log("!%s has been activated in the %s", name.c_str(), session.game->ListName());
-  } else {
+    ActivateMergedPlugin(game, merged.name);
+    log.Log(preview ? "!Would activate %s in the %s" : "!%s has been activated in the %s", name,
+            game.ListName());
+  }
+  // It must load after everything it merges, also when a plugin it merges
+  // was saved again after it, or was made to load last.
+  std::vector<const PluginFile*> merges;
+  for (const auto& active : game.activePlugins()) {
+    if (!game.IsGameMaster(active.get()) && !IsMergedPluginName(active->name)) {
+      merges.push_back(active.get());
+    }
+  }
+  if (game.OrderIsTheList() && !FindPluginByName(game.activePlugins(), merged.name)) merges.clear();
+  if (const PluginFile* after = game.LoadAfter(merged, merges)) {
+    const char* how =
+        game.OrderIsTheList() ? "moves to the end of the content list" : "gets a new file time";
+    if (preview) {
+      log.Log("!%s would load before %s: it %s", name, after->name.c_str(), how);
+    } else {
+      log.Log("!%s loaded before %s: it %s", name, after->name.c_str(), how);
+    }
+  }
+  if (!activate) {
     log.AddLogLine("");
     log.Log("!Check \"%s\" for details", log.LogPath().c_str());
   }

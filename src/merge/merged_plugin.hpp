@@ -29,7 +29,7 @@ void AddGameMaster(PluginFile& merged, const PluginFile& master);
 
 // Saves the merged plugin. When the file already held exactly these bytes
 // it keeps its times, so that merging again changes nothing on disk.
-void SaveMergedPlugin(const GameInstallation& game, PluginFile& merged);
+void SaveMergedPlugin(GameInstallation& game, PluginFile& merged);
 
 // Appends the plugin saved in the data folder to the active plugins and
 // writes them to morrowind.ini, unless it is already active.
@@ -37,6 +37,6 @@ void ActivateMergedPlugin(GameInstallation& game, const std::string& name);
 
 // The lines every merge ends with: the plugin has been created, then either
 // its activation or where the log is.
-void FinishMergedPlugin(Session& session, const std::string& name, bool activate);
+void FinishMergedPlugin(Session& session, PluginFile& merged, bool activate);
 
 }  // namespace modrake

@@ -140,13 +140,30 @@ void PluginManager::Ok() {
   // After the guard: it may have read morrowind.ini again.
   for (const std::string& name : rows_->droppedEntries) session_.game->ForgetUnreadEntry(name);
   ApplyActiveChecks(*session_.game, rows_->files);
+  // The engine loads only so many: what was ticked last does not fit.
+  GameInstallation& game = *session_.game;
+  std::vector<std::string> left;
+  while (game.activePlugins().size() > game.MostActive()) {
+    PluginFile* last = game.activePlugins().back().get();
+    left.insert(left.begin(), last->name);
+    game.RemovePlugin(last);
+  }
   if (rows_->moved) {
-    session_.game->Reorder(ActiveRowNames());
+    game.Reorder(ActiveRowNames());
   } else {
-    session_.game->WriteActivePlugins();
+    game.WriteActivePlugins();
+  }
+  if (!left.empty()) {
+    std::string names;
+    for (const auto& name : left) names += (names.empty() ? "" : ", ") + name;
+    FatalError(
+        "%zu file(s) did not fit in the game's limit of %zu active files and stay "
+        "inactive: %s",
+        left.size(), game.MostActive(), names.c_str());
   }
   session_.log.AddLogLine("");
-  session_.log.AddLogLine(std::string("Updated ") + session_.game->ListName());
+  session_.log.AddLogLine(std::string(session_.game->Previewing() ? "Would update " : "Updated ") +
+                          session_.game->ListName());
 }
 
 std::vector<std::string> PluginManager::ActiveRowNames() const {

@@ -77,6 +77,7 @@ void Program::LoadGame(const GameLocation& where, GameUse use) {
   game->Reload();
   LoadSettings(s.SettingsPath(), {game->tribunal() != nullptr, game->bloodmoon() != nullptr},
                options_);
+  if (s.runLock) ProtectGame(s, *game);
   // As when the options panel is first hidden: the flags follow the boxes.
   options_.CopyBoxesToFlags();
   if (!index_) index_ = std::make_unique<ObjectIndex>();

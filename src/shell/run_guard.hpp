@@ -5,6 +5,7 @@
 namespace modrake {
 
 class GameInstallation;
+class RunBackup;
 class RunLock;
 struct Session;
 
@@ -15,6 +16,11 @@ struct Session;
 // session adds nothing. The outermost guard of a game read before it reads
 // the active plugins again once it holds the game, so that the run starts
 // from what an earlier run left.
+//
+// The outermost guard is also the run's safety net: the backup of every file
+// of the game it changes (finished, and old runs pruned, when it ends), or,
+// for a preview, the folder where what it would write goes instead (removed
+// when it ends).
 class RunGuard {
  public:
   explicit RunGuard(Session& session);
@@ -25,10 +31,16 @@ class RunGuard {
  private:
   Session& session_;
   std::unique_ptr<RunLock> lock_;  // null when nested
+  std::unique_ptr<RunBackup> backup_;
 };
 
-// Adds the game folder and its data folder to the hold of the run, when one
-// runs: a game found during a run is held before it is read.
-void HoldGame(Session& session, const GameInstallation& game);
+// Adds the game's folders to the hold of the run, when one runs, and its
+// safety net to the game: a game found during a run is held before it is
+// read.
+void HoldGame(Session& session, GameInstallation& game);
+// The run's safety net reaches the game: every change it makes is backed up
+// (unless the settings keep no runs), or goes aside in a preview. Again once
+// the settings are read.
+void ProtectGame(Session& session, GameInstallation& game);
 
 }  // namespace modrake

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_io.hpp"
+#include "support/game_folder.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
@@ -32,6 +33,32 @@ TEST(FixCliTest, AnErrorInAMiddleStepFailsAndKeepsWhatWasCleaned) {
   EXPECT_NE(test::ReadFile(data / "Junk_Cells.esp"), junk);
   EXPECT_NE(test::ReadFile(home / "modrake.log").find("\nERROR: Invalid record"),
             std::string::npos);
+}
+
+// An unattended run keeps what it cannot judge: a new cell that the masters
+// lack stays in fix (cells cleaned in restricted mode), where clean, with
+// the settings as they come, removes it when it holds nothing.
+TEST(FixCliTest, NewEmptyCellsStayInFixAndGoInClean) {
+  for (const char* command : {"clean", "fix"}) {
+    SCOPED_TRACE(command);
+    test::CliGame game;
+    game.Write("Morrowind.esm", {}, 1000);
+    game.Write("p.esp",
+               {test::RecordBytes(
+                   "CELL", test::ZField("NAME", "New Place") +
+                               test::Field("DATA", test::Bytes().U32(1).I32(0).I32(0).str()))},
+               2000);
+    test::WriteFile(game.dir / "Morrowind.ini",
+                    "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=p.esp\r\n");
+    std::vector<std::string> args = {"--yes", command};
+    if (std::string(command) == "clean") {
+      args.insert(args.end(), {"--keep-names", (game.data() / "p.esp").string()});
+    }
+    auto result = game.Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    bool kept = test::ReadFile(game.data() / "p.esp").find("New Place") != std::string::npos;
+    EXPECT_EQ(kept, std::string(command) == "fix");
+  }
 }
 
 }  // namespace

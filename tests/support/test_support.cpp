@@ -1,6 +1,7 @@
 #include "support/test_support.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,6 +174,10 @@ BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::
 
 BackgroundRun::~BackgroundRun() {
   if (pid_ > 0) Wait();
+}
+
+void BackgroundRun::Kill() {
+  if (pid_ > 0) ::kill(pid_, SIGKILL);
 }
 
 std::string BackgroundRun::ErrorsSoFar() const {

@@ -101,6 +101,8 @@ class BackgroundRun {
   std::string ErrorsSoFar() const;
   // Waits for it to end.
   CommandResult Wait();
+  // Ends it at once, as a crash or a pulled plug would (SIGKILL).
+  void Kill();
 
  private:
   TempDir capture_;

@@ -94,7 +94,7 @@ void MergeDialogs(Session& session, bool activate) {
 
   SaveMergedPlugin(*session.game, plugin);
   log.CloseLog();
-  FinishMergedPlugin(session, kMergedDialogsName, activate);
+  FinishMergedPlugin(session, plugin, activate);
 }
 
 }  // namespace modrake

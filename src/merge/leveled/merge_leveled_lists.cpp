@@ -226,7 +226,7 @@ void MergeLeveledLists(Session& session, bool activate) {
   log.AddLogLine("");
   log.Log("!Merged %u original leveled list(s) into %u list(s)", counters.read, counters.written);
   log.AddLogLine("");
-  FinishMergedPlugin(session, kMergedLeveledListsName, activate);
+  FinishMergedPlugin(session, plugin, activate);
   log.CloseLog();
 }
 

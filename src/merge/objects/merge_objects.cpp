@@ -90,7 +90,7 @@ void MergeObjects(Session& outer, bool activate) {
 
   log.Log("!Saved %d and discarded %d object(s)", static_cast<int>(saved),
           static_cast<int>(count - saved));
-  FinishMergedPlugin(session, kMergedObjectsName, activate);
+  FinishMergedPlugin(session, plugin, activate);
 }
 
 }  // namespace modrake

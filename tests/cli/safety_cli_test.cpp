@@ -1,0 +1,223 @@
+// The safety net of every run: a preview changes nothing, undo brings the
+// game back byte for byte, also after a run was killed, and merged plugins
+// always load after what they merge.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "platform/file_io.hpp"
+#include "support/sample_game_run.hpp"
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+using test::SampleGameRun;
+
+// Every file of the game: its bytes, modification time and mode; and which
+// folders there are.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& game) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(game)) {
+    if (entry.is_directory()) {
+      files[std::filesystem::relative(entry.path(), game).string()] = "folder";
+      continue;
+    }
+    struct stat st {};
+    ::lstat(entry.path().c_str(), &st);
+    std::string state = std::to_string(st.st_mtim.tv_sec) + "." +
+                        std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_mode);
+    if (entry.is_regular_file()) state += " " + test::ReadFile(entry.path());
+    files[std::filesystem::relative(entry.path(), game).string()] = state;
+  }
+  return files;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// What a real run says, as a preview says it.
+std::string AsPreview(std::string text) {
+  static const std::pair<std::regex, const char*> kWords[] = {
+      {std::regex("^Updated \"(.*)\"$"), "Would update \"$1\""},
+      {std::regex("^Created \"(.*)\"$"), "Would create \"$1\""},
+      {std::regex("^(.*) has been created$"), "Would create $1"},
+      {std::regex("^(.*) has been activated in the (.*)$"), "Would activate $1 in the $2"},
+      {std::regex("^Updated (morrowind\\.ini|openmw\\.cfg)$"), "Would update $1"},
+      {std::regex("^(=*)Saved: (.*)$"), "$1Would save: $2"},
+      {std::regex("^Plugin\\(s\\) version and master file information has been updated$"),
+       "Would update plugin(s) version and master file information"},
+  };
+  std::string out;
+  for (std::string line : Lines(text)) {
+    for (const auto& [pattern, replacement] : kWords) {
+      line = std::regex_replace(line, pattern, replacement);
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
+TEST(SafetyCliTest, APreviewChangesNothingAndSaysWhatTheRunDoes) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"clean", "--keep-names", "Junk_Cells.esp"},
+      {"clean", "--subfolder", "Duplicate_Records.esp"},
+      {"merge-lists", "--activate"},
+      {"merge-objects", "--activate"},
+      {"merge-dialogs", "--activate"},
+      {"fix"},
+      {"plugins", "activate", "Inactive_Plugin.esp"},
+      {"plugins", "deactivate", "Junk_Cells.esp"},
+      {"plugins", "update-time", "Evil_GMSTs.esp"},
+      {"plugins", "update-header", "Evil_GMSTs.esp"},
+  };
+  for (auto args : commands) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    SampleGameRun run;
+    if (args[0] == "clean") args.back() = run.Data(args.back()).string();
+    args.insert(args.begin(), "--yes");
+    // The master cache is made first: a preview may make it, the game it may not touch.
+    ASSERT_EQ(run.Run({"--yes", "--dry-run", "merge-objects"}).exitCode, 0);
+    const auto before = Snapshot(run.game.path());
+    std::vector<std::string> preview = args;
+    preview.insert(preview.begin(), "--dry-run");
+    auto previewed = run.Run(preview);
+    ASSERT_EQ(previewed.exitCode, 0) << previewed.err;
+    const std::string previewLog = test::ReadFile(run.home / "modrake.log");
+    EXPECT_TRUE(Snapshot(run.game.path()) == before) << "the game is as it was";
+    EXPECT_FALSE(std::filesystem::exists(run.home / "backups")) << "nothing to back up";
+    auto real = run.Run(args);
+    ASSERT_EQ(real.exitCode, 0) << real.err;
+    EXPECT_EQ(previewed.out, AsPreview(real.out));
+    EXPECT_EQ(previewLog, AsPreview(test::ReadFile(run.home / "modrake.log")));
+  }
+}
+
+TEST(SafetyCliTest, UndoBringsBackWhatTheRunChangedAndRefusesWhatChangedSince) {
+  SampleGameRun run;
+  const auto original = Snapshot(run.game.path());
+  ASSERT_EQ(run.Run({"--yes", "fix"}).exitCode, 0);
+  auto listed = run.Run({"undo", "--list"});
+  EXPECT_NE(listed.out.find("-fix  "), std::string::npos) << listed.out;
+  auto undone = run.Run({"undo"});
+  ASSERT_EQ(undone.exitCode, 0) << undone.err;
+  EXPECT_TRUE(Snapshot(run.game.path()) == original) << "every file back, with its times";
+  EXPECT_EQ(run.Run({"undo"}).out, "Nothing to undo\n");
+
+  // A file changed by another hand after the run stops the undo, named.
+  ASSERT_EQ(run.Run({"--yes", "fix"}).exitCode, 0);
+  test::WriteFile(run.Data("Junk_Cells.esp"), "changed by hand");
+  auto refused = run.Run({"undo"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("Junk_Cells.esp"), std::string::npos) << refused.err;
+  EXPECT_EQ(test::ReadFile(run.Data("Junk_Cells.esp")), "changed by hand");
+  auto forced = run.Run({"undo", "--force"});
+  ASSERT_EQ(forced.exitCode, 0) << forced.err;
+  EXPECT_TRUE(Snapshot(run.game.path()) == original);
+
+  // Only the newest runs stay, as modrake.ini says.
+  test::WriteFile(run.home / "modrake.ini", "[Backups]\nKeepRuns=2\n");
+  for (const char* name : {"Junk_Cells.esp", "Evil_GMSTs.esp", "Already_Clean.esp"}) {
+    ASSERT_EQ(run.Run({"plugins", "update-time", name}).exitCode, 0);
+  }
+  EXPECT_EQ(Lines(run.Run({"undo", "--list"}).out).size(), 2u);
+}
+
+// A run killed at any moment, and an undo killed at any moment, leave what
+// a next undo turns back into the game as it was.
+TEST(SafetyCliTest, RunsKilledAtAnyMomentAreUndoneWhole) {
+  const char* rounds = std::getenv("MODRAKE_KILL_ROUNDS");
+  const int count = rounds ? std::atoi(rounds) : 3;
+  std::mt19937 random(11);
+  for (int round = 0; round < count; ++round) {
+    SCOPED_TRACE(round);
+    SampleGameRun run;
+    const auto original = Snapshot(run.game.path());
+    for (const char* command : {"fix", "undo"}) {
+      auto started = run.Start({"--yes", command});
+      std::this_thread::sleep_for(std::chrono::microseconds(random() % 60000));
+      started->Kill();
+      started->Wait();
+    }
+    auto finished = run.Run({"undo"});
+    ASSERT_TRUE(finished.exitCode == 0) << finished.err;
+    // A fix killed before its first change left nothing to undo, and a fix
+    // undone whole before the second undo: either way the game is back.
+    for (int more = 0; more < 3 && run.Run({"undo"}).out != "Nothing to undo\n"; ++more) {
+    }
+    EXPECT_TRUE(Snapshot(run.game.path()) == original);
+  }
+}
+
+// However the player changed the load order since, the merged plugins load
+// after every plugin they merge once a merge has run, and a run that finds
+// nothing to change changes no file.
+TEST(SafetyCliTest, MergedPluginsLoadAfterWhatTheyMerge) {
+  SampleGameRun run;
+  ASSERT_EQ(run.Run({"--yes", "fix"}).exitCode, 0);
+  // A plugin saved again after the merges.
+  const auto resaved = run.Data("Evil_GMSTs.esp");
+  SetFileTime(resaved, std::time(nullptr) + 3600);
+  auto again = run.Run({"--yes", "fix"});
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_NE(again.out.find("loaded before Evil_GMSTs.esp"), std::string::npos) << again.out;
+  for (const char* merged :
+       {"Merged_Leveled_Lists.esp", "Merged_Objects.esp", "Merged_Dialogs.esp"}) {
+    EXPECT_GT(QueryFileStatus(run.Data(merged))->modified, QueryFileStatus(resaved)->modified)
+        << merged;
+  }
+  const auto settled = Snapshot(run.game.path());
+  ASSERT_EQ(run.Run({"--yes", "fix"}).exitCode, 0);
+  EXPECT_TRUE(Snapshot(run.game.path()) == settled) << "nothing left to change";
+}
+
+// The original engine loads 256 files at most: what fits is activated, the
+// rest is named, and the run fails.
+TEST(SafetyCliTest, ActivationPastTheLimitActivatesWhatFitsAndNamesTheRest) {
+  test::TempDir game, home;
+  ASSERT_EQ(test::RunModrake({"--home", home.path(), "sample-game", game.path(), "--scale", "0.02",
+                              "--plugins", "300"})
+                .exitCode,
+            0);
+  auto listed = test::RunModrake({"--game", game.path(), "--home", home.path(), "plugins"});
+  size_t active = 0;
+  for (const auto& line : Lines(listed.out)) active += line.rfind("[x] ", 0) == 0;
+  ASSERT_EQ(active, 255u);
+  auto result = test::RunModrake({"--game", game.path(), "--home", home.path(), "plugins",
+                                  "activate", "Inactive_Plugin.esp", "Generated_Plugin_229.esp",
+                                  "Generated_Plugin_230.esp"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("2 file(s) did not fit in the game's limit of 256 active files and "
+                            "stay inactive: Generated_Plugin_229.esp, Generated_Plugin_230.esp"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(test::ReadFile(game / "Morrowind.ini").find("=Inactive_Plugin.esp"), std::string::npos);
+}
+
+// A backup that cannot be kept (the program home cannot hold it) stops the
+// run before it changes anything, and says why.
+TEST(SafetyCliTest, NoChangeWithoutItsBackup) {
+  SampleGameRun run;
+  const auto original = Snapshot(run.game.path());
+  test::WriteFile(run.home / "backups", "a file where the folder of backups goes");
+  auto result = run.Run({"--yes", "fix"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("Modrake Error: Cannot keep a backup of "), std::string::npos)
+      << result.err;
+  EXPECT_TRUE(Snapshot(run.game.path()) == original);
+}
+
+}  // namespace
+}  // namespace modrake
