@@ -1,11 +1,38 @@
 #include "cli_context.hpp"
 
+#include <signal.h>
+
 #include <algorithm>
+#include <atomic>
 
 #include "core/text.hpp"
 #include "shell/startup.hpp"
 
 namespace modrake::cli {
+
+namespace {
+
+// Set by Ctrl+C: the run stops at its next file boundary, as Cancel does in
+// the window. Only a lock-free atomic may be touched from the handler.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void OnInterrupt(int) {
+  interrupted = true;
+}
+
+// The first Ctrl+C cancels; the handler then steps aside, so that a second
+// one ends the process at once (files stay whole even then: each is written
+// beside its target and renamed over it).
+void CatchInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
 
 TerminalUi& CliContext::ui() {
   if (!ui_) {
@@ -13,12 +40,16 @@ TerminalUi& CliContext::ui() {
                       : no ? AnswerMode::AlwaysNo
                            : AnswerMode::AskTerminal;
     ui_ = std::make_unique<TerminalUi>(mode);
+    ui_->WatchInterrupt(&interrupted);
   }
   return *ui_;
 }
 
 Program& CliContext::program() {
-  if (!program_) program_ = std::make_unique<Program>(ui(), homeDir);
+  if (!program_) {
+    program_ = std::make_unique<Program>(ui(), homeDir);
+    program_->progress().WatchFlag(&interrupted);
+  }
   return *program_;
 }
 
@@ -34,6 +65,9 @@ void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
 }
 
 void CliContext::LoadGame(GameUse use) {
+  // Only runs on the game can stop at a file boundary; any other command
+  // still ends at once on Ctrl+C.
+  CatchInterrupt();
   if (!runGuard_) {
     session().runName = runName;
     session().dryRun = dryRun;

@@ -1,10 +1,18 @@
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdio>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
+#include "core/progress.hpp"
 
 using modrake::cli::CliContext;
+
+namespace {
+// What a cancelled run exits with: the shell's number for a run ended by Ctrl+C.
+constexpr int kCancelledExit = 128 + SIGINT;
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"Modrake: cleans, merges and manages Morrowind plugins.", "modrake"};
@@ -68,6 +76,9 @@ int main(int argc, char** argv) {
     status = 2;
   } catch (const std::exception& e) {
     fatal(modrake::FailureMessage(e));
+  } catch (const modrake::RunCancelled& cancelled) {
+    context.log().ReportCancelled(cancelled.next);
+    status = kCancelledExit;
   }
   std::fflush(stdout);
   return status;

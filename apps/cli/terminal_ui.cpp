@@ -1,17 +1,34 @@
 #include "terminal_ui.hpp"
 
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
+#include "core/progress.hpp"
 #include "core/text.hpp"
 
 namespace modrake {
 
+namespace {
+
+// The columns of the terminal, so that the progress line never wraps (a
+// wrapped line cannot be drawn over).
+size_t TerminalColumns(std::FILE* file) {
+  winsize size{};
+  if (::ioctl(fileno(file), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+}  // namespace
+
 TerminalUi::TerminalUi(AnswerMode mode, std::FILE* out, std::FILE* err)
-    : mode_(mode), out_(out), err_(err) {}
+    : mode_(mode), out_(out), err_(err), progressTerminal_(isatty(fileno(err)) != 0) {}
 
 Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxStyle style) {
+  HideProgress();
   bool yesNo = style == BoxStyle::YesNoQuestion || style == BoxStyle::YesNoWarning;
   if (!yesNo) {
     errorShown_ = errorShown_ || style == BoxStyle::OkError;
@@ -28,8 +45,10 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   std::fprintf(err_, "%s: %s [y/N] ", ScreenText(title).c_str(), ScreenText(text).c_str());
   std::fflush(err_);
   std::string reply;
-  for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
-    reply.push_back(static_cast<char>(c));
+  if (!ReadReply(reply)) {
+    // Ctrl+C while the question waits cancels the run rather than answering it.
+    std::fputc('\n', err_);
+    throw RunCancelled{};
   }
   size_t first = reply.find_first_not_of(" \t");
   if (first != std::string::npos && (reply[first] == 'y' || reply[first] == 'Y')) {
@@ -39,9 +58,26 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
 }
 
 void TerminalUi::ShowError(const std::string& title, const std::string& text) {
+  HideProgress();
   std::fflush(out_);
   std::fprintf(err_, "%s: %s\n", ScreenText(title).c_str(), ScreenText(text).c_str());
   std::fflush(err_);
+}
+
+bool TerminalUi::ReadReply(std::string& reply) {
+  for (;;) {
+    if (interrupted_ && interrupted_->load()) return false;
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    // Woken by the line, by its end, or now and then to look at the flag.
+    int ready = ::poll(&in, 1, 100);
+    if (ready < 0 && errno != EINTR) return true;
+    if (ready <= 0) continue;
+    char c;
+    ssize_t got = ::read(STDIN_FILENO, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || c == '\n') return true;
+    reply.push_back(c);
+  }
 }
 
 std::vector<std::filesystem::path> TerminalUi::ChooseFiles() {
@@ -49,16 +85,57 @@ std::vector<std::filesystem::path> TerminalUi::ChooseFiles() {
 }
 
 void TerminalUi::AddLogLine(const std::string& line) {
+  bool redraw = progressDrawn_;
+  HideProgress();
   std::fputs(ScreenText(line).c_str(), out_);
   std::fputc('\n', out_);
+  if (redraw) {
+    std::fflush(out_);
+    DrawProgress();
+  }
 }
 
 void TerminalUi::ClearLogList() {}
 
 void TerminalUi::ShowWaiting(const std::string& text) {
+  if (text.empty()) return;
+  HideProgress();
   std::fflush(out_);
   std::fprintf(err_, "%s\n", ScreenText(text).c_str());
   std::fflush(err_);
+}
+
+void TerminalUi::ShowProgress(size_t done, size_t total, const std::string& item) {
+  if (!progressTerminal_) return;
+  HideProgress();
+  progress_.clear();
+  if (total == 0) return;
+  progress_ = FormatText("[%zu/%zu] ", done + 1, total) + ScreenText(item);
+  std::fflush(out_);
+  DrawProgress();
+}
+
+void TerminalUi::DrawProgress() {
+  if (progress_.empty()) return;
+  // Cut to the width of the terminal, never inside a UTF-8 sequence.
+  size_t width = TerminalColumns(err_) - 1;
+  size_t cut = progress_.size();
+  if (cut > width) {
+    cut = width;
+    while (cut > 0 && (static_cast<unsigned char>(progress_[cut]) & 0xC0) == 0x80) --cut;
+  }
+  std::fputc('\r', err_);
+  std::fwrite(progress_.data(), 1, cut, err_);
+  std::fputs("\x1b[K", err_);
+  std::fflush(err_);
+  progressDrawn_ = true;
+}
+
+void TerminalUi::HideProgress() {
+  if (!progressDrawn_) return;
+  std::fputs("\r\x1b[K", err_);
+  std::fflush(err_);
+  progressDrawn_ = false;
 }
 
 }  // namespace modrake

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -12,7 +13,9 @@ namespace modrake {
 enum class AnswerMode { AskTerminal, AlwaysYes, AlwaysNo };
 
 // Ui for the command line: Execution Log lines on standard output, errors on
-// standard error, questions on the terminal (or answered by --yes/--no).
+// standard error, questions on the terminal (or answered by --yes/--no), and
+// the progress of long work as one line on standard error when that is a
+// terminal.
 class TerminalUi : public Ui {
  public:
   TerminalUi(AnswerMode mode, std::FILE* out = stdout, std::FILE* err = stderr);
@@ -24,6 +27,10 @@ class TerminalUi : public Ui {
   void ClearLogList() override;
   // On standard error, so that the output lines stay those of the list.
   void ShowWaiting(const std::string& text) override;
+  void ShowProgress(size_t done, size_t total, const std::string& item) override;
+
+  // The flag that Ctrl+C sets: a question waiting for its answer gives up.
+  void WatchInterrupt(const std::atomic<bool>* flag) { interrupted_ = flag; }
 
   // The files given on the command line play the part of the file dialog.
   void SetChosenFiles(std::vector<std::filesystem::path> files) { chosen_ = std::move(files); }
@@ -35,8 +42,19 @@ class TerminalUi : public Ui {
   AnswerMode mode_;
   std::FILE* out_;
   std::FILE* err_;
+  // The progress line is drawn only on a terminal; lines written meanwhile
+  // go above it.
+  void HideProgress();  // erases it; the next line or step draws it again
+  void DrawProgress();
+  // One line from the terminal; false when Ctrl+C came first.
+  bool ReadReply(std::string& reply);
+
   std::vector<std::filesystem::path> chosen_;
   bool errorShown_ = false;
+  bool progressTerminal_;
+  std::string progress_;  // the step that runs; empty when none does
+  bool progressDrawn_ = false;
+  const std::atomic<bool>* interrupted_ = nullptr;
 };
 
 }  // namespace modrake

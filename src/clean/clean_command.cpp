@@ -7,6 +7,7 @@
 #include "clean/plugin_cleaner.hpp"
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "install/game_installation.hpp"
@@ -72,9 +73,11 @@ void CleanCommand(Session& session, int subfolder) {
   }
 
   log.OpenLog();
+  ProgressTask progress(session.progress, chosen.size());
   uint32_t cleaned = 0;
   for (const auto& file : chosen) {
     std::string name = file.filename().string();
+    progress.Step(name);
     if (IsNeverCleaned(name)) {
       log.AddLogLine("");
       log.Log("!Skipping %s", name.c_str());

@@ -97,4 +97,17 @@ std::string ExecutionLog::ReportFatal(const std::string& message) {
   return shown;
 }
 
+void ExecutionLog::ReportCancelled(const std::string& next) {
+  std::string where = next.empty() ? std::string() : "Canceled before " + next;
+  if (file_) {
+    WriteToFile("\n" + (where.empty() ? std::string() : where + "\n\n") +
+                "Operation has been canceled.\n");
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  AddLogLine("");
+  if (!where.empty()) AddLogLine(where);
+  AddLogLine("Operation has been canceled");
+}
+
 }  // namespace modrake

@@ -41,6 +41,10 @@ class ExecutionLog {
   // What FatalError does before the message is shown: the error goes to an
   // open log, which is closed. Returns the text for the error box.
   std::string ReportFatal(const std::string& message);
+  // What a cancelled run leaves: the log and the list say where it stopped
+  // (next: the file it did not start; empty when it stopped waiting) and that
+  // it was cancelled; an open log is closed.
+  void ReportCancelled(const std::string& next);
 
   const std::filesystem::path& LogPath() const { return logPath_; }
   const std::filesystem::path& BackupPath() const { return backupPath_; }

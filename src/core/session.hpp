@@ -15,6 +15,7 @@ class GameSettingTable;
 class CellRenameTable;
 class RunLock;
 class RunBackup;
+class Progress;
 
 // Everything a command reaches beyond its arguments. The front end owns the
 // pieces and builds the Session; pieces a command does not need stay null.
@@ -31,6 +32,9 @@ struct Session {
   // The folders the command that runs now holds (see RunGuard); null between
   // commands.
   RunLock* runLock = nullptr;
+  // How far the command has got and whether the user cancelled it; without
+  // one a command runs to its end.
+  Progress* progress = nullptr;
 
   // A data folder of the game the player named for the merged plugins of
   // this run; empty: the installation's own.

@@ -6,8 +6,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace modrake {
+
+namespace {
+// How soon a wait notices that it is to stop.
+constexpr std::chrono::milliseconds kStopPollInterval{50};
+}  // namespace
 
 RunLock::~RunLock() {
   ReleaseAll();
@@ -19,7 +26,8 @@ void RunLock::ReleaseAll() {
 }
 
 RunLock::Result RunLock::Lock(const std::filesystem::path& folder, bool wait,
-                              const std::function<void()>* waiting) {
+                              const std::function<void()>* waiting,
+                              const std::function<bool()>* stop) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return Result::Unlockable;
   struct stat st {};
@@ -42,7 +50,20 @@ RunLock::Result RunLock::Lock(const std::filesystem::path& folder, bool wait,
       return Result::Busy;
     }
     if (waiting && *waiting) (*waiting)();
-    while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    if (stop && *stop) {
+      // A wait that may be given up looks again now and then instead of
+      // blocking for good.
+      while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 &&
+             (errno == EWOULDBLOCK || errno == EINTR)) {
+        if ((*stop)()) {
+          ::close(fd);
+          return Result::Stopped;
+        }
+        std::this_thread::sleep_for(kStopPollInterval);
+      }
+    } else {
+      while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+      }
     }
   }
   if (rc != 0) {
@@ -54,12 +75,13 @@ RunLock::Result RunLock::Lock(const std::filesystem::path& folder, bool wait,
   return Result::Locked;
 }
 
-void RunLock::Add(const std::filesystem::path& folder, const std::function<void()>& waiting) {
-  Lock(folder, true, &waiting);
+bool RunLock::Add(const std::filesystem::path& folder, const std::function<void()>& waiting,
+                  const std::function<bool()>& stop) {
+  return Lock(folder, true, &waiting, &stop) != Result::Stopped;
 }
 
 bool RunLock::TryAdd(const std::filesystem::path& folder) {
-  return Lock(folder, false, nullptr) != Result::Busy;
+  return Lock(folder, false, nullptr, nullptr) != Result::Busy;
 }
 
 }  // namespace modrake

@@ -18,16 +18,19 @@ class RunLock {
   RunLock& operator=(const RunLock&) = delete;
 
   // Locks folder as well. When another run holds it, calls waiting once and
-  // then waits until that run ends. A folder that does not exist, or whose
-  // file system cannot lock, is left unlocked.
-  void Add(const std::filesystem::path& folder, const std::function<void()>& waiting);
+  // then waits until that run ends, or until stop (when given) says to give
+  // up: then it returns false. A folder that does not exist, or whose file
+  // system cannot lock, is left unlocked.
+  bool Add(const std::filesystem::path& folder, const std::function<void()>& waiting,
+           const std::function<bool()>& stop = {});
   // Like Add, but never waits: false when another run holds the folder.
   bool TryAdd(const std::filesystem::path& folder);
   void ReleaseAll();
 
  private:
-  enum class Result { Locked, Busy, Unlockable };
-  Result Lock(const std::filesystem::path& folder, bool wait, const std::function<void()>* waiting);
+  enum class Result { Locked, Busy, Unlockable, Stopped };
+  Result Lock(const std::filesystem::path& folder, bool wait, const std::function<void()>* waiting,
+              const std::function<bool()>* stop);
 
   struct Held {
     unsigned long long device;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,8 +35,17 @@ class Ui {
   virtual void ClearLogList() = 0;
 
   // Why nothing happens for a while (another run holds the game); the list
-  // shows it unless the front end has a better place.
-  virtual void ShowWaiting(const std::string& text) { AddLogLine(text); }
+  // shows it unless the front end has a better place. An empty text: the
+  // wait is over.
+  virtual void ShowWaiting(const std::string& text) {
+    if (!text.empty()) AddLogLine(text);
+  }
+
+  // A long command works on item, the step after `done` of `total`; a total
+  // of 0: it has ended. Front ends without a place for it show nothing.
+  virtual void ShowProgress(size_t done, size_t total, const std::string& item) {
+    (void)done, (void)total, (void)item;
+  }
 };
 
 }  // namespace modrake

@@ -6,6 +6,7 @@
 
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "format/plugin_file.hpp"
 #include "install/game_installation.hpp"
@@ -95,7 +96,12 @@ void GenerateConflictReport(Session& session) {
 
   ObjectIndex& index = *session.index;
   index.Clear();
-  for (auto& plugin : plugins) LoadRecords(session, 'X', plugin.get());
+  // Each plugin is read twice: for the index, then for the versions.
+  ProgressTask progress(session.progress, 2 * plugins.size());
+  for (auto& plugin : plugins) {
+    progress.Step(plugin->name);
+    LoadRecords(session, 'X', plugin.get());
+  }
   uint32_t objects = index.Count();
   uint32_t conflicting = NumberConflictGroups(index);
   log.AddLogLine("");
@@ -107,6 +113,7 @@ void GenerateConflictReport(Session& session) {
   std::vector<ConflictGroup> groups(conflicting);
   std::vector<const PluginFile*> selection;
   for (auto& plugin : plugins) {
+    progress.Step(plugin->name);
     selection.push_back(plugin.get());
     FillGroupsFromPlugin(session, *plugin, groups);
   }

@@ -1,11 +1,13 @@
 #include "shell/just_fix_it.hpp"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "clean/plugin_cleaner.hpp"
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "install/game_installation.hpp"
 #include "merge/dialogs/merge_dialogs.hpp"
@@ -90,10 +92,15 @@ class RefusedWrites {
   std::vector<std::string> messages_;
 };
 
-void CleanActivePlugins(Session& session, RefusedWrites& refused) {
+bool IsCleaned(const GameInstallation& game, const PluginFile& plugin) {
+  return !game.IsGameMaster(&plugin) && !IsMergedPluginName(plugin.name);
+}
+
+void CleanActivePlugins(Session& session, RefusedWrites& refused, ProgressTask& progress) {
   GameInstallation& game = *session.game;
   for (const auto& plugin : game.activePlugins()) {
-    if (game.IsGameMaster(plugin.get()) || IsMergedPluginName(plugin->name)) continue;
+    if (!IsCleaned(game, *plugin)) continue;
+    progress.Step(plugin->name);
     refused.Try([&] {
       if (CleanPlugin(session, plugin.get(), std::nullopt, true) == 0) {
         // Untouched plugins still get the present sizes of their masters.
@@ -118,17 +125,26 @@ void JustFixIt(Session& session) {
   RefusedWrites refused(log);
   {
     PipelineFlags flags(session);
+    // One step for each plugin cleaned and one for each merge.
+    const auto& active = session.game->activePlugins();
+    size_t cleaned = std::count_if(active.begin(), active.end(), [&](const auto& plugin) {
+      return IsCleaned(*session.game, *plugin);
+    });
+    ProgressTask progress(session.progress, cleaned + 3);
     log.OpenLog();
     LoadMasters(session);
     log.AddLogLine("");
     log.AddLogLine("Resolving conflicts between active plugins...");
-    CleanActivePlugins(session, refused);
+    CleanActivePlugins(session, refused, progress);
     Separator(log);
+    progress.Step(kMergedLeveledListsName);
     refused.Try([&] { MergeLeveledLists(session, true); });
     Separator(log);
+    progress.Step(kMergedObjectsName);
     refused.Try([&] { MergeObjects(session, true); });
     log.AddLogLine("");
     log.AddLogLine("");
+    progress.Step(kMergedDialogsName);
     refused.Try([&] { MergeDialogs(session, true); });
     log.AddLogLine("");
     log.Log("!Check \"%s\" for details", log.LogPath().c_str());

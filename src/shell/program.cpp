@@ -19,7 +19,7 @@ constexpr char kSteamAppId[] = "22320";
 }  // namespace
 
 Program::Program(Ui& ui, std::optional<std::filesystem::path> home)
-    : ui_(ui), givenHome_(std::move(home)) {}
+    : ui_(ui), givenHome_(std::move(home)), progress_(ui) {}
 
 Program::~Program() = default;
 
@@ -34,7 +34,10 @@ ExecutionLog& Program::log() {
 }
 
 Session& Program::session() {
-  if (!session_) session_ = std::make_unique<Session>(Session{ui_, log(), options_, home()});
+  if (!session_) {
+    session_ = std::make_unique<Session>(Session{ui_, log(), options_, home()});
+    session_->progress = &progress_;
+  }
   return *session_;
 }
 

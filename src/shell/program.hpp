@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/options.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "platform/file_io.hpp"
 
@@ -55,6 +56,8 @@ class Program {
   const std::filesystem::path& home();
   ExecutionLog& log();
   Session& session();
+  // How far the running command has got; its Cancel stops it between files.
+  Progress& progress() { return progress_; }
 
   // Finds the game (see FindGame) or takes where the player named it, reads
   // its active plugins and game masters, then the settings of modrake.ini,
@@ -92,6 +95,7 @@ class Program {
   };
   std::optional<FoundGame> found_;
   Options options_;
+  Progress progress_;
   std::unique_ptr<ExecutionLog> log_;
   std::unique_ptr<Session> session_;
   std::unique_ptr<GameInstallation> game_;

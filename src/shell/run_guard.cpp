@@ -1,9 +1,11 @@
 #include "shell/run_guard.hpp"
 
+#include <functional>
 #include <system_error>
 
 #include "core/fatal_error.hpp"
 #include "core/options.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "install/game_installation.hpp"
@@ -15,15 +17,27 @@ namespace modrake {
 
 namespace {
 
-void Hold(Ui& ui, RunLock& lock, const std::filesystem::path& folder) {
-  lock.Add(folder, [&] {
-    ui.ShowWaiting(
-        FormatText("Waiting for another run of Modrake to finish with \"%s\"", folder.c_str()));
-  });
+// A wait for another run ends when that run does, or when the user cancels.
+void Hold(Session& session, RunLock& lock, const std::filesystem::path& folder) {
+  Ui& ui = session.ui;
+  bool waited = false;
+  std::function<bool()> cancelled;
+  if (Progress* progress = session.progress)
+    cancelled = [progress] { return progress->Cancelled(); };
+  bool held = lock.Add(
+      folder,
+      [&] {
+        waited = true;
+        ui.ShowWaiting(
+            FormatText("Waiting for another run of Modrake to finish with \"%s\"", folder.c_str()));
+      },
+      cancelled);
+  if (waited) ui.ShowWaiting("");
+  if (!held) throw RunCancelled{};
 }
 
-void HoldGameFolders(Ui& ui, RunLock& lock, const GameInstallation& game) {
-  for (const auto& folder : game.LockFolders()) Hold(ui, lock, folder);
+void HoldGameFolders(Session& session, RunLock& lock, const GameInstallation& game) {
+  for (const auto& folder : game.LockFolders()) Hold(session, lock, folder);
 }
 
 // A name a folder can carry: the command's words, in lower case.
@@ -47,7 +61,7 @@ std::string RunFolderName(const std::string& name) {
 RunGuard::RunGuard(Session& session) : session_(session) {
   if (session.runLock) return;
   lock_ = std::make_unique<RunLock>();
-  Hold(session.ui, *lock_, session.home);
+  Hold(session, *lock_, session.home);
   if (session.dryRun) {
     std::error_code ec;
     std::filesystem::path folder = session.home / "preview";
@@ -60,7 +74,7 @@ RunGuard::RunGuard(Session& session) : session_(session) {
     session.runBackup = backup_.get();
   }
   if (session.game) {
-    HoldGameFolders(session.ui, *lock_, *session.game);
+    HoldGameFolders(session, *lock_, *session.game);
     ProtectGame(session, *session.game);
     session.game->Reload();
   }
@@ -82,7 +96,7 @@ RunGuard::~RunGuard() {
 
 void HoldGame(Session& session, GameInstallation& game) {
   if (!session.runLock) return;
-  HoldGameFolders(session.ui, *session.runLock, game);
+  HoldGameFolders(session, *session.runLock, game);
   ProtectGame(session, game);
 }
 

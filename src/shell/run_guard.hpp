@@ -21,6 +21,8 @@ struct Session;
 // of the game it changes (finished, and old runs pruned, when it ends), or,
 // for a preview, the folder where what it would write goes instead (removed
 // when it ends).
+//
+// A wait for another run ends early when the user cancels (RunCancelled).
 class RunGuard {
  public:
   explicit RunGuard(Session& session);

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <map>
+#include <memory>
+
+#include "core/text.hpp"
 #include "platform/file_io.hpp"
+#include "platform/run_lock.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
@@ -121,6 +127,68 @@ TEST_F(CleanCliTest, FilesAreFoundInAnyLetterCaseAndAMissingOneIsNamed) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err.rfind("Modrake Error: Cannot find file No_Such_Plugin.esp", 0), 0u)
       << result.err;
+}
+
+// Ctrl+C cancels a clean of 300 plugins at the next file boundary, in the
+// middle of the run or while it waits for another run: the files it finished
+// are cleaned and whole, every other one is as it was, the output and the log
+// say so, and the run fails.
+TEST(CleanInterruptCliTest, CtrlCStopsBetweenFilesAndLeavesEveryFileWhole) {
+  TempDir game;
+  TempDir home;
+  ASSERT_EQ(
+      RunModrake({"--home", home.path(), "sample-game", game.path(), "--plugins", "300"}).exitCode,
+      0);
+  std::vector<std::string> args = {"--game",    game.path(), "--home",
+                                   home.path(), "clean",     "--keep-names"};
+  std::map<std::string, std::string> before;
+  for (int i = 1; i <= 300; ++i) {
+    std::filesystem::path file = game / FormatText("Data Files/Generated_Plugin_%03d.esp", i);
+    before[file] = test::ReadFile(file);
+    args.push_back(file);
+  }
+  for (bool waiting : {true, false}) {
+    SCOPED_TRACE(waiting ? "while waiting" : "between files");
+    auto other = std::make_unique<RunLock>();
+    if (waiting) {
+      ASSERT_TRUE(other->TryAdd(game.path()));
+    }
+    // Its output goes through a pipe of one page: the run cannot get further
+    // ahead of this test than that page holds.
+    test::BackgroundRun run(MODRAKE_CLI_BINARY, args, {}, true);
+    if (waiting) {
+      for (int i = 0; i < 600 && run.ErrorsSoFar().find("Waiting") == std::string::npos; ++i) {
+        ::usleep(50000);
+      }
+    } else {
+      std::string line;
+      while (run.ReadOutputLine(line) && line != "Processing Generated_Plugin_010.esp") {
+      }
+    }
+    run.Signal(SIGINT);
+    auto result = run.Wait();
+    EXPECT_EQ(result.exitCode, 128 + SIGINT) << result.err;
+    EXPECT_NE(result.out.find("\nOperation has been canceled\n"), std::string::npos) << result.out;
+    size_t cleaned = 0;
+    for (const auto& [file, bytes] : before) {
+      std::string name = std::filesystem::path(file).filename();
+      if (result.out.find("\nProcessing " + name + "\n") == std::string::npos) {
+        EXPECT_EQ(test::ReadFile(file), bytes) << name;
+      } else {
+        ++cleaned;
+        EXPECT_TRUE(test::EsmtoolReads(file)) << name;
+      }
+    }
+    if (waiting) {
+      EXPECT_EQ(cleaned, 0u);
+    } else {
+      EXPECT_GE(cleaned, 10u);
+      EXPECT_LT(cleaned, 300u);
+      EXPECT_NE(result.out.find("\nCanceled before Generated_Plugin_"), std::string::npos);
+      EXPECT_NE(test::ReadFile(home / "modrake.log").find("Operation has been canceled."),
+                std::string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -208,6 +208,7 @@ TEST(ShellTest, ACommandWaitsForAnotherRunAndStartsFromWhatItLeft) {
   EXPECT_EQ(game.ui.waits,
             std::vector<std::string>{"Waiting for another run of Modrake to finish with \"" +
                                      game.dir.path().string() + "\""});
+  EXPECT_EQ(game.ui.waitsEnded, 1);
   text = test::ReadFile(ini);
   EXPECT_NE(text.find("=Inactive_Plugin.esp\r\n"), std::string::npos);
   EXPECT_NE(text.find("=Merged_Leveled_Lists.esp\r\n"), std::string::npos);

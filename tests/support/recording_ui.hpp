@@ -21,6 +21,11 @@ class RecordingUi : public Ui {
   void AddLogLine(const std::string& line) override { lines.push_back(line); }
   void ClearLogList() override { lines.clear(); }
   void ShowWaiting(const std::string& text) override {
+    // An empty text: the wait is over.
+    if (text.empty()) {
+      ++waitsEnded;
+      return;
+    }
     waits.push_back(text);
     if (onWaiting) onWaiting();
   }
@@ -32,6 +37,7 @@ class RecordingUi : public Ui {
   std::vector<std::string> asked;
   std::vector<std::string> errors;
   std::vector<std::string> waits;
+  int waitsEnded = 0;
   std::function<void()> onWaiting;
 };
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -149,14 +150,19 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
 }
 
 BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::string>& args,
-                             const std::filesystem::path& workdir) {
+                             const std::filesystem::path& workdir, bool pipedOutput) {
   auto outPath = capture_ / "out";
   auto errPath = capture_ / "err";
+  int ends[2] = {-1, -1};
+  if (pipedOutput) {
+    if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    ::fcntl(ends[0], F_SETPIPE_SZ, 4096);
+  }
   pid_ = ::fork();
   if (pid_ == 0) {
     if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) _exit(127);
     int in = ::open("/dev/null", O_RDONLY);
-    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = pipedOutput ? ends[1] : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(in, 0);
     ::dup2(out, 1);
@@ -170,6 +176,30 @@ BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::
     ::execv(binary.c_str(), argv.data());
     _exit(127);
   }
+  if (pipedOutput) {
+    ::close(ends[1]);
+    pipe_ = ends[0];
+  }
+}
+
+bool BackgroundRun::ReadOutputLine(std::string& line) {
+  for (;;) {
+    size_t end = piped_.find('\n', lineStart_);
+    if (end != std::string::npos) {
+      line = piped_.substr(lineStart_, end - lineStart_);
+      lineStart_ = end + 1;
+      return true;
+    }
+    char buffer[512];
+    ssize_t got = pipe_ < 0 ? 0 : ::read(pipe_, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    piped_.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+void BackgroundRun::Signal(int signal) {
+  if (pid_ > 0) ::kill(pid_, signal);
 }
 
 BackgroundRun::~BackgroundRun() {
@@ -188,10 +218,15 @@ CommandResult BackgroundRun::Wait() {
   CommandResult result;
   if (pid_ <= 0) return result;
   int status = 0;
+  std::string rest;
+  while (ReadOutputLine(rest)) {
+  }
+  if (pipe_ >= 0) ::close(pipe_);
+  pipe_ = -1;
   ::waitpid(pid_, &status, 0);
   pid_ = -1;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadFile(capture_ / "out");
+  result.out = piped_.empty() ? ReadFile(capture_ / "out") : piped_;
   result.err = ReadFile(capture_ / "err");
   return result;
 }

@@ -91,14 +91,20 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
 // A program started the same way that runs while the test goes on.
 class BackgroundRun {
  public:
+  // pipedOutput: its standard output goes through a pipe of one page that
+  // the test reads (ReadOutputLine), so the program gets no further ahead of
+  // the test than that page holds.
   BackgroundRun(const std::string& program, const std::vector<std::string>& args,
-                const std::filesystem::path& workdir = {});
+                const std::filesystem::path& workdir = {}, bool pipedOutput = false);
   ~BackgroundRun();
   BackgroundRun(const BackgroundRun&) = delete;
   BackgroundRun& operator=(const BackgroundRun&) = delete;
 
   // What it has written to standard error until now.
   std::string ErrorsSoFar() const;
+  // The next line of a piped output; false at its end.
+  bool ReadOutputLine(std::string& line);
+  void Signal(int signal);
   // Waits for it to end.
   CommandResult Wait();
   // Ends it at once, as a crash or a pulled plug would (SIGKILL).
@@ -107,6 +113,9 @@ class BackgroundRun {
  private:
   TempDir capture_;
   int pid_ = -1;
+  int pipe_ = -1;      // the read end of a piped output
+  std::string piped_;  // what was read from it
+  size_t lineStart_ = 0;
 };
 
 }  // namespace modrake::test

@@ -1,6 +1,7 @@
 #include "merge/dialogs/merge_dialogs.hpp"
 
 #include "core/execution_log.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "format/record_stream.hpp"
@@ -62,9 +63,11 @@ void MergeDialogs(Session& session, bool activate) {
 
   DialogMerger merger(run, plugin);
   int responses = 0;
+  ProgressTask progress(session.progress, game.activePlugins().size() + 1);
   {
     OpenGameMasters masters(game);
     for (const auto& active : game.activePlugins()) {
+      progress.Step(active->name);
       if (EqualsNoCase(active->name, kMergedDialogsName)) continue;
       if (game.IsGameMaster(active.get())) {
         AddGameMaster(plugin, *active);
@@ -92,6 +95,7 @@ void MergeDialogs(Session& session, bool activate) {
   log.Log("\nMerged and relinked %d dialog(s) out of %d\n", counts.relinked, counts.lookedAt);
   log.Log("!Merged and relinked %d dialog(s) out of %d", counts.relinked, counts.lookedAt);
 
+  progress.Step(kMergedDialogsName);
   SaveMergedPlugin(*session.game, plugin);
   log.CloseLog();
   FinishMergedPlugin(session, plugin, activate);

@@ -1,6 +1,7 @@
 #include "merge/leveled/merge_leveled_lists.hpp"
 
 #include "core/execution_log.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "format/record_stream.hpp"
@@ -211,7 +212,9 @@ void MergeLeveledLists(Session& session, bool activate) {
   log.OpenLog();
   log.Log("Merging leveled lists for all active plugins\n");
   Counters counters;
+  ProgressTask progress(session.progress, game.activePlugins().size() + 1);
   for (const auto& active : game.activePlugins()) {
+    progress.Step(active->name);
     if (EqualsNoCase(active->name, kMergedLeveledListsName)) continue;
     if (game.IsGameMaster(active.get())) {
       AddGameMaster(plugin, *active);
@@ -221,6 +224,7 @@ void MergeLeveledLists(Session& session, bool activate) {
     log.Log("\nScanning %s\n", active->name.c_str());
     ScanPlugin(*active, merged, log, counters);
   }
+  progress.Step(kMergedLeveledListsName);
   SaveMergedPlugin(*session.game, plugin);
 
   log.AddLogLine("");

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/execution_log.hpp"
+#include "core/progress.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "fields/field_groups.hpp"
@@ -31,12 +32,13 @@ constexpr const char* kPreamble[] = {
     "; cases information from the plugin with last date is used and comment is generated.\n",
 };
 
-uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count) {
+uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count, ProgressTask& progress) {
   GameInstallation& game = *session.game;
   ExecutionLog& log = session.log;
   log.AddLogLine("Loading conflicting objects...");
   std::vector<ConflictGroup> groups(count);
   for (const auto& active : game.activePlugins()) {
+    progress.Step(active->name);
     if (EqualsNoCase(active->name, kMergedObjectsName) || game.IsGameMaster(active.get())) {
       continue;
     }
@@ -71,7 +73,11 @@ void MergeObjects(Session& outer, bool activate) {
   for (const char* line : kPreamble) log.Log("%s", line);
 
   session.index->Clear();
+  // Each plugin is read twice: for the index, then for the versions of the
+  // objects that several change.
+  ProgressTask progress(session.progress, 2 * game.activePlugins().size() + 1);
   for (const auto& active : game.activePlugins()) {
+    progress.Step(active->name);
     // What this merge and the dialogue merge wrote must not count as a change.
     if (EqualsNoCase(active->name, kMergedObjectsName) ||
         EqualsNoCase(active->name, kMergedDialogsName)) {
@@ -84,7 +90,8 @@ void MergeObjects(Session& outer, bool activate) {
     LoadRecords(session, 'X', active.get());
   }
   uint32_t count = NumberConflictGroups(*session.index, IsMergeableType);
-  uint32_t saved = count ? MergeGroups(session, plugin, count) : 0;
+  uint32_t saved = count ? MergeGroups(session, plugin, count, progress) : 0;
+  progress.Step(kMergedObjectsName);
   SaveMergedPlugin(*session.game, plugin);
   log.CloseLog();
 
