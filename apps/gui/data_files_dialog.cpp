@@ -1,11 +1,15 @@
 #include "data_files_dialog.hpp"
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QShortcut>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTextDocument>
@@ -13,6 +17,7 @@
 #include <algorithm>
 
 #include "qt_ui.hpp"
+#include "user_guide.hpp"
 
 namespace modrake::gui {
 
@@ -32,8 +37,8 @@ constexpr int kRowsAround = 5;
 
 }  // namespace
 
-DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
-    : QDialog(parent), manager_(manager) {
+DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent, QSettings* settings)
+    : QDialog(parent), manager_(manager), settings_(settings) {
   setWindowTitle(QStringLiteral("Modrake - Data Files"));
   QFontMetricsF metrics(font());
   double unitX = metrics.averageCharWidth() / 4.0;
@@ -48,6 +53,8 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setWordWrap(false);
+  // One Tab stop: the arrows move between rows, Tab goes on to the buttons.
+  table_->setTabKeyNavigation(false);
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   QHeaderView* header = table_->horizontalHeader();
@@ -59,6 +66,7 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
   table_->setColumnWidth(kActiveColumn, style()->pixelMetric(QStyle::PM_IndicatorWidth) + 12);
   connect(header, &QHeaderView::sectionClicked, this, &DataFilesDialog::HeaderClicked);
   table_->installEventFilter(this);
+  connect(table_, &QTableWidget::itemChanged, this, &DataFilesDialog::CheckChanged);
 
   auto makeButton = [&](const char* text, const char* name) {
     auto* button = new QPushButton(QString::fromUtf8(text));
@@ -66,13 +74,13 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
     button->setMinimumWidth(static_cast<int>(54 * unitX + 0.5));
     return button;
   };
-  QPushButton* loadOrder = makeButton("Load order", "loadOrder");
-  QPushButton* updateTime = makeButton("Update time", "updateTime");
-  QPushButton* updateHeader = makeButton("Update header", "updateHeader");
-  QPushButton* ok = makeButton("OK", "ok");
-  QPushButton* cancel = makeButton("Cancel", "cancel");
-  moveUp_ = makeButton("Move up", "moveUp");
-  moveDown_ = makeButton("Move down", "moveDown");
+  QPushButton* loadOrder = makeButton("&Load order", "loadOrder");
+  QPushButton* updateTime = makeButton("Update &time", "updateTime");
+  QPushButton* updateHeader = makeButton("Update &header", "updateHeader");
+  QPushButton* ok = makeButton("&OK", "ok");
+  QPushButton* cancel = makeButton("&Cancel", "cancel");
+  moveUp_ = makeButton("Move &up", "moveUp");
+  moveDown_ = makeButton("Move &down", "moveDown");
   moveUp_->setToolTip(QStringLiteral("Ctrl+Up, or drag the row"));
   moveDown_->setToolTip(QStringLiteral("Ctrl+Down, or drag the row"));
   loadOrder->setDefault(true);
@@ -100,12 +108,74 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent)
   table_->setDragDropOverwriteMode(false);
   connect(ok, &QPushButton::clicked, this, &DataFilesDialog::Ok);
   connect(cancel, &QPushButton::clicked, this, &DataFilesDialog::reject);
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this,
+          [this] { OpenUserGuide(this, QStringLiteral("manage")); });
+  QWidget* previous = table_;
+  for (QWidget* next : {static_cast<QWidget*>(loadOrder), static_cast<QWidget*>(updateTime),
+                        static_cast<QWidget*>(updateHeader), static_cast<QWidget*>(moveUp_),
+                        static_cast<QWidget*>(moveDown_), static_cast<QWidget*>(ok),
+                        static_cast<QWidget*>(cancel)}) {
+    setTabOrder(previous, next);
+    previous = next;
+  }
 
   Fill(PluginManager::kNoRow);
   ShowSortState();
   ShowMoveButtons();
   resize(QSize(static_cast<int>(376 * unitX + 0.5), static_cast<int>(221 * unitY + 0.5))
              .expandedTo(sizeHint()));
+  if (settings_)
+    restoreGeometry(settings_->value(QStringLiteral("dataFiles/geometry")).toByteArray());
+}
+
+DataFilesDialog::~DataFilesDialog() = default;
+
+void DataFilesDialog::done(int result) {
+  if (settings_) settings_->setValue(QStringLiteral("dataFiles/geometry"), saveGeometry());
+  QDialog::done(result);
+}
+
+bool DataFilesDialog::Unreadable(int row) const {
+  return row >= 0 && !manager_.Row(static_cast<size_t>(row)).error.empty();
+}
+
+void DataFilesDialog::CheckChanged(QTableWidgetItem* item) {
+  if (item->column() != kActiveColumn || item->checkState() != Qt::Checked) return;
+  int row = item->row();
+  // Its header cannot be read, so the game could not load it either: it may
+  // stay active where it was, never become active.
+  if (!Unreadable(row) || manager_.Row(static_cast<size_t>(row)).active) return;
+  QSignalBlocker quiet(table_);
+  item->setCheckState(Qt::Unchecked);
+  QApplication::beep();
+}
+
+bool DataFilesDialog::RefusedWithoutMorrowind() {
+  size_t row = manager_.FindRow("Morrowind.esm");
+  int tableRow = row == PluginManager::kNoRow ? -1 : static_cast<int>(row);
+  if (tableRow >= 0 && table_->item(tableRow, kActiveColumn)->checkState() == Qt::Checked) {
+    return false;
+  }
+  QString text = tableRow >= 0
+                     ? QStringLiteral(
+                           "Morrowind.esm must stay active: without it neither the game nor "
+                           "Modrake can start. Tick it, or press Cancel to leave morrowind.ini "
+                           "as it is.")
+                     : QStringLiteral(
+                           "There is no Morrowind.esm in the \"Data Files\" folder: without it "
+                           "neither the game nor Modrake can start, so the list is not saved. "
+                           "Press Cancel to leave morrowind.ini as it is.");
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Modrake"), text, QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+  if (tableRow >= 0) {
+    table_->setCurrentCell(tableRow, kNameColumn,
+                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    table_->scrollToItem(table_->item(tableRow, kNameColumn));
+    table_->setFocus();
+  }
+  return true;
 }
 
 bool DataFilesDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -198,13 +268,18 @@ size_t DataFilesDialog::FocusedRow() const {
 }
 
 void DataFilesDialog::Fill(size_t keep) {
+  // Filling is no change of a tick.
+  QSignalBlocker quiet(table_);
   table_->clearSelection();
   table_->setRowCount(static_cast<int>(manager_.RowCount()));
   for (size_t i = 0; i < manager_.RowCount(); ++i) {
     PluginRow plugin = manager_.Row(i);
     int row = static_cast<int>(i);
     auto* active = new QTableWidgetItem;
-    active->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // A file that cannot be read can only be taken off the list.
+    if (plugin.error.empty() || plugin.active) flags |= Qt::ItemIsUserCheckable;
+    active->setFlags(flags);
     active->setCheckState(plugin.active ? Qt::Checked : Qt::Unchecked);
     auto* name = new QTableWidgetItem(ToQString(plugin.name));
     name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
@@ -314,6 +389,7 @@ void DataFilesDialog::UpdateHeader() {
 }
 
 void DataFilesDialog::Ok() {
+  if (RefusedWithoutMorrowind()) return;
   Guarded([&] {
     ApplyRows();
     manager_.Ok();
@@ -328,7 +404,7 @@ void DataFilesDialog::reject() {
 
 void QtManageWindow::Show(PluginManager& manager) {
   ui_.RunOnInterfaceThread([&] {
-    DataFilesDialog dialog(manager, parent_);
+    DataFilesDialog dialog(manager, parent_, settings_);
     dialog.exec();
     if (dialog.error()) std::rethrow_exception(dialog.error());
   });

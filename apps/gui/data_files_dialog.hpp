@@ -8,7 +8,9 @@
 #include "shell/plugin_manager.hpp"
 
 class QPushButton;
+class QSettings;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace modrake::gui {
 
@@ -16,12 +18,15 @@ class QtUi;
 
 // The Manage active plugins window, "Modrake - Data Files": every master and
 // plugin of the data folder with a check box for the active ones, sortable by
-// name and date or in load order.
+// name and date or in load order. It never saves a list without Morrowind.esm
+// and never lets a file that cannot be read be ticked.
 class DataFilesDialog : public QDialog {
   Q_OBJECT
 
  public:
-  DataFilesDialog(PluginManager& manager, QWidget* parent);
+  // settings: where the window keeps its size and place; may be null.
+  DataFilesDialog(PluginManager& manager, QWidget* parent, QSettings* settings = nullptr);
+  ~DataFilesDialog() override;
 
   // An error inside a button closes the window; the command then fails with it.
   std::exception_ptr error() const { return error_; }
@@ -32,6 +37,7 @@ class DataFilesDialog : public QDialog {
  protected:
   // Space ticks or unticks the focused row, wherever in the row the focus is.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void done(int result) override;
 
  private:
   // What the rows show goes to the manager before each button.
@@ -44,6 +50,11 @@ class DataFilesDialog : public QDialog {
   size_t FocusedRow() const;
   void ShowSortState();
   void Guarded(const std::function<void()>& work);
+  // A file that cannot be read may be unticked, never ticked.
+  void CheckChanged(QTableWidgetItem* item);
+  bool Unreadable(int row) const;
+  // Ok without Morrowind.esm ticked: a box says why nothing is saved.
+  bool RefusedWithoutMorrowind();
 
   void Resorted(size_t keep);
   void HeaderClicked(int section);
@@ -57,6 +68,7 @@ class DataFilesDialog : public QDialog {
   void Ok();
 
   PluginManager& manager_;
+  QSettings* settings_;
   QTableWidget* table_ = nullptr;
   QPushButton* moveUp_ = nullptr;
   QPushButton* moveDown_ = nullptr;
@@ -67,12 +79,14 @@ class DataFilesDialog : public QDialog {
 // interface thread shows the dialog.
 class QtManageWindow : public ManageWindow {
  public:
-  QtManageWindow(QtUi& ui, QWidget* parent) : ui_(ui), parent_(parent) {}
+  QtManageWindow(QtUi& ui, QWidget* parent, QSettings* settings = nullptr)
+      : ui_(ui), parent_(parent), settings_(settings) {}
   void Show(PluginManager& manager) override;
 
  private:
   QtUi& ui_;
   QWidget* parent_;
+  QSettings* settings_;
 };
 
 }  // namespace modrake::gui

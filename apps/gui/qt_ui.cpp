@@ -1,13 +1,14 @@
 #include "qt_ui.hpp"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QListWidget>
 #include <QMessageBox>
 #include <exception>
 
 #include "core/text.hpp"
+#include "log_view.hpp"
 
 namespace modrake::gui {
 
@@ -39,12 +40,20 @@ QtUi::QtUi() = default;
 
 QtUi::~QtUi() = default;
 
-void QtUi::SetLogList(QListWidget* list) {
+void QtUi::SetLogList(LogView* list) {
   logList_ = list;
 }
 
 void QtUi::SetOwner(QWidget* owner) {
   owner_ = owner;
+}
+
+void QtUi::SetProgressView(std::function<void(const ProgressShown&)> view) {
+  progressView_ = std::move(view);
+}
+
+void QtUi::SetLogFile(const std::filesystem::path& file) {
+  logFile_ = file;
 }
 
 void QtUi::SetStartFolder(const std::filesystem::path& folder) {
@@ -85,6 +94,12 @@ void QtUi::ShowError(const std::string& title, const std::string& text) {
     QMessageBox box(QMessageBox::Critical, ToQString(title), ToQString(text), QMessageBox::Ok,
                     BoxOwner());
     box.setTextFormat(Qt::PlainText);
+    // The message names the log as the program always has; here is where it is.
+    if (!logFile_.empty()) {
+      box.setInformativeText(QStringLiteral("The log file is %1")
+                                 .arg(QDir::toNativeSeparators(QFile::decodeName(
+                                     QByteArray::fromStdString(logFile_.string())))));
+    }
     box.exec();
   });
 }
@@ -112,6 +127,27 @@ void QtUi::AddLogLine(const std::string& line) {
 
 void QtUi::ClearLogList() {
   Enqueue({Item::kClear, {}, {}});
+}
+
+void QtUi::ShowWaiting(const std::string& text) {
+  Enqueue({Item::kWaiting, text, {}});
+}
+
+void QtUi::ShowProgress(size_t done, size_t total, const std::string& item) {
+  Enqueue({Item::kProgress, item, {}, done, total});
+}
+
+void QtUi::ShowProgressItem(const Item& item) {
+  if (!progressView_) return;
+  ProgressShown shown;
+  if (item.kind == Item::kWaiting) {
+    shown.waiting = ToQString(item.line);
+  } else {
+    shown.done = item.done;
+    shown.total = item.total;
+    shown.item = ToQString(item.line);
+  }
+  progressView_(shown);
 }
 
 void QtUi::RunOnInterfaceThread(const std::function<void()>& work) {
@@ -174,11 +210,11 @@ void QtUi::Deliver() {
   QStringList lines;
   auto addLines = [&] {
     if (lines.isEmpty() || !logList_) return;
-    logList_->addItems(lines);
-    // The newest line stays in view.
-    logList_->scrollToBottom();
+    logList_->AppendLines(lines);
     lines.clear();
   };
+  // Of the progress of a batch only the last counts.
+  const Item* progress = nullptr;
   for (Item& item : batch) {
     switch (item.kind) {
       case Item::kLine:
@@ -186,27 +222,35 @@ void QtUi::Deliver() {
         break;
       case Item::kClear:
         lines.clear();
-        if (logList_) logList_->clear();
+        if (logList_) logList_->ClearLines();
+        break;
+      case Item::kProgress:
+      case Item::kWaiting:
+        progress = &item;
         break;
       case Item::kWork:
         addLines();
+        if (progress) ShowProgressItem(*progress);
+        progress = nullptr;
         item.work();
         break;
     }
   }
   addLines();
+  if (progress) ShowProgressItem(*progress);
 }
 
 void QtUi::Apply(Item& item) {
   switch (item.kind) {
     case Item::kLine:
-      if (logList_) {
-        logList_->addItem(ToQString(item.line));
-        logList_->scrollToBottom();
-      }
+      if (logList_) logList_->AppendLines({ToQString(item.line)});
       break;
     case Item::kClear:
-      if (logList_) logList_->clear();
+      if (logList_) logList_->ClearLines();
+      break;
+    case Item::kProgress:
+    case Item::kWaiting:
+      ShowProgressItem(item);
       break;
     case Item::kWork:
       item.work();

@@ -13,11 +13,21 @@
 
 #include "core/execution_log.hpp"  // Ui
 
-class QListWidget;
 class QString;
 class QWidget;
 
 namespace modrake::gui {
+
+class LogView;
+
+// What the window shows of a run's progress: the step after `done` of
+// `total` (0: none runs), or why it waits.
+struct ProgressShown {
+  size_t done = 0;
+  size_t total = 0;
+  QString item;
+  QString waiting;  // empty unless it waits for another run
+};
 
 // Text of the core (UTF-8, or the game's single-byte code page in names read
 // from plugins) as Qt shows it.
@@ -38,8 +48,12 @@ class QtUi : public QObject, public Ui {
   ~QtUi() override;
 
   // The Execution Log list, and the window that owns the message boxes.
-  void SetLogList(QListWidget* list);
+  void SetLogList(LogView* list);
   void SetOwner(QWidget* owner);
+  // Where the window shows progress; called on the interface thread.
+  void SetProgressView(std::function<void(const ProgressShown&)> view);
+  // The log file that error boxes name.
+  void SetLogFile(const std::filesystem::path& file);
   // Where the file dialog opens the first time.
   void SetStartFolder(const std::filesystem::path& folder);
 
@@ -48,6 +62,10 @@ class QtUi : public QObject, public Ui {
   std::vector<std::filesystem::path> ChooseFiles() override;
   void AddLogLine(const std::string& line) override;
   void ClearLogList() override;
+  // In the window's progress line instead of the list: it goes once the
+  // wait is over.
+  void ShowWaiting(const std::string& text) override;
+  void ShowProgress(size_t done, size_t total, const std::string& item) override;
 
   // Runs work on the interface thread and waits until it is done; on the
   // interface thread it runs at once. An exception thrown by work is thrown
@@ -63,10 +81,13 @@ class QtUi : public QObject, public Ui {
   Q_INVOKABLE void Deliver();
 
   struct Item {
-    enum Kind { kLine, kClear, kWork } kind = kLine;
-    std::string line;
+    enum Kind { kLine, kClear, kWork, kProgress, kWaiting } kind = kLine;
+    std::string line;  // also the item of a step, or why it waits
     std::function<void()> work;
+    size_t done = 0;
+    size_t total = 0;
   };
+  void ShowProgressItem(const Item& item);
   void Enqueue(Item item);
   void Apply(Item& item);
   QWidget* BoxOwner() const;
@@ -78,9 +99,11 @@ class QtUi : public QObject, public Ui {
   const std::thread::id interfaceThread_ = std::this_thread::get_id();
 
   // Used on the interface thread only.
-  QPointer<QListWidget> logList_;
+  QPointer<LogView> logList_;
   QPointer<QWidget> owner_;
+  std::function<void(const ProgressShown&)> progressView_;
   std::filesystem::path fileFolder_;
+  std::filesystem::path logFile_;
 };
 
 }  // namespace modrake::gui

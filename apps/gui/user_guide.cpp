@@ -26,13 +26,26 @@ QString UserGuidePath() {
   return {};
 }
 
-void OpenUserGuide(QWidget* owner) {
+void OpenUserGuide(QWidget* owner, const QString& section) {
   QString guide = UserGuidePath();
-  if (guide.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(guide))) {
+  QUrl url = QUrl::fromLocalFile(guide);
+  if (!section.isEmpty()) url.setFragment(section);
+  if (guide.isEmpty() || !QDesktopServices::openUrl(url)) {
     QMessageBox::warning(owner, QStringLiteral("Modrake"),
                          guide.isEmpty()
                              ? QStringLiteral("Cannot find the user guide, Modrake.htm.")
                              : QStringLiteral("Cannot open %1.").arg(guide));
+  }
+}
+
+void OpenLocalPath(QWidget* owner, const QString& path) {
+  QString shown = QDir::toNativeSeparators(path);
+  if (!QFileInfo::exists(path)) {
+    QMessageBox::warning(owner, QStringLiteral("Modrake"),
+                         QStringLiteral("%1 does not exist yet.").arg(shown));
+  } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    QMessageBox::warning(owner, QStringLiteral("Modrake"),
+                         QStringLiteral("Cannot open %1.").arg(shown));
   }
 }
 

@@ -12,7 +12,12 @@ namespace modrake::gui {
 // (a portable copy). Empty when none of them holds it.
 QString UserGuidePath();
 
-// Opens the guide in the desktop's browser; says so in a box when it is missing.
-void OpenUserGuide(QWidget* owner);
+// Opens the guide in the desktop's browser, at a section (an id in it) when
+// one is given; says so in a box when it is missing.
+void OpenUserGuide(QWidget* owner, const QString& section = {});
+
+// Opens a file or folder as the desktop opens it; says so in a box when that
+// cannot be done.
+void OpenLocalPath(QWidget* owner, const QString& path);
 
 }  // namespace modrake::gui

@@ -95,6 +95,10 @@ void Program::LoadGame(const GameLocation& where, GameUse use) {
   s.cellRenames = cellRenames_.get();
 }
 
+void Program::SetGameUse(GameUse use) {
+  if (game_) game_->requireMorrowind = use == GameUse::kMasters;
+}
+
 void Program::ForgetGame() {
   if (session_) session_->game = nullptr;
   game_.reset();

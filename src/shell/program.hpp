@@ -66,6 +66,10 @@ class Program {
   // without that master (unless only the plugin list is used). Does nothing
   // once the game is loaded.
   void LoadGame(const GameLocation& where = {}, GameUse use = GameUse::kMasters);
+  // What the next command needs of the game that is loaded: the window runs
+  // one command after another on it, and only its Manage active plugins
+  // window does without morrowind.esm.
+  void SetGameUse(GameUse use);
   // Forgets the loaded game, so that the next LoadGame reads it afresh (the
   // window does this after an error).
   void ForgetGame();

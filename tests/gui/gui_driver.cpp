@@ -1,10 +1,12 @@
 #include "gui_driver.hpp"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -21,7 +23,18 @@ GuiGame::GuiGame(const samplegame::SampleGameOptions& options) : program(ui, hom
 }
 
 GuiGame::~GuiGame() {
-  WaitIdle();
+  // A test that failed may leave the worker waiting for an answer or for
+  // another run: it is cancelled and its dialogs closed, so that the test
+  // ends with its failure instead of hanging.
+  window->Cancel();
+  (void)QTest::qWaitFor(
+      [this] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+          dialog->reject();
+        }
+        return !window->Busy();
+      },
+      120000);
   window.reset();
 }
 
@@ -46,10 +59,11 @@ std::vector<std::string> GuiGame::GameFiles() const {
 }
 
 QStringList GuiGame::LogLines() const {
-  QStringList lines;
-  auto* log = window->findChild<QListWidget*>(QStringLiteral("log"));
-  for (int i = 0; i < log->count(); ++i) lines << log->item(i)->text();
-  return lines;
+  return Log()->Lines();
+}
+
+gui::LogView* GuiGame::Log() const {
+  return window->findChild<gui::LogView*>(QStringLiteral("log"));
 }
 
 QPushButton* GuiGame::Button(const char* name) const {
@@ -124,6 +138,9 @@ void DialogScript::Poll() {
   }
   Step step = std::move(steps_.front());
   steps_.pop_front();
+  // Started anew, the timer also fires while this step waits in a dialog it
+  // opened (a timer whose handler runs is not fired again).
+  timer_.start(10);
   if (box) {
     if (step.check) step.check();
     if (QAbstractButton* button = box->button(step.button)) {
@@ -142,8 +159,31 @@ void DialogScript::Poll() {
     for (const auto& file : step.files) {
       names << QStringLiteral("\"%1\"").arg(QFile::decodeName(file.filename().c_str()));
     }
-    files->selectFile(names.join(QLatin1Char(' ')));
+    // Typed into the name box, as a user would. QFileDialog::selectFile
+    // leaves that box alone while it has the focus, which it takes when the
+    // dialog is activated, on the offscreen platform in the first pass of
+    // the dialog's own event loop: a poll after that chose nothing, Open
+    // kept the dialog up, and the worker waited for ever for its files.
+    auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!name) {
+      unexpected << QStringLiteral("the file dialog has no name box");
+      files->reject();
+      return;
+    }
+    name->setText(names.join(QLatin1Char(' ')));
+    // Typing selects the names the dialog has listed so far, and a selection
+    // would be chosen instead of the typed names: without it, all of them.
+    for (const char* list : {"listView", "treeView"}) {
+      if (auto* view = files->findChild<QAbstractItemView*>(QString::fromLatin1(list))) {
+        view->clearSelection();
+      }
+    }
     static_cast<QDialog*>(files)->accept();  // public in QDialog
+    // Never leave it up unanswered: that would hang the test instead of failing it.
+    if (files->isVisible()) {
+      unexpected << QStringLiteral("the file dialog did not take: ") + names.join(' ');
+      files->reject();
+    }
   } else {
     step.manage(*manage);
     // A failed check leaves the window open: close it so the test can end.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "data_files_dialog.hpp"
+#include "log_view.hpp"
 #include "main_window.hpp"
 #include "qt_ui.hpp"
 #include "samplegame/sample_game.hpp"
@@ -38,6 +39,7 @@ class GuiGame {
   std::vector<std::string> GameFiles() const;
   // Lines of the Execution Log list.
   QStringList LogLines() const;
+  gui::LogView* Log() const;
 
   QPushButton* Button(const char* name) const;
   QCheckBox* Box(const char* key) const;

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
@@ -89,8 +88,7 @@ int Run(int plugins, bool fix, const QString& shots) {
   }
 
   if (fix) {
-    auto* log = game.window->findChild<QListWidget*>(QStringLiteral("log"));
-    PaintCounter paints(log->viewport(), *game.window);
+    PaintCounter paints(game.Log()->viewport(), *game.window);
     // The longest the interface thread went without running its event loop.
     QElapsedTimer sinceTick;
     qint64 longestPause = 0;
