@@ -136,16 +136,12 @@ void DataFilesDialog::done(int result) {
   QDialog::done(result);
 }
 
-bool DataFilesDialog::Unreadable(int row) const {
-  return row >= 0 && !manager_.Row(static_cast<size_t>(row)).error.empty();
-}
-
 void DataFilesDialog::CheckChanged(QTableWidgetItem* item) {
   if (item->column() != kActiveColumn || item->checkState() != Qt::Checked) return;
-  int row = item->row();
   // Its header cannot be read, so the game could not load it either: it may
   // stay active where it was, never become active.
-  if (!Unreadable(row) || manager_.Row(static_cast<size_t>(row)).active) return;
+  PluginRow plugin = manager_.Row(static_cast<size_t>(item->row()));
+  if (plugin.error.empty() || plugin.active) return;
   QSignalBlocker quiet(table_);
   item->setCheckState(Qt::Unchecked);
   QApplication::beep();

@@ -52,7 +52,6 @@ class DataFilesDialog : public QDialog {
   void Guarded(const std::function<void()>& work);
   // A file that cannot be read may be unticked, never ticked.
   void CheckChanged(QTableWidgetItem* item);
-  bool Unreadable(int row) const;
   // Ok without Morrowind.esm ticked: a box says why nothing is saved.
   bool RefusedWithoutMorrowind();
 

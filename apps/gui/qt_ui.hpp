@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -13,7 +14,6 @@
 
 #include "core/execution_log.hpp"  // Ui
 
-class QString;
 class QWidget;
 
 namespace modrake::gui {

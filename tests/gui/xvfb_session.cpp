@@ -2,16 +2,18 @@
 // startup lines, keeps repainting while JUST FIX IT! runs on many plugins,
 // and photographs itself for the documentation.
 //
-//   modrake_gui_xvfb [--plugins N] [--fix] [--screenshots DIR]
+//   modrake_gui_xvfb [--plugins N] [--fix] [--screenshots DIR [--suffix TEXT]]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -55,10 +57,54 @@ int Fail(const char* what) {
   return 1;
 }
 
-int Run(int plugins, bool fix, const QString& shots) {
+// The window as a user at this screen would size it: most of a small
+// screen, a comfortable part of a large one.
+void FitToScreen(QWidget* window) {
+  QRect screen = window->screen()->availableGeometry();
+  window->resize(std::min(screen.width() - 40, 1000), std::min(screen.height() - 60, 720));
+  window->move(screen.topLeft() + QPoint(20, 20));
+}
+
+// The pictures of the documentation, named with suffix: the options panel,
+// the Manage active plugins window, and the window in the middle of JUST FIX
+// IT! with its progress.
+int Screenshots(GuiGame& game, const QString& shots, const QString& suffix) {
+  auto name = [&](const char* picture) {
+    return shots + QStringLiteral("/%1%2.png").arg(QString::fromLatin1(picture), suffix);
+  };
+  game.Button("options")->click();
+  if (!Save(game.window.get(), name("options-panel"))) return 1;
+  game.Button("done")->click();
+  if (!game.WaitIdle()) return Fail("the options were not saved");
+
+  DialogScript script;
+  bool saved = false;
+  script
+      .Manage([&](gui::DataFilesDialog& dialog) {
+        FitToScreen(&dialog);
+        saved = QTest::qWaitForWindowExposed(&dialog) && Save(&dialog, name("manage-window"));
+        QTimer::singleShot(0, &dialog, &QDialog::reject);
+      })
+      .Answer(QMessageBox::Ok);
+  game.Execute(kManageActivePluginsCommand);
+  if (!game.WaitIdle() || !script.Finished() || !saved) return Fail("no Manage window shot");
+
+  // A third of the way through JUST FIX IT!.
+  script.Answer(QMessageBox::Yes);
+  game.Button("justFixIt")->click();
+  auto* bar = game.window->findChild<QProgressBar*>(QStringLiteral("progress"));
+  bool midway = QTest::qWaitFor(
+      [&] { return bar->maximum() > 0 && bar->value() * 3 >= bar->maximum(); }, 300000);
+  if (!midway || !Save(game.window.get(), name("main-window"))) return Fail("no shot of a run");
+  if (!game.WaitIdle(600000) || !script.Finished()) return Fail("JUST FIX IT! did not end");
+  return 0;
+}
+
+int Run(int plugins, bool fix, const QString& shots, const QString& suffix) {
   samplegame::SampleGameOptions options;
   options.plugins = plugins;
   GuiGame game(options);
+  if (!shots.isEmpty()) FitToScreen(game.window.get());
   if (!QTest::qWaitForWindowExposed(game.window.get())) return Fail("the window was not shown");
   QStringList lines = game.LogLines();
   if (lines.isEmpty() || lines.back() != QStringLiteral("Select function from the list above")) {
@@ -67,25 +113,7 @@ int Run(int plugins, bool fix, const QString& shots) {
   std::printf("window open on %zu plugins: %lld startup lines\n", game.GameFiles().size(),
               static_cast<long long>(lines.size()));
 
-  if (!shots.isEmpty()) {
-    if (!Save(game.window.get(), shots + QStringLiteral("/main-window.png"))) return 1;
-    game.Button("options")->click();
-    if (!Save(game.window.get(), shots + QStringLiteral("/options-panel.png"))) return 1;
-    game.Button("done")->click();
-    if (!game.WaitIdle()) return Fail("the options were not saved");
-
-    DialogScript script;
-    bool saved = false;
-    script
-        .Manage([&](gui::DataFilesDialog& dialog) {
-          saved = QTest::qWaitForWindowExposed(&dialog) &&
-                  Save(&dialog, shots + QStringLiteral("/manage-window.png"));
-          QTimer::singleShot(0, &dialog, &QDialog::reject);
-        })
-        .Answer(QMessageBox::Ok);
-    game.Execute(kManageActivePluginsCommand);
-    if (!game.WaitIdle() || !script.Finished() || !saved) return Fail("no Manage window shot");
-  }
+  if (!shots.isEmpty()) return Screenshots(game, shots, suffix);
 
   if (fix) {
     PaintCounter paints(game.Log()->viewport(), *game.window);
@@ -125,6 +153,7 @@ int main(int argc, char** argv) {
   int plugins = 0;
   bool fix = false;
   QString shots;
+  QString suffix;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--plugins" && i + 1 < argc) {
@@ -133,10 +162,14 @@ int main(int argc, char** argv) {
       fix = true;
     } else if (arg == "--screenshots" && i + 1 < argc) {
       shots = QFile::decodeName(argv[++i]);
+    } else if (arg == "--suffix" && i + 1 < argc) {
+      suffix = QFile::decodeName(argv[++i]);
     } else {
-      std::fprintf(stderr, "usage: modrake_gui_xvfb [--plugins N] [--fix] [--screenshots DIR]\n");
+      std::fprintf(stderr,
+                   "usage: modrake_gui_xvfb [--plugins N] [--fix] [--screenshots DIR [--suffix "
+                   "TEXT]]\n");
       return 2;
     }
   }
-  return modrake::test::Run(plugins, fix, shots);
+  return modrake::test::Run(plugins, fix, shots, suffix);
 }
