@@ -153,15 +153,14 @@ bool DataFilesDialog::RefusedWithoutMorrowind() {
   if (tableRow >= 0 && table_->item(tableRow, kActiveColumn)->checkState() == Qt::Checked) {
     return false;
   }
-  QString text = tableRow >= 0
-                     ? QStringLiteral(
-                           "Morrowind.esm must stay active: without it neither the game nor "
-                           "Modrake can start. Tick it, or press Cancel to leave morrowind.ini "
-                           "as it is.")
-                     : QStringLiteral(
-                           "There is no Morrowind.esm in the \"Data Files\" folder: without it "
-                           "neither the game nor Modrake can start, so the list is not saved. "
-                           "Press Cancel to leave morrowind.ini as it is.");
+  QString text =
+      (tableRow >= 0
+           ? QStringLiteral("Morrowind.esm must stay active: without it neither the game nor "
+                            "Modrake can start. Tick it, or press Cancel to leave %1 as it is.")
+           : QStringLiteral("There is no Morrowind.esm among the game's data files: without it "
+                            "neither the game nor Modrake can start, so the list is not saved. "
+                            "Press Cancel to leave %1 as it is."))
+          .arg(ToQString(manager_.ListName()));
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Modrake"), text, QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
   box.exec();

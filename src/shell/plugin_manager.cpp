@@ -63,6 +63,10 @@ bool PluginManager::OrderIsTheList() const {
   return session_.game->OrderIsTheList();
 }
 
+std::string PluginManager::ListName() const {
+  return session_.game->ListName();
+}
+
 bool PluginManager::CanMoveRows() const {
   return OrderIsTheList() && rows_->sortState == kLoadOrder;
 }

@@ -48,6 +48,8 @@ class PluginManager {
   // rows can be moved up and down now: the rows show the load order.
   bool OrderIsTheList() const;
   bool CanMoveRows() const;
+  // The file Ok writes the list into: "morrowind.ini" or "openmw.cfg".
+  std::string ListName() const;
   // Moves an active row one place up (step -1) or down (+1) among the
   // active rows; Ok writes the new order. Returns the row's new place.
   size_t MoveRow(size_t row, int step);
