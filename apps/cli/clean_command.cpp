@@ -38,7 +38,8 @@ const CommandRegistration registration(kCleanOrder, [](CLI::App& app, CliContext
       "Removes records identical to a master version, stray game settings, unchanged cell fields "
       "and references, empty cells and topics, and duplicate objects. A cleaned file is saved "
       "beside the original as \"Clean NAME\", over it (--keep-names), or in a \"Clean\" "
-      "subfolder (--subfolder).");
+      "subfolder (--subfolder). Every FILE is checked first: one that is missing or cannot be "
+      "read stops the command before anything is cleaned.");
   auto args = std::make_shared<CleanArguments>();
   command->add_flag("--subfolder", args->subfolder, "Save the results in a \"Clean\" subfolder");
   command->add_flag("--keep-names", args->keepNames,
@@ -49,7 +50,10 @@ const CommandRegistration registration(kCleanOrder, [](CLI::App& app, CliContext
   command->add_flag("--ignore-bloodmoon", args->ignoreBloodmoon, "Ignore bloodmoon.esm");
   command->add_flag("--restricted-dialogs", args->restrictedDialogs, "Restricted dialog cleaning");
   command->add_flag("--restricted-cells", args->restrictedCells, "Restricted cell cleaning");
-  command->add_option("FILE", args->files, "Plugin files to clean, from any folder")->required();
+  command
+      ->add_option("FILE", args->files,
+                   "Plugin files to clean: paths, or names in the game's data folders")
+      ->required();
   command->callback(
       [&context, args] { context.action = [&context, args] { RunClean(context, *args); }; });
 });

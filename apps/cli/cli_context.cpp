@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "core/fatal_error.hpp"
 #include "core/text.hpp"
+#include "shell/chosen_file.hpp"
 #include "shell/startup.hpp"
 
 namespace modrake::cli {
@@ -54,12 +56,22 @@ Program& CliContext::program() {
 }
 
 void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
+  LoadGame();
+  // Every file is looked at before any is worked on: those that cannot be
+  // read stop the command, all of them named.
   std::vector<std::filesystem::path> chosen;
+  std::string problems;
   for (const auto& file : files) {
-    std::error_code ec;
-    std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-    if (file.empty() || ec) throw UsageError("FILE must name a plugin file, not be empty");
-    chosen.push_back(absolute);
+    if (file.empty()) throw UsageError("FILE must name a plugin file, not be empty");
+    ChosenFile found = FindChosenFile(session(), file);
+    if (found.path.empty()) {
+      problems +=
+          FormatText("\n  %s: %s", ScreenText(file.string()).c_str(), found.problem.c_str());
+    }
+    chosen.push_back(found.path);
+  }
+  if (!problems.empty()) {
+    throw UsageError("nothing was done, as these files cannot be read:" + problems);
   }
   ui().SetChosenFiles(chosen);
 }
@@ -74,7 +86,15 @@ void CliContext::LoadGame(GameUse use) {
     runGuard_ = std::make_unique<RunGuard>(session());
   }
   if (program().GameLoaded()) return;
-  program().LoadGame({gameDir, openmwConfig}, use);
+  try {
+    program().LoadGame({gameDir, openmwConfig}, use);
+  } catch (const FatalException&) {
+    // The game in question was passed over: the error is about another place.
+    if (!ui().Unanswered().empty()) throw Unasked();
+    throw;
+  }
+  // Nothing is done on a game other than the one the question was about.
+  if (!ui().Unanswered().empty()) throw Unasked();
   // An OpenMW game names its configuration first, and what was wrong in it.
   for (const std::string& line : StartupGameLines(session())) log().AddLogLine(line);
 }
@@ -104,8 +124,23 @@ CommandRegistration::CommandRegistration(int order, CommandSetup setup) {
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* summary,
                      const std::string& details) {
   CLI::App* command = app.add_subcommand(name, summary);
-  if (!details.empty()) command->footer(details);
+  // Also when empty: a subcommand would show its parent's paragraph.
+  command->footer(details);
   return command;
+}
+
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : ScreenText(text)) {
+    if (c != '\n') {
+      line += c;
+    } else if (!line.empty() && line.back() != ' ') {
+      // A paragraph that ends without a stop gets one, so the parts stay apart.
+      if (std::string_view(".:?!").find(line.back()) == std::string_view::npos) line += '.';
+      line += ' ';
+    }
+  }
+  return line;
 }
 
 namespace {

@@ -26,6 +26,10 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A question that could not be asked stopped the command before it did
+// anything: exit code 2, with what TerminalUi kept of the question.
+class Unasked {};
+
 // The global options, the terminal and the Program that the chosen command
 // runs on.
 class CliContext {
@@ -47,7 +51,9 @@ class CliContext {
   ExecutionLog& log() { return program().log(); }
   Options& options() { return program().options(); }
   Session& session() { return program().session(); }
-  // FILE arguments play the part of the file dialog's selection.
+  // FILE arguments play the part of the file dialog's selection: each found
+  // as FindChosenFile finds it, in the game that this loads. Files that
+  // cannot be read are a usage error that names each of them.
   void ChooseFiles(const std::vector<std::filesystem::path>& files);
 
   // Finds and reads the game (the folder of --game, else as the game's own
@@ -100,6 +106,10 @@ enum CommandOrder : int {
   kDumpOrder = 120,
   kSampleGameOrder = 130,
 };
+
+// A question or message as one line of the terminal: its line breaks become
+// blanks, its names UTF-8.
+std::string OneLine(const std::string& text);
 
 // After a failed parse: when the line names a command that does not exist,
 // the message that says so and names the closest one.

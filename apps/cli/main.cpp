@@ -22,8 +22,8 @@ int main(int argc, char** argv) {
 
   CliContext context;
   auto* game = app.add_option("--game", context.gameDir,
-                              "The original engine's game folder (holding Morrowind.ini and Data "
-                              "Files)");
+                              "The original engine's game: its folder (holding Morrowind.ini and "
+                              "Data Files), that Data Files folder or that Morrowind.ini");
   app.add_option("--openmw-config", context.openmwConfig,
                  "An OpenMW game: its openmw.cfg, or the folder that holds it")
       ->excludes(game);
@@ -74,6 +74,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::fprintf(stderr, "modrake: %s\n", e.what());
     status = 2;
+  } catch (const modrake::cli::Unasked&) {
+    status = 2;
   } catch (const std::exception& e) {
     fatal(modrake::FailureMessage(e));
   } catch (const modrake::RunCancelled& cancelled) {
@@ -81,5 +83,15 @@ int main(int argc, char** argv) {
     status = kCancelledExit;
   }
   std::fflush(stdout);
+  // A question without a terminal to ask it on was answered No: the run
+  // says what it left undone, and how to go ahead.
+  if (const auto& unanswered = context.ui().Unanswered(); !unanswered.empty()) {
+    for (const std::string& question : unanswered) {
+      std::fprintf(stderr, "modrake: not done, as there is no terminal to ask: \"%s\"\n",
+                   modrake::cli::OneLine(question).c_str());
+    }
+    std::fprintf(stderr, "modrake: run again with --yes to answer Yes, or --no to answer No\n");
+    if (status == 0) status = 2;
+  }
   return status;
 }

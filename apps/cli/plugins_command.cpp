@@ -14,16 +14,44 @@ const std::map<std::string, int> kSortModes{
     {"load", 0}, {"name", 1}, {"name-desc", 2}, {"time", 3}, {"time-desc", 4}};
 
 // Rows as the window shows them: check box, name and date, names in one
-// column; a file that cannot be read says why.
-void PrintRows(ExecutionLog& log, const std::vector<PluginRow>& rows) {
+// column; a file that cannot be read says why. The entries of the game's
+// list without a readable file come in their places: after the entry before
+// them in the list, or among the names when sorted by name.
+void PrintRows(ExecutionLog& log, const std::vector<PluginRow>& rows,
+               const std::vector<UnreadEntry>& unread = {}, int mode = 0) {
   size_t width = 0;
   for (const auto& row : rows) width = std::max(width, row.name.size());
-  for (const auto& row : rows) {
-    std::string line = FormatText("%s %-*s  %s", row.active ? "[x]" : "[ ]",
-                                  static_cast<int>(width), row.name.c_str(), row.date.c_str());
-    if (!row.folder.empty()) line += "  " + row.folder;
-    if (!row.error.empty()) line += "  unreadable: " + row.error;
-    log.AddLogLine(line);
+  for (const auto& entry : unread) width = std::max(width, entry.name.size());
+  // The row each entry comes before; rows.size() for after the last.
+  std::vector<size_t> places;
+  for (const auto& entry : unread) {
+    size_t place = 0;
+    if (mode == 1 || mode == 2) {
+      while (place < rows.size()) {
+        int order = CompareNoCase(entry.name, rows[place].name);
+        if (mode == 1 ? order < 0 : order > 0) break;
+        ++place;
+      }
+    } else if (!entry.after.empty()) {
+      while (place < rows.size() && !EqualsNoCase(rows[place].name, entry.after)) ++place;
+      if (place < rows.size()) ++place;
+    }
+    places.push_back(place);
+  }
+  auto print = [&](const char* box, const std::string& name, const std::string& rest) {
+    log.AddLogLine(
+        FormatText("%s %-*s  %s", box, static_cast<int>(width), name.c_str(), rest.c_str()));
+  };
+  for (size_t i = 0; i <= rows.size(); ++i) {
+    for (size_t e = 0; e < unread.size(); ++e) {
+      if (places[e] == i) print("[x]", unread[e].name, unread[e].problem);
+    }
+    if (i == rows.size()) break;
+    const PluginRow& row = rows[i];
+    std::string rest = row.date;
+    if (!row.folder.empty()) rest += "  " + row.folder;
+    if (!row.error.empty()) rest += "  unreadable: " + row.error;
+    print(row.active ? "[x]" : "[ ]", row.name, rest);
   }
 }
 
@@ -66,7 +94,7 @@ void ListPlugins(CliContext& context, int mode) {
     if (mode == 2) manager.ClickNameHeader(), manager.ClickNameHeader();
     if (mode == 3) manager.ClickDateHeader();
     if (mode == 4) manager.ClickDateHeader(), manager.ClickDateHeader();
-    PrintRows(context.log(), Rows(manager, false));
+    PrintRows(context.log(), Rows(manager, false), UnreadEntries(context.session()), mode);
   });
   ManageActivePlugins(context.session(), window);
 }
@@ -106,8 +134,8 @@ void UpdateHeaders(CliContext& context, const std::vector<std::string>& names) {
 using NameAction = void (*)(CliContext&, const std::vector<std::string>&);
 
 void AddNameCommand(CLI::App& plugins, CliContext& context, const char* name,
-                    const char* description, NameAction run) {
-  auto* command = plugins.add_subcommand(name, description);
+                    const char* description, const char* details, NameAction run) {
+  auto* command = AddCommand(plugins, name, description, details);
   auto names = std::make_shared<std::vector<std::string>>();
   command->add_option("NAME", *names, "File names in the \"Data Files\" folder, any letter case")
       ->required();
@@ -120,23 +148,38 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
   auto* command = AddCommand(
       app, "plugins", "List the masters and plugins of the \"Data Files\" folder, or change them",
       "Without a subcommand the files are listed: [x] for active ones, name and file date, in "
-      "load order unless sorted otherwise; then the active plugins that need inactive or "
-      "missing masters.");
+      "load order unless sorted otherwise, and the entries of the game's list whose files are "
+      "missing or unreadable, marked so in their places; then the active plugins that need "
+      "inactive or missing masters.");
   auto mode = std::make_shared<std::string>("load");
   command->add_option("--sort", *mode, "Order of the list: load, name, name-desc, time, time-desc")
       ->check(CLI::IsMember({"load", "name", "name-desc", "time", "time-desc"}));
   AddNameCommand(*command, context, "activate",
                  "Activate the files and write the game's list (morrowind.ini or openmw.cfg)",
+                 "Ticks the files as the Manage active plugins window does, then writes the "
+                 "game's list: [Game Files] of morrowind.ini (nothing else in it changes), or the "
+                 "content= lines of openmw.cfg. NAMEs are file names in the data folders, in any "
+                 "letter case.",
                  [](CliContext& c, const std::vector<std::string>& n) { SetActive(c, n, true); });
   AddNameCommand(*command, context, "deactivate",
                  "Deactivate the files and write the game's list (morrowind.ini or openmw.cfg)",
+                 "Unticks the files, then writes the game's list as activate does. An entry whose "
+                 "file is missing or unreadable is taken off the list too. Morrowind.esm stays "
+                 "active: the game cannot start without it.",
                  [](CliContext& c, const std::vector<std::string>& n) { SetActive(c, n, false); });
   AddNameCommand(*command, context, "update-time",
                  "Give the files the last places of the load order (new file times; OpenMW: the "
                  "end of the content list)",
+                 "Gives the files new times one minute apart after the newest other file, so that "
+                 "they load last, in the order named; game masters never move. For OpenMW their "
+                 "content= lines move to the end of the list instead, and no file time changes. "
+                 "Then lists the files with their dates.",
                  UpdateTimes);
   AddNameCommand(*command, context, "update-header",
                  "Write version 1.3, file type, record count and master sizes into the headers",
+                 "Writes version 1.3, the file type, the record count and the present sizes of "
+                 "the active masters into the header of each file, which keeps its time. Game "
+                 "masters are never written.",
                  UpdateHeaders);
   command->callback([&context, command, mode] {
     if (!command->get_subcommands().empty()) return;

@@ -37,7 +37,10 @@ const CommandRegistration registration(kReportOrder, [](CLI::App& app, CliContex
   auto args = std::make_shared<ReportArguments>();
   command->add_flag("--full", args->full, "Report LEVI/LEVC/LTEX conflicts");
   command->add_flag("--skip-mergeable", args->skipMergeable, "Do not report mergeable conflicts");
-  command->add_option("FILE", args->files, "Plugin files to compare, from any folder (two or more)")
+  command
+      ->add_option("FILE", args->files,
+                   "Plugin files to compare (two or more): paths, or names in the game's data "
+                   "folders")
       ->required();
   command->callback(
       [&context, args] { context.action = [&context, args] { RunReport(context, *args); }; });

@@ -39,7 +39,10 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   }
   if (mode_ == AnswerMode::AlwaysYes) return Answer::Yes;
   if (mode_ == AnswerMode::AlwaysNo) return Answer::No;
-  if (!isatty(STDIN_FILENO)) return Answer::No;
+  if (!isatty(STDIN_FILENO)) {
+    unanswered_.push_back(text);
+    return Answer::No;
+  }
 
   std::fflush(out_);
   std::fprintf(err_, "%s: %s [y/N] ", ScreenText(title).c_str(), ScreenText(text).c_str());

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "core/execution_log.hpp"  // Ui
@@ -37,6 +38,9 @@ class TerminalUi : public Ui {
   // Whether an error box was shown: the command failed even though it ended
   // without a fatal error.
   bool ErrorShown() const { return errorShown_; }
+  // The questions that could not be asked (no terminal, no --yes or --no):
+  // each was answered No, and the command said nothing of it yet.
+  const std::vector<std::string>& Unanswered() const { return unanswered_; }
 
  private:
   AnswerMode mode_;
@@ -55,6 +59,7 @@ class TerminalUi : public Ui {
   std::string progress_;  // the step that runs; empty when none does
   bool progressDrawn_ = false;
   const std::atomic<bool>* interrupted_ = nullptr;
+  std::vector<std::string> unanswered_;
 };
 
 }  // namespace modrake

@@ -92,4 +92,32 @@ WriteResult SaveSettings(const std::filesystem::path& file, const ActiveMasters&
   return ini.Save();
 }
 
+namespace {
+constexpr char kGameSection[] = "Game";
+constexpr char kGameFolderKey[] = "GameFolder";
+constexpr char kOpenMwConfigKey[] = "OpenMwConfig";
+}  // namespace
+
+ChosenGame LoadChosenGame(const std::filesystem::path& file) {
+  // A settings file that cannot be read is reported when the settings are loaded.
+  IniFile ini(file);
+  return {ini.Read(kGameSection, kGameFolderKey, ""), ini.Read(kGameSection, kOpenMwConfigKey, "")};
+}
+
+WriteResult SaveChosenGame(const std::filesystem::path& file, const ChosenGame& game) {
+  IniFile ini(file);
+  if (!ini.ReadError().empty()) return WriteResult::Failed(ini.ReadError());
+  // One game is remembered: the other key goes.
+  for (const auto& [key, path] : {std::pair{kGameFolderKey, game.gameFolder},
+                                  std::pair{kOpenMwConfigKey, game.openmwConfig}}) {
+    if (path.empty()) {
+      ini.Delete(kGameSection, key);
+    } else {
+      // Quoted, so that blanks at either end stay part of it.
+      ini.Write(kGameSection, key, "\"" + path.string() + "\"");
+    }
+  }
+  return ini.Save();
+}
+
 }  // namespace modrake

@@ -41,4 +41,14 @@ void LoadSettings(const std::filesystem::path& file, const ActiveMasters& master
 WriteResult SaveSettings(const std::filesystem::path& file, const ActiveMasters& masters,
                          const Options& options);
 
+// The game the player chose in the window when none could be found, kept in
+// the [Game] section of the settings file: its folder (the original engine)
+// or its openmw.cfg (OpenMW). Both are empty when there is none.
+struct ChosenGame {
+  std::filesystem::path gameFolder;
+  std::filesystem::path openmwConfig;
+};
+ChosenGame LoadChosenGame(const std::filesystem::path& file);
+WriteResult SaveChosenGame(const std::filesystem::path& file, const ChosenGame& game);
+
 }  // namespace modrake

@@ -183,7 +183,8 @@ void GameInstallation::LoadActivePlugins() {
   masters_ = {};
   activePlugins_.clear();
   unreadEntries_.clear();
-  for (std::string& name : kind_->ReadActiveNames()) {
+  listed_ = kind_->ReadActiveNames();
+  for (std::string name : listed_) {
     if (FindPluginByName(activePlugins_, name) || ListsName(unreadEntries_, name)) continue;
     auto path = FindFile(name);
     if (!path) {
@@ -308,7 +309,12 @@ void GameInstallation::Reload() {
     std::error_code ec;
     bool folder = std::any_of(folders.begin(), folders.end(),
                               [&](const auto& f) { return std::filesystem::is_directory(f, ec); });
-    if (requireMorrowind || !folder) FatalError("Cannot find Morrowind installation");
+    if (requireMorrowind || !folder) {
+      std::string why = kind() == GameKind::kOriginal ? WhyNotGameFolder(gameFolder_) : "";
+      if (why.empty() && !folder) why = "none of its data folders exists";
+      if (why.empty()) why = FormatText("%s lists no plugin that can be read", ListName());
+      throw GameNotFound({{Source(), why}});
+    }
   }
   FindGameMasters();
 }
@@ -522,28 +528,124 @@ std::vector<std::string> PluginFileNames(const GameInstallation& game,
   return all;
 }
 
-std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
-                                     const std::vector<std::filesystem::path>& winePrefixes) {
-  if (FindNoCase(currentFolder, "morrowind.ini")) {
-    std::string question = FormatText(
-        "Morrowind.ini has been found in the current folder:\n\n%s\n\nDo you want to use this "
-        "folder instead of registry settings?",
-        currentFolder.c_str());
-    if (ui.Ask("Morrowind Location", question, BoxStyle::YesNoQuestion) == Answer::Yes) {
-      return currentFolder;
-    }
+GameNotFound::GameNotFound(std::vector<TriedPlace> tried)
+    : FatalException(Describe(tried) +
+                     "\nName the game with --game DIR (the folder that holds Morrowind.ini and "
+                     "\"Data Files\") or --openmw-config FILE (OpenMW's openmw.cfg)"),
+      tried_(std::move(tried)) {}
+
+std::string GameNotFound::Describe(const std::vector<TriedPlace>& tried) {
+  std::string text = "Cannot find Morrowind installation. Tried:";
+  for (const TriedPlace& place : tried) {
+    text += FormatText("\n  %s: %s", place.place.string().c_str(), place.why.c_str());
   }
+  return text;
+}
+
+std::string WhyNotGameFolder(const std::filesystem::path& folder) {
+  std::error_code ec;
+  auto status = std::filesystem::status(folder, ec);
+  if (folder.empty() || !std::filesystem::exists(status)) return "no such folder";
+  if (!std::filesystem::is_directory(status)) return "not a folder";
+  if (!FindNoCase(folder, "morrowind.ini")) return "no Morrowind.ini in it";
+  auto data = FindNoCase(folder, "Data Files");
+  if (!data || !std::filesystem::is_directory(*data, ec)) return "no \"Data Files\" folder in it";
+  return {};
+}
+
+namespace {
+// The folder above a "Data Files" folder that holds no morrowind.ini of its
+// own, when a morrowind.ini is there: the game it belongs to.
+std::optional<std::filesystem::path> GameAboveDataFiles(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(folder, ec).lexically_normal();
+  if (ec) return std::nullopt;
+  if (!full.has_filename()) full = full.parent_path();
+  if (!EqualsNoCase(full.filename().string(), "Data Files") ||
+      !std::filesystem::is_directory(full, ec) || FindNoCase(full, "morrowind.ini") ||
+      !FindNoCase(full.parent_path(), "morrowind.ini")) {
+    return std::nullopt;
+  }
+  return full.parent_path();
+}
+}  // namespace
+
+std::filesystem::path GameFolderOf(const std::filesystem::path& named) {
+  std::error_code ec;
+  if (EqualsNoCase(named.filename().string(), "morrowind.ini") &&
+      std::filesystem::is_regular_file(named, ec)) {
+    std::filesystem::path folder = named.parent_path();
+    return folder.empty() ? "." : folder;
+  }
+  if (auto game = GameAboveDataFiles(named)) return *game;
+  return named;
+}
+
+std::optional<std::filesystem::path> AskCurrentFolder(Ui& ui,
+                                                      const std::filesystem::path& currentFolder,
+                                                      std::vector<TriedPlace>* tried) {
+  std::filesystem::path folder = currentFolder;
+  const char* where = "the current folder";
+  if (!FindNoCase(currentFolder, "morrowind.ini")) {
+    auto game = GameAboveDataFiles(currentFolder);
+    if (!game) {
+      if (tried) tried->push_back({currentFolder, "no Morrowind.ini in it"});
+      return std::nullopt;
+    }
+    folder = *game;
+    where = "the folder above the current one";
+  }
+  std::string question = FormatText(
+      "Morrowind.ini has been found in %s:\n\n%s\n\nDo you want to use this folder instead of "
+      "registry settings?",
+      where, folder.string().c_str());
+  if (ui.Ask("Morrowind Location", question, BoxStyle::YesNoQuestion) == Answer::Yes) {
+    return folder;
+  }
+  if (tried) tried->push_back({folder, "not used (the answer was No)"});
+  return std::nullopt;
+}
+
+std::optional<std::filesystem::path> RegistryGameFolder(
+    const std::vector<std::filesystem::path>& winePrefixes, std::vector<TriedPlace>* tried) {
   // 32-bit programs on a 64-bit prefix write their keys under Wow6432Node.
   static const char* const kKeys[] = {"Software\\Bethesda Softworks\\Morrowind",
                                       "Software\\Wow6432Node\\Bethesda Softworks\\Morrowind"};
   for (const auto& prefix : winePrefixes) {
+    std::filesystem::path registry = prefix / "system.reg";
     for (const char* key : kKeys) {
-      RegistryValue found = ReadWineRegistryValue(prefix / "system.reg", key, "Installed Path");
+      RegistryValue found = ReadWineRegistryValue(registry, key, "Installed Path");
       if (!found.keyFound) continue;
-      if (!found.value) return {};
-      return WindowsPathInPrefix(prefix, *found.value);
+      if (!found.value) {
+        if (tried) tried->push_back({registry, "the game's Installed Path cannot be read"});
+        return std::filesystem::path();
+      }
+      std::filesystem::path folder = WindowsPathInPrefix(prefix, *found.value);
+      std::string why = WhyNotGameFolder(folder);
+      if (tried && folder.empty()) {
+        tried->push_back({registry, "the game's Installed Path \"" + *found.value +
+                                        "\" names no folder of this prefix"});
+      } else if (tried && !why.empty()) {
+        tried->push_back(
+            {folder, why + " (the game's Installed Path in " + registry.string() + ")"});
+      }
+      return folder;
+    }
+    if (tried) {
+      std::error_code ec;
+      tried->push_back({registry, std::filesystem::exists(registry, ec)
+                                      ? "no Morrowind key in this Wine registry"
+                                      : "no such file (a Wine registry)"});
     }
   }
+  return std::nullopt;
+}
+
+std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
+                                     const std::vector<std::filesystem::path>& winePrefixes,
+                                     std::vector<TriedPlace>* tried) {
+  if (auto folder = AskCurrentFolder(ui, currentFolder, tried)) return *folder;
+  if (auto folder = RegistryGameFolder(winePrefixes, tried)) return *folder;
   return currentFolder;
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/fatal_error.hpp"
 #include "format/plugin_file.hpp"
 #include "install/load_order.hpp"
 
@@ -87,6 +88,8 @@ class GameInstallation {
   // The list's entries whose files could not be read (missing, unreadable),
   // in their order there: the player's list keeps them.
   const std::vector<std::string>& unreadEntries() const { return unreadEntries_; }
+  // Every entry of the list in its order as last read, readable or not.
+  const std::vector<std::string>& listedNames() const { return listed_; }
   // The most files the engine loads (256 for the original engine).
   size_t MostActive() const;
 
@@ -139,9 +142,9 @@ class GameInstallation {
   // activated again.
   bool requireMorrowind = true;
 
-  // LoadActivePlugins, then FindGameMasters; FatalError "Cannot find
-  // Morrowind installation" when no listed plugin could be read (unless
-  // morrowind.esm is not required and a data folder exists).
+  // LoadActivePlugins, then FindGameMasters; GameNotFound naming Source()
+  // when no listed plugin could be read (unless morrowind.esm is not
+  // required and a data folder exists).
   void Reload();
   // Sets the three game masters from the active plugins by name;
   // FatalError "Cannot find morrowind.esm" when that one is required and not
@@ -226,6 +229,7 @@ class GameInstallation {
   unsigned previewCount_ = 0;
   PluginList activePlugins_;
   std::vector<std::string> unreadEntries_;
+  std::vector<std::string> listed_;
   std::array<PluginFile*, 3> masters_{};
 };
 
@@ -260,14 +264,57 @@ std::optional<std::vector<std::filesystem::path>> NamedOpenMwConfig(
 // ~/.var/app/org.openmw.OpenMW/config/openmw/openmw.cfg; none when neither
 // exists.
 std::optional<std::vector<std::filesystem::path>> DefaultOpenMwConfig();
+// The files it looks for, in that order.
+std::vector<std::filesystem::path> DefaultOpenMwConfigPlaces();
+
+// A place looked at for the game, and why it is not one.
+struct TriedPlace {
+  std::filesystem::path place;
+  std::string why;
+};
+
+// No game where the player named one or where it was looked for. The
+// message starts "Cannot find Morrowind installation", lists each place
+// tried with why it is not a game, and says how to name the game.
+class GameNotFound : public FatalException {
+ public:
+  explicit GameNotFound(std::vector<TriedPlace> tried);
+  const std::vector<TriedPlace>& tried() const { return tried_; }
+  // The first line and the places, without the options that name a game.
+  static std::string Describe(const std::vector<TriedPlace>& tried);
+
+ private:
+  std::vector<TriedPlace> tried_;
+};
+
+// Why the folder is not a game folder of the original engine (no such
+// folder, not a folder, no Morrowind.ini or no "Data Files" in it); empty
+// when it is one.
+std::string WhyNotGameFolder(const std::filesystem::path& folder);
+// The game folder that a path the player named stands for: the folder that
+// holds it when it is the game's Morrowind.ini or its "Data Files" folder,
+// else the path itself.
+std::filesystem::path GameFolderOf(const std::filesystem::path& named);
 
 // The game folder as the game itself would be looked for: a morrowind.ini in
 // currentFolder (used when the user says Yes to "Morrowind Location"), else
 // the "Installed Path" of the game's key in a Wine registry, else
 // currentFolder when no registry has the key. Empty when the key exists but
-// its path cannot be read.
+// its path cannot be read. The places that were not the game go to tried.
 std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
-                                     const std::vector<std::filesystem::path>& winePrefixes);
+                                     const std::vector<std::filesystem::path>& winePrefixes,
+                                     std::vector<TriedPlace>* tried = nullptr);
+// The first step of it: the current folder when it holds a morrowind.ini,
+// or is the "Data Files" folder of a game above it, and the user says Yes
+// to using it.
+std::optional<std::filesystem::path> AskCurrentFolder(Ui& ui,
+                                                      const std::filesystem::path& currentFolder,
+                                                      std::vector<TriedPlace>* tried = nullptr);
+// The second: the "Installed Path" of the first Wine registry with the
+// game's key (empty when that path cannot be read); none without a key.
+std::optional<std::filesystem::path> RegistryGameFolder(
+    const std::vector<std::filesystem::path>& winePrefixes,
+    std::vector<TriedPlace>* tried = nullptr);
 
 // The names of the three game masters, in master order, which some
 // operations never touch.

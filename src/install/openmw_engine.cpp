@@ -207,11 +207,15 @@ std::optional<std::vector<std::filesystem::path>> NamedOpenMwConfig(
   return chain;
 }
 
-std::optional<std::vector<std::filesystem::path>> DefaultOpenMwConfig() {
+std::vector<std::filesystem::path> DefaultOpenMwConfigPlaces() {
   std::vector<std::filesystem::path> places = {OpenMwPaths::FromEnvironment().userConfig /
                                                "openmw.cfg"};
   if (!Home().empty()) places.push_back(FlatpakFolder() / "config" / "openmw" / "openmw.cfg");
-  for (const auto& file : places) {
+  return places;
+}
+
+std::optional<std::vector<std::filesystem::path>> DefaultOpenMwConfig() {
+  for (const auto& file : DefaultOpenMwConfigPlaces()) {
     if (IsFile(file)) return std::vector<std::filesystem::path>{file};
   }
   return std::nullopt;

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "platform/file_io.hpp"
@@ -183,6 +185,15 @@ std::optional<std::filesystem::path> FindReadableFile(const std::filesystem::pat
   auto path = FindNoCase(folder, name);
   if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) return std::nullopt;
   return path;
+}
+
+std::string WhyUnreadable(const std::filesystem::path& path) {
+  std::error_code ec;
+  auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) return "no such file";
+  if (!std::filesystem::is_regular_file(status)) return "not a file";
+  if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+  return {};
 }
 
 std::filesystem::path ResolveNoCase(const std::filesystem::path& folder, const std::string& name) {

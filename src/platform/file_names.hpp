@@ -34,6 +34,10 @@ std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& fol
 std::optional<std::filesystem::path> FindReadableFile(const std::filesystem::path& folder,
                                                       const std::string& name);
 
+// Why that entry is not a regular file this process may read ("no such
+// file", "not a file", or the system's reason); empty when it is one.
+std::string WhyUnreadable(const std::filesystem::path& path);
+
 // folder/name when such an entry exists in any letter case, else folder/name
 // as given (for files about to be created).
 std::filesystem::path ResolveNoCase(const std::filesystem::path& folder, const std::string& name);

@@ -201,6 +201,34 @@ bool ListsUnreadEntry(Session& session, std::string_view name) {
   return session.game->IsUnreadEntry(name);
 }
 
+std::vector<UnreadEntry> UnreadEntries(Session& session) {
+  const GameInstallation& game = *session.game;
+  auto folders = game.DataFolders();
+  std::vector<UnreadEntry> entries;
+  std::string after;
+  for (const std::string& name : game.listedNames()) {
+    if (!game.IsUnreadEntry(name)) {
+      after = name;
+      continue;
+    }
+    UnreadEntry entry{name, {}, after};
+    // The copy that would win, had it been readable.
+    for (auto folder = folders.rbegin(); folder != folders.rend() && entry.problem.empty();
+         ++folder) {
+      if (auto there = FindNoCase(*folder, name)) {
+        std::string why = WhyUnreadable(*there);
+        entry.problem = "unreadable: " + (why.empty() ? std::string("cannot be read") : why);
+      }
+    }
+    if (entry.problem.empty()) {
+      entry.problem = game.kind() == GameKind::kOpenMw ? "missing: no data folder holds it"
+                                                       : "missing: not in \"Data Files\"";
+    }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
 void ManageActivePlugins(Session& session, ManageWindow& window) {
   RunGuard guard(session);
   {

@@ -108,6 +108,15 @@ std::string PluginNameProblem(Session& session, const std::string& name);
 // file could not be read.
 bool ListsUnreadEntry(Session& session, std::string_view name);
 
+// An entry of the game's list whose file could not be read (missing or
+// unreadable): it has no row, yet it stays in the list.
+struct UnreadEntry {
+  std::string name;
+  std::string problem;  // "missing: ..." or "unreadable: REASON"
+  std::string after;    // the entry before it in the list that has a file; empty: first
+};
+std::vector<UnreadEntry> UnreadEntries(Session& session);
+
 // The command: the window, then the active plugins read afresh from
 // morrowind.ini (what was not saved with OK is gone) and their masters
 // checked, with a warning when some are not active.

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "core/options.hpp"
@@ -14,10 +16,10 @@ namespace modrake {
 
 class CellRenameTable;
 class ExecutionLog;
-class GameInstallation;
 class GameSettingTable;
 class ObjectIndex;
 class Ui;
+struct TriedPlace;
 
 // What a command needs of the game: its masters, or only the list of its
 // plugins, which works without an active morrowind.esm so that it can be
@@ -37,6 +39,14 @@ struct GameLocation {
   std::optional<std::filesystem::path> gameFolder;
   std::optional<std::filesystem::path> openmwConfig;
 };
+
+// What the window says of a game that could not be loaded: the error, and
+// for a game that was not found the places tried, without the options of
+// the command line.
+std::string GameProblem(const std::exception& error);
+// OpenMW's configuration files of the user that exist: what the window
+// offers besides a game folder.
+std::vector<std::filesystem::path> OpenMwConfigChoices();
 
 // The pieces of the Session that a front end starts with and keeps for the
 // whole run: the log, the options, the game installation, the object index
@@ -59,17 +69,21 @@ class Program {
   // How far the running command has got; its Cancel stops it between files.
   Progress& progress() { return progress_; }
 
-  // Finds the game (see FindGame) or takes where the player named it, reads
-  // its active plugins and game masters, then the settings of modrake.ini,
-  // and builds the game setting table. FatalError "Cannot find Morrowind
-  // installation" when no active plugin exists, "Cannot find morrowind.esm"
-  // without that master (unless only the plugin list is used). Does nothing
-  // once the game is loaded.
+  // Finds the game (see FindGame) or takes where the player named it (the
+  // game folder, its "Data Files" or its Morrowind.ini), reads its active
+  // plugins and game masters, then the settings of modrake.ini, and builds
+  // the game setting table. GameNotFound, naming every place tried, when no
+  // active plugin exists; "Cannot find morrowind.esm" without that master
+  // (unless only the plugin list is used). Does nothing once the game is
+  // loaded.
   void LoadGame(const GameLocation& where = {}, GameUse use = GameUse::kMasters);
   // What the next command needs of the game that is loaded: the window runs
   // one command after another on it, and only its Manage active plugins
   // window does without morrowind.esm.
   void SetGameUse(GameUse use);
+  // Keeps the game in use in modrake.ini, where the next search looks for it
+  // after the current folder: the window's choice when none was found.
+  WriteResult RememberGame();
   // Forgets the loaded game, so that the next LoadGame reads it afresh (the
   // window does this after an error).
   void ForgetGame();
@@ -96,6 +110,7 @@ class Program {
   struct FoundGame {
     std::filesystem::path gameFolder;                // the original engine's
     std::vector<std::filesystem::path> openmwChain;  // else OpenMW's configuration
+    std::vector<TriedPlace> tried;                   // what the search passed over
   };
   std::optional<FoundGame> found_;
   Options options_;

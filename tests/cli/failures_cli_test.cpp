@@ -139,7 +139,7 @@ TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
                                          (g.game.data() / "orphan.ESP").string(),
                                          (g.game.data() / "Missing.esp").string()};
        },
-       1, "Modrake Error: Cannot find file Missing.esp\n"},
+       2, "Missing.esp: no such file\n"},
       {"clean --subfolder of a damaged plugin",
        [](HeaderOnlyGame& g) {
          test::WriteFile(g.game.data() / "Cut.esp", CutPlugin());

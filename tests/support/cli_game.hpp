@@ -36,6 +36,18 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
+// Nowhere for a run to find a game but where the test puts one: HOME is a
+// folder of the test's, and no variable names a Wine prefix or an OpenMW
+// configuration.
+struct NoGameElsewhere {
+  explicit NoGameElsewhere(const std::filesystem::path& folder) : home("HOME", folder.c_str()) {}
+  ScopedEnv home;
+  ScopedEnv prefix{"WINEPREFIX", nullptr};
+  ScopedEnv configHome{"XDG_CONFIG_HOME", nullptr};
+  ScopedEnv openmwConfig{"OPENMW_CONFIG", nullptr};
+  ScopedEnv openmwConfigDir{"OPENMW_CONFIG_DIR", nullptr};
+};
+
 // 2003-06-12 14:05:33 UTC and the minutes after it.
 constexpr int64_t kTime = 1055426733;
 
