@@ -6,6 +6,7 @@
 #include "arguments.hpp"
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
+#include "game_chooser.hpp"
 #include "main_window.hpp"
 #include "qt_ui.hpp"
 #include "shell/program.hpp"
@@ -42,8 +43,8 @@ int main(int argc, char** argv) {
   try {
     program.LoadGame({parsed.game, parsed.openmwConfig});
   } catch (const modrake::FatalException& e) {
-    ui.ShowError("Modrake Error", program.log().ReportFatal(e.what()));
-    return 1;
+    // Never a dead end: the player names the game, or quits.
+    if (!modrake::gui::ChooseGame(program, e)) return 1;
   }
   modrake::gui::MainWindow window(program, ui);
   window.show();
