@@ -33,6 +33,7 @@
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
 #include "core/progress.hpp"
+#include "core/session.hpp"
 #include "core/settings.hpp"
 #include "data_files_dialog.hpp"
 #include "log_view.hpp"
@@ -41,6 +42,7 @@
 #include "shell/function_list.hpp"
 #include "shell/program.hpp"
 #include "shell/startup.hpp"
+#include "shell/undo.hpp"
 #include "user_guide.hpp"
 
 namespace modrake::gui {
@@ -113,11 +115,26 @@ MainWindow::MainWindow(Program& program, QtUi& ui)
   justFixIt_ = makeButton("&JUST FIX IT!", "justFixIt");
   options_ = makeButton("&Options", "options");
   execute_ = makeButton("&Execute", "execute");
+  // Ticked, JUST FIX IT! and Execute only say what they would do.
+  preview_ = new QCheckBox(QStringLiteral("&Preview"));
+  preview_->setObjectName(QStringLiteral("preview"));
+  preview_->setToolTip(
+      QStringLiteral("Run as usual, but only log what would change: no file of the game is "
+                     "created, changed or touched"));
+  undo_ = makeButton("&Undo last run", "undo");
+  runToUndo_ = new QLabel;
+  runToUndo_->setObjectName(QStringLiteral("runToUndo"));
+  runToUndo_->setTextFormat(Qt::PlainText);
+  runToUndo_->setWordWrap(true);
+  runToUndo_->setMaximumWidth(units.X(90));
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(justFixIt_);
   buttons->addWidget(options_);
   buttons->addWidget(execute_);
+  buttons->addWidget(preview_);
   buttons->addStretch();
+  buttons->addWidget(undo_);
+  buttons->addWidget(runToUndo_);
   auto* top = new QHBoxLayout;
   top->addWidget(functions_, 1);
   top->addLayout(buttons);
@@ -216,6 +233,7 @@ MainWindow::MainWindow(Program& program, QtUi& ui)
 
   connect(justFixIt_, &QPushButton::clicked, this, [this] { Start(kJustFixItCommand); });
   connect(execute_, &QPushButton::clicked, this, &MainWindow::Execute);
+  connect(undo_, &QPushButton::clicked, this, &MainWindow::UndoLast);
   connect(options_, &QPushButton::clicked, this, &MainWindow::ShowOptions);
   connect(done_, &QPushButton::clicked, this, &MainWindow::Done);
   connect(cancel_, &QPushButton::clicked, this, &MainWindow::Cancel);
@@ -290,8 +308,8 @@ void MainWindow::BuildMenu() {
 
 void MainWindow::BuildTabOrder() {
   // One ring through both pages: hidden and disabled controls are skipped.
-  std::vector<QWidget*> ring = {functions_, justFixIt_, options_,  execute_,
-                                log_,       findText_,  findNext_, cancel_};
+  std::vector<QWidget*> ring = {functions_, justFixIt_, options_,  execute_,  preview_,
+                                undo_,      log_,       findText_, findNext_, cancel_};
   ring.insert(ring.end(), boxes_.begin(), boxes_.end());
   ring.push_back(done_);
   for (size_t i = 0; i + 1 < ring.size(); ++i) setTabOrder(ring[i], ring[i + 1]);
@@ -385,8 +403,18 @@ void MainWindow::Execute() {
 }
 
 void MainWindow::Start(int command) {
-  StartWorker([this, command] {
+  if (busy_) return;
+  bool preview = preview_->isChecked();
+  // The run's backup is named after what ran, as on the command line.
+  std::string name = command == kJustFixItCommand ? "fix"
+                     : command >= 0 && command < static_cast<int>(FunctionList().size())
+                         ? FunctionList()[command]
+                         : "run";
+  StartWorker([this, command, preview, name] {
     program_.log().ClearLogList();
+    Session& session = program_.session();
+    session.dryRun = preview;
+    session.runName = name;
     // The Manage active plugins window can mend a list without
     // morrowind.esm; every other entry needs it.
     GameUse use = command == kManageActivePluginsCommand ? GameUse::kPluginList : GameUse::kMasters;
@@ -394,6 +422,46 @@ void MainWindow::Start(int command) {
     program_.SetGameUse(use);
     return Dispatch(program_.session(), command, {false, manageWindow_.get()});
   });
+}
+
+void MainWindow::UndoLast() {
+  if (busy_) return;
+  StartWorker([this] {
+    program_.log().ClearLogList();
+    Session& session = program_.session();
+    session.dryRun = false;
+    // The files come back also when the game cannot be read as it is.
+    try {
+      program_.LoadGame({}, GameUse::kPluginList);
+    } catch (const FatalException&) {
+    }
+    UndoLastRun(session, "", false);
+    // What came back may be the list or a master: read the game afresh.
+    program_.ForgetGame();
+    return false;
+  });
+}
+
+void MainWindow::ShowRunToUndo() {
+  std::vector<RunSummary> runs;
+  try {
+    runs = BackedUpRuns(program_.session());
+  } catch (const std::exception&) {
+  }
+  const RunSummary* run = RunToUndo(runs);
+  undo_->setEnabled(run != nullptr && !busy_);
+  if (!run) {
+    runToUndo_->setText(QStringLiteral("No run to undo"));
+    undo_->setToolTip(QString());
+    return;
+  }
+  QString text =
+      QStringLiteral("%1, %2: %3 file(s) changed, %4 made")
+          .arg(QString::fromStdString(run->command), QString::fromStdString(run->started))
+          .arg(run->changed)
+          .arg(run->created);
+  runToUndo_->setText(text);
+  undo_->setToolTip(QStringLiteral("Undo %1 (%2)").arg(QString::fromStdString(run->name), text));
 }
 
 void MainWindow::Cancel() {
@@ -475,6 +543,9 @@ void MainWindow::FinishWorker(bool showOptions) {
   if (!noticeTimer_->isActive()) progressText_->clear();
   SetCommandsEnabled(true);
   ShowBoxes();
+  Session& session = program_.session();
+  session.dryRun = false;
+  session.runName.clear();
   if (closeWhenIdle_) {
     closeWhenIdle_ = false;
     close();
@@ -513,8 +584,14 @@ void MainWindow::Notice(const QString& text) {
 
 void MainWindow::SetCommandsEnabled(bool enabled) {
   for (QWidget* control : {static_cast<QWidget*>(functions_), static_cast<QWidget*>(justFixIt_),
-                           static_cast<QWidget*>(options_), static_cast<QWidget*>(execute_)}) {
+                           static_cast<QWidget*>(options_), static_cast<QWidget*>(execute_),
+                           static_cast<QWidget*>(preview_)}) {
     control->setEnabled(enabled);
+  }
+  if (enabled) {
+    ShowRunToUndo();
+  } else {
+    undo_->setEnabled(false);
   }
 }
 

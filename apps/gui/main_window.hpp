@@ -61,6 +61,11 @@ class MainWindow : public QWidget {
   void BuildMenu();
   void BuildTabOrder();
   void Execute();
+  // "Undo last run": the newest run not undone yet comes back, or the
+  // refusal names what changed since.
+  void UndoLast();
+  // The button and the line below it name the run it would undo.
+  void ShowRunToUndo();
   // Runs job on a worker while the command controls are disabled; job
   // returns true when the options panel is to be shown afterwards.
   void StartWorker(std::function<bool()> job);
@@ -94,6 +99,9 @@ class MainWindow : public QWidget {
   QPushButton* justFixIt_ = nullptr;
   QPushButton* options_ = nullptr;
   QPushButton* execute_ = nullptr;
+  QCheckBox* preview_ = nullptr;
+  QPushButton* undo_ = nullptr;
+  QLabel* runToUndo_ = nullptr;
   QStackedWidget* lowerArea_ = nullptr;
   QWidget* logPage_ = nullptr;
   QWidget* optionsPage_ = nullptr;

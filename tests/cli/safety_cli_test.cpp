@@ -21,25 +21,7 @@ namespace modrake {
 namespace {
 
 using test::SampleGameRun;
-
-// Every file of the game: its bytes, modification time and mode; and which
-// folders there are.
-std::map<std::string, std::string> Snapshot(const std::filesystem::path& game) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(game)) {
-    if (entry.is_directory()) {
-      files[std::filesystem::relative(entry.path(), game).string()] = "folder";
-      continue;
-    }
-    struct stat st {};
-    ::lstat(entry.path().c_str(), &st);
-    std::string state = std::to_string(st.st_mtim.tv_sec) + "." +
-                        std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_mode);
-    if (entry.is_regular_file()) state += " " + test::ReadFile(entry.path());
-    files[std::filesystem::relative(entry.path(), game).string()] = state;
-  }
-  return files;
-}
+using test::Snapshot;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

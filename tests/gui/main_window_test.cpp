@@ -112,6 +112,7 @@ class MainWindowTest : public QObject {
   void manageActivePluginsOpensAfterAnError();
   void logKeepsTheReadersPlaceAndWrapsLongLines();
   void qtOptionsAreAccepted();
+  void previewChangesNothingAndUndoBringsTheRunBack();
 };
 
 void MainWindowTest::opensWithItsLayoutAndStartupLines() {
@@ -590,7 +591,7 @@ void MainWindowTest::tabReachesEveryControlInOrder() {
   GuiGame game;
   game.Functions()->setFocus();
   QCOMPARE(TabRing(game.window.get()),
-           (QStringList{"functions", "justFixIt", "options", "execute", "log"}));
+           (QStringList{"functions", "justFixIt", "options", "execute", "preview", "log"}));
   game.Button("options")->click();
   QCOMPARE(TabRing(game.window.get()), BoxNames() << QStringLiteral("done"));
 
@@ -828,6 +829,51 @@ void MainWindowTest::qtOptionsAreAccepted() {
     QVERIFY2(help.helpText.contains(QString::fromUtf8(option)), option);
   }
   QVERIFY(!help.helpText.contains(QStringLiteral("--platformtheme")));
+}
+
+void MainWindowTest::previewChangesNothingAndUndoBringsTheRunBack() {
+  GuiGame game;
+  auto* runToUndo = game.window->findChild<QLabel*>(QStringLiteral("runToUndo"));
+  QPushButton* undo = game.Button("undo");
+  QCOMPARE(runToUndo->text(), QStringLiteral("No run to undo"));
+  QVERIFY(!undo->isEnabled());
+  const auto original = Snapshot(game.dir.path());
+  auto fix = [&] {
+    DialogScript script;
+    script.Answer(QMessageBox::Yes);
+    game.Button("justFixIt")->click();
+    return game.WaitIdle() && script.Finished();
+  };
+
+  // A preview logs what it would do and leaves every file as it was.
+  game.window->findChild<QCheckBox*>(QStringLiteral("preview"))->setChecked(true);
+  QVERIFY(fix());
+  QVERIFY(!game.LogLines().filter(QStringLiteral("Would ")).isEmpty());
+  QVERIFY(Snapshot(game.dir.path()) == original);
+  QCOMPARE(runToUndo->text(), QStringLiteral("No run to undo"));
+
+  // The real run is named under the button, and undone byte for byte.
+  game.window->findChild<QCheckBox*>(QStringLiteral("preview"))->setChecked(false);
+  QVERIFY(fix());
+  QVERIFY(Snapshot(game.dir.path()) != original);
+  QVERIFY2(runToUndo->text().startsWith(QStringLiteral("fix, ")), qPrintable(runToUndo->text()));
+  QVERIFY(undo->isEnabled());
+  undo->click();
+  QVERIFY(game.WaitIdle());
+  QVERIFY(Snapshot(game.dir.path()) == original);
+  QCOMPARE(runToUndo->text(), QStringLiteral("No run to undo"));
+
+  // A file changed by hand since the run stops the undo, named in its box.
+  QVERIFY(fix());
+  WriteFile(game.Data("Junk_Cells.esp"), ReadFile(game.Data("Junk_Cells.esp")) + "x");
+  DialogScript refusal;
+  refusal.Answer(QMessageBox::Ok);
+  undo->click();
+  QVERIFY(game.WaitIdle());
+  QVERIFY2(refusal.Finished(), qPrintable(refusal.unexpected.join('\n')));
+  QVERIFY2(refusal.boxes.back().text.contains(QStringLiteral("Junk_Cells.esp")),
+           qPrintable(refusal.boxes.back().text));
+  QVERIFY(undo->isEnabled());
 }
 
 }  // namespace modrake::test

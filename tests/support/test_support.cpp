@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -111,6 +112,24 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    std::string name = std::filesystem::relative(entry.path(), folder).string();
+    if (entry.is_directory()) {
+      files[name] = "folder";
+      continue;
+    }
+    struct stat st {};
+    ::lstat(entry.path().c_str(), &st);
+    std::string state = std::to_string(st.st_mtim.tv_sec) + "." +
+                        std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_mode);
+    if (entry.is_regular_file()) state += " " + ReadFile(entry.path());
+    files[name] = state;
+  }
+  return files;
 }
 
 std::filesystem::path RealTestData() {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,9 @@ std::string HeaderRecord(std::initializer_list<std::pair<std::string, uint64_t>>
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
+// Every file under a folder by its relative path: its bytes, modification
+// time and mode (folders as "folder"), to tell that nothing changed.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
 
 // Where the real plugins made by the game's editor are; empty when absent.
 std::filesystem::path RealTestData();
