@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <map>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -31,21 +30,30 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // What a real run says, as a preview says it.
-std::string AsPreview(std::string text) {
-  static const std::pair<std::regex, const char*> kWords[] = {
-      {std::regex("^Updated \"(.*)\"$"), "Would update \"$1\""},
-      {std::regex("^Created \"(.*)\"$"), "Would create \"$1\""},
-      {std::regex("^(.*) has been created$"), "Would create $1"},
-      {std::regex("^(.*) has been activated in the (.*)$"), "Would activate $1 in the $2"},
-      {std::regex("^Updated (morrowind\\.ini|openmw\\.cfg)$"), "Would update $1"},
-      {std::regex("^(=*)Saved: (.*)$"), "$1Would save: $2"},
-      {std::regex("^Plugin\\(s\\) version and master file information has been updated$"),
-       "Would update plugin(s) version and master file information"},
-  };
+std::string AsPreview(const std::string& text) {
   std::string out;
   for (std::string line : Lines(text)) {
-    for (const auto& [pattern, replacement] : kWords) {
-      line = std::regex_replace(line, pattern, replacement);
+    auto starts = [&](std::string_view start) { return line.rfind(start, 0) == 0; };
+    auto ends = [&](std::string_view end) {
+      return line.size() >= end.size() &&
+             line.compare(line.size() - end.size(), end.size(), end) == 0;
+    };
+    const std::string_view activated = " has been activated in the ";
+    size_t equals = line.find_first_not_of('=');
+    if ((starts("Updated \"") && ends("\"")) || line == "Updated morrowind.ini" ||
+        line == "Updated openmw.cfg") {
+      line = "Would update " + line.substr(8);
+    } else if (starts("Created \"") && ends("\"")) {
+      line = "Would create " + line.substr(8);
+    } else if (ends(" has been created")) {
+      line = "Would create " + line.substr(0, line.size() - 17);
+    } else if (size_t at = line.find(activated); at != std::string::npos) {
+      line =
+          "Would activate " + line.substr(0, at) + " in the " + line.substr(at + activated.size());
+    } else if (line == "Plugin(s) version and master file information has been updated") {
+      line = "Would update plugin(s) version and master file information";
+    } else if (equals != std::string::npos && line.compare(equals, 7, "Saved: ") == 0) {
+      line = line.substr(0, equals) + "Would save: " + line.substr(equals + 7);
     }
     out += line + "\n";
   }
