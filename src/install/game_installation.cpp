@@ -456,8 +456,8 @@ void GameInstallation::SetTimes(const std::filesystem::path& path, const FileTim
   }
 }
 
-const PluginFile* GameInstallation::LoadAfter(PluginFile& file,
-                                              const std::vector<const PluginFile*>& others) {
+std::optional<std::string> GameInstallation::LoadAfter(
+    PluginFile& file, const std::vector<const PluginFile*>& others) {
   const PluginFile* last = nullptr;
   if (kind_->OrderedByTime()) {
     for (const PluginFile* other : others) {
@@ -466,7 +466,7 @@ const PluginFile* GameInstallation::LoadAfter(PluginFile& file,
         last = other;
       }
     }
-    if (!last) return nullptr;
+    if (!last) return std::nullopt;
     int64_t time = last->status.modified + 60;
     SetTimes(file.path, FileTimes{time, 0, time, 0});
     file.status.modified = time;
@@ -475,7 +475,7 @@ const PluginFile* GameInstallation::LoadAfter(PluginFile& file,
       active->status = file.status;
     }
     SortPlugins(activePlugins_, kLoadOrder);
-    return last;
+    return last->name;
   }
   // The list's order: the file must come after every one of the others.
   size_t at = activePlugins_.size();
@@ -487,12 +487,13 @@ const PluginFile* GameInstallation::LoadAfter(PluginFile& file,
       if (SameFileName(other->name, activePlugins_[i]->name)) last = other;
     }
   }
-  if (!last || at == activePlugins_.size()) return nullptr;
+  if (!last || at == activePlugins_.size()) return std::nullopt;
+  std::string after = last->name;  // the list read afresh replaces it
   BeforeChange(kind_->ListFile(), true);
   kind_->MoveToEnd({file.name});
   LoadActivePlugins();
   FindGameMasters();
-  return last;
+  return after;
 }
 
 OpenGameMasters::OpenGameMasters(const GameInstallation& game) : masters_(game.GameMasters()) {

@@ -206,8 +206,11 @@ class GameInstallation {
   void SetTimes(const std::filesystem::path& path, const FileTimes& times);
   // Makes the file load after every one of others, writing that when it does
   // not yet: a newer time (original engine) or its entry moved to the end of
-  // the content list (OpenMW). Returns the one it had to go after, or null.
-  const PluginFile* LoadAfter(PluginFile& file, const std::vector<const PluginFile*>& others);
+  // the content list (OpenMW). Returns the name of the one it had to go
+  // after, or nothing. The others may be active plugins, which the list's
+  // reading afresh replaces.
+  std::optional<std::string> LoadAfter(PluginFile& file,
+                                       const std::vector<const PluginFile*>& others);
   void RefuseGameMasterWrite(const std::filesystem::path& path) const;
   // Which game master the path reaches, by the file itself (links followed,
   // any name); empty when none.

@@ -80,13 +80,13 @@ void FinishMergedPlugin(Session& session, PluginFile& merged, bool activate) {
     }
   }
   if (game.OrderIsTheList() && !FindPluginByName(game.activePlugins(), merged.name)) merges.clear();
-  if (const PluginFile* after = game.LoadAfter(merged, merges)) {
+  if (std::optional<std::string> after = game.LoadAfter(merged, merges)) {
     const char* how =
         game.OrderIsTheList() ? "moves to the end of the content list" : "gets a new file time";
     if (preview) {
-      log.Log("!%s would load before %s: it %s", name, after->name.c_str(), how);
+      log.Log("!%s would load before %s: it %s", name, after->c_str(), how);
     } else {
-      log.Log("!%s loaded before %s: it %s", name, after->name.c_str(), how);
+      log.Log("!%s loaded before %s: it %s", name, after->c_str(), how);
     }
   }
   if (!activate) {

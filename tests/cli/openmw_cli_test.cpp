@@ -210,6 +210,24 @@ TEST(OpenMwCliTest, TheListChangesOnlyInTheLinesACommandChanges) {
   EXPECT_TRUE(Contains(outside.err, "is not a data folder of the game")) << outside.err;
 }
 
+// "Load last" on a plugin the merged plugins merge moves it after them; the
+// next fix moves them to the end of the content list again.
+TEST(OpenMwCliTest, MergedPluginsLoadAfterWhatTheyMerge) {
+  TwoKindsGame game;
+  ASSERT_EQ(game.RunOpenMw({"--yes", "fix"}).exitCode, 0);
+  ASSERT_EQ(game.RunOpenMw({"plugins", "update-time", "Evil_GMSTs.esp"}).exitCode, 0);
+  auto again = game.RunOpenMw({"--yes", "fix"});
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  const auto order = ActiveNames(game.RunOpenMw({"plugins"}).out);
+  auto place = [&](const char* name) { return std::find(order.begin(), order.end(), name); };
+  ASSERT_NE(place("Evil_GMSTs.esp"), order.end());
+  for (const char* merged :
+       {"Merged_Leveled_Lists.esp", "Merged_Objects.esp", "Merged_Dialogs.esp"}) {
+    EXPECT_GT(place(merged), place("Evil_GMSTs.esp")) << merged;
+    EXPECT_NE(place(merged), order.end()) << merged;
+  }
+}
+
 // openmw-iniimporter, OpenMW's own tool, turns the original game's list into
 // content lines: Modrake reads the same active files in the same order.
 TEST(OpenMwCliTest, ContentImportedByOpenMwsOwnToolGivesTheSameLoadOrder) {
