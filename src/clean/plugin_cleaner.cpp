@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <optional>
 #include <system_error>
@@ -13,22 +12,17 @@
 #include "core/execution_log.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
+#include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
 #include "objectdb/master_loader.hpp"
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
+#include "platform/ascii.hpp"
 
 namespace modrake {
 
 namespace {
-constexpr size_t kTopicLimit = 99;
 const char* const kSeparator = "==============================\n";
-
-// The game masters in use, indexed like the words of an index entry.
-std::array<PluginFile*, 3> Masters(Session& session) {
-  GameInstallation& game = *session.game;
-  return game.masters();
-}
 
 // Calls visit with each retained master version of the object looked up
 // with key and topic, newest master first, until visit returns true.
@@ -47,18 +41,6 @@ bool ForEachMasterVersion(Session& session, ObjectKey key, std::string_view topi
     if (version && visit(*version)) return true;
   }
   return false;
-}
-
-void OpenMasters(Session& session) {
-  for (PluginFile* m : Masters(session)) {
-    if (m) m->OpenFile();
-  }
-}
-
-void CloseMasters(Session& session) {
-  for (PluginFile* m : Masters(session)) {
-    if (m) m->CloseFile();
-  }
 }
 
 bool PayloadRepeats(const Subrecord* plugin, const Subrecord* master) {
@@ -81,9 +63,7 @@ auto* WaterHeightField(CellRecord& cell) {
 std::optional<float> WaterHeight(const Subrecord& field) {
   if (field.size < 4) return std::nullopt;
   if (field.tag == tags::INTV) return static_cast<float>(static_cast<int32_t>(field.UInt32At(0)));
-  float height;
-  std::memcpy(&height, field.data, 4);
-  return height;
+  return field.FloatAt(0);
 }
 
 // Whether the plugin's water height repeats the master's: byte for byte in
@@ -115,8 +95,8 @@ bool SameReference(SubrecordList::const_iterator a, const SubrecordList& aList,
 bool SameNoCase(const Subrecord& a, const Subrecord& b) {
   uint32_t n = std::min(a.size, b.size);
   for (uint32_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(std::tolower(a.data[i]));
-    unsigned char y = static_cast<unsigned char>(std::tolower(b.data[i]));
+    char x = FoldAscii(static_cast<char>(a.data[i]));
+    char y = FoldAscii(static_cast<char>(b.data[i]));
     if (x != y) return false;
     if (x == 0) break;
   }
@@ -133,9 +113,7 @@ bool IsEvilGameSetting(Session& session, const Record& gmst) {
       case 'f': {
         const Subrecord* fltv = gmst.FindSubrecord(tags::FLTV);
         if (!fltv || fltv->size < 4) return false;
-        float value;
-        std::memcpy(&value, fltv->data, 4);
-        return value == row.floatValue;
+        return fltv->FloatAt(0) == row.floatValue;
       }
       case 'i': {
         const Subrecord* intv = gmst.FindSubrecord(tags::INTV);
@@ -169,8 +147,7 @@ bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
   if (tag == tags::GMST || tag == tags::LTEX || tag == tags::CELL || tag == tags::TES3)
     return false;
   if (tag == tags::DIAL) {
-    topic = record.GetDisplayId();
-    if (topic.size() > kTopicLimit) topic.resize(kTopicLimit);
+    topic = CutTopic(record.GetDisplayId());
     return false;
   }
   bool normaliseAi = (tag == tags::CREA || tag == tags::NPC_) && session.options.relaxedAiData;
@@ -415,7 +392,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
                 bool keepTime) {
   if (!file) return 0;
   ExecutionLog& log = session.log;
-  OpenMasters(session);
+  OpenGameMasters masters(*session.game);
   log.AddLogLine("");
   log.Log("!Processing %s\n", file->name.c_str());
   log.Log("File: %s\n", file->name.c_str());
@@ -480,7 +457,6 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     if (answer != Answer::Yes) {
       log.Log("!Skipped \"%s\" per user request", file->name.c_str());
       log.Log("%sCLEANED PLUGIN WAS NOT SAVED PER USER REQUEST\n\n", kSeparator);
-      CloseMasters(session);
       return 0;
     }
   }
@@ -521,7 +497,6 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     }
     result = changes > 0 ? 1 : 0;
   }
-  CloseMasters(session);
   return result;
 }
 

@@ -16,6 +16,20 @@ struct CheckBoxes {
   bool mergeUnchangedObjects = false;     // "Merge unchanged objects"
 };
 
+// Sets a flag for as long as it lives and gives back the value it had,
+// however the scope is left.
+class ScopedFlag {
+ public:
+  ScopedFlag(bool& flag, bool value) : flag_(flag), saved_(flag) { flag = value; }
+  ~ScopedFlag() { flag_ = saved_; }
+  ScopedFlag(const ScopedFlag&) = delete;
+  ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+ private:
+  bool& flag_;
+  bool saved_;
+};
+
 // The check boxes plus the flags the commands steer by. The flags are copied
 // from the boxes when the options panel closes and changed by the pipeline.
 struct Options {

@@ -89,27 +89,6 @@ size_t NextToken(std::string_view text, std::string* out) {
   return end;
 }
 
-int CompareNoCase(std::string_view a, std::string_view b) {
-  size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
-std::string LowerCaseAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return lower;
-}
-
 std::string ScreenText(std::string_view text) {
   return Utf8Text(text);
 }

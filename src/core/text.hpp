@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii.hpp"
+
 namespace modrake {
 
 // printf-style formatting into a text that grows as needed.
@@ -23,16 +25,8 @@ std::string& TrimValue(std::string& text);
 // token goes to out when given. Returns the position after the token.
 size_t NextToken(std::string_view text, std::string* out);
 
-// The C library's case-insensitive compare over ASCII letters.
-int CompareNoCase(std::string_view a, std::string_view b);
-inline bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && CompareNoCase(a, b) == 0;
-}
 // What a front end shows of a text: UTF-8, with bytes that are not UTF-8
 // read as cp1252, the code page of the game's files.
 std::string ScreenText(std::string_view text);
-
-// The text with A-Z lowered, as a key under which EqualsNoCase texts meet.
-std::string LowerCaseAscii(std::string_view text);
 
 }  // namespace modrake

@@ -361,13 +361,6 @@ std::string ByteCount(const Subrecord& field) {
   return FormatText(" << %u bytes >>", field.size);
 }
 
-float FloatAt(const Subrecord& field, uint32_t offset) {
-  uint32_t bits = field.UInt32At(offset);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
 std::string TextAt(const Subrecord& field, uint32_t offset, uint32_t length) {
   const uint8_t* start = field.data + offset;
   const void* zero = std::memchr(start, 0, length);
@@ -391,7 +384,7 @@ uint32_t NumberOf(const Subrecord& field, const Member& m) {
       return field.ByteAt(field.size - 1);
     case Kind::F32Truncated: {
       // Out of range gives the processor's "integer indefinite", as the game's tools show it.
-      float value = FloatAt(field, m.offset);
+      float value = field.FloatAt(m.offset);
       if (!(value > -2147483649.0f && value < 2147483648.0f)) return 0x80000000u;
       return static_cast<uint32_t>(static_cast<int32_t>(value));
     }
@@ -413,7 +406,7 @@ void AppendMember(std::string& out, const std::string& piece, const Subrecord& f
       break;
     }
     case 'f':
-      out += FormatText(piece.c_str(), static_cast<double>(FloatAt(field, m.offset)));
+      out += FormatText(piece.c_str(), static_cast<double>(field.FloatAt(m.offset)));
       break;
     case 'c':
       // A zero would end the text in the middle of the line.

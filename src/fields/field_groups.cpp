@@ -13,32 +13,16 @@
 namespace modrake {
 
 namespace {
+using namespace tags;
+
 constexpr Tag kMergeableTypes[] = {
-    MakeTag("ACTI"), MakeTag("ALCH"), MakeTag("APPA"), MakeTag("ARMO"), MakeTag("BODY"),
-    MakeTag("BOOK"), MakeTag("BSGN"), MakeTag("CLAS"), MakeTag("CLOT"), MakeTag("CONT"),
-    MakeTag("CREA"), MakeTag("DOOR"), MakeTag("ENCH"), MakeTag("FACT"), MakeTag("INGR"),
-    MakeTag("LIGH"), MakeTag("LOCK"), MakeTag("MGEF"), MakeTag("MISC"), MakeTag("NPC_"),
-    MakeTag("PROB"), MakeTag("RACE"), MakeTag("REGN"), MakeTag("REPA"), MakeTag("SKIL"),
-    MakeTag("SOUN"), MakeTag("SPEL"), MakeTag("STAT"), MakeTag("WEAP"),
+    ACTI, ALCH, APPA, ARMO, BODY, BOOK, BSGN, CLAS, CLOT, CONT, CREA, DOOR, ENCH, FACT, INGR,
+    LIGH, LOCK, MGEF, MISC, NPC_, PROB, RACE, REGN, REPA, SKIL, SOUN, SPEL, STAT, WEAP,
 };
 
 bool OneOf(Tag tag, std::initializer_list<Tag> set) {
   return std::find(set.begin(), set.end(), tag) != set.end();
 }
-
-constexpr Tag ARMO = MakeTag("ARMO"), CLOT = MakeTag("CLOT"), CONT = MakeTag("CONT"),
-              CREA = MakeTag("CREA"), NPC_ = MakeTag("NPC_"), RACE = MakeTag("RACE"),
-              BSGN = MakeTag("BSGN"), SPEL = MakeTag("SPEL"), ALCH = MakeTag("ALCH"),
-              REGN = MakeTag("REGN"), FACT = MakeTag("FACT"), INFO = MakeTag("INFO"),
-              WEAP = MakeTag("WEAP");
-constexpr Tag INDX = MakeTag("INDX"), BNAM = MakeTag("BNAM"), CNAM = MakeTag("CNAM"),
-              NPCO = MakeTag("NPCO"), NPCS = MakeTag("NPCS"), AI_A = MakeTag("AI_A"),
-              AI_E = MakeTag("AI_E"), AI_F = MakeTag("AI_F"), AI_T = MakeTag("AI_T"),
-              AI_W = MakeTag("AI_W"), CNDT = MakeTag("CNDT"), DODT = MakeTag("DODT"),
-              DNAM = MakeTag("DNAM"), ENAM = MakeTag("ENAM"), SNAM = MakeTag("SNAM"),
-              ANAM = MakeTag("ANAM"), INTV = MakeTag("INTV"), SCVR = MakeTag("SCVR"),
-              FLTV = MakeTag("FLTV"), FRMR = MakeTag("FRMR"), AODT = MakeTag("AODT"),
-              WPDT = MakeTag("WPDT"), CTDT = MakeTag("CTDT");
 
 // Whether the field after it exists and has one of the tags.
 bool NextIs(const Record& record, SubrecordList::const_iterator field,
@@ -274,12 +258,6 @@ constexpr Member kTypeFirst[] = {{0, 4}};
 // the type changed, else member by member.
 constexpr Member kAfterChangedType[] = {{4, 12}};
 constexpr Member kAfterSameType[] = {{4, 4}, {8, 4}, {12, 4}};
-
-constexpr Tag PBDT = MakeTag("PBDT"), LKDT = MakeTag("LKDT"), RIDT = MakeTag("RIDT"),
-              BKDT = MakeTag("BKDT"), LHDT = MakeTag("LHDT"), MCDT = MakeTag("MCDT"),
-              ALDT = MakeTag("ALDT"), SPDT = MakeTag("SPDT"), MEDT = MakeTag("MEDT"),
-              AIDT = MakeTag("AIDT"), AADT = MakeTag("AADT"), ENDT = MakeTag("ENDT"),
-              NPDT = MakeTag("NPDT");
 
 Layout FindLayout(Tag recordTag, const Subrecord& merged, const Subrecord& plugin,
                   const Subrecord& master) {

@@ -42,6 +42,13 @@ uint32_t FieldView::UInt32At(uint32_t offset) const {
   return ReadU32(data + offset);
 }
 
+float FieldView::FloatAt(uint32_t offset) const {
+  uint32_t bits = UInt32At(offset);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
 uint16_t FieldView::UInt16At(uint32_t offset) const {
   if (!data || size < 2 || offset > size - 2) return 0;
   return static_cast<uint16_t>(data[offset] | data[offset + 1] << 8);
@@ -153,10 +160,7 @@ bool Subrecord::SameBytes(const Subrecord& other) const {
 // ---- HeaderSubrecord ----
 
 float HeaderSubrecord::Version() const {
-  uint32_t bits = field_.UInt32At(0);
-  float value;
-  std::memcpy(&value, &bits, 4);
-  return value;
+  return field_.FloatAt(0);
 }
 
 void HeaderSubrecord::SetVersion(float version) {

@@ -43,6 +43,8 @@ struct FieldView {
   uint32_t UInt32At(uint32_t offset) const;
   uint16_t UInt16At(uint32_t offset) const;
   uint8_t ByteAt(uint32_t offset) const { return offset < size ? data[offset] : 0; }
+  // A 32-bit float of the data, as the game stores it; 0 where it is too short.
+  float FloatAt(uint32_t offset) const;
 };
 
 // Walks the fields of a record's raw data in file order. It stops at the end,
@@ -114,6 +116,7 @@ class Subrecord {
   uint32_t UInt32At(uint32_t offset) const { return View().UInt32At(offset); }
   uint16_t UInt16At(uint32_t offset) const { return View().UInt16At(offset); }
   uint8_t ByteAt(uint32_t offset) const { return View().ByteAt(offset); }
+  float FloatAt(uint32_t offset) const { return View().FloatAt(offset); }
   bool SameBytes(const Subrecord& other) const;
 
  private:
@@ -177,7 +180,7 @@ class Record {
   // rebuild would give the same bytes.
   bool RawDataCurrent() const;
 
-  enum class DataMode { Borrow = 0, Adopt = 1, Copy = 2 };
+  enum class DataMode { Adopt = 1, Copy = 2 };
   // Replaces the raw data (borrowed or copied) and parses it.
   void SetData(uint8_t* buffer, uint32_t size, DataMode mode);
   // Replaces the raw data by a buffer the record takes over, and parses it.

@@ -50,7 +50,7 @@ void TopicTracker::Track(const RecordView& record) {
 
 void TopicTracker::Take(std::string topic) {
   topic_ = std::move(topic);
-  if (topic_.size() > kLimit) topic_.resize(kLimit);
+  topic_.resize(CutTopic(topic_).size());
 }
 
 }  // namespace modrake

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/plugin_file.hpp"
@@ -53,12 +54,16 @@ class RecordStream {
   RecordView view_;
 };
 
-// The topic of the INFO records that follow a DIAL: its display id, cut to
+// A topic as the responses of a DIAL are known by it: its display id, cut to
 // the length the topic buffers of the game's tools hold.
+inline constexpr size_t kTopicLimit = 99;
+inline std::string_view CutTopic(std::string_view topic) {
+  return topic.substr(0, kTopicLimit);
+}
+
+// The topic of the INFO records that follow a DIAL (see CutTopic).
 class TopicTracker {
  public:
-  static constexpr size_t kLimit = 99;
-
   // Takes the display id of a DIAL; other records leave the topic as it is.
   void Track(const Record& record);
   void Track(const RecordView& record);

@@ -273,18 +273,13 @@ void BuildMasterIndex(Session& session) {
   std::error_code ec;
   std::filesystem::remove(stampPath, ec);
 
-  // The master index always compares dialogue from DATA on, whatever the option.
-  bool saved = session.options.unrestrictedDialogCleaning;
-  session.options.unrestrictedDialogCleaning = true;
-  try {
+  {
+    // The master index always compares dialogue from DATA on, whatever the option.
+    ScopedFlag unrestricted(session.options.unrestrictedDialogCleaning, true);
     LoadRecords(session, 'M', nullptr);
     LoadRecords(session, 'T', nullptr);
     LoadRecords(session, 'B', nullptr);
-  } catch (...) {
-    session.options.unrestrictedDialogCleaning = saved;
-    throw;
   }
-  session.options.unrestrictedDialogCleaning = saved;
   uint32_t count = index.Count();
   // An index past the limit is never cached: a reader would refuse it.
   if (count == 0 || count > kMasterCacheEntryLimit) return;

@@ -26,9 +26,7 @@ void BuildKeyOf(ObjectKey& key, Tag tag, const Fields& record, std::string_view 
   } else {
     text = record.GetDisplayId();
   }
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
+  LowerCaseAsciiInPlace(text);
   // A zero inside an id would end the key early; the text stops there.
   text.resize(std::strlen(text.c_str()));
   if (tag == tags::INFO && !topic.empty()) {

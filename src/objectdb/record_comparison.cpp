@@ -75,10 +75,7 @@ bool GameSettingValuesEqual(char type, const Record& a, const Record& b) {
       const Subrecord* x = a.FindSubrecord(tags::FLTV);
       const Subrecord* y = b.FindSubrecord(tags::FLTV);
       if (!x || !y || x->size < 4 || y->size < 4) return false;
-      float fx, fy;
-      std::memcpy(&fx, x->data, 4);
-      std::memcpy(&fy, y->data, 4);
-      return fx == fy;
+      return x->FloatAt(0) == y->FloatAt(0);
     }
     case 'i': {
       const Subrecord* x = a.FindSubrecord(tags::INTV);

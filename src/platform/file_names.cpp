@@ -73,24 +73,6 @@ std::optional<std::u32string> DecodeUtf8(std::string_view text) {
   return out;
 }
 
-void EncodeUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | c >> 6));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | c >> 12));
-    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | c >> 18));
-    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 // Lower case for the letters cp1252 can spell, as Windows folds them.
 char32_t Lower(char32_t c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
@@ -113,6 +95,24 @@ std::u32string Decode(std::string_view name) {
 }
 
 }  // namespace
+
+void EncodeUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | c >> 6));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | c >> 12));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | c >> 18));
+    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
 
 std::string FileNameKey(std::string_view name) {
   std::string key;

@@ -17,6 +17,9 @@ bool SameFileName(std::string_view a, std::string_view b);
 // spell; any other name as it is.
 std::string GameFileName(std::string_view name);
 
+// Appends the UTF-8 bytes of one character.
+void EncodeUtf8(char32_t c, std::string& out);
+
 // Text for a screen or terminal that shows UTF-8: well-formed UTF-8 stays as
 // it is, and any other byte is read as cp1252, so that names and ids from
 // the game's files show as the game shows them beside names from the disk.

@@ -1,13 +1,13 @@
 #include "platform/ini_file.hpp"
 
 #include <fcntl.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "platform/ascii.hpp"
 #include "platform/file_io.hpp"
 
 namespace modrake {
@@ -25,7 +25,7 @@ std::string_view Trim(std::string_view text) {
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+  return EqualsNoCase(a, b);
 }
 
 // A byte order mark some editors put first is no part of the first name.
@@ -231,25 +231,6 @@ WriteResult IniFile::Save() {
   WriteResult result = WriteFileAtomically(path_, Text());
   if (result) changed_ = false;
   return result;
-}
-
-std::string ReadIniValue(const std::filesystem::path& file, std::string_view section,
-                         std::string_view key, std::string_view fallback, size_t maxChars) {
-  return IniFile(file).Read(section, key, fallback, maxChars);
-}
-
-bool WriteIniValue(const std::filesystem::path& file, std::string_view section,
-                   std::string_view key, std::string_view value) {
-  IniFile ini(file);
-  ini.Write(section, key, value);
-  return static_cast<bool>(ini.Save());
-}
-
-bool DeleteIniKey(const std::filesystem::path& file, std::string_view section,
-                  std::string_view key) {
-  IniFile ini(file);
-  ini.Delete(section, key);
-  return static_cast<bool>(ini.Save());
 }
 
 }  // namespace modrake

@@ -73,13 +73,4 @@ class IniFile {
   bool changed_ = false;
 };
 
-// The single-key conveniences of the platform's settings-file service.
-std::string ReadIniValue(const std::filesystem::path& file, std::string_view section,
-                         std::string_view key, std::string_view fallback,
-                         size_t maxChars = std::string::npos);
-bool WriteIniValue(const std::filesystem::path& file, std::string_view section,
-                   std::string_view key, std::string_view value);
-bool DeleteIniKey(const std::filesystem::path& file, std::string_view section,
-                  std::string_view key);
-
 }  // namespace modrake

@@ -1,11 +1,10 @@
 #include "platform/wine_registry.hpp"
 
-#include <strings.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
 
+#include "platform/ascii.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -13,7 +12,7 @@ namespace modrake {
 namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+  return EqualsNoCase(a, b);
 }
 
 int HexDigit(char c) {
@@ -43,16 +42,7 @@ std::string Unescape(std::string_view text, size_t& at, char quote) {
         ++digits;
       }
       // Characters beyond one byte go out as UTF-8, as Linux names are.
-      if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-      } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-      } else {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-      }
+      EncodeUtf8(code, out);
     } else if (next == 'n') {
       out.push_back('\n');
     } else if (next == 'r') {

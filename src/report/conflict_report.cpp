@@ -131,15 +131,8 @@ void GenerateConflictReport(Session& session) {
 }
 
 void RunReportEntry(Session& session) {
-  bool unrestricted = session.options.unrestrictedDialogCleaning;
-  session.options.unrestrictedDialogCleaning = true;
-  try {
-    GenerateConflictReport(session);
-  } catch (...) {
-    session.options.unrestrictedDialogCleaning = unrestricted;
-    throw;
-  }
-  session.options.unrestrictedDialogCleaning = unrestricted;
+  ScopedFlag unrestricted(session.options.unrestrictedDialogCleaning, true);
+  GenerateConflictReport(session);
 }
 
 }  // namespace modrake

@@ -19,8 +19,6 @@ namespace modrake {
 
 namespace {
 
-constexpr Tag ARMO = MakeTag("ARMO"), CLOT = MakeTag("CLOT");
-
 bool IsReference(const Subrecord& field) {
   return field.tag == tags::FRMR;
 }
@@ -167,7 +165,7 @@ class GroupReport {
       Record& other = versions_[j].record;
       auto match = finders_[j - 1].Find(first, field, n);
       // A body-part entry must not match one that carries more part names.
-      if (match != other.subrecords.end() && (tag_ == ARMO || tag_ == CLOT) &&
+      if (match != other.subrecords.end() && (tag_ == tags::ARMO || tag_ == tags::CLOT) &&
           FieldGroupSize(other, match) != n) {
         match = other.subrecords.end();
       }

@@ -43,10 +43,7 @@ class PipelineFlags {
   }
   ~PipelineFlags() {
     session_.log.pipeline = false;
-    Options& options = session_.options;
-    options.unrestrictedDialogCleaning = !options.boxes.restrictedDialogCleaning;
-    options.unrestrictedCellCleaning = !options.boxes.restrictedCellCleaning;
-    options.mergeUnchangedObjects = options.boxes.mergeUnchangedObjects;
+    session_.options.CopyBoxesToFlags();
   }
   PipelineFlags(const PipelineFlags&) = delete;
   PipelineFlags& operator=(const PipelineFlags&) = delete;

@@ -44,10 +44,8 @@ void HoldGameFolders(Session& session, RunLock& lock, const GameInstallation& ga
 std::string RunFolderName(const std::string& name) {
   std::string out;
   for (char c : name) {
-    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
-      out += c;
-    } else if (c >= 'A' && c <= 'Z') {
-      out += static_cast<char>(c + 32);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+      out += FoldAscii(c);
     } else if (!out.empty() && out.back() != '-') {
       out += '-';
     }

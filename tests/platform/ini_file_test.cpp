@@ -169,16 +169,20 @@ TEST(IniFileTest, SaveWritesOnlyChangesAndKeepsLinks) {
   ::stat(real.c_str(), &after);
   EXPECT_EQ(after.st_ino, before.st_ino) << "an unchanged file is not rewritten";
 
-  EXPECT_TRUE(WriteIniValue(link, "Game Files", "GameFile0", "Tribunal.esm"));
+  IniFile written(link);
+  written.Write("Game Files", "GameFile0", "Tribunal.esm");
+  written.Delete("game files", "gamefile1");
+  EXPECT_TRUE(written.Save());
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadIniValue(link, "Game Files", "GameFile0", ""), "Tribunal.esm");
-  EXPECT_TRUE(DeleteIniKey(link, "game files", "gamefile1"));
+  EXPECT_EQ(IniFile(link).Read("Game Files", "GameFile0", ""), "Tribunal.esm");
   EXPECT_EQ(test::ReadFile(real),
             "; Morrowind settings\r\n[General]\r\nGamma=1.0\r\n\r\n[Game Files]\r\n"
             "GameFile0 = Tribunal.esm\r\n; keep this comment\r\n\r\n"
             "[Fonts]\r\nFont 0=magic_cards_regular");
   // A folder that cannot be written reports failure and leaves no file.
-  EXPECT_FALSE(WriteIniValue(dir / "missing" / "x.ini", "A", "B", "1"));
+  IniFile nowhere(dir / "missing" / "x.ini");
+  nowhere.Write("A", "B", "1");
+  EXPECT_FALSE(nowhere.Save());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "core/session.hpp"
 #include "core/text.hpp"
 #include "fields/field_operations.hpp"
+#include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
 #include "merge/dialogs/cell_rename_table.hpp"
 #include "objectdb/master_loader.hpp"
@@ -14,13 +15,10 @@
 namespace modrake {
 
 namespace {
-constexpr Tag kScvr = MakeTag("SCVR");
-constexpr Tag kFltv = MakeTag("FLTV");
 // The master index keys a response by its topic's first 99 characters.
-constexpr size_t kKeyTopicLimit = 99;
 
 bool IsConditionValue(const Subrecord& field) {
-  return field.tag == tags::INTV || field.tag == kFltv;
+  return field.tag == tags::INTV || field.tag == tags::FLTV;
 }
 
 // The value field right after a condition, or null.
@@ -94,7 +92,7 @@ bool IsFromGameMaster(const GameInstallation& game, const Record& record) {
 const Subrecord* FindCondition(const Record& record, const Subrecord& scvr) {
   if (scvr.size == 0) return nullptr;
   for (const Subrecord& field : record.subrecords) {
-    if (field.tag == kScvr && field.size > 0 && field.data[0] == scvr.data[0]) return &field;
+    if (field.tag == tags::SCVR && field.size > 0 && field.data[0] == scvr.data[0]) return &field;
   }
   return nullptr;
 }
@@ -121,7 +119,7 @@ DialogMerger::Topic* DialogMerger::FindTopic(const Record& dial) {
 
 std::unique_ptr<Record> DialogMerger::MasterVersion(const Record& info, std::string_view topic) {
   if (!session_.index) return nullptr;
-  std::string_view looked = topic.substr(0, kKeyTopicLimit);
+  std::string_view looked = CutTopic(topic);
   IndexEntry* entry = session_.index->LookupObject(info, looked);
   if (!entry) return nullptr;
   auto version = ReadMasterVersion(session_, entry->key, looked, -1);
@@ -160,7 +158,7 @@ InfoMerge DialogMerger::MergeInfo(Record& existing, Record& incoming, std::strin
   bool changed = false;
   const SubrecordList& fields = incoming.subrecords;
   for (auto field = fields.begin(); field != fields.end();) {
-    if (field->tag == kScvr) {
+    if (field->tag == tags::SCVR) {
       const Subrecord* value = ValueAfter(fields, field);
       const Subrecord* before = FindCondition(version, *field);
       bool same = false;

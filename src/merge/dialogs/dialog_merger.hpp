@@ -106,7 +106,6 @@ class DialogMerger {
   RelinkCounts RelinkTopics();
 
   // The merged topics in the order first met, for inspection.
-  const std::vector<std::unique_ptr<Topic>>& Topics() const { return topics_; }
 
  private:
   struct Placement;

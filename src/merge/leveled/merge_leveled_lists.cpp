@@ -17,12 +17,7 @@ constexpr uint32_t kEachItemFlag = 2;
 
 // Tag and id in lower case: lists match by tag and by id in any letter case.
 std::string ListKey(const LeveledListRecord& list) {
-  std::string key = TagText(list.tag);
-  key += list.name->Text();
-  for (size_t i = 4; i < key.size(); ++i) {
-    if (key[i] >= 'A' && key[i] <= 'Z') key[i] = static_cast<char>(key[i] + 32);
-  }
-  return key;
+  return TagText(list.tag) + LowerCaseAscii(list.name->Text());
 }
 
 uint32_t Count(const Subrecord* indx) {
@@ -61,8 +56,7 @@ bool MergedLeveledLists::EntryKey::operator==(const EntryKey& other) const {
 size_t MergedLeveledLists::EntryKeyHash::operator()(const EntryKey& key) const {
   size_t hash = 14695981039346656037ull ^ key.level;
   for (char c : key.id) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 'A' && byte <= 'Z') byte = static_cast<unsigned char>(byte + 32);
+    auto byte = static_cast<unsigned char>(FoldAscii(c));
     hash = (hash ^ byte) * 1099511628211ull;
   }
   return hash;

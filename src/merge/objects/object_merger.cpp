@@ -19,8 +19,7 @@
 namespace modrake {
 
 namespace {
-constexpr Tag ARMO = MakeTag("ARMO"), CLOT = MakeTag("CLOT"), SPEL = MakeTag("SPEL"),
-              ALCH = MakeTag("ALCH"), ENAM = MakeTag("ENAM");
+using namespace tags;
 
 constexpr char kRule[] = "----------------------------\n";
 
