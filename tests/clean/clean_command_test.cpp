@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "clean/game_setting_table.hpp"
-#include "core/fatal_error.hpp"
 #include "objectdb/master_loader.hpp"
 #include "support/test_game.hpp"
 
@@ -87,21 +86,6 @@ TEST_F(CleanCommandTest, NothingChosenWritesNoLog) {
   g.ui.chosen.clear();
   RunCleanEntry(g.session(), 1);
   EXPECT_FALSE(std::filesystem::exists(g.home / "modrake.log"));
-}
-
-TEST_F(CleanCommandTest, FileNamedCleanStopsTheRunBeforeAnythingIsCleaned) {
-  TempDir elsewhere;
-  WriteDirty(elsewhere.path(), "dirty.esp");
-  WriteFile(elsewhere / "Clean", "a file where the folder would go");
-  g.ui.chosen = {elsewhere / "dirty.esp"};
-  try {
-    RunCleanEntry(g.session(), 1);
-    FAIL() << "the folder cannot be made";
-  } catch (const FatalException& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Failed to create subfolder " + (elsewhere / "Clean").string() + ": File exists");
-  }
-  EXPECT_EQ(g.game.tribunal(), FindPluginByName(g.game.activePlugins(), "tribunal.esm"));
 }
 
 }  // namespace

@@ -62,8 +62,8 @@ class PluginCleanerTest : public ::testing::Test {
          Cell("", 0, 2, 3, ZField("RGNN", "Ascadian Isles Region") + Ref(5, "rock", 1)),
          Cell("Seyda Neen", 0, -2, -9, Field("WHGT", Bytes().F32(0).str())),
          Cell("Flooded Cave", 1, 0, 0, Field("INTV", Bytes().I32(-200).str()) + Ref(3, "crab", 1)),
-         Dial("Greeting"), Info("100", "", "101", "Hello."), Info("101", "100", "", "Bye."),
-         Dial("Journal_A", 4), Info("200", "", "", "Entry."), Land(4, 4)});
+         Dial("Greeting"), Response("100", "", "101", "Hello."), Response("101", "100", "", "Bye."),
+         Dial("Journal_A", 4), Response("200", "", "", "Entry."), Land(4, 4)});
     g.Activate({"Morrowind.esm"});
     g.session().gameSettings = &table;
     LoadMasters(g.session());
@@ -102,12 +102,12 @@ TEST_F(PluginCleanerTest, RemovesWhatRepeatsTheMastersAndKeepsEveryRealChange) {
            Npc("guard", 9, std::string("shield\0", 7)),
            Cell("Vivec, Arena", 1, 0, 0,
                 Field("WHGT", Bytes().F32(10).str()) +
-                    Field("AMBI", Bytes().U32(1).U32(2).U32(3).F32(1).str()) + U32Field("NAM0", 2) +
+                    Field("AMBI", Bytes().U32(1).U32(2).U32(3).F32(1).str()) + U32Field("NAM0", 3) +
                     Ref(0x01000001, "chair", 1) + Ref(0x01000002, "table", 99) +
                     Ref(7, "new_barrel", 3)),
            Cell("", 0, 2, 3, ZField("RGNN", "Ascadian Isles Region") + Ref(0x01000005, "rock", 1)),
            Land(2, 3), Cell("Seyda Neen", 0, -2, -9, Field("WHGT", Bytes().F32(5).str())),
-           Cell("New Room", 1, 0, 0), Dial("Greeting"), Info("100", "x", "101", "Hello."),
+           Cell("New Room", 1, 0, 0), Dial("Greeting"), Response("100", "x", "101", "Hello."),
            Dial("Empty Topic"), Dial("Journal_A", 4), Dial("Deleted_Topic"), InfoWithDele("300")});
   EXPECT_EQ(Clean("dirty.esp"), 1);
 
@@ -132,7 +132,7 @@ TEST_F(PluginCleanerTest, RemovesWhatRepeatsTheMastersAndKeepsEveryRealChange) {
     for (auto& f : r->subrecords) fields.push_back(TagText(f.tag));
     EXPECT_EQ(fields, (std::vector<std::string>{"NAME", "DATA", "NAM0", "FRMR", "NAME", "DATA",
                                                 "FRMR", "NAME", "DATA"}));
-    EXPECT_EQ(r->FindSubrecord(tags::NAM0)->UInt32At(0), 2u) << "recounted";
+    EXPECT_EQ(r->FindSubrecord(tags::NAM0)->UInt32At(0), 2u) << "recounted from 3";
   }
 
   std::string log = LogText();
@@ -159,16 +159,19 @@ TEST_F(PluginCleanerTest, RemovesWhatRepeatsTheMastersAndKeepsEveryRealChange) {
                 "Created " + (g.home / "modrake.dat").string(), "", "Processing dirty.esp",
                 "Deleted 2 GMST record(s) and 6 other object(s)",
                 "Updated 2 out of 4 cell(s), deleting 4 field(s)", "Updated \"dirty.esp\""}));
+  EXPECT_EQ(Clean("dirty.esp"), 0);
+  EXPECT_EQ(g.ui.lines.back(), "dirty.esp is already clean");
 }
 
-TEST_F(PluginCleanerTest, OptionsChangeWhatCountsAsTheSame) {
-  struct Case {
+// Whether one record goes, by the options and the game setting table.
+TEST_F(PluginCleanerTest, WhatCountsAsTheSameFollowsTheOptionsAndTheTable) {
+  const std::string talk = Dial("Greeting") + Response("100", "other", "101", "Hello.");
+  const struct {
     const char* what;
     std::string record;
     bool strictAi, restrictedDialog, restrictedCells;
     bool removed;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"actor differing only in AI bytes", Npc("guard", 9, std::string("shield\0", 7)), false,
        false, false, true},
       {"the same with StrictAIDT", Npc("guard", 9, std::string("shield\0", 7)), true, false, false,
@@ -176,6 +179,25 @@ TEST_F(PluginCleanerTest, OptionsChangeWhatCountsAsTheSame) {
       {"new empty interior cell", Cell("New Room", 1, 0, 0), false, false, false, true},
       {"the same with restricted cell cleaning", Cell("New Room", 1, 0, 0), false, false, true,
        false},
+      {"a response identical but for its links", talk, false, false, false, true},
+      {"the same with restricted dialog cleaning", talk, false, true, false, false},
+      {"table value", Gmst("fWereWolfRunMult", Fltv(1.5f)), false, false, false, true},
+      {"other value", Gmst("fWereWolfRunMult", Fltv(2.0f)), false, false, false, false},
+      {"exact 0.3 float", Gmst("fCombatDistanceWerewolfMod", Fltv(0.3f)), false, false, false,
+       true},
+      {"near 0.3", Gmst("fCombatDistanceWerewolfMod", Fltv(0.30001f)), false, false, false, false},
+      {"text holding its own name",
+       Gmst("sMagicCreature03ID", ZField("STRV", "sMagicCreature03ID")), false, false, false, true},
+      {"other text", Gmst("sMagicCreature03ID", ZField("STRV", "sMagicCreature04ID")), false, false,
+       false, false},
+      {"fabricant text", Gmst("sMagicFabricantID", Field("STRV", "Fabricant")), false, false, false,
+       true},
+      {"integer", Gmst("iWereWolfBounty", Field("INTV", Bytes().I32(10000).str())), false, false,
+       false, true},
+      {"name in other case goes to the masters", Gmst("fwerewolfrunmult", Fltv(1.5f)), false, false,
+       false, false},
+      {"equal to the master", Gmst("fFleeSetting", Fltv(2.0f)), false, false, false, true},
+      {"differs from the master", Gmst("fFleeSetting", Fltv(2.5f)), false, false, false, false},
   };
   for (const auto& c : cases) {
     g.options.relaxedAiData = !c.strictAi;
@@ -183,124 +205,95 @@ TEST_F(PluginCleanerTest, OptionsChangeWhatCountsAsTheSame) {
     g.options.unrestrictedCellCleaning = !c.restrictedCells;
     g.Write("one.esp", {c.record, Misc("dagger", 7)});
     Clean("one.esp");
-    EXPECT_EQ(Left("one.esp").size(), c.removed ? 1u : 2u) << c.what;
-  }
-
-  // A response identical but for its links goes only with unrestricted dialogue cleaning.
-  for (bool restricted : {false, true}) {
-    g.options.unrestrictedDialogCleaning = !restricted;
-    g.Write("talk.esp",
-            {Dial("Greeting"), Info("100", "other", "101", "Hello."), Misc("dagger", 7)});
-    Clean("talk.esp");
-    EXPECT_EQ(Left("talk.esp").size(), restricted ? 3u : 1u);
+    EXPECT_EQ(Left("one.esp").size() == 1, c.removed) << c.what;
   }
 }
 
-// Morrowind.esm keeps some interior water heights as an integer INTV: the
-// same height in either form is no change, another one is.
-TEST_F(PluginCleanerTest, OldStyleWaterHeightsCompareByHeight) {
-  const std::string barrel = Reference(7, "barrel", Field("INTV", Bytes().I32(-200).str()));
-  struct Case {
-    const char* what;
-    std::string fields;             // after NAME and DATA
-    std::vector<std::string> left;  // the cell's fields after cleaning; empty: the cell goes
-    const char* logged;             // a line of the log, or nullptr
-  } cases[] = {
-      {"the master's height as WHGT", Field("WHGT", Bytes().F32(-200).str()), {}, "deleted WGHT"},
-      {"the master's INTV", Field("INTV", Bytes().I32(-200).str()), {}, "deleted INTV"},
-      {"another height as WHGT",
-       Field("WHGT", Bytes().F32(-150).str()),
-       {"NAME", "DATA", "WHGT"},
-       nullptr},
-      {"another height as INTV",
-       Field("INTV", Bytes().I32(-150).str()),
-       {"NAME", "DATA", "INTV"},
-       nullptr},
-      {"a reference's INTV is no water height",
-       barrel,
-       {"NAME", "DATA", "FRMR", "NAME", "INTV"},
-       nullptr},
-  };
-  for (const auto& c : cases) {
-    g.Write("water.esp", {Cell("Flooded Cave", 1, 0, 0, c.fields), Misc("dagger", 7)});
-    Clean("water.esp");
-    PluginFile cleaned(g.dataFolder(), "water.esp");
-    cleaned.ReadAllRecords();
-    std::vector<std::string> left;
-    for (auto& r : cleaned.records) {
-      if (r->tag != tags::CELL) continue;
-      for (auto& f : r->subrecords) left.push_back(TagText(f.tag));
-    }
-    EXPECT_EQ(left, c.left) << c.what;
-    if (c.logged) {
-      EXPECT_NE(LogText().find(c.logged), std::string::npos) << c.what;
-    }
-    EXPECT_TRUE(EsmtoolReads(g.dataFolder() / "water.esp")) << c.what;
-  }
-}
-
-// A plugin that edits the cells of its own landmass master keeps those
-// edits, though against the game masters the cells look new and empty.
-TEST_F(PluginCleanerTest, CellsOfThePluginsOwnMastersStay) {
+// Whether a cell that the masters' version makes look unchanged or empty
+// goes, and the line of the log that says what went or why it stays.
+TEST_F(PluginCleanerTest, CellsGoOrStayForWhatTheyHold) {
   g.Write("Landmass.esm",
           {Cell("Old Tower", 1, 0, 0, Ref(1, "door", 1)), Cell("", 0, 30, 30, Ref(1, "rock", 1))});
-  struct Case {
+  auto cave = [](const std::string& more) { return Cell("Flooded Cave", 1, 0, 0, more); };
+  const std::string whgt = Field("WHGT", Bytes().F32(-200).str());
+  const std::string intv = Field("INTV", Bytes().I32(-200).str());
+  const std::string grid = RecordBytes(
+      "PGRD", Field("DATA", Bytes().I32(7).I32(8).U16(1024).U16(0).str()) + ZField("NAME", ""));
+  const std::vector<std::pair<std::string, uint64_t>> landmass = {{"Morrowind.esm", 0},
+                                                                  {"Landmass.esm", 0}};
+  const struct {
     const char* what;
-    std::string cell;
-    const char* master;  // the plugin's master besides Morrowind.esm, or nullptr
-    const char* line;    // why the cell stays, or nullptr: it goes
+    std::vector<std::string> records;
+    std::vector<std::pair<std::string, uint64_t>> masters;
+    bool stays;
+    const char* line;  // in the log, or nullptr
   } cases[] = {
-      {"a flag of the master's interior cell", Cell("Old Tower", 0x81, 0, 0), "Landmass.esm",
+      // Morrowind.esm keeps some interior water heights as an integer INTV:
+      // the same height in either form is no change, another one is.
+      {"the master's height as WHGT", {cave(whgt)}, {}, false, "    deleted WGHT\n"},
+      {"the master's INTV", {cave(intv)}, {}, false, "    deleted INTV\n"},
+      {"another height as WHGT", {cave(Field("WHGT", Bytes().F32(-150).str()))}, {}, true, nullptr},
+      {"another height as INTV", {cave(Field("INTV", Bytes().I32(-150).str()))}, {}, true, nullptr},
+      {"a reference's INTV is no water height",
+       {cave(Reference(7, "barrel", intv))},
+       {},
+       true,
+       nullptr},
+      // A plugin that edits the cells of its own landmass master keeps those
+      // edits, though against the game masters the cells look new and empty.
+      {"a flag of the master's interior cell",
+       {Cell("Old Tower", 0x81, 0, 0)},
+       landmass,
+       true,
        "    ; cell is empty but master Landmass.esm defines it\n"},
       {"a region for the master's exterior cell",
-       Cell("", 0, 30, 30, ZField("RGNN", "Shore Region")), "LANDMASS.ESM",
+       {Cell("", 0, 30, 30, ZField("RGNN", "Shore Region"))},
+       {{"Morrowind.esm", 0}, {"LANDMASS.ESM", 0}},
+       true,
        "    ; cell is empty but master LANDMASS.ESM defines it\n"},
-      {"a new cell", Cell("New Room", 1, 0, 0), "Landmass.esm", nullptr},
-      {"a master that is missing", Cell("Old Tower", 0x81, 0, 0), "Gone.esm",
+      {"a new cell", {Cell("New Room", 1, 0, 0)}, landmass, false, nullptr},
+      {"a master that is missing",
+       {Cell("Old Tower", 0x81, 0, 0)},
+       {{"Morrowind.esm", 0}, {"Gone.esm", 0}},
+       true,
        "    ; cell is empty but master Gone.esm could not be read\n"},
-      {"the game masters only", Cell("Old Tower", 0x81, 0, 0), nullptr, nullptr},
+      {"the game masters only", {Cell("Old Tower", 0x81, 0, 0)}, {}, false, nullptr},
+      // An empty exterior cell stays for the LAND or path grid of its grid.
+      {"LAND after the cell",
+       {Cell("", 0, 7, 8), Land(7, 8)},
+       {},
+       true,
+       "    ; cell is empty but there is a related LAND record\n"},
+      {"path grid before the cell",
+       {grid, Cell("", 0, 7, 8)},
+       {},
+       true,
+       "    ; cell is empty but there is a related PGRD record\n"},
+      {"the first in file order is named",
+       {Cell("", 0, 7, 8), grid, Land(7, 8)},
+       {},
+       true,
+       "    ; cell is empty but there is a related PGRD record\n"},
+      {"a LAND of another grid", {Cell("", 0, 7, 8), Land(8, 7)}, {}, false, nullptr},
+      {"a LAND that repeats the master's went first",
+       {Land(4, 4), Cell("", 0, 4, 4)},
+       {},
+       false,
+       nullptr},
   };
   for (const auto& c : cases) {
-    if (c.master) {
-      g.Write("edit.esp", {c.cell, Misc("dagger", 7)}, {{"Morrowind.esm", 0}, {c.master, 0}});
-    } else {
-      g.Write("edit.esp", {c.cell, Misc("dagger", 7)}, {{"Morrowind.esm", 0}});
-    }
-    Clean("edit.esp");
-    EXPECT_EQ(Left("edit.esp").size(), c.line ? 2u : 1u) << c.what;
+    std::vector<std::string> records = c.records;
+    records.push_back(Misc("dagger", 7));
+    g.Write("cell.esp", records, c.masters);
+    Clean("cell.esp");
+    std::vector<std::string> left = Left("cell.esp");
+    bool cellLeft = std::any_of(left.begin(), left.end(),
+                                [](const std::string& id) { return id.rfind("CELL", 0) == 0; });
+    EXPECT_EQ(cellLeft, c.stays) << c.what;
     if (c.line) {
       EXPECT_NE(LogText().find(c.line), std::string::npos) << c.what;
     }
-  }
-}
-
-TEST_F(PluginCleanerTest, AnEmptyExteriorCellStaysForTheLandOrPathGridOfItsGrid) {
-  std::string cell = Cell("", 0, 7, 8);
-  std::string grid = RecordBytes(
-      "PGRD", Field("DATA", Bytes().I32(7).I32(8).U16(1024).U16(0).str()) + ZField("NAME", ""));
-  struct Case {
-    const char* what;
-    std::vector<std::string> records;
-    const char* related;  // the record named in the log; nullptr: the cell goes
-  };
-  const Case cases[] = {
-      {"LAND after the cell", {cell, Land(7, 8)}, "LAND"},
-      {"path grid before the cell", {grid, cell}, "PGRD"},
-      {"the first in file order is named", {cell, grid, Land(7, 8)}, "PGRD"},
-      {"a LAND of another grid", {cell, Land(8, 7)}, nullptr},
-      {"a LAND that repeats the master's went first", {Land(4, 4), Cell("", 0, 4, 4)}, nullptr},
-  };
-  for (const auto& c : cases) {
-    g.Write("land.esp", c.records);
-    Clean("land.esp");
-    std::vector<std::string> left = Left("land.esp");
-    bool cellLeft = std::any_of(left.begin(), left.end(),
-                                [](const std::string& id) { return id.rfind("CELL", 0) == 0; });
-    EXPECT_EQ(cellLeft, c.related != nullptr) << c.what;
-    std::string line = std::string("    ; cell is empty but there is a related ") +
-                       (c.related ? c.related : "") + " record\n";
-    EXPECT_EQ(LogText().find(line) != std::string::npos, c.related != nullptr) << c.what;
-    EXPECT_TRUE(EsmtoolReads(g.dataFolder() / "land.esp")) << c.what;
+    EXPECT_TRUE(EsmtoolReads(g.dataFolder() / "cell.esp")) << c.what;
   }
 }
 
@@ -427,14 +420,6 @@ TEST_F(PluginCleanerTest, CleanPluginIsAlreadyCleanUnlessForceSaved) {
   EXPECT_EQ(g.ui.lines.back(), "Created \"Clean clean.esp\"");
 }
 
-TEST_F(PluginCleanerTest, CleanedPluginIsAlreadyCleanTheSecondTime) {
-  g.Write("twice.esp", {Misc("gold_001", 1), Misc("dagger", 7), Cell("Spare Room", 1, 0, 0)});
-  EXPECT_EQ(Clean("twice.esp"), 1);
-  g.ui.lines.clear();
-  EXPECT_EQ(Clean("twice.esp"), 0);
-  EXPECT_EQ(g.ui.lines.back(), "twice.esp is already clean");
-}
-
 TEST_F(PluginCleanerTest, MasterSizesAreBroughtUpToDateAndTimesKeptOnRequest) {
   g.Write("sizes.esp", {Misc("gold_001", 1), Misc("dagger", 7)});
   {
@@ -453,46 +438,6 @@ TEST_F(PluginCleanerTest, MasterSizesAreBroughtUpToDateAndTimesKeptOnRequest) {
   auto& fields = again.FindHeaderRecord()->subrecords;
   EXPECT_EQ(std::next(fields.begin(), 2)->UInt32At(0),
             std::filesystem::file_size(g.dataFolder() / "Morrowind.esm"));
-}
-
-TEST(GameSettingTableTest, HoldsTheSeventyTwoSettingsInOrder) {
-  auto table = GameSettingTable::Standard();
-  ASSERT_EQ(table.rows().size(), 72u);
-  EXPECT_EQ(table.rows()[0].name, "sTeleportDisabled");
-  EXPECT_EQ(table.rows()[16].integerValue, 10000);
-  EXPECT_EQ(table.rows()[31].name, "fWereWolfIntellegence");
-  EXPECT_EQ(table.rows()[57].name, "fWereWolfSpeechcraft");
-  uint32_t bits;
-  std::memcpy(&bits, &table.rows()[58].floatValue, 4);
-  EXPECT_EQ(bits, 0x3E99999Au);
-  EXPECT_EQ(table.rows()[66].textValue, "Fabricant");
-  EXPECT_EQ(table.rows()[71].textValue, "sMagicCreature05ID");
-}
-
-TEST_F(PluginCleanerTest, GameSettingsAgainstTheTableAndTheMasters) {
-  struct Case {
-    const char* what;
-    std::string record;
-    bool removed;
-  };
-  const Case cases[] = {
-      {"table value", Gmst("fWereWolfRunMult", Fltv(1.5f)), true},
-      {"other value", Gmst("fWereWolfRunMult", Fltv(2.0f)), false},
-      {"exact 0.3 float", Gmst("fCombatDistanceWerewolfMod", Fltv(0.3f)), true},
-      {"near 0.3", Gmst("fCombatDistanceWerewolfMod", Fltv(0.30001f)), false},
-      {"text holding its own name",
-       Gmst("sMagicCreature03ID", ZField("STRV", "sMagicCreature03ID")), true},
-      {"fabricant text", Gmst("sMagicFabricantID", Field("STRV", "Fabricant")), true},
-      {"integer", Gmst("iWereWolfBounty", Field("INTV", Bytes().I32(10000).str())), true},
-      {"name in other case goes to the masters", Gmst("fwerewolfrunmult", Fltv(1.5f)), false},
-      {"equal to the master", Gmst("fFleeSetting", Fltv(2.0f)), true},
-      {"differs from the master", Gmst("fFleeSetting", Fltv(2.5f)), false},
-  };
-  for (const auto& c : cases) {
-    g.Write("gmst.esp", {c.record, Misc("dagger", 7)});
-    Clean("gmst.esp");
-    EXPECT_EQ(Left("gmst.esp").size(), c.removed ? 1u : 2u) << c.what;
-  }
 }
 
 }  // namespace

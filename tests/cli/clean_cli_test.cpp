@@ -104,21 +104,6 @@ TEST_F(CleanCliTest, DeclinedDuplicatesLeaveTheFileAlone) {
   EXPECT_EQ(test::ReadFile(Data("Duplicate_Records.esp")), before);
 }
 
-TEST_F(CleanCliTest, RealPluginsCleanAgainstTheSampleMasters) {
-  auto real = test::RealTestData();
-  if (real.empty()) GTEST_SKIP() << "no real plugins beside the checkout";
-  TempDir copies;
-  std::vector<std::string> args = {"--yes", "clean", "--subfolder"};
-  for (const auto& entry : std::filesystem::directory_iterator(real)) {
-    if (entry.path().extension() == ".md") continue;
-    std::filesystem::copy_file(entry.path(), copies / entry.path().filename().string());
-    args.push_back((copies / entry.path().filename().string()).string());
-  }
-  auto result = Clean(args);
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("Cleaned "), std::string::npos);
-}
-
 TEST_F(CleanCliTest, FilesAreFoundInAnyLetterCaseAndAMissingOneIsNamed) {
   // As Morrowind.ini names it; on disk it is MixedCase_Plugin.ESP.
   auto found = Clean({"clean", Data("mixedcase_plugin.esp")});

@@ -84,46 +84,8 @@ TEST(DataSafetyCliTest, WritesGoThroughLinksAndKeepOwners) {
   }
 }
 
-// A run killed while writing leaves its temporary file; the next run that
-// writes into that folder removes it, and only it.
-TEST(DataSafetyCliTest, TheNextWriteRemovesWhatAKilledRunLeft) {
-  SampleGameRun run;
-  const std::string plugin = test::ReadFile(run.Data("Junk_Cells.esp"));
-  const auto dataLeftover = run.Data(".Junk_Cells.esp.k1LLed.modrake-partial");
-  const auto homeLeftover = run.home / ".modrake.dat.h0Me99.modrake-partial";
-  test::WriteFile(dataLeftover, plugin.substr(0, plugin.size() / 2));
-  test::WriteFile(homeLeftover, "half a cache");
-  test::WriteFile(run.Data("Junk_Cells.esp.bak"), plugin);
-
-  auto result = run.Run({"clean", "--keep-names", run.Data("Junk_Cells.esp")});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_FALSE(std::filesystem::exists(dataLeftover));
-  EXPECT_FALSE(std::filesystem::exists(homeLeftover));
-  EXPECT_TRUE(std::filesystem::exists(run.Data("Junk_Cells.esp.bak")));
-}
-
 bool HasGameFile(const SampleGameRun& run, const std::string& name) {
   return Contains(test::ReadFile(run.Ini()), "=" + name + "\r\n");
-}
-
-// Two runs started together on one game both keep their change: the second
-// waits for the first instead of writing morrowind.ini over it.
-TEST(DataSafetyCliTest, RunsOnOneGameNeverInterleave) {
-  SampleGameRun run;
-  for (int round = 0; round < 6; ++round) {
-    SCOPED_TRACE(round);
-    auto merge = run.Start({"merge-lists", "--activate"});
-    auto activate = run.Start({"plugins", "activate", "Inactive_Plugin.esp"});
-    auto merged = merge->Wait();
-    auto activated = activate->Wait();
-    ASSERT_EQ(merged.exitCode, 0) << merged.err;
-    ASSERT_EQ(activated.exitCode, 0) << activated.err;
-    EXPECT_TRUE(HasGameFile(run, "Merged_Leveled_Lists.esp"));
-    EXPECT_TRUE(HasGameFile(run, "Inactive_Plugin.esp"));
-    auto reset =
-        run.Run({"plugins", "deactivate", "Inactive_Plugin.esp", "Merged_Leveled_Lists.esp"});
-    ASSERT_EQ(reset.exitCode, 0) << reset.err;
-  }
 }
 
 TEST(DataSafetyCliTest, ASecondRunWaitsAndSaysSo) {

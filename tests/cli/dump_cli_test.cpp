@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "support/test_support.hpp"
 
 namespace modrake {
@@ -9,20 +7,10 @@ namespace {
 
 using test::RunModrake;
 
-TEST(CliTest, VersionAndHelp) {
-  auto version = RunModrake({"--version"});
-  EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "modrake 1.3\n");
-  auto help = RunModrake({"--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("dump"), std::string::npos);
-  EXPECT_NE(help.out.find("--game"), std::string::npos);
-  EXPECT_EQ(RunModrake({"dump", "--help"}).exitCode, 0);
-}
-
-TEST(CliTest, UsageErrorsExitWithTwo) {
+TEST(CliTest, VersionHelpAndUsageErrors) {
   test::TempDir home;
-  EXPECT_EQ(RunModrake({"--home", home.path(), "no-such-command"}).exitCode, 2);
+  EXPECT_EQ(RunModrake({"--version"}).out, "modrake 1.3\n");
+  EXPECT_EQ(RunModrake({"dump", "--help"}).exitCode, 0);
   EXPECT_EQ(RunModrake({"--home", home.path(), "dump"}).exitCode, 2);
   EXPECT_EQ(RunModrake({"--home", home.path(), "--yes", "--no", "dump", "x"}).exitCode, 2);
 }
@@ -67,21 +55,6 @@ TEST(CliTest, MalformedFileEndsWithModrakeErrorAndExitOne) {
   auto missing = RunModrake({"--home", dir.path(), "dump", (dir / "none.esp").string()});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "Modrake Error: Cannot find file none.esp\n");
-}
-
-TEST(CliTest, DumpReadsEveryRealPlugin) {
-  auto real = test::RealTestData();
-  if (real.empty()) GTEST_SKIP() << "no real plugins beside the checkout";
-  test::TempDir home;
-  for (const auto& entry : std::filesystem::directory_iterator(real)) {
-    if (entry.path().extension() == ".md") continue;
-    auto result = RunModrake({"--home", home.path(), "dump", entry.path().string()});
-    EXPECT_EQ(result.exitCode, 0) << entry.path() << result.err;
-    std::istringstream lines(result.out);
-    std::string line;
-    std::getline(lines, line);
-    EXPECT_EQ(line.rfind("0\tTES3\t", 0), 0u) << entry.path();
-  }
 }
 
 }  // namespace

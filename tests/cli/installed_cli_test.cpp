@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdlib>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -16,27 +15,7 @@ namespace {
 
 using test::RunModrake;
 
-// Sets or unsets a variable of the environment the program inherits, and
-// puts it back afterwards.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(old_); }
-
- private:
-  void Set(const std::optional<std::string>& value) {
-    if (value) {
-      ::setenv(name_, value->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 TEST(InstalledCliTest, ProgramHomeIsBesideTheProgramOnlyForAPortableCopy) {
   struct Case {

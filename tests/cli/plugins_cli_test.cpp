@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "format/plugin_file.hpp"
 #include "support/cli_game.hpp"
 #include "support/test_support.hpp"
 
@@ -22,6 +23,8 @@ const std::string kInactiveWarning =
 
 TEST(PluginsCliTest, ListsTheDataFolderWithTheMasterCheck) {
   HeaderOnlyGame cli;
+  test::WriteFile(cli.data() / "readme.txt", "not a plugin");
+  std::filesystem::create_directory(cli.data() / "folder.esp");
   struct Case {
     std::vector<std::string> args;
     std::string rows;
@@ -38,12 +41,6 @@ TEST(PluginsCliTest, ListsTheDataFolderWithTheMasterCheck) {
        "[x] Needs Tribunal.esp  Jun 12, 2003   14:08:33\n"
        "[x] Morrowind.esm       Jun 12, 2003   14:05:33\n"
        "[x] Bloodmoon.esm       Jun 12, 2003   14:07:33\n"},
-      {{"plugins", "--sort", "time-desc"},
-       "[ ] orphan.ESP          Jun 12, 2003   14:09:33\n"
-       "[x] Needs Tribunal.esp  Jun 12, 2003   14:08:33\n"
-       "[x] Bloodmoon.esm       Jun 12, 2003   14:07:33\n"
-       "[ ] Tribunal.esm        Jun 12, 2003   14:06:33\n"
-       "[x] Morrowind.esm       Jun 12, 2003   14:05:33\n"},
   };
   for (const auto& c : cases) {
     auto result = cli.Run(c.args);
@@ -59,7 +56,6 @@ TEST(PluginsCliTest, ListsTheDataFolderWithTheMasterCheck) {
 
 TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
   HeaderOnlyGame cli;
-  const std::string before = cli.game.ReadIni();
   struct Case {
     std::vector<std::string> args;
     std::string gameFiles;
@@ -83,9 +79,8 @@ TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
     EXPECT_EQ(
         result.out,
         "Found 5 plugins in the \"Data Files\" folder\n\nUpdated morrowind.ini\n\n" + c.checkLines);
-    EXPECT_EQ(cli.game.ReadIni(), "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\n" + c.gameFiles);
+    EXPECT_EQ(cli.ReadIni(), "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\n" + c.gameFiles);
   }
-  (void)before;
 }
 
 // Under Wine the files on disk are named in UTF-8, while morrowind.ini and
@@ -93,9 +88,9 @@ TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
 // one file, and morrowind.ini gets the one the game reads.
 TEST(PluginsCliTest, NamesOutsideAsciiMeetInEitherForm) {
   HeaderOnlyGame cli;
-  cli.game.AddPlugin("L\xc3\xa4nder.esm", kTime + 300, {"Morrowind.esm"});
-  cli.game.AddPlugin("Gr\xc3\xbcne.esp", kTime + 360, {"Morrowind.esm", "L\xe4nder.esm"});
-  cli.game.WriteGameFiles({"morrowind.esm", "Gr\xfcne.esp"});
+  cli.AddPlugin("L\xc3\xa4nder.esm", kTime + 300, {"Morrowind.esm"});
+  cli.AddPlugin("Gr\xc3\xbcne.esp", kTime + 360, {"Morrowind.esm", "L\xe4nder.esm"});
+  cli.WriteGameFiles({"morrowind.esm", "Gr\xfcne.esp"});
 
   auto listed = cli.Run({"plugins", "--sort", "name"});
   ASSERT_EQ(listed.exitCode, 0) << listed.err;
@@ -119,31 +114,31 @@ TEST(PluginsCliTest, NamesOutsideAsciiMeetInEitherForm) {
   for (const auto& c : cases) {
     auto result = cli.Run(c.args);
     ASSERT_EQ(result.exitCode, 0) << c.args[2] << ": " << result.err;
-    EXPECT_EQ(cli.game.ReadIni(), "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\n" + c.gameFiles)
+    EXPECT_EQ(cli.ReadIni(), "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\n" + c.gameFiles)
         << c.args[2];
   }
 }
 
 TEST(PluginsCliTest, UnknownNamesAreUsageErrorsThatChangeNothing) {
   HeaderOnlyGame cli;
-  const std::string before = cli.game.ReadIni();
+  const std::string before = cli.ReadIni();
   for (const char* verb : {"activate", "deactivate", "update-time", "update-header"}) {
     auto result = cli.Run({"plugins", verb, "Tribunal.esm", "Nope.esp"});
     EXPECT_EQ(result.exitCode, 2) << verb;
     EXPECT_NE(result.err.find("\"Nope.esp\""), std::string::npos) << verb << result.err;
     EXPECT_EQ(result.out, "") << verb;  // the usage error comes first
-    EXPECT_EQ(cli.game.ReadIni(), before) << verb;
-    EXPECT_EQ(cli.game.TimeOf("Tribunal.esm"), kTime + 60) << verb;
+    EXPECT_EQ(cli.ReadIni(), before) << verb;
+    EXPECT_EQ(cli.TimeOf("Tribunal.esm"), kTime + 60) << verb;
     EXPECT_EQ(cli.Run({"plugins", verb}).exitCode, 2) << verb;
   }
 }
 
 TEST(PluginsCliTest, ABadFileIsListedWithItsReasonAndCanBeDeactivated) {
   HeaderOnlyGame cli;
-  test::WriteFile(cli.game.data() / "Garbage.esp", "garbage, not a plugin");
-  std::string header = test::ReadFile(cli.game.data() / "Tribunal.esm");
-  test::WriteFile(cli.game.data() / "Short.esm", header.substr(0, 40));
-  cli.game.WriteGameFiles({"morrowind.esm", "Short.esm", "needs tribunal.esp"});
+  test::WriteFile(cli.data() / "Garbage.esp", "garbage, not a plugin");
+  std::string header = test::ReadFile(cli.data() / "Tribunal.esm");
+  test::WriteFile(cli.data() / "Short.esm", header.substr(0, 40));
+  cli.WriteGameFiles({"morrowind.esm", "Short.esm", "needs tribunal.esp"});
   const std::string shortError = "Invalid record in file Short.esm at offset 40 (24 vs 346)";
 
   auto listed = cli.Run({"plugins", "--sort", "name"});
@@ -166,37 +161,51 @@ TEST(PluginsCliTest, ABadFileIsListedWithItsReasonAndCanBeDeactivated) {
       {{"plugins", "update-header", "Garbage.esp"},
        "File Garbage.esp is not a TES3 plugin: it starts with \"garb\" at offset 0"},
   };
-  const std::string ini = cli.game.ReadIni();
+  const std::string ini = cli.ReadIni();
   for (const auto& c : failing) {
     auto result = cli.Run(c.args);
     EXPECT_EQ(result.exitCode, 1) << c.args[1];
     EXPECT_EQ(result.err, "Modrake Error: " + c.error + "\n") << c.args[1];
-    EXPECT_EQ(cli.game.ReadIni(), ini) << c.args[1];
+    EXPECT_EQ(cli.ReadIni(), ini) << c.args[1];
   }
   auto deactivated = cli.Run({"plugins", "deactivate", "short.esm"});
   ASSERT_EQ(deactivated.exitCode, 0) << deactivated.err;
-  EXPECT_EQ(cli.game.ReadIni(),
+  EXPECT_EQ(cli.ReadIni(),
             "[General]\r\nSubtitles=0\r\n\r\n[Game Files]\r\nGameFile0=morrowind.esm\r\n"
             "GameFile1=needs tribunal.esp\r\n");
 }
 
 TEST(PluginsCliTest, UpdateTimeAndHeader) {
   HeaderOnlyGame cli;
-  auto moved = cli.Run({"plugins", "update-time", "needs tribunal.esp", "Morrowind.esm"});
+  // One and two minutes after the newest file not moved; game masters stay.
+  auto moved =
+      cli.Run({"plugins", "update-time", "orphan.esp", "needs tribunal.esp", "Morrowind.esm"});
   ASSERT_EQ(moved.exitCode, 0) << moved.err;
   EXPECT_EQ(moved.out,
             "Found 5 plugins in the \"Data Files\" folder\n"
             "[x] Morrowind.esm       Jun 12, 2003   14:05:33\n"
-            "[x] Needs Tribunal.esp  Jun 12, 2003   14:10:33\n");
-  EXPECT_EQ(cli.game.TimeOf("Needs Tribunal.esp"), kTime + 300);
-  EXPECT_EQ(cli.game.TimeOf("Morrowind.esm"), kTime);
+            "[x] Needs Tribunal.esp  Jun 12, 2003   14:08:33\n"
+            "[ ] orphan.ESP          Jun 12, 2003   14:09:33\n");
+  EXPECT_EQ(cli.TimeOf("Needs Tribunal.esp"), kTime + 180);
+  EXPECT_EQ(cli.TimeOf("orphan.ESP"), kTime + 240);
+  EXPECT_EQ(cli.TimeOf("Morrowind.esm"), kTime);
 
   auto header = cli.Run({"plugins", "update-header", "Needs Tribunal.esp"});
   ASSERT_EQ(header.exitCode, 0) << header.err;
   EXPECT_EQ(header.out,
             "Found 5 plugins in the \"Data Files\" folder\n"
             "Plugin(s) version and master file information has been updated\n");
-  EXPECT_EQ(cli.game.TimeOf("Needs Tribunal.esp"), kTime + 300);
+  EXPECT_EQ(cli.TimeOf("Needs Tribunal.esp"), kTime + 180);
+  // The active master's size is written; the inactive one's stays.
+  PluginFile updated(cli.data(), "Needs Tribunal.esp");
+  std::vector<uint32_t> sizes;
+  for (const auto& field : updated.FindHeaderRecord()->subrecords) {
+    if (field.tag == tags::DATA) sizes.push_back(field.UInt32At(0));
+  }
+  EXPECT_EQ(
+      sizes,
+      (std::vector<uint32_t>{
+          static_cast<uint32_t>(std::filesystem::file_size(cli.data() / "Morrowind.esm")), 1}));
 }
 
 TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
@@ -205,12 +214,12 @@ TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
   // of the file's size, and no record count written.
   HeaderOnlyGame cli;
   std::string header = test::HeaderRecord();
-  std::filesystem::path cut = cli.game.data() / "Cut.esp";
+  std::filesystem::path cut = cli.data() / "Cut.esp";
   test::WriteFile(cut, header);
   std::filesystem::resize_file(cut, 256u << 20);
-  auto result =
-      test::RunModrakeCapped(128u << 20, {"--home", cli.home.path(), "--game", cli.game.folder(),
-                                          "plugins", "update-header", "Cut.esp"});
+  auto result = test::RunModrakeCapped(
+      128u << 20,
+      {"--home", cli.home.path(), "--game", cli.folder(), "plugins", "update-header", "Cut.esp"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err,
             "Modrake Error: Invalid record in file Cut.esp at offset 324 (\"????\" is not a "
@@ -274,7 +283,7 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   auto pfx = fakeHome / ".steam/steam/steamapps/compatdata/22320/pfx";
   std::filesystem::create_directories(pfx / "dosdevices");
   std::filesystem::create_directory_symlink("/", pfx / "dosdevices/z:");
-  std::string windowsPath = "Z:" + cli.game.folder().string();
+  std::string windowsPath = "Z:" + cli.folder().string();
   for (char& ch : windowsPath) {
     if (ch == '/') ch = '\\';
   }
@@ -284,7 +293,7 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
     if (ch == '\\') escaped += '\\';
   }
 
-  auto inGame = RunModrake({"--home", cli.home.path(), "--yes", "plugins"}, cli.game.folder());
+  auto inGame = RunModrake({"--home", cli.home.path(), "--yes", "plugins"}, cli.folder());
   EXPECT_EQ(inGame.exitCode, 0) << inGame.err;
   auto noKey = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
   EXPECT_EQ(noKey.exitCode, 1);
@@ -299,7 +308,7 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   for (const auto& config : {fakeHome / ".var/app/org.openmw.OpenMW/config/openmw/openmw.cfg",
                              fakeHome / ".config/openmw/openmw.cfg"}) {
     std::filesystem::create_directories(config.parent_path());
-    test::WriteFile(config, "data=\"" + cli.game.data().string() + "\"\ncontent=Morrowind.esm\n");
+    test::WriteFile(config, "data=\"" + cli.data().string() + "\"\ncontent=Morrowind.esm\n");
     auto viaOpenMw = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
     EXPECT_EQ(viaOpenMw.exitCode, 0) << viaOpenMw.err;
     EXPECT_EQ(viaOpenMw.out.rfind("OpenMW configuration: " + config.string() + "\n", 0), 0u)
@@ -315,7 +324,7 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   EXPECT_EQ(viaRegistry.out.rfind("Found 5 plugins", 0), 0u) << viaRegistry.out;
 
   // Without Morrowind.esm among the active plugins only the list works.
-  cli.game.WriteGameFiles({"Tribunal.esm"});
+  cli.WriteGameFiles({"Tribunal.esm"});
   auto noMaster = cli.Run({"--yes", "merge-lists"});
   EXPECT_EQ(noMaster.exitCode, 1);
   EXPECT_EQ(noMaster.err, "Modrake Error: Cannot find morrowind.esm\n");
@@ -325,7 +334,7 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   EXPECT_NE(listed.out.find("[ ] Morrowind.esm"), std::string::npos) << listed.out;
   auto back = cli.Run({"plugins", "activate", "Morrowind.esm"});
   EXPECT_EQ(back.exitCode, 0) << back.err;
-  EXPECT_NE(cli.game.ReadIni().find("=Morrowind.esm\r\n"), std::string::npos);
+  EXPECT_NE(cli.ReadIni().find("=Morrowind.esm\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "platform/file_io.hpp"
 #include "samplegame/sample_game.hpp"
 #include "support/test_support.hpp"
 
@@ -8,43 +11,79 @@ namespace {
 
 using test::RunModrake;
 
-TEST(SampleGameCliTest, WritesTheGameAndDumpsItsPlugins) {
+// Every file of a game folder with its bytes and modification time.
+std::map<std::string, std::pair<std::string, int64_t>> Files(const std::filesystem::path& game) {
+  std::map<std::string, std::pair<std::string, int64_t>> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(game)) {
+    if (!entry.is_regular_file()) continue;
+    files[entry.path().lexically_relative(game).string()] = {
+        test::ReadFile(entry.path()), QueryFileStatus(entry.path())->modified};
+  }
+  return files;
+}
+
+// The same arguments give the same bytes and times, a folder it wrote is
+// written again to hold only what it writes, and other readers of the
+// format read every file.
+TEST(SampleGameCliTest, WritesTheSameGameEveryTime) {
   test::TempDir dir;
-  auto game = dir / "game";
-  auto result = RunModrake({"--home", dir.path(), "sample-game", game.string(), "--plugins", "2"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("Wrote "), std::string::npos);
-  EXPECT_TRUE(std::filesystem::exists(game / "Data Files" / "Generated_Plugin_002.esp"));
-  auto dump = RunModrake(
-      {"--home", dir.path(), "dump", (game / "Data Files" / "Leveled_Lists_Add.esp").string()});
+  auto sample = [&](const std::string& folder, std::vector<std::string> more) {
+    std::vector<std::string> args = {"--home", dir.path(), "sample-game", (dir / folder).string()};
+    args.insert(args.end(), more.begin(), more.end());
+    auto result = RunModrake(args);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Wrote "), std::string::npos);
+  };
+  sample("a", {"--plugins", "2"});
+  ASSERT_TRUE(std::filesystem::exists(dir / "a" / "Data Files" / "Generated_Plugin_002.esp"));
+  sample("a", {});
+  sample("b", {});
+  auto files = Files(dir / "a");
+  EXPECT_TRUE(files == Files(dir / "b"));
+  EXPECT_GT(files.size(), 30u);
+  for (const auto& [name, file] : files) {
+    if (name.ends_with(".esp") || name.ends_with(".esm") || name.ends_with(".ESP")) {
+      EXPECT_TRUE(test::EsmtoolReads(dir / "a" / name)) << name;
+    }
+  }
+  auto dump = RunModrake({"--home", dir.path(), "dump",
+                          (dir / "a" / "Data Files" / "Leveled_Lists_Add.esp").string()});
   ASSERT_EQ(dump.exitCode, 0) << dump.err;
   EXPECT_NE(dump.out.find("\tLEVI\t00000000\t"), std::string::npos);
   EXPECT_NE(dump.out.find("random_weapon_melee_basic"), std::string::npos);
-  // A folder it wrote may be written again.
-  EXPECT_EQ(RunModrake({"--home", dir.path(), "sample-game", game.string()}).exitCode, 0);
+  // The scenario plugins load in the documented order.
+  auto listed = RunModrake({"--home", dir.path(), "--game", (dir / "a").string(), "plugins"});
+  size_t at = 0;
+  for (const auto& plugin : samplegame::kScenarioPlugins) {
+    size_t row = listed.out.find(std::string("] ") + plugin.name + " ");
+    EXPECT_LT(at, row) << plugin.name << " loads in its place\n" << listed.out;
+    at = row == std::string::npos ? at : row;
+  }
+  auto help = RunModrake({"sample-game", "--help"});
+  for (const auto& plugin : samplegame::kScenarioPlugins) {
+    EXPECT_NE(help.out.find(plugin.name), std::string::npos) << plugin.name;
+  }
 }
 
 TEST(SampleGameCliTest, RefusesAnotherInstallationAndBadArguments) {
+  for (const char* existing : {"Morrowind.ini", "morrowind.ini", "data files/"}) {
+    test::TempDir dir;
+    if (std::string(existing).ends_with('/')) {
+      std::filesystem::create_directory(dir / existing);
+    } else {
+      test::WriteFile(dir / existing, "[Game Files]\r\nGameFile0=Morrowind.esm\r\n");
+    }
+    auto refused = RunModrake({"--home", dir.path(), "sample-game", dir.path().string()});
+    EXPECT_EQ(refused.exitCode, 1) << existing;
+    EXPECT_NE(refused.err.find("already holds a game installation"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "Data Files" / "Morrowind.esm"));
+  }
   test::TempDir dir;
-  test::WriteFile(dir / "Morrowind.ini", "[Game Files]\r\n");
-  auto refused = RunModrake({"--home", dir.path(), "sample-game", dir.path().string()});
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_EQ(refused.err.rfind("Modrake Error: ", 0), 0u) << refused.err;
-  EXPECT_NE(refused.err.find("already holds a game installation"), std::string::npos);
-  EXPECT_EQ(RunModrake({"--home", dir.path(), "sample-game", (dir / "x").string(), "--scale", "0"})
-                .exitCode,
-            2);
-  EXPECT_EQ(
-      RunModrake({"--home", dir.path(), "sample-game", (dir / "x").string(), "--plugins", "-1"})
-          .exitCode,
-      2);
-}
-
-TEST(SampleGameCliTest, HelpDescribesEveryScenarioPlugin) {
-  auto help = RunModrake({"sample-game", "--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  for (const auto& plugin : samplegame::kScenarioPlugins) {
-    EXPECT_NE(help.out.find(plugin.name), std::string::npos) << plugin.name;
+  for (const char* bad : {"--scale=0", "--plugins=-1"}) {
+    EXPECT_EQ(RunModrake({"--home", dir.path(), "sample-game", (dir / "x").string(), bad}).exitCode,
+              2)
+        << bad;
   }
 }
 

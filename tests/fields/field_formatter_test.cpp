@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <iterator>
 
+#include "support/records.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
@@ -13,15 +13,6 @@ namespace {
 using test::Bytes;
 using test::Field;
 using test::ZField;
-
-std::unique_ptr<Record> Make(std::string_view tag, const std::string& fields) {
-  RecordHeader header{};
-  std::memcpy(&header.tag, tag.data(), 4);
-  auto record = CreateRecord(header);
-  record->SetData(reinterpret_cast<uint8_t*>(const_cast<char*>(fields.data())),
-                  static_cast<uint32_t>(fields.size()), Record::DataMode::Copy);
-  return record;
-}
 
 struct FormatCase {
   const char* what;
@@ -60,8 +51,6 @@ TEST(FieldFormatterTest, ShowsEachKindOfField) {
        "FRMR/NAME", "5, 1 / chest_small", 2},
       {"reference without a NAME next", "CELL", Reference(0x123456, 0) + Field("DATA", position), 0,
        "FRMR", "1193046, 0", 1},
-      {"reference too short for its number", "CELL", Field("FRMR", "ab") + ZField("NAME", "chest"),
-       0, "FRMR/NAME", " << 2 bytes >> / chest", 2},
       {"moved reference with its grid", "CELL",
        Field("MVRF", Bytes().U32(7).str()) + Field("CNDT", Bytes().I32(-2).I32(5).str()), 0,
        "MVRF/CNDT", "7, 0 / XY=(-2, 5)", 2},
@@ -72,8 +61,6 @@ TEST(FieldFormatterTest, ShowsEachKindOfField) {
        Field("INDX", Bytes().U8(4).str()) + ZField("CNAM", "c_f") + ZField("MODL", "x.nif"), 0,
        "INDX/CNAM", "4 / c_f", 2},
       {"skill index is never shown", "SKIL", Field("INDX", Bytes().U32(3).str()), 0, "INDX", "", 0},
-      {"index of another size", "ARMO", Field("INDX", Bytes().U32(3).str()), 0, "INDX",
-       " << 4 bytes >>", 1},
       {"object id is never shown", "WEAP", ZField("NAME", "iron_sword"), 0, "NAME", "", 0},
       {"response id is shown", "INFO", ZField("NAME", "Hello there"), 0, "NAME", "Hello there", 1},
       {"line breaks as bars", "BOOK", Field("TEXT", "x") + ZField("FNAM", "Line\r\nTwo"), 1, "FNAM",
@@ -91,30 +78,23 @@ TEST(FieldFormatterTest, ShowsEachKindOfField) {
        "Flags=00000002, XY=(-3, 7)", 1},
       {"reference position", "CELL", Field("DATA", position), 0, "DATA",
        "XYZ=(1.00, 2.00, 3.00) ROT=(0.50, 0.00, -1.00)", 1},
-      {"cell data of another size", "CELL", Field("DATA", Bytes().U32(2).U32(0).str()), 0, "DATA",
-       " << 8 bytes >>", 1},
       {"path grid data is never shown", "PGRD", Field("DATA", Bytes().U32(0).str()), 0, "DATA", "",
        0},
       {"unknown tag", "WEAP", Field("ZZZZ", std::string(10, 'x')), 0, "ZZZZ",
        "  <<UNDEFINED>> (10 bytes)", 1},
       {"weapon data", "WEAP", Field("WPDT", weapon), 0, "WPDT",
        "wt=12.50, val=40, type=1, HP=900, spd=1.25, r=1.00, enc=0, c(2 8) s(3 9) t(4 10) f=1", 1},
-      {"weapon data too short", "WEAP", Field("WPDT", weapon.substr(0, 10)), 0, "WPDT",
-       " << 10 bytes >>", 1},
       {"signed members of a response", "INFO",
        Field("DATA", Bytes().U32(0).U32(30).U8(0xFF).U8(1).U8(0xFE).U8(0).str()), 0, "DATA",
        "Flag1=0, Disposition=30, Rank=-1, Gender=1, PCRank=-2, Flag2=0", 1},
       {"activate package", "NPC_", Field("AI_A", Bytes().Text("Azura").U8(0).U8(1).str()), 0,
        "AI_A", "Azura, 1", 1},
-      {"empty activate package", "NPC_", Field("AI_A", ""), 0, "AI_A", " << 0 bytes >>", 1},
       {"escort package with its cell", "NPC_",
        Field("AI_E", Bytes().F32(1).F32(2).F32(3).U16(24).Fixed("guard", 32).U16(0).str()) +
            ZField("CNDT", "Balmora"),
        0, "AI_E/CNDT", "XYZ=(1.00, 2.00, 3.00), Duration=24, Name: guard / Balmora", 2},
       {"carried item", "NPC_", Field("NPCO", Bytes().I32(-1).Fixed("gold_001", 32).str()), 0,
        "NPCO", "-1, gold_001", 1},
-      {"carried item too short", "NPC_", Field("NPCO", Bytes().I32(3).Fixed("x", 16).str()), 0,
-       "NPCO", " << 20 bytes >>", 1},
       {"region sound padded", "REGN", Field("SNAM", Bytes().Fixed("wind", 32).U8(20).str()), 0,
        "SNAM", "wind                             20", 1},
       {"leveled item entry", "LEVI",
@@ -131,7 +111,7 @@ TEST(FieldFormatterTest, ShowsEachKindOfField) {
        1},
   };
   for (const auto& c : cases) {
-    auto record = Make(c.record, c.fields);
+    auto record = test::ParseRecord(test::RecordBytes(c.record, c.fields));
     std::string label = "old", value = "old";
     unsigned span =
         FormatField(*record, std::next(record->subrecords.cbegin(), c.at), label, value);

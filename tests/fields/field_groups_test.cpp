@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "objectdb/conflict_group.hpp"
 #include "support/test_game.hpp"
 
 namespace modrake {
@@ -18,81 +17,6 @@ Tag TagOf(const char* text) {
 
 std::unique_ptr<Record> Make(const char* tag, const std::string& fields) {
   return ParseRecord(RecordBytes(tag, fields));
-}
-
-// The tags of the group found in the record from the field at position at
-// of source, or "-" when there is none.
-std::string Found(Record& record, const Record& source, size_t at, unsigned n) {
-  auto first = std::next(source.subrecords.begin(), static_cast<long>(at));
-  auto found = FindFieldGroup(record, source, first, n);
-  if (found == record.subrecords.end()) return "-";
-  return std::to_string(std::distance(record.subrecords.begin(), found));
-}
-
-TEST(FieldGroupsTest, ListItemsSpanTheirBoundFieldsAndAreFoundWhole) {
-  auto armour = Make("ARMO", ZField("NAME", "helm") + Field("INDX", "\1") + ZField("BNAM", "m1") +
-                                 ZField("CNAM", "f1") + Field("INDX", "\2") + ZField("CNAM", "f2") +
-                                 ZField("BNAM", "m2") + Field("INDX", "\3") + ZField("CNAM", "f3") +
-                                 Field("INDX", "\4"));
-  std::vector<unsigned> sizes;
-  for (auto it = armour->subrecords.begin(); it != armour->subrecords.end(); ++it) {
-    sizes.push_back(FieldGroupSize(*armour, it));
-  }
-  EXPECT_EQ(sizes, (std::vector<unsigned>{1, 3, 1, 1, 3, 1, 1, 2, 1, 1}));
-
-  auto faction = Make("FACT", ZField("NAME", "f") + ZField("ANAM", "a") + U32Field("INTV", 5) +
-                                  ZField("ANAM", "b") + ZField("ANAM", "c") + U32Field("INTV", 1));
-  auto it = faction->subrecords.begin();
-  EXPECT_EQ(FieldGroupSize(*faction, std::next(it, 1)), 2u);
-  EXPECT_EQ(FieldGroupSize(*faction, std::next(it, 3)), 1u) << "a reaction without its value";
-  EXPECT_EQ(FieldGroupSize(*faction, std::next(it, 5)), 1u) << "the last field has no successor";
-
-  auto other = Make("FACT", ZField("NAME", "f") + ZField("ANAM", "c") + U32Field("INTV", 2) +
-                                ZField("ANAM", "a") + U32Field("INTV", 5));
-  EXPECT_EQ(Found(*other, *faction, 1, 2), "3") << "same reaction, later in the record";
-  EXPECT_EQ(Found(*other, *faction, 1, 1), "3");
-  EXPECT_EQ(Found(*other, *faction, 4, 2), "-") << "same faction, other value";
-  EXPECT_EQ(Found(*other, *faction, 4, 1), "1") << "the key alone matches";
-
-  auto copy = Make("ARMO", ZField("NAME", "helm") + Field("INDX", "\2") + ZField("CNAM", "f2") +
-                               ZField("BNAM", "m2") + Field("INDX", "\1") + ZField("BNAM", "m1"));
-  EXPECT_EQ(Found(*copy, *armour, 4, 3), "1");
-  EXPECT_EQ(Found(*copy, *armour, 1, 3), "-") << "the female part is missing";
-  EXPECT_EQ(Found(*copy, *armour, 1, 2), "4");
-
-  auto cell = Make("CELL", U32Field("FRMR", 1) + ZField("NAME", "x"));
-  auto cellCopy = Make("CELL", U32Field("FRMR", 1) + ZField("NAME", "x"));
-  EXPECT_EQ(Found(*cellCopy, *cell, 0, 1), "-") << "references are never matched";
-}
-
-TEST(FieldGroupsTest, ListFieldsAndMergeableTypesFollowTheRecordType) {
-  EXPECT_TRUE(IsListField(MakeTag("CONT"), MakeTag("NPCO")));
-  EXPECT_FALSE(IsListField(MakeTag("MISC"), MakeTag("NPCO")));
-  EXPECT_TRUE(IsListField(MakeTag("SPEL"), MakeTag("ENAM")));
-  EXPECT_FALSE(IsListField(MakeTag("ENCH"), MakeTag("ENAM"))) << "enchantments hold single fields";
-  EXPECT_TRUE(IsMergeableType(MakeTag("NPC_")));
-  EXPECT_TRUE(IsMergeableType(MakeTag("WEAP")));
-  for (const char* tag : {"GMST", "GLOB", "SCPT", "CELL", "LEVI", "LEVC", "DIAL", "INFO"}) {
-    EXPECT_FALSE(IsMergeableType(TagOf(tag))) << tag;
-  }
-}
-
-TEST(FieldGroupsTest, ItemTypeKeyReadsTheKindOfItem) {
-  const struct {
-    const char* tag;
-    std::string fields;
-    uint32_t key;
-  } cases[] = {
-      {"ARMO", Field("AODT", Bytes().U32(3).Zeros(20).str()), 3},
-      {"WEAP", Field("WPDT", Bytes().Zeros(8).U16(7).Zeros(22).str()), 7},
-      {"CLOT", Field("CTDT", Bytes().U32(9).Zeros(8).str()), 9},
-      {"ARMO", ZField("NAME", "no data"), kNoItemType},
-      {"WEAP", Field("WPDT", Bytes().Zeros(9).str()), kNoItemType},
-      {"MISC", Field("AODT", Bytes().U32(3).str()), kNoItemType},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ItemTypeKey(*Make(c.tag, c.fields)), c.key) << c.tag << " " << c.fields.size();
-  }
 }
 
 // A data field of 32-bit words.
@@ -147,19 +71,6 @@ TEST(FieldGroupsTest, DataFieldsMergeMemberByMemberAgainstTheMaster) {
     const Subrecord& master = *it;
     EXPECT_EQ(MergeFieldMembers(TagOf(c.record), merged, plugin, master), c.result) << c.what;
     EXPECT_EQ(std::string(reinterpret_cast<char*>(merged.data), merged.size), c.expected) << c.what;
-  }
-}
-
-TEST(FieldGroupsTest, VersionsAreIdenticalOnlyWhenEveryOneEqualsTheFirst) {
-  const struct {
-    std::vector<uint32_t> values;
-    uint32_t identical;
-  } cases[] = {{{1}, 1}, {{1, 1, 1}, 1}, {{1, 1, 2}, 0}, {{2, 1, 1}, 0}};
-  for (const auto& c : cases) {
-    ConflictGroup group;
-    for (uint32_t value : c.values) AddVersion(group, ParseRecord(Misc("x", value)), "");
-    AllVersionsIdentical(group, true);
-    EXPECT_EQ(group.allIdentical, c.identical) << c.values.size();
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/fatal_error.hpp"
 #include "platform/ini_file.hpp"
 #include "support/game_folder.hpp"
 #include "support/recording_ui.hpp"
@@ -124,66 +123,6 @@ TEST(GameInstallationTest, WritesGameFilesInLoadOrderAndDropsOldKeys) {
       }
     }
     EXPECT_EQ(ini.Find("General", "Subtitles"), "0");
-  }
-}
-
-TEST(GameInstallationTest, ManyRewritesChangeOnlyTheGameFilesLines) {
-  // A morrowind.ini of real size: dozens of sections, comments, CRLF.
-  std::string head, tail;
-  for (int s = 0; s < 40; ++s) {
-    std::string& part = s < 20 ? head : tail;
-    part += "; section " + std::to_string(s) + " \xB5\r\n[Section " + std::to_string(s) + "]\r\n";
-    for (int k = 0; k < 12; ++k)
-      part += "Key" + std::to_string(k) + "=Value \xE9 " + std::to_string(k) + "\r\n";
-    part += "\r\n";
-  }
-  test::GameFolder testGame;
-  testGame.AddPlugin("Morrowind.esm", 1);
-  testGame.AddPlugin("a.esp", 2);
-  testGame.AddPlugin("b.esp", 3);
-  test::WriteFile(testGame.folder() / "Morrowind.ini",
-                  head + "[Game Files]\r\nGameFile0=Morrowind.esm\r\n\r\n" + tail);
-  GameInstallation game = Load(testGame);
-  for (int round = 0; round < 20; ++round) {
-    if (round % 2 == 0) {
-      game.AddActive("b.esp");
-      game.AddActive("a.esp");
-    } else {
-      PluginList list = game.TakeActivePlugins();
-      list.resize(1);
-      game.SetActivePlugins(std::move(list));
-    }
-    game.WriteActivePlugins();
-    std::string lines = round % 2 == 0
-                            ? "GameFile0=Morrowind.esm\r\nGameFile1=a.esp\r\nGameFile2=b.esp\r\n"
-                            : "GameFile0=Morrowind.esm\r\n";
-    ASSERT_EQ(testGame.ReadIni(), head + "[Game Files]\r\n" + lines + "\r\n" + tail) << round;
-  }
-}
-
-TEST(GameInstallationTest, GameMastersAndRemoval) {
-  test::GameFolder testGame;
-  for (const char* name : {"MORROWIND.ESM", "Tribunal.esm", "Bloodmoon.esm", "a.esp"}) {
-    testGame.AddPlugin(name, 1);
-  }
-  testGame.WriteGameFiles({"morrowind.esm", "tribunal.esm", "a.esp"});
-  GameInstallation game = Load(testGame);
-  game.FindGameMasters();
-  ASSERT_NE(game.morrowind(), nullptr);
-  EXPECT_EQ(game.morrowind()->name, "morrowind.esm");
-  ASSERT_NE(game.tribunal(), nullptr);
-  EXPECT_EQ(game.bloodmoon(), nullptr);
-
-  game.RemovePlugin(game.tribunal());
-  EXPECT_EQ(game.tribunal(), nullptr);
-  EXPECT_EQ(ActiveNames(game), (Names{"morrowind.esm", "a.esp"}));
-  game.RemovePlugin(game.morrowind());
-  EXPECT_EQ(ActiveNames(game), (Names{"a.esp"}));
-  try {
-    game.FindGameMasters();
-    ADD_FAILURE() << "no error";
-  } catch (const FatalException& e) {
-    EXPECT_STREQ(e.what(), "Cannot find morrowind.esm");
   }
 }
 

@@ -82,17 +82,6 @@ TEST(LoadOrderTest, SortsAsTheGameLoads) {
   for (const auto& c : cases) EXPECT_EQ(Sorted(c.entries, c.mode), c.expected) << c.name;
 }
 
-TEST(LoadOrderTest, ComparisonSeesCaseOnlyInLoadOrder) {
-  PluginFile lower("/nowhere", "mod.esp", "", "");
-  PluginFile upper("/nowhere", "MOD.esp", "", "");
-  EXPECT_EQ(ComparePlugins(lower, upper, kNameAscending), 0);
-  EXPECT_EQ(ComparePlugins(lower, upper, kNameDescending), 0);
-  EXPECT_GT(ComparePlugins(lower, upper, kLoadOrder), 0);
-  EXPECT_LT(ComparePlugins(upper, lower, kLoadOrder), 0);
-  EXPECT_EQ(ComparePlugins(lower, lower, kLoadOrder), 0);
-  EXPECT_EQ(ComparePlugins(lower, upper, kTimeAscending), 0);
-}
-
 TEST(LoadOrderTest, TwoSpellingsOfTheMainMasterStillSortConsistently) {
   // Possible where names are case-sensitive; the order must stay a valid one.
   std::vector<Entry> entries;

@@ -37,7 +37,7 @@ TEST(ObjectIndexTest, KeysFollowTheTextRules) {
       {"interior cell by id", Cell("Balmora, Guild Of Mages", 1, 0, 0), "",
        "CELL|balmora, guild of mages"},
       {"id lower-cased", Misc("Gold_001", 1), "", "MISC|gold_001"},
-      {"response with its topic keeping its case", Info("123", "", "", "hi"), "Balmora",
+      {"response with its topic keeping its case", Response("123", "", "", "hi"), "Balmora",
        "INFO|123Balmora"},
       {"topic ignored for other records", Misc("x", 1), "Balmora", "MISC|x"},
       {"no usable id", RecordBytes("MISC", ZField("MODL", "a.nif")), "", "MISC|<<unknown>>"},
@@ -54,23 +54,24 @@ TEST(ObjectIndexTest, KeysFollowTheTextRules) {
     longKeys.insert(key);
   }
   EXPECT_EQ(longKeys.size(), 4u);
-  EXPECT_NE(KeyText(Info("1", "", "", "x"), std::string(130, 'T') + "1"),
-            KeyText(Info("1", "", "", "x"), std::string(130, 'T') + "2"))
+  EXPECT_NE(KeyText(Response("1", "", "", "x"), std::string(130, 'T') + "1"),
+            KeyText(Response("1", "", "", "x"), std::string(130, 'T') + "2"))
       << "responses of two long topics";
 }
 
 TEST(ObjectIndexTest, LookupIsCaseInsensitiveInIdsButNotInTopics) {
   ObjectIndex index;
   EXPECT_EQ(index.LookupObject(*ParseRecord(Misc("a", 1)), ""), nullptr) << "empty index";
-  for (const auto& r : {Misc("Gold_001", 1), Misc("iron_dagger", 1), Info("123", "", "", "t")}) {
+  for (const auto& r :
+       {Misc("Gold_001", 1), Misc("iron_dagger", 1), Response("123", "", "", "t")}) {
     ObjectKey key;
     BuildKey(key, *ParseRecord(r), "Balmora");
     index.Append(key);
   }
   index.Publish();
   EXPECT_NE(index.LookupObject(*ParseRecord(Misc("GOLD_001", 9)), ""), nullptr);
-  EXPECT_NE(index.LookupObject(*ParseRecord(Info("123", "", "", "t")), "Balmora"), nullptr);
-  EXPECT_EQ(index.LookupObject(*ParseRecord(Info("123", "", "", "t")), "balmora"), nullptr);
+  EXPECT_NE(index.LookupObject(*ParseRecord(Response("123", "", "", "t")), "Balmora"), nullptr);
+  EXPECT_EQ(index.LookupObject(*ParseRecord(Response("123", "", "", "t")), "balmora"), nullptr);
   EXPECT_EQ(index.LookupObject(*ParseRecord(RecordBytes("WEAP", ZField("NAME", "gold_001"))), ""),
             nullptr);
 
@@ -84,17 +85,6 @@ TEST(ObjectIndexTest, LookupIsCaseInsensitiveInIdsButNotInTopics) {
   for (const char* id : {"a", "gold_001", "h", "iron_dagger", "z"}) {
     EXPECT_NE(index.LookupObject(*ParseRecord(Misc(id, 1)), ""), nullptr) << id;
   }
-}
-
-TEST(ObjectIndexTest, KeysOrderByTagThenTextThenLength) {
-  auto key = [](const std::string& r) {
-    ObjectKey k;
-    BuildKey(k, *ParseRecord(r), "");
-    return k;
-  };
-  EXPECT_LT(CompareKeys(key(RecordBytes("ACTI", ZField("NAME", "z"))), key(Misc("a", 1))), 0);
-  EXPECT_LT(CompareKeys(key(Misc("ab", 1)), key(Misc("abc", 1))), 0);
-  EXPECT_EQ(CompareKeys(key(Misc("ABC", 1)), key(Misc("abc", 2))), 0);
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "format/plugin_file.hpp"
-#include "report/cross_references.hpp"
 #include "support/test_game.hpp"
 
 namespace modrake {
 namespace {
+
+using namespace test;
 
 // One report, not reporting mergeable conflicts, on a game of Morrowind.esm
 // and the plugins a.esp and b.esp.
@@ -21,7 +21,7 @@ struct Scenario {
 };
 
 std::string Report(const Scenario& s) {
-  test::TestGame game;
+  TestGame game;
   game.Write("Morrowind.esm", s.master);
   game.Write("a.esp", s.a);
   game.Write("b.esp", s.b);
@@ -30,52 +30,38 @@ std::string Report(const Scenario& s) {
                     game.dataFolder() / "b.esp"};
   game.options.skipMergeableConflicts = true;
   RunReportEntry(game.session());
-  std::string log = test::ReadFile(game.home / "modrake.log");
+  std::string log = ReadFile(game.home / "modrake.log");
   const std::string headEnd = "; conflict with each other.\n";
   size_t body = log.find(headEnd);
   return body == std::string::npos ? log : log.substr(body + headEnd.size());
 }
 
-const std::string kNoPartners =
-    "\n; ------------------------------------------------------------------------\n"
-    "; List of non-conflicting plugins\n\na.esp\nb.esp\n"
-    "\n; ------------------------------------------------------------------------\n"
-    "; Conflict plugin cross-reference list\n\n";
-const std::string kPartners =
-    "\n; ------------------------------------------------------------------------\n"
-    "; List of non-conflicting plugins\n\n"
-    "\n; ------------------------------------------------------------------------\n"
-    "; Conflict plugin cross-reference list\n\n"
-    "a.esp\n        b.esp\n\nb.esp\n        a.esp\n\n";
+const std::string kRule =
+    "\n; ------------------------------------------------------------------------\n";
+const std::string kPartners = kRule + "; List of non-conflicting plugins\n\n" + kRule +
+                              "; Conflict plugin cross-reference list\n\n"
+                              "a.esp\n        b.esp\n\nb.esp\n        a.esp\n\n";
 
-// A weapon the merge could combine drops out under "Do not report mergeable
-// conflicts"; one whose weight both plugins change stays.
-TEST(ConflictReportTest, MergeableConflictsCanBeLeftOut) {
-  const std::string sword = test::Weapon("iron_sword", "Iron Sword", 10, 5);
+// A reference that one plugin holds with more fields than another is a
+// conflict, though the fields they share are the same.
+TEST(ConflictReportTest, ReferencesOfDifferentLengthsConflict) {
+  const std::string data = Field("DATA", Bytes().F32(5).Zeros(20).str());
+  const std::string placed = "             DATA XYZ=(5.00, 0.00, 0.00) ROT=(0.00, 0.00, 0.00)\n";
   const Scenario scenarios[] = {
-      {"damage and weight changed apart merge without loss",
-       {sword},
-       {test::Weapon("iron_sword", "Iron Sword", 10, 9)},
-       {test::Weapon("iron_sword", "Iron Sword", 15, 5)},
-       "\nWEAP  iron_sword\n  > [NO CONFLICTS] a.esp\n  > [NO CONFLICTS] b.esp\n" + kNoPartners},
-      {"two new weights stay in the report",
-       {sword},
-       {test::Weapon("iron_sword", "Iron Sword", 12, 5)},
-       {test::Weapon("iron_sword", "Iron Sword", 14, 5)},
-       "\nWEAP  iron_sword\n"
-       "  > a.esp\n"
-       "        WPDT      wt=12.00, val=20, type=1, HP=100, spd=1.00, r=1.00, enc=0, c(1 5) s(1 5) "
-       "t(1 5) f=0\n"
-       "  > b.esp\n"
-       "        WPDT      wt=14.00, val=20, type=1, HP=100, spd=1.00, r=1.00, enc=0, c(1 5) s(1 5) "
-       "t(1 5) f=0\n" +
+      {"a reference that one plugin gives a field more",
+       {Cell("Vivec", 1, 0, 0, Reference(1, "chest", data))},
+       {Cell("Vivec", 1, 0, 0, Reference(0x01000001, "chest", data))},
+       {Cell("Vivec", 1, 0, 0,
+             Reference(0x01000001, "chest", data + Field("XSCL", Bytes().F32(2).str())))},
+       "\nCELL  Vivec\n  > a.esp\n        FRMR/NAME 1, 1 / chest\n" + placed +
+           "  > b.esp\n        FRMR/NAME 1, 1 / chest\n" + placed + "             XSCL 2.00\n" +
            kPartners},
   };
   for (const auto& s : scenarios) EXPECT_EQ(Report(s), s.expected) << s.what;
 }
 
 TEST(ConflictReportTest, NeedsTwoPluginsBesidesTheGameMasters) {
-  test::TestGame game;
+  TestGame game;
   game.Write("Morrowind.esm", {});
   game.Write("a.esp", {});
   game.Activate({"Morrowind.esm"});
@@ -86,24 +72,6 @@ TEST(ConflictReportTest, NeedsTwoPluginsBesidesTheGameMasters) {
             std::vector<std::string>{"Need to select at least two plugins for conflict report"});
   EXPECT_FALSE(std::filesystem::exists(game.home / "modrake.log"));
   EXPECT_FALSE(game.options.unrestrictedDialogCleaning);
-}
-
-TEST(CrossReferencesTest, PartnersAreListedOnceOnBothSides) {
-  PluginFile a("", "a.esp", "", ""), b("", "b.esp", "", ""), c("", "c.esp", "", "");
-  CrossReferences table({&a, &b, &c});
-  table.AddCrossReference(&b, &a);
-  table.AddCrossReference(&a, &b);
-  table.AddCrossReference(&c, &c);
-  table.AddCrossReference(&a, &c);
-  auto names = [](const CrossReferences::Entry& e) {
-    std::string text = e.plugin->name + ":";
-    for (const PluginFile* p : e.partners) text += " " + p->name;
-    return text;
-  };
-  std::vector<std::string> got;
-  for (const auto& e : table.entries()) got.push_back(names(e));
-  EXPECT_EQ(got,
-            (std::vector<std::string>{"a.esp: b.esp c.esp", "b.esp: a.esp", "c.esp: c.esp a.esp"}));
 }
 
 }  // namespace

@@ -67,92 +67,6 @@ TEST(ShellTest, StartupLinesWarnOfInactiveMastersOnlyWhenSomeAreNeeded) {
   }
 }
 
-TEST(ShellTest, EntriesAskFirstAndRunOnlyOnYes) {
-  struct Case {
-    int command;
-    bool optionsNotVisited;
-    Answer answer;
-    const char* question;  // empty: none
-    bool showsOptions;
-    const char* created;  // a file the entry makes, or empty
-  };
-  const Case cases[] = {
-      {kCleanCommand, true, Answer::Yes,
-       "You have not visited Options dialog yet. Do you want to go there?", true, ""},
-      {kMergeLeveledListsCommand, false, Answer::No,
-       "Do you want to recreate Merged_Leveled_Lists.esp?", false, ""},
-      {kMergeLeveledListsCommand, false, Answer::Yes,
-       "Do you want to recreate Merged_Leveled_Lists.esp?", false, "Merged_Leveled_Lists.esp"},
-      {7, false, Answer::Yes, "", false, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
-    ShellGame game;
-    game.ui.answer = c.answer;
-    game.session().optionsNotVisited = c.optionsNotVisited;
-    EXPECT_EQ(Dispatch(game.session(), c.command), c.showsOptions);
-    if (*c.question) {
-      ASSERT_EQ(game.ui.asked.size(), 1u);
-      EXPECT_EQ(game.ui.asked[0], c.question);
-      EXPECT_EQ(game.ui.titles[0], "Modrake");
-    } else {
-      EXPECT_TRUE(game.ui.asked.empty());
-    }
-    EXPECT_FALSE(game.session().optionsNotVisited);
-    EXPECT_EQ(std::filesystem::exists(game.data() / "Merged_Leveled_Lists.esp"), *c.created != 0);
-  }
-}
-
-TEST(ShellTest, CleanEntryTakesIgnoredExpansionsBackAfterwards) {
-  ShellGame game;
-  game.program.options().boxes.ignoreTribunal = true;
-  game.ui.chosen = {game.data() / "Already_Clean.esp"};
-  EXPECT_FALSE(Dispatch(game.session(), kCleanCommand));
-  EXPECT_TRUE(game.Shown("Cleaned 0 file(s)"));
-  EXPECT_NE(game.program.game().tribunal(), nullptr);
-}
-
-TEST(ShellTest, ManageWindowWritesOnlyOnOk) {
-  for (bool ok : {true, false}) {
-    SCOPED_TRACE(ok);
-    ShellGame game;
-    ScriptedManageWindow window([&](PluginManager& manager) {
-      size_t row = manager.FindRow("inactive_plugin.esp");
-      ASSERT_NE(row, PluginManager::kNoRow);
-      EXPECT_FALSE(manager.Row(row).active);
-      manager.SetActive(row, true);
-      // Sorting applies the ticks to the active list in memory only.
-      manager.ClickNameHeader(row);
-      EXPECT_EQ(manager.SortState(), 1);
-      manager.ClickNameHeader();
-      EXPECT_EQ(manager.SortState(), 2);
-      ok ? manager.Ok() : manager.Cancel();
-    });
-    Dispatch(game.session(), kManageActivePluginsCommand, {false, &window});
-    EXPECT_TRUE(game.Shown(ok ? "Updated morrowind.ini" : "Operation has been canceled"));
-    bool active = FindPluginByName(game.program.game().activePlugins(), "Inactive_Plugin.esp");
-    EXPECT_EQ(active, ok);
-  }
-}
-
-TEST(ShellTest, UpdateTimeMovesSelectedPluginsToTheEndOfTheLoadOrder) {
-  ShellGame game;
-  ScriptedManageWindow window([&](PluginManager& manager) {
-    size_t first = manager.FindRow("Evil_GMSTs.esp");
-    size_t second = manager.FindRow("Already_Clean.esp");
-    manager.SetSelected(first, true);
-    manager.SetSelected(second, true);
-    manager.UpdateTime();
-    size_t rows = manager.RowCount();
-    std::vector<std::string> lastTwo = {manager.Row(rows - 2).name, manager.Row(rows - 1).name};
-    // Moved in the order in which they were shown.
-    std::vector<std::string> shown = {"Evil_GMSTs.esp", "Already_Clean.esp"};
-    if (second < first) std::swap(shown[0], shown[1]);
-    EXPECT_EQ(lastTwo, shown);
-  });
-  Dispatch(game.session(), kManageActivePluginsCommand, {false, &window});
-}
-
 // Where the content list is the load order (OpenMW), the window moves rows
 // up and down among the active files, and Ok writes that order; sorted by a
 // column, nothing moves.
@@ -228,6 +142,7 @@ std::map<std::string, std::pair<std::string, int64_t>> Snapshot(const std::files
 TEST(ShellTest, JustFixItCleansMergesActivatesAndASecondRunChangesNothing) {
   ShellGame game;
   game.program.options().boxes.restrictedCellCleaning = true;
+  game.program.options().boxes.restrictedDialogCleaning = true;
   game.program.options().CopyBoxesToFlags();
   game.ui.answer = Answer::Yes;
   auto before = Snapshot(game.data());
@@ -240,6 +155,7 @@ TEST(ShellTest, JustFixItCleansMergesActivatesAndASecondRunChangesNothing) {
   // The cells were cleaned fully, and the user's choice holds again.
   EXPECT_NE(Snapshot(game.data())["Junk_Cells.esp"], before["Junk_Cells.esp"]);
   EXPECT_FALSE(game.session().options.unrestrictedCellCleaning);
+  EXPECT_FALSE(game.session().options.unrestrictedDialogCleaning);
   EXPECT_FALSE(game.session().log.pipeline);
   std::string ini = test::ReadFile(game.dir / "Morrowind.ini");
   for (const char* merged :

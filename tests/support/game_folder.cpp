@@ -1,8 +1,5 @@
 #include "support/game_folder.hpp"
 
-#include <sys/stat.h>
-#include <sys/time.h>
-
 #include <stdexcept>
 
 #include "platform/file_io.hpp"
@@ -14,18 +11,13 @@ GameFolder::GameFolder(const std::string& dataFolderName) : dataFolderName_(data
 }
 
 std::filesystem::path GameFolder::AddPlugin(const std::string& name, int64_t time,
-                                            const std::vector<std::string>& masters) {
-  Bytes fields;
-  fields.Append(
-      Field("HEDR", Bytes().F32(1.3f).U32(0).Fixed("tester", 32).Fixed("", 256).U32(0).str()));
-  for (const auto& master : masters) {
-    fields.Append(ZField("MAST", master));
-    fields.Append(Field("DATA", Bytes().U32(1).U32(0).str()));
-  }
+                                            const std::vector<std::string>& masters,
+                                            const std::string& records) {
   std::filesystem::path path = data() / name;
-  WriteFile(path, RecordBytes("TES3", fields.str()));
-  struct timeval times[2] = {{static_cast<time_t>(time), 0}, {static_cast<time_t>(time), 0}};
-  if (::utimes(path.c_str(), times) != 0) throw std::runtime_error("cannot set time");
+  std::vector<std::pair<std::string, uint64_t>> listed;
+  for (const auto& master : masters) listed.emplace_back(master, 1);
+  WriteFile(path, HeaderRecord(listed) + records);
+  if (!SetFileTime(path, time)) throw std::runtime_error("cannot set time");
   return path;
 }
 
@@ -42,25 +34,12 @@ std::string GameFolder::ReadIni(const std::string& iniName) const {
 }
 
 int64_t GameFolder::TimeOf(const std::string& name) const {
-  struct stat st {};
-  if (::stat((data() / name).c_str(), &st) != 0) return -1;
-  return st.st_mtim.tv_sec;
+  auto status = QueryFileStatus(data() / name);
+  return status ? status->modified : -1;
 }
 
-CliGame::CliGame() {
-  std::filesystem::create_directory(data());
-}
-
-void CliGame::Write(const std::string& name, const std::vector<std::string>& records,
-                    int64_t time) {
-  std::string bytes = HeaderRecord();
-  for (const auto& record : records) bytes += record;
-  WriteFile(data() / name, bytes);
-  SetFileTime(data() / name, time);
-}
-
-CommandResult CliGame::Run(std::vector<std::string> args) const {
-  args.insert(args.begin(), {"--game", dir.path().string(), "--home", home.path().string()});
+CommandResult GameFolder::Run(std::vector<std::string> args) const {
+  args.insert(args.begin(), {"--game", folder().string(), "--home", home.path().string()});
   return RunModrake(args);
 }
 

@@ -87,7 +87,7 @@ std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_
       .str();
 }
 
-std::string HeaderRecord(std::initializer_list<std::pair<std::string, uint64_t>> masters,
+std::string HeaderRecord(const std::vector<std::pair<std::string, uint64_t>>& masters,
                          uint32_t recordCount) {
   Bytes hedr;
   hedr.F32(1.3f).U32(0).Fixed("author", 32).Fixed("description", 256).U32(recordCount);
@@ -248,6 +248,19 @@ CommandResult BackgroundRun::Wait() {
   result.out = piped_.empty() ? ReadFile(capture_ / "out") : piped_;
   result.err = ReadFile(capture_ / "err");
   return result;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  Set(value);
+}
+
+void ScopedEnv::Set(const std::optional<std::string>& value) {
+  if (value) {
+    ::setenv(name_, value->c_str(), 1);
+  } else {
+    ::unsetenv(name_);
+  }
 }
 
 }  // namespace modrake::test

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,7 +53,7 @@ std::string U32Field(std::string_view tag, uint32_t value);
 // A record: tag, data size, header word 0, flags, then the fields.
 std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_t flags = 0);
 // A TES3 header record with a 300-byte HEDR and the given masters (name, size).
-std::string HeaderRecord(std::initializer_list<std::pair<std::string, uint64_t>> masters = {},
+std::string HeaderRecord(const std::vector<std::pair<std::string, uint64_t>>& masters = {},
                          uint32_t recordCount = 0);
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
@@ -120,6 +121,21 @@ class BackgroundRun {
   int pipe_ = -1;      // the read end of a piped output
   std::string piped_;  // what was read from it
   size_t lineStart_ = 0;
+};
+
+// Sets an environment variable (unsets it for none) for the programs a test
+// runs, and puts the old value back afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::optional<std::string>& value);
+  ~ScopedEnv() { Set(old_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& value);
+  const char* name_;
+  std::optional<std::string> old_;
 };
 
 }  // namespace modrake::test

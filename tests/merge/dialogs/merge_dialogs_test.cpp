@@ -6,7 +6,6 @@
 
 #include "core/text.hpp"
 #include "merge/dialogs/cell_rename_table.hpp"
-#include "support/dialogs.hpp"
 #include "support/test_game.hpp"
 
 namespace modrake {
@@ -215,45 +214,6 @@ TEST(MergeDialogsTest, MergesTopicsAsDocumented) {
     }
     game.ExpectWellFormed();
   }
-}
-
-TEST(MergeDialogsTest, RenamedCellsRenameTheConditionsOfMergedResponses) {
-  std::vector<std::string> master = {ExteriorCell("Fields of Kummu", 2, -3),
-                                     ExteriorCell("Pelagiad", 0, -7),
-                                     Cell("Balmora, Eight Plates", 1, 0, 0),
-                                     Dial("r"),
-                                     Response("r1", "", "r2", "one", 0, "fields of KUMMU"),
-                                     Response("r2", "r1", "r3", "two", 0, "Kummu Fields"),
-                                     Response("r3", "r2", "", "three", 0, "Pelagiad")};
-  DialogsGame game({{"first.esp", {ExteriorCell("Kummu Fields", 2, -3)}},
-                    {"a.esp",
-                     {Dial("r"), Response("r1", "", "r2", "one, a", 0, "fields of KUMMU"),
-                      Response("r2", "r1", "r3", "two, a", 0, "Kummu Fields")}},
-                    {"second.esp",
-                     {ExteriorCell("Kummu Shrine Fields", 2, -3), ExteriorCell("", 0, -7),
-                      Cell("Balmora, Eight Plates, renamed", 1, 0, 0),
-                      RecordBytes("CELL", ZField("NAME", "no data")),
-                      RecordBytes("CELL", Field("DATA", Bytes().U32(0).I32(5).I32(5).str()))}},
-                    {"b.esp",
-                     {Dial("r"), Response("r1", "", "r2", "one", 5, "fields of KUMMU"),
-                      Response("r2", "r1", "r3", "two", 5, "Kummu Fields")}}},
-                   master);
-  game.Run();
-  EXPECT_EQ(DescribeDialogs(game.Merged()),
-            (Lines{"CELL 2,-3 Kummu Shrine Fields", "CELL 0,-7 Pelagiad", "DIAL r",
-                   "INFO r1 >r2 'one, a' 5 @Kummu Shrine Fields",
-                   "INFO r2 r1>r3 'two, a' 5 @Kummu Shrine Fields"}));
-  ExpectInOrder(
-      game.Log(),
-      {FormatText("    CELL %-32s ; not followed: no DATA with a grid position\n", "no data"),
-       FormatText("    CELL %-32s ; not followed: no NAME\n", "  5   5"),
-       "Added cell record for   0  -7, Pelagiad\n"
-       "Added cell record for   2  -3, Kummu Shrine Fields\n\n"
-       "Following cell references will be renamed in dialog entries:\n"
-       "  Fields of Kummu                  -> Kummu Shrine Fields"
-       "  Kummu Fields                     -> Kummu Shrine Fields\n"},
-      "cells");
-  game.ExpectWellFormed();
 }
 
 TEST(CellRenameTableTest, EveryNameACellHadLeadsToItsLatestName) {

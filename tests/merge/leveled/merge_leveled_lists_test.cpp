@@ -2,13 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/execution_log.hpp"
-#include "core/session.hpp"
-#include "install/game_installation.hpp"
 #include "platform/file_io.hpp"
-#include "support/leveled_lists.hpp"
-#include "support/recording_ui.hpp"
-#include "support/test_support.hpp"
+#include "support/test_game.hpp"
 
 namespace modrake {
 namespace {
@@ -16,39 +11,28 @@ namespace {
 using test::List;
 using test::ListBytes;
 
-// A game folder with plugins written by hand, the active list in load order.
-class MergeFixture {
+// A game of plugins written by hand, all active in load order.
+class MergeFixture : public test::TestGame {
  public:
-  MergeFixture()
-      : log(ui, dir / "modrake.log"), session{ui, log, options, dir.path()}, game(dir.path()) {
-    std::filesystem::create_directory(game.OutputFolder());
-    session.game = &game;
-  }
-
-  PluginFile& Add(const std::string& name, const std::string& records) {
-    test::WriteFile(game.OutputFolder() / name, test::HeaderRecord() + records);
+  void Add(const std::string& name, const std::string& records) {
+    Write(name, {records});
     // Old times in load order: a plugin saved now comes after them.
-    SetFileTime(game.OutputFolder() / name,
-                1000000000 + 60 * static_cast<int64_t>(game.activePlugins().size()));
-    PluginList list = game.TakeActivePlugins();
-    list.push_back(std::make_unique<PluginFile>(game.OutputFolder(), name));
-    PluginFile* plugin = list.back().get();
-    game.SetActivePlugins(std::move(list));
-    return *plugin;
+    SetFileTime(dataFolder() / name, 1000000000 + 60 * static_cast<int64_t>(names_.size()));
+    names_.push_back(name);
+    Activate(names_);
   }
 
-  void Run(bool activate = false) {
+  void Run() {
     ui.lines.clear();
-    MergeLeveledLists(session, activate);
+    MergeLeveledLists(session(), false);
   }
 
-  std::filesystem::path MergedPath() const { return game.OutputFolder() / kMergedLeveledListsName; }
-  std::string MergedBytes() const { return test::ReadFile(MergedPath()); }
-  std::string LogText() const { return test::ReadFile(dir / "modrake.log"); }
+  std::string MergedBytes() const { return test::ReadFile(dataFolder() / kMergedLeveledListsName); }
+  std::string LogText() const { return test::ReadFile(home / "modrake.log"); }
 
   // Every list of the merged plugin, described as one line each.
   std::vector<std::string> MergedLists() const {
-    PluginFile merged(game.OutputFolder(), kMergedLeveledListsName);
+    PluginFile merged(dataFolder(), kMergedLeveledListsName);
     merged.ReadAllRecords();
     std::vector<std::string> lines;
     for (const auto& record : merged.records) {
@@ -57,12 +41,8 @@ class MergeFixture {
     return lines;
   }
 
-  test::TempDir dir;
-  test::RecordingUi ui;
-  ExecutionLog log;
-  Options options;
-  Session session;
-  GameInstallation game;
+ private:
+  std::vector<std::string> names_;
 };
 
 struct MergeCase {
@@ -157,16 +137,6 @@ TEST(MergeLeveledListsTest, NoneChanceIsTheSmallestOneThatIsSet) {
   }
 }
 
-TEST(MergeLeveledListsTest, ListOfOnePluginIsCopiedByteForByte) {
-  MergeFixture fixture;
-  std::string only = ListBytes({"LEVC", "rats", 1, 12, {{"rat", 1}, {"Rat_diseased", 4}}});
-  std::string shared = ListBytes({"LEVI", "shared", 0, 0, {{"a", 1}}});
-  fixture.Add("a.esp", test::RecordBytes("MISC", test::ZField("NAME", "misc")) + only + shared);
-  fixture.Add("b.esp", shared);
-  fixture.Run();
-  EXPECT_NE(fixture.MergedBytes().find(only), std::string::npos);
-}
-
 TEST(MergeLeveledListsTest, LogLinesTellWhatEachVersionAdded) {
   MergeFixture fixture;
   fixture.Add("a.esp", ListBytes({"LEVI", "l", 0, 0, {{"x", 1}, {"x", 1}}}));
@@ -189,7 +159,7 @@ TEST(MergeLeveledListsTest, LogLinesTellWhatEachVersionAdded) {
                 "Scanning a.esp", "Scanning b.esp", "Scanning c.esp", "",
                 "Merged 3 original leveled list(s) into 1 list(s)", "",
                 "Merged_Leveled_Lists.esp has been created", "",
-                "Check \"" + (fixture.dir / "modrake.log").string() + "\" for details"}));
+                "Check \"" + (fixture.home / "modrake.log").string() + "\" for details"}));
 }
 
 TEST(MergeLeveledListsTest, ListsWithoutIdAreLeftOutAndLogged) {
@@ -226,77 +196,14 @@ TEST(MergeLeveledListsTest, GameMastersBecomeMastersAndAreNeverScanned) {
   EXPECT_EQ(
       fixture.MergedLists(),
       (std::vector<std::string>{"LEVI l flags=0 none=0 count=2: from_other@1 from_plugin@1"}));
-  PluginFile merged(fixture.game.OutputFolder(), kMergedLeveledListsName);
+  PluginFile merged(fixture.dataFolder(), kMergedLeveledListsName);
   EXPECT_EQ(MasterNames(*merged.FindHeaderRecord()),
             (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm"}));
   std::string expectedSize =
       test::Bytes().U32(static_cast<uint32_t>(fixture.game.tribunal()->status.size)).U32(0).str();
-  EXPECT_NE(test::ReadFile(fixture.MergedPath()).find(test::Field("DATA", expectedSize)),
-            std::string::npos);
+  EXPECT_NE(fixture.MergedBytes().find(test::Field("DATA", expectedSize)), std::string::npos);
   EXPECT_EQ(fixture.ui.lines[0], "Scanning Other.esm");
   EXPECT_EQ(fixture.ui.lines[1], "Scanning a.esp");
-}
-
-TEST(MergeLeveledListsTest, OnlyGameMastersGiveAnEmptyMergedPlugin) {
-  MergeFixture fixture;
-  fixture.Add("Morrowind.esm", ListBytes({"LEVI", "l", 0, 0, {{"a", 1}}}));
-  fixture.Run();
-  EXPECT_TRUE(fixture.MergedLists().empty());
-  EXPECT_EQ(fixture.ui.lines[1], "Merged 0 original leveled list(s) into 0 list(s)");
-}
-
-TEST(MergeLeveledListsTest, RunningTwiceWithActivationGivesTheSameFileAndOneEntry) {
-  MergeFixture fixture;
-  fixture.Add("Morrowind.esm", "");
-  fixture.Add("a.esp", ListBytes({"LEVI", "l", 0, 0, {{"a", 1}}}));
-  fixture.Add("b.esp", ListBytes({"LEVI", "l", 0, 10, {{"b", 1}}}));
-  fixture.Run(true);
-  std::string first = fixture.MergedBytes();
-  ASSERT_EQ(fixture.game.activePlugins().size(), 4u);
-  EXPECT_EQ(fixture.game.activePlugins().back()->name, kMergedLeveledListsName);
-  std::string ini = test::ReadFile(fixture.game.IniPath());
-  EXPECT_NE(ini.find("GameFile3=Merged_Leveled_Lists.esp"), std::string::npos) << ini;
-  std::filesystem::remove(fixture.game.IniPath());
-  fixture.Run(true);
-  EXPECT_EQ(fixture.MergedBytes(), first);
-  EXPECT_EQ(fixture.game.activePlugins().size(), 4u);
-  EXPECT_FALSE(std::filesystem::exists(fixture.game.IniPath()));
-  EXPECT_EQ(fixture.ui.lines,
-            (std::vector<std::string>{
-                "Scanning a.esp", "Scanning b.esp", "",
-                "Merged 2 original leveled list(s) into 1 list(s)", "",
-                "Merged_Leveled_Lists.esp has been created",
-                "Merged_Leveled_Lists.esp has been activated in the morrowind.ini"}));
-}
-
-TEST(MergeLeveledListsTest, RealListsAreCopiedByteForByte) {
-  auto real = test::RealTestData();
-  if (real.empty() || !std::filesystem::exists(real / "all_types.esp")) {
-    GTEST_SKIP() << "no real plugins beside the checkout";
-  }
-  MergeFixture fixture;
-  PluginList list = fixture.game.TakeActivePlugins();
-  list.push_back(std::make_unique<PluginFile>(real, "all_types.esp"));
-  fixture.game.SetActivePlugins(std::move(list));
-  fixture.Run();
-  PluginFile original(real, "all_types.esp");
-  original.ReadAllRecords();
-  std::string merged = fixture.MergedBytes();
-  int lists = 0;
-  for (const auto& record : original.records) {
-    if (record->tag != tags::LEVI && record->tag != tags::LEVC) continue;
-    ++lists;
-    std::string bytes =
-        test::Bytes()
-            .U32(record->tag)
-            .U32(record->dataSize)
-            .U32(record->headerWord)
-            .U32(record->flags)
-            .str() +
-        std::string(reinterpret_cast<const char*>(record->RawData()), record->dataSize);
-    EXPECT_NE(merged.find(bytes), std::string::npos) << record->GetDisplayId();
-  }
-  EXPECT_EQ(lists, 2);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "objectdb/conflict_group.hpp"
-#include "support/objects.hpp"
 #include "support/test_game.hpp"
 
 namespace modrake {
@@ -46,16 +45,8 @@ Outcome Merge(const std::string& master, const std::vector<std::string>& version
   g.log.CloseLog();
   outcome.log = ReadFile(g.home / "modrake.log");
   outcome.screen = g.ui.lines;
-  if (plugin.records.size() > 1) {
-    const Record& merged = *plugin.records.back();
-    outcome.merged = Bytes().U32(merged.tag).U32(merged.dataSize).U32(0).U32(merged.flags).str() +
-                     std::string(reinterpret_cast<const char*>(merged.RawData()), merged.dataSize);
-  }
+  if (plugin.records.size() > 1) outcome.merged = BytesOf(*plugin.records.back());
   return outcome;
-}
-
-std::string Describe(const std::string& bytes) {
-  return bytes.empty() ? "none" : DescribeFields(*ParseRecord(bytes));
 }
 
 using Items = std::vector<std::pair<int32_t, std::string>>;
@@ -103,11 +94,6 @@ TEST(ObjectMergerTest, EveryPluginsChangesEndUpInOneRecord) {
        {Weapon("w", 5, 200), Weapon("w", 7, 100)},
        kMergedWithLoss,
        Weapon("w", 7, 200)},
-      {"the same member to the same value",
-       Weapon("w", 10, 100),
-       {Weapon("w", 7, 200), Weapon("w", 7, 100)},
-       kMergedWithLoss,
-       Weapon("w", 7, 200)},
       {"identical versions",
        Weapon("w", 10, 100),
        {Weapon("w", 5, 100), Weapon("w", 5, 100)},
@@ -149,21 +135,11 @@ TEST(ObjectMergerTest, EveryPluginsChangesEndUpInOneRecord) {
        {Spell("s", Effects({1, 2, 3, 4, 5, 6})), Spell("s", Effects({1, 2, 3, 4, 7, 8}))},
        kMerged,
        Spell("s", Effects({1, 2, 3, 4, 5, 6, 7, 8}))},
-      {"nine effects",
-       Spell("s", Effects({1, 2, 3, 4})),
-       {Spell("s", Effects({1, 2, 3, 4, 5, 6})), Spell("s", Effects({1, 2, 3, 4, 7, 8, 9}))},
-       kNotMerged,
-       ""},
       {"seven body parts",
        Armour("a", 1, 10, Parts({1, 2, 3})),
        {Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6})), Armour("a", 1, 10, Parts({1, 2, 3, 7}))},
        kMerged,
        Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6, 7}))},
-      {"eight body parts",
-       Armour("a", 1, 10, Parts({1, 2, 3})),
-       {Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6})), Armour("a", 1, 10, Parts({1, 2, 3, 7, 8}))},
-       kNotMerged,
-       ""},
       {"part ids of one body part",
        Armour("a", 1, 10, {{0, "m", "f"}, {1, "m1", ""}}),
        {Armour("a", 1, 10, {{0, "m2", "f"}, {1, "m1", ""}}),
@@ -190,8 +166,7 @@ TEST(ObjectMergerTest, EveryPluginsChangesEndUpInOneRecord) {
   for (const auto& c : cases) {
     Outcome outcome = Merge(c.master, c.versions, c.mergeUnchanged);
     EXPECT_EQ(outcome.result, c.result) << c.what;
-    EXPECT_EQ(outcome.merged, c.merged) << c.what << "\n  got:      " << Describe(outcome.merged)
-                                        << "\n  expected: " << Describe(c.merged);
+    EXPECT_EQ(outcome.merged, c.merged) << c.what;
   }
 }
 
@@ -228,26 +203,6 @@ TEST(ObjectMergerTest, WithoutAMasterEveryDifferenceIsALoss) {
   EXPECT_NE(alone.log.find("    > A.esp [DELETED]\n"), std::string::npos) << alone.log;
 }
 
-TEST(ObjectMergerTest, BrokenLimitsAreReportedOnScreenAndInTheLog) {
-  Outcome spell =
-      Merge(Spell("s", Effects({1, 2, 3, 4})),
-            {Spell("s", Effects({1, 2, 3, 4, 5, 6})), Spell("s", Effects({1, 2, 3, 4, 7, 8, 9}))});
-  EXPECT_EQ(spell.screen, std::vector<std::string>{
-                              "ERROR - merged SPEL s contains more than 8 ENAM fields and will be "
-                              "discarded"});
-  std::string ending =
-      "\nERROR! Object contains more than 8 ENAM fields and will be discarded to avoid error\n"
-      "----------------------------\n";
-  EXPECT_EQ(spell.log.substr(spell.log.size() - ending.size()), ending) << spell.log;
-
-  Outcome armour = Merge(
-      Armour("a", 1, 10, Parts({1, 2, 3})),
-      {Armour("a", 1, 10, Parts({1, 2, 3, 4, 5, 6})), Armour("a", 1, 10, Parts({1, 2, 3, 7, 8}))});
-  EXPECT_EQ(armour.screen, std::vector<std::string>{
-                               "ERROR - merged ARMO a contains more than 7 INDX fields and will be "
-                               "discarded"});
-}
-
 TEST(ObjectMergerTest, IdenticalAndDeletedObjectsLeaveNoAccount) {
   for (const auto& versions :
        {std::vector<std::string>{Weapon("w", 5, 1), Weapon("w", 5, 1)},
@@ -271,26 +226,10 @@ std::string WeaponLines(const char* weight, const char* value) {
                           ", type=1, HP=300, spd=1.00, r=1.00, enc=0, c(1 5) s(1 5) t(1 5) f=0");
 }
 
-std::string ContainerLines(const Items& items) {
-  std::string text = Line("MODL", "o\\barrel.nif") + Line("FNAM", "c") + Line("CNDT", "100.00") +
-                     Line("FLAG", "00000008");
-  for (const auto& [count, id] : items) text += Line("NPCO", std::to_string(count) + ", " + id);
-  return text;
-}
-
 std::string FactionLines(int32_t thieves, int32_t mages) {
   std::string text = Line("FNAM", "f") + Line("RNAM", "Rank");
   if (thieves) text += Line("ANAM/INTV", "tg / " + std::to_string(thieves));
   if (mages) text += Line("ANAM/INTV", "mg / " + std::to_string(mages));
-  return text;
-}
-
-std::string ArmourLines(uint32_t type, const std::vector<std::string>& parts) {
-  std::string text = Line("MODL", "a\\armour.nif") + Line("FNAM", "a") +
-                     Line("AODT", "Type=" + std::to_string(type) +
-                                      ", Weight=10.00, Value=10, HP=100, Ench=0, AC=8") +
-                     Line("ITEX", "a\\armour.dds");
-  for (const auto& part : parts) text += part;
   return text;
 }
 
@@ -309,12 +248,6 @@ TEST(ObjectMergerTest, TheAccountListsTheMasterEveryVersionAndTheResult) {
        "\n\nWEAP w\n    > Morrowind.esm\n" + WeaponLines("10.00", "100") + "    > A.esp\n" +
            WeaponLines("5.00", "100") + "    > B.esp\n" + WeaponLines("10.00", "200") + kRule +
            WeaponLines("5.00", "200")},
-      {"list items",
-       Container("c", {{1, "z"}}),
-       {Container("c", {{1, "z"}, {1, "x"}}), Container("c", {{2, "y"}})},
-       "\n\nCONT c\n    > Morrowind.esm\n" + ContainerLines({{1, "z"}}) + "    > A.esp\n" +
-           ContainerLines({{1, "z"}, {1, "x"}}) + "    > B.esp\n" + ContainerLines({{2, "y"}}) +
-           kRule + ContainerLines({{1, "z"}, {1, "x"}, {2, "y"}})},
       {"pairs, with a loss",
        Faction("f", {{"tg", -2}}),
        {Faction("f", {{"tg", -4}, {"mg", 3}}), Faction("f", {{"tg", -5}})},
@@ -322,15 +255,6 @@ TEST(ObjectMergerTest, TheAccountListsTheMasterEveryVersionAndTheResult) {
            FactionLines(-4, 3) + "    > B.esp\n" + FactionLines(-5, 0) + kRule +
            FactionLines(-5, 3) + kRule +
            "Object has been merged but some information has been lost due to a conflict\n"},
-      {"body-part entries, and a version of another type",
-       Armour("a", 1, 10, {{0, "m", "f"}}),
-       {Armour("a", 2, 10, {{0, "m", "f"}}), Armour("a", 1, 10, {{0, "m", "f2"}, {1, "m1", ""}})},
-       "\n\nARMO a\n    > Morrowind.esm\n" + ArmourLines(1, {Line("INDX/BNAM/CNAM", "0 / m / f")}) +
-           "    > A.esp [IGNORED DUE TO DIFFERENT TYPE]\n    > B.esp\n" +
-           ArmourLines(1, {Line("INDX/BNAM/CNAM", "0 / m / f2"), Line("INDX/BNAM", "1 / m1")}) +
-           kRule +
-           "Some information has been lost during merging due to a conflict\n"
-           "Result discarded due to being identical to the last loaded object\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Merge(c.master, c.versions).log, c.log) << c.what;
