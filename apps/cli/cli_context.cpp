@@ -65,8 +65,7 @@ void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
     if (file.empty()) throw UsageError("FILE must name a plugin file, not be empty");
     ChosenFile found = FindChosenFile(session(), file);
     if (found.path.empty()) {
-      problems +=
-          FormatText("\n  %s: %s", ScreenText(file.string()).c_str(), found.problem.c_str());
+      problems += FormatText("\n  %s: %s", Utf8Text(file.string()).c_str(), found.problem.c_str());
     }
     chosen.push_back(found.path);
   }
@@ -131,7 +130,7 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* summary,
 
 std::string OneLine(const std::string& text) {
   std::string line;
-  for (char c : ScreenText(text)) {
+  for (char c : Utf8Text(text)) {
     if (c != '\n') {
       line += c;
     } else if (!line.empty() && line.back() != ' ') {

@@ -1,5 +1,4 @@
 // modrake options: the ten check boxes of the options panel.
-#include <cstring>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
@@ -8,20 +7,6 @@
 
 namespace modrake::cli {
 namespace {
-
-// The master whose absence keeps a box disabled; null for the others.
-const char* RequiredMaster(const SettingKey& setting) {
-  if (std::strcmp(setting.key, "IgnoreTribunal") == 0) return "tribunal.esm";
-  if (std::strcmp(setting.key, "IgnoreBloodmoon") == 0) return "bloodmoon.esm";
-  return nullptr;
-}
-
-bool MasterActive(const Program& program, const SettingKey& setting) {
-  const char* master = RequiredMaster(setting);
-  if (!master) return true;
-  return std::strcmp(master, "tribunal.esm") == 0 ? program.TribunalActive()
-                                                  : program.BloodmoonActive();
-}
 
 bool ParseValue(const std::string& text, bool& value) {
   for (const char* yes : {"1", "true", "yes", "on"}) {
@@ -39,7 +24,7 @@ void PrintOptions(CliContext& context) {
   for (const auto& setting : SettingKeys()) {
     std::string line = FormatText("%s=%d", setting.key, context.options().boxes.*setting.box);
     line = FormatText("%-27s%s", line.c_str(), setting.label);
-    if (!MasterActive(program, setting)) {
+    if (!SettingUsable(setting, program.ActiveGameMasters())) {
       line += FormatText("  (%s is not active)", RequiredMaster(setting));
     }
     context.log().AddLogLine(line);
@@ -69,7 +54,7 @@ void ChangeOptions(CliContext& context, const std::vector<std::string>& assignme
       throw UsageError(
           FormatText("%s needs a value: %s=1 or %s=0", found->key, found->key, found->key));
     }
-    if (!MasterActive(program, *found)) {
+    if (!SettingUsable(*found, program.ActiveGameMasters())) {
       throw UsageError(FormatText("%s cannot be changed while %s is not active", found->key,
                                   RequiredMaster(*found)));
     }

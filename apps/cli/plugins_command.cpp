@@ -1,6 +1,5 @@
 // modrake plugins: the Manage active plugins window on the command line.
 #include <algorithm>
-#include <map>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
@@ -10,15 +9,12 @@
 namespace modrake::cli {
 namespace {
 
-const std::map<std::string, int> kSortModes{
-    {"load", 0}, {"name", 1}, {"name-desc", 2}, {"time", 3}, {"time-desc", 4}};
-
 // Rows as the window shows them: check box, name and date, names in one
 // column; a file that cannot be read says why. The entries of the game's
 // list without a readable file come in their places: after the entry before
 // them in the list, or among the names when sorted by name.
 void PrintRows(ExecutionLog& log, const std::vector<PluginRow>& rows,
-               const std::vector<UnreadEntry>& unread = {}, int mode = 0) {
+               const std::vector<UnreadEntry>& unread = {}, int mode = kLoadOrder) {
   size_t width = 0;
   for (const auto& row : rows) width = std::max(width, row.name.size());
   for (const auto& entry : unread) width = std::max(width, entry.name.size());
@@ -26,10 +22,10 @@ void PrintRows(ExecutionLog& log, const std::vector<PluginRow>& rows,
   std::vector<size_t> places;
   for (const auto& entry : unread) {
     size_t place = 0;
-    if (mode == 1 || mode == 2) {
+    if (mode == kNameAscending || mode == kNameDescending) {
       while (place < rows.size()) {
         int order = CompareNoCase(entry.name, rows[place].name);
-        if (mode == 1 ? order < 0 : order > 0) break;
+        if (mode == kNameAscending ? order < 0 : order > 0) break;
         ++place;
       }
     } else if (!entry.after.empty()) {
@@ -90,10 +86,10 @@ void SelectRows(PluginManager& manager, const std::vector<std::string>& names) {
 void ListPlugins(CliContext& context, int mode) {
   context.LoadGame(GameUse::kPluginList);
   ScriptedManageWindow window([&](PluginManager& manager) {
-    if (mode == 1) manager.ClickNameHeader();
-    if (mode == 2) manager.ClickNameHeader(), manager.ClickNameHeader();
-    if (mode == 3) manager.ClickDateHeader();
-    if (mode == 4) manager.ClickDateHeader(), manager.ClickDateHeader();
+    if (mode == kNameAscending) manager.ClickNameHeader();
+    if (mode == kNameDescending) manager.ClickNameHeader(), manager.ClickNameHeader();
+    if (mode == kTimeAscending) manager.ClickDateHeader();
+    if (mode == kTimeDescending) manager.ClickDateHeader(), manager.ClickDateHeader();
     PrintRows(context.log(), Rows(manager, false), UnreadEntries(context.session()), mode);
   });
   ManageActivePlugins(context.session(), window);
@@ -152,8 +148,9 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
       "missing or unreadable, marked so in their places; then the active plugins that need "
       "inactive or missing masters.");
   auto mode = std::make_shared<std::string>("load");
+  std::vector<std::string> modes(kSortModeNames.begin(), kSortModeNames.end());
   command->add_option("--sort", *mode, "Order of the list: load, name, name-desc, time, time-desc")
-      ->check(CLI::IsMember({"load", "name", "name-desc", "time", "time-desc"}));
+      ->check(CLI::IsMember(modes));
   AddNameCommand(*command, context, "activate",
                  "Activate the files and write the game's list (morrowind.ini or openmw.cfg)",
                  "Ticks the files as the Manage active plugins window does, then writes the "
@@ -183,7 +180,11 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
                  UpdateHeaders);
   command->callback([&context, command, mode] {
     if (!command->get_subcommands().empty()) return;
-    context.action = [&context, mode] { ListPlugins(context, kSortModes.at(*mode)); };
+    context.action = [&context, mode] {
+      ListPlugins(context,
+                  static_cast<int>(std::find(kSortModeNames.begin(), kSortModeNames.end(), *mode) -
+                                   kSortModeNames.begin()));
+    };
   });
 });
 

@@ -33,7 +33,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   if (!yesNo) {
     errorShown_ = errorShown_ || style == BoxStyle::OkError;
     // An OK box only informs: its text belongs with the other output lines.
-    std::fprintf(out_, "%s\n", ScreenText(text).c_str());
+    std::fprintf(out_, "%s\n", Utf8Text(text).c_str());
     std::fflush(out_);
     return Answer::Ok;
   }
@@ -45,7 +45,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   }
 
   std::fflush(out_);
-  std::fprintf(err_, "%s: %s [y/N] ", ScreenText(title).c_str(), ScreenText(text).c_str());
+  std::fprintf(err_, "%s: %s [y/N] ", Utf8Text(title).c_str(), Utf8Text(text).c_str());
   std::fflush(err_);
   std::string reply;
   if (!ReadReply(reply)) {
@@ -63,7 +63,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
 void TerminalUi::ShowError(const std::string& title, const std::string& text) {
   HideProgress();
   std::fflush(out_);
-  std::fprintf(err_, "%s: %s\n", ScreenText(title).c_str(), ScreenText(text).c_str());
+  std::fprintf(err_, "%s: %s\n", Utf8Text(title).c_str(), Utf8Text(text).c_str());
   std::fflush(err_);
 }
 
@@ -90,7 +90,7 @@ std::vector<std::filesystem::path> TerminalUi::ChooseFiles() {
 void TerminalUi::AddLogLine(const std::string& line) {
   bool redraw = progressDrawn_;
   HideProgress();
-  std::fputs(ScreenText(line).c_str(), out_);
+  std::fputs(Utf8Text(line).c_str(), out_);
   std::fputc('\n', out_);
   if (redraw) {
     std::fflush(out_);
@@ -104,7 +104,7 @@ void TerminalUi::ShowWaiting(const std::string& text) {
   if (text.empty()) return;
   HideProgress();
   std::fflush(out_);
-  std::fprintf(err_, "%s\n", ScreenText(text).c_str());
+  std::fprintf(err_, "%s\n", Utf8Text(text).c_str());
   std::fflush(err_);
 }
 
@@ -113,7 +113,7 @@ void TerminalUi::ShowProgress(size_t done, size_t total, const std::string& item
   HideProgress();
   progress_.clear();
   if (total == 0) return;
-  progress_ = FormatText("[%zu/%zu] ", done + 1, total) + ScreenText(item);
+  progress_ = FormatText("[%zu/%zu] ", done + 1, total) + Utf8Text(item);
   std::fflush(out_);
   DrawProgress();
 }

@@ -25,13 +25,6 @@ namespace {
 
 enum Column { kActiveColumn = 0, kNameColumn = 1, kDateColumn = 2 };
 
-// The sort states of the manager: load order, then name and time, each
-// ascending and descending.
-constexpr int kNameAscending = 1;
-constexpr int kNameDescending = 2;
-constexpr int kTimeAscending = 3;
-constexpr int kTimeDescending = 4;
-
 // How many rows stay in view around the focused one.
 constexpr int kRowsAround = 5;
 

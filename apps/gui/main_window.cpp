@@ -639,11 +639,7 @@ void MainWindow::ShowBoxes() {
   for (size_t i = 0; i < boxes_.size(); ++i) {
     QSignalBlocker quiet(boxes_[i]);
     boxes_[i]->setChecked(options.boxes.*SettingKeys()[i].box);
-    const char* key = SettingKeys()[i].key;
-    if (std::string_view(key) == "IgnoreTribunal") boxes_[i]->setEnabled(program_.TribunalActive());
-    if (std::string_view(key) == "IgnoreBloodmoon") {
-      boxes_[i]->setEnabled(program_.BloodmoonActive());
-    }
+    boxes_[i]->setEnabled(SettingUsable(SettingKeys()[i], program_.ActiveGameMasters()));
   }
 }
 

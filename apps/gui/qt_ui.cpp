@@ -33,7 +33,7 @@ QMessageBox::Icon IconOf(BoxStyle style) {
 
 QString ToQString(const std::string& text) {
   // Names and ids read from the game's files are in its code page.
-  return QString::fromStdString(ScreenText(text));
+  return QString::fromStdString(Utf8Text(text));
 }
 
 QtUi::QtUi() = default;

@@ -13,7 +13,7 @@
 #include "install/game_installation.hpp"
 #include "objectdb/master_loader.hpp"
 #include "platform/file_names.hpp"
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 
 namespace modrake {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/file_io.hpp"
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 
 namespace modrake {
 

@@ -1,6 +1,6 @@
 #include "core/progress.hpp"
 
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 
 namespace modrake {
 

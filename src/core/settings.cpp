@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "core/fatal_error.hpp"
@@ -15,17 +14,23 @@ namespace {
 // Values are read into a buffer of this many characters.
 constexpr size_t kValueChars = 8;
 
-bool Stored(const SettingKey& setting, const ActiveMasters& masters) {
-  if (std::strcmp(setting.key, "IgnoreTribunal") == 0) return masters.tribunal;
-  if (std::strcmp(setting.key, "IgnoreBloodmoon") == 0) return masters.bloodmoon;
-  return true;
-}
-
 bool ReadFlag(const IniFile& ini, const char* section, const char* key) {
   return SettingIsTicked(ini.Read(section, key, "0", kValueChars));
 }
 
 }  // namespace
+
+const char* RequiredMaster(const SettingKey& setting) {
+  if (setting.box == &CheckBoxes::ignoreTribunal) return "tribunal.esm";
+  if (setting.box == &CheckBoxes::ignoreBloodmoon) return "bloodmoon.esm";
+  return nullptr;
+}
+
+bool SettingUsable(const SettingKey& setting, const ActiveMasters& masters) {
+  if (setting.box == &CheckBoxes::ignoreTribunal) return masters.tribunal;
+  if (setting.box == &CheckBoxes::ignoreBloodmoon) return masters.bloodmoon;
+  return true;
+}
 
 const std::array<SettingKey, 10>& SettingKeys() {
   static const std::array<SettingKey, 10> keys{{
@@ -77,7 +82,7 @@ void LoadSettings(const std::filesystem::path& file, const ActiveMasters& master
   for (const auto& setting : SettingKeys()) {
     // A box whose master is not active stays unticked and is not read.
     options.boxes.*setting.box =
-        Stored(setting, masters) && ReadFlag(ini, setting.section, setting.key);
+        SettingUsable(setting, masters) && ReadFlag(ini, setting.section, setting.key);
   }
 }
 
@@ -85,7 +90,7 @@ WriteResult SaveSettings(const std::filesystem::path& file, const ActiveMasters&
                          const Options& options) {
   IniFile ini(file);
   for (const auto& setting : SettingKeys()) {
-    if (Stored(setting, masters)) {
+    if (SettingUsable(setting, masters)) {
       ini.Write(setting.section, setting.key, options.boxes.*setting.box ? "1" : "0");
     }
   }

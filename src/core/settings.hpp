@@ -26,6 +26,12 @@ struct ActiveMasters {
   bool bloodmoon = false;
 };
 
+// The master an Ignore box names ("tribunal.esm", "bloodmoon.esm"); null
+// for the other boxes. Such a box can be used only while its master is
+// active.
+const char* RequiredMaster(const SettingKey& setting);
+bool SettingUsable(const SettingKey& setting, const ActiveMasters& masters);
+
 // True when a stored setting value ticks its box: a decimal number, read the
 // way the C library's atoi reads it, that is not 0.
 bool SettingIsTicked(const std::string& value);

@@ -89,8 +89,4 @@ size_t NextToken(std::string_view text, std::string* out) {
   return end;
 }
 
-std::string ScreenText(std::string_view text) {
-  return Utf8Text(text);
-}
-
 }  // namespace modrake

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "platform/ascii.hpp"
+// Utf8Text is what a front end shows of a text.
+#include "platform/file_names.hpp"
 
 namespace modrake {
 
@@ -24,9 +26,5 @@ std::string& TrimValue(std::string& text);
 // Reads one token (quoted, or up to white space) from the start of text; the
 // token goes to out when given. Returns the position after the token.
 size_t NextToken(std::string_view text, std::string* out);
-
-// What a front end shows of a text: UTF-8, with bytes that are not UTF-8
-// read as cp1252, the code page of the game's files.
-std::string ScreenText(std::string_view text);
 
 }  // namespace modrake

@@ -12,7 +12,7 @@
 #include "install/game_installation.hpp"
 #include "install/load_order.hpp"
 #include "platform/file_names.hpp"
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 
 namespace modrake {
 

@@ -13,7 +13,7 @@
 #include "install/installation_kind.hpp"
 #include "platform/file_names.hpp"
 #include "platform/run_backup.hpp"
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 #include "platform/wine_registry.hpp"
 
 namespace modrake {

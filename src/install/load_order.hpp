@@ -1,6 +1,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 #include <vector>
 
 #include "format/plugin_file.hpp"
@@ -16,6 +18,9 @@ enum SortMode : int {
   kTimeAscending = 3,
   kTimeDescending = 4,
 };
+// The modes by the names the command line gives them, in the order above.
+inline constexpr std::array<std::string_view, 5> kSortModeNames = {"load", "name", "name-desc",
+                                                                   "time", "time-desc"};
 
 // Negative when a goes before b, 0 when they are equal under the mode,
 // positive when a goes after b. Load order: morrowind.esm, then masters (by

@@ -13,7 +13,7 @@
 #include "objectdb/conflict_group.hpp"
 #include "objectdb/master_loader.hpp"
 #include "objectdb/object_index.hpp"
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 #include "report/cross_references.hpp"
 #include "report/report_group.hpp"
 

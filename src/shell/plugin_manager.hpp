@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "install/load_order.hpp"  // SortMode
+
 namespace modrake {
 
 struct Session;

@@ -176,11 +176,8 @@ std::filesystem::path Program::DataFolder() {
   return game().MainDataFolder();
 }
 
-bool Program::TribunalActive() const {
-  return game_ && game_->tribunal();
-}
-bool Program::BloodmoonActive() const {
-  return game_ && game_->bloodmoon();
+ActiveMasters Program::ActiveGameMasters() const {
+  return {game_ && game_->tribunal(), game_ && game_->bloodmoon()};
 }
 
 WriteResult Program::RememberGame() {
@@ -198,8 +195,7 @@ WriteResult Program::RememberGame() {
 
 WriteResult Program::SaveOptions() {
   RunGuard guard(session());
-  WriteResult saved =
-      SaveSettings(session().SettingsPath(), {TribunalActive(), BloodmoonActive()}, options_);
+  WriteResult saved = SaveSettings(session().SettingsPath(), ActiveGameMasters(), options_);
   options_.CopyBoxesToFlags();
   return saved;
 }

@@ -93,9 +93,8 @@ class Program {
   std::filesystem::path DataFolder();
 
   // Whether tribunal.esm and bloodmoon.esm are active: their Ignore boxes
-  // are usable only then.
-  bool TribunalActive() const;
-  bool BloodmoonActive() const;
+  // are usable only then (SettingUsable).
+  ActiveMasters ActiveGameMasters() const;
 
   // What "Done" on the options panel does: the boxes are saved to
   // modrake.ini and the flags follow them. The result says why modrake.ini

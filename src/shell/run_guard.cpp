@@ -11,7 +11,7 @@
 #include "install/game_installation.hpp"
 #include "platform/run_backup.hpp"
 #include "platform/run_lock.hpp"
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 
 namespace modrake {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui.hpp"
+#include "core/ui.hpp"
 
 namespace modrake::test {
 
