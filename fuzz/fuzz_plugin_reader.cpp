@@ -9,9 +9,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto& folder = modrake::fuzz::WorkFolder();
-  if (!modrake::fuzz::WriteInput(folder / "input.esp", data, size)) return 0;
+  std::string_view input(reinterpret_cast<const char*>(data), size);
   try {
-    modrake::PluginFile plugin(folder, "input.esp");
+    modrake::PluginFile plugin("input.esp", input);
     plugin.ReadAllRecords();
     size_t count = 0;
     for (auto& record : plugin.records) {
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Looked at in place, the same bytes give the same records in the same
     // order, and no error where reading them whole gave none.
     try {
-      modrake::PluginFile viewed(folder, "input.esp");
+      modrake::PluginFile viewed("input.esp", input);
       modrake::RecordStream stream(viewed);
       auto it = plugin.records.begin();
       while (stream.Next()) {

@@ -47,8 +47,6 @@
 
 namespace modrake::gui {
 
-namespace {
-
 // The window keeps the proportions of its classic layout, measured in dialog
 // units: a quarter of the font's average character width across, an eighth
 // of its height down.
@@ -65,6 +63,17 @@ struct DialogUnits {
   double x;
   double y;
 };
+
+namespace {
+
+QPushButton* MakeButton(const DialogUnits& units, const char* text, const char* name) {
+  auto* button = new QPushButton(QString::fromUtf8(text));
+  button->setObjectName(QString::fromUtf8(name));
+  button->setMinimumWidth(units.X(66));
+  // Enter presses the button that has the focus.
+  button->setAutoDefault(true);
+  return button;
+}
 
 // The panel's boxes in two columns, in groups: the clean file options, the
 // masters to ignore, the restricted cleaning; the report, then the merge.
@@ -94,135 +103,14 @@ MainWindow::MainWindow(Program& program, QtUi& ui)
   manageWindow_ = std::make_unique<QtManageWindow>(ui, this, settings_.get());
   setWindowTitle(QStringLiteral("Modrake"));
   DialogUnits units(font());
-
-  functions_ = new QListWidget;
-  functions_->setObjectName(QStringLiteral("functions"));
-  for (const char* entry : FunctionList()) functions_->addItem(QString::fromUtf8(entry));
-  functions_->setFixedHeight(
-      std::max(units.Y(66),
-               functions_->sizeHintForRow(0) * functions_->count() + 2 * functions_->frameWidth()));
-  // A click below the entries keeps the selection: Execute always runs what is shown.
-  functions_->viewport()->installEventFilter(this);
-
-  auto makeButton = [&](const char* text, const char* name) {
-    auto* button = new QPushButton(QString::fromUtf8(text));
-    button->setObjectName(QString::fromUtf8(name));
-    button->setMinimumWidth(units.X(66));
-    // Enter presses the button that has the focus.
-    button->setAutoDefault(true);
-    return button;
-  };
-  justFixIt_ = makeButton("&JUST FIX IT!", "justFixIt");
-  options_ = makeButton("&Options", "options");
-  execute_ = makeButton("&Execute", "execute");
-  // Ticked, JUST FIX IT! and Execute only say what they would do.
-  preview_ = new QCheckBox(QStringLiteral("&Preview"));
-  preview_->setObjectName(QStringLiteral("preview"));
-  preview_->setToolTip(
-      QStringLiteral("Run as usual, but only log what would change: no file of the game is "
-                     "created, changed or touched"));
-  undo_ = makeButton("&Undo last run", "undo");
-  runToUndo_ = new QLabel;
-  runToUndo_->setObjectName(QStringLiteral("runToUndo"));
-  runToUndo_->setTextFormat(Qt::PlainText);
-  runToUndo_->setWordWrap(true);
-  runToUndo_->setMaximumWidth(units.X(90));
-  auto* buttons = new QVBoxLayout;
-  buttons->addWidget(justFixIt_);
-  buttons->addWidget(options_);
-  buttons->addWidget(execute_);
-  buttons->addWidget(preview_);
-  buttons->addStretch();
-  buttons->addWidget(undo_);
-  buttons->addWidget(runToUndo_);
-  auto* top = new QHBoxLayout;
-  top->addWidget(functions_, 1);
-  top->addLayout(buttons);
-
-  // The lower area: the Execution Log, or the options panel over it.
-  log_ = new LogView;
-  log_->setObjectName(QStringLiteral("log"));
-  log_->setTabChangesFocus(true);
-  logPage_ = new QWidget;
-  auto* logLayout = new QVBoxLayout(logPage_);
-  logLayout->setContentsMargins(0, 0, 0, 0);
-  auto* caption = new QLabel(QStringLiteral("Execution &Log"));
-  caption->setBuddy(log_);
-  logLayout->addWidget(caption);
-  logLayout->addWidget(log_, 1);
-
-  findBar_ = new QWidget;
-  findText_ = new QLineEdit;
-  findText_->setObjectName(QStringLiteral("findText"));
-  findText_->setPlaceholderText(QStringLiteral("Find in the log"));
-  findText_->setClearButtonEnabled(true);
-  findText_->installEventFilter(this);
-  findNext_ = makeButton("&Next", "findNext");
-  findNext_->setMinimumWidth(0);
-  auto* findLayout = new QHBoxLayout(findBar_);
-  findLayout->setContentsMargins(0, 0, 0, 0);
-  findLayout->addWidget(findText_, 1);
-  findLayout->addWidget(findNext_);
-  findBar_->hide();
-  logLayout->addWidget(findBar_);
-
-  optionsPage_ = new QWidget;
-  optionsPage_->setObjectName(QStringLiteral("optionsPanel"));
-  QVBoxLayout* columns[2] = {new QVBoxLayout, new QVBoxLayout};
-  for (size_t i = 0; i < SettingKeys().size(); ++i) {
-    const SettingKey& key = SettingKeys()[i];
-    auto* box = new QCheckBox(QString::fromUtf8(key.label));
-    box->setObjectName(QString::fromUtf8(key.key));
-    bool CheckBoxes::*member = key.box;
-    connect(box, &QCheckBox::toggled, this,
-            [this, member](bool ticked) { program_.options().boxes.*member = ticked; });
-    QVBoxLayout* column = columns[i < kLeftColumnBoxes ? 0 : 1];
-    if (GapBefore(i)) column->addSpacing(units.Y(6));
-    column->addWidget(box);
-    boxes_.push_back(box);
-  }
-  auto* panelColumns = new QHBoxLayout;
-  for (QVBoxLayout* column : columns) {
-    column->addStretch();
-    panelColumns->addLayout(column, 1);
-  }
-  done_ = makeButton("&Done", "done");
-  auto* panel = new QVBoxLayout(optionsPage_);
-  panel->setContentsMargins(0, units.Y(12), 0, 0);
-  panel->addLayout(panelColumns, 1);
-  panel->addWidget(done_, 0, Qt::AlignRight);
-
+  QLayout* top = BuildCommands(units);
+  BuildLogPage(units);
+  BuildOptionsPage(units);
   lowerArea_ = new QStackedWidget;
   lowerArea_->addWidget(logPage_);
   lowerArea_->addWidget(optionsPage_);
 
-  // The status line: what a run works on, its progress bar and Cancel while
-  // it runs, and short notices.
-  progressRow_ = new QWidget;
-  progressText_ = new QLabel;
-  progressText_->setObjectName(QStringLiteral("progressText"));
-  // Long names must not widen the window.
-  progressText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  progressText_->setTextFormat(Qt::PlainText);
-  progressBar_ = new QProgressBar;
-  progressBar_->setObjectName(QStringLiteral("progress"));
-  progressBar_->setMaximumWidth(units.X(110));
-  progressBar_->setTextVisible(true);
-  cancel_ = makeButton("&Cancel", "cancel");
-  auto* progressLayout = new QHBoxLayout(progressRow_);
-  progressLayout->setContentsMargins(0, 0, 0, 0);
-  progressLayout->addWidget(progressText_, 1);
-  progressLayout->addWidget(progressBar_, 1);
-  progressLayout->addWidget(cancel_);
-  // The line keeps its height while the bar and Cancel come and go.
-  progressRow_->setMinimumHeight(cancel_->sizeHint().height());
-  progressBar_->hide();
-  cancel_->hide();
-  noticeTimer_ = new QTimer(this);
-  noticeTimer_->setSingleShot(true);
-  connect(noticeTimer_, &QTimer::timeout, this, [this] {
-    if (!busy_) progressText_->clear();
-  });
+  BuildStatusLine(units);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(units.X(6), units.Y(6), units.X(6), units.Y(6));
@@ -263,6 +151,132 @@ MainWindow::MainWindow(Program& program, QtUi& ui)
   HideOptions();
   session.optionsNotVisited = true;
   ShowStartupLines(session);
+}
+
+QLayout* MainWindow::BuildCommands(const DialogUnits& units) {
+  functions_ = new QListWidget;
+  functions_->setObjectName(QStringLiteral("functions"));
+  for (const char* entry : FunctionList()) functions_->addItem(QString::fromUtf8(entry));
+  functions_->setFixedHeight(
+      std::max(units.Y(66),
+               functions_->sizeHintForRow(0) * functions_->count() + 2 * functions_->frameWidth()));
+  // A click below the entries keeps the selection: Execute always runs what is shown.
+  functions_->viewport()->installEventFilter(this);
+
+  justFixIt_ = MakeButton(units, "&JUST FIX IT!", "justFixIt");
+  options_ = MakeButton(units, "&Options", "options");
+  execute_ = MakeButton(units, "&Execute", "execute");
+  // Ticked, JUST FIX IT! and Execute only say what they would do.
+  preview_ = new QCheckBox(QStringLiteral("&Preview"));
+  preview_->setObjectName(QStringLiteral("preview"));
+  preview_->setToolTip(
+      QStringLiteral("Run as usual, but only log what would change: no file of the game is "
+                     "created, changed or touched"));
+  undo_ = MakeButton(units, "&Undo last run", "undo");
+  runToUndo_ = new QLabel;
+  runToUndo_->setObjectName(QStringLiteral("runToUndo"));
+  runToUndo_->setTextFormat(Qt::PlainText);
+  runToUndo_->setWordWrap(true);
+  runToUndo_->setMaximumWidth(units.X(90));
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(justFixIt_);
+  buttons->addWidget(options_);
+  buttons->addWidget(execute_);
+  buttons->addWidget(preview_);
+  buttons->addStretch();
+  buttons->addWidget(undo_);
+  buttons->addWidget(runToUndo_);
+  auto* top = new QHBoxLayout;
+  top->addWidget(functions_, 1);
+  top->addLayout(buttons);
+  return top;
+}
+
+void MainWindow::BuildLogPage(const DialogUnits& units) {
+  // The lower area: the Execution Log, or the options panel over it.
+  log_ = new LogView;
+  log_->setObjectName(QStringLiteral("log"));
+  log_->setTabChangesFocus(true);
+  logPage_ = new QWidget;
+  auto* logLayout = new QVBoxLayout(logPage_);
+  logLayout->setContentsMargins(0, 0, 0, 0);
+  auto* caption = new QLabel(QStringLiteral("Execution &Log"));
+  caption->setBuddy(log_);
+  logLayout->addWidget(caption);
+  logLayout->addWidget(log_, 1);
+
+  findBar_ = new QWidget;
+  findText_ = new QLineEdit;
+  findText_->setObjectName(QStringLiteral("findText"));
+  findText_->setPlaceholderText(QStringLiteral("Find in the log"));
+  findText_->setClearButtonEnabled(true);
+  findText_->installEventFilter(this);
+  findNext_ = MakeButton(units, "&Next", "findNext");
+  findNext_->setMinimumWidth(0);
+  auto* findLayout = new QHBoxLayout(findBar_);
+  findLayout->setContentsMargins(0, 0, 0, 0);
+  findLayout->addWidget(findText_, 1);
+  findLayout->addWidget(findNext_);
+  findBar_->hide();
+  logLayout->addWidget(findBar_);
+}
+
+void MainWindow::BuildOptionsPage(const DialogUnits& units) {
+  optionsPage_ = new QWidget;
+  optionsPage_->setObjectName(QStringLiteral("optionsPanel"));
+  QVBoxLayout* columns[2] = {new QVBoxLayout, new QVBoxLayout};
+  for (size_t i = 0; i < SettingKeys().size(); ++i) {
+    const SettingKey& key = SettingKeys()[i];
+    auto* box = new QCheckBox(QString::fromUtf8(key.label));
+    box->setObjectName(QString::fromUtf8(key.key));
+    bool CheckBoxes::*member = key.box;
+    connect(box, &QCheckBox::toggled, this,
+            [this, member](bool ticked) { program_.options().boxes.*member = ticked; });
+    QVBoxLayout* column = columns[i < kLeftColumnBoxes ? 0 : 1];
+    if (GapBefore(i)) column->addSpacing(units.Y(6));
+    column->addWidget(box);
+    boxes_.push_back(box);
+  }
+  auto* panelColumns = new QHBoxLayout;
+  for (QVBoxLayout* column : columns) {
+    column->addStretch();
+    panelColumns->addLayout(column, 1);
+  }
+  done_ = MakeButton(units, "&Done", "done");
+  auto* panel = new QVBoxLayout(optionsPage_);
+  panel->setContentsMargins(0, units.Y(12), 0, 0);
+  panel->addLayout(panelColumns, 1);
+  panel->addWidget(done_, 0, Qt::AlignRight);
+}
+
+void MainWindow::BuildStatusLine(const DialogUnits& units) {
+  // The status line: what a run works on, its progress bar and Cancel while
+  // it runs, and short notices.
+  progressRow_ = new QWidget;
+  progressText_ = new QLabel;
+  progressText_->setObjectName(QStringLiteral("progressText"));
+  // Long names must not widen the window.
+  progressText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  progressText_->setTextFormat(Qt::PlainText);
+  progressBar_ = new QProgressBar;
+  progressBar_->setObjectName(QStringLiteral("progress"));
+  progressBar_->setMaximumWidth(units.X(110));
+  progressBar_->setTextVisible(true);
+  cancel_ = MakeButton(units, "&Cancel", "cancel");
+  auto* progressLayout = new QHBoxLayout(progressRow_);
+  progressLayout->setContentsMargins(0, 0, 0, 0);
+  progressLayout->addWidget(progressText_, 1);
+  progressLayout->addWidget(progressBar_, 1);
+  progressLayout->addWidget(cancel_);
+  // The line keeps its height while the bar and Cancel come and go.
+  progressRow_->setMinimumHeight(cancel_->sizeHint().height());
+  progressBar_->hide();
+  cancel_->hide();
+  noticeTimer_ = new QTimer(this);
+  noticeTimer_->setSingleShot(true);
+  connect(noticeTimer_, &QTimer::timeout, this, [this] {
+    if (!busy_) progressText_->clear();
+  });
 }
 
 MainWindow::~MainWindow() {

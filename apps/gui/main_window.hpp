@@ -13,6 +13,7 @@ class QCheckBox;
 class QCloseEvent;
 class QKeyEvent;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -27,6 +28,7 @@ class Program;
 
 namespace modrake::gui {
 
+struct DialogUnits;
 class LogView;
 class QtManageWindow;
 class QtUi;
@@ -58,6 +60,13 @@ class MainWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The parts of the window, top to bottom: the function list with its
+  // buttons (returned, for the window's layout), the log page, the options
+  // panel and the status line.
+  QLayout* BuildCommands(const DialogUnits& units);
+  void BuildLogPage(const DialogUnits& units);
+  void BuildOptionsPage(const DialogUnits& units);
+  void BuildStatusLine(const DialogUnits& units);
   void BuildMenu();
   void BuildTabOrder();
   void Execute();

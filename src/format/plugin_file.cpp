@@ -101,9 +101,19 @@ PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& n
   records.push_back(std::move(header));
 }
 
+PluginFile::PluginFile(const std::string& name, std::string_view bytes)
+    : name(name), memory_(bytes), inMemory_(true) {
+  status.size = bytes.size();
+  ReadHeaderOnly();
+}
+
 void PluginFile::OpenFile() {
   if (reader_.IsOpen()) {
     reader_.Seek(0);
+    return;
+  }
+  if (inMemory_) {
+    reader_.OpenMemory(memory_.data(), memory_.size());
     return;
   }
   if (!reader_.Open(path)) FatalError("Cannot open file %s", path.c_str());

@@ -30,6 +30,9 @@ class PluginFile {
   // and the error in headerError, so that one bad file does not stop a list.
   struct Tolerant {};
   PluginFile(const std::filesystem::path& folder, const std::string& name, Tolerant);
+  // Bytes in memory read as a file of that name, its header record read as
+  // above; the bytes must outlive the reads. It has no path until SetPath.
+  PluginFile(const std::string& name, std::string_view bytes);
   PluginFile(const PluginFile&) = delete;
   PluginFile& operator=(const PluginFile&) = delete;
 
@@ -76,6 +79,8 @@ class PluginFile {
   void QueryStatusAfterWrite();
 
   FileReader reader_;
+  std::string_view memory_;  // the bytes read instead of a file
+  bool inMemory_ = false;
   uint64_t lastHeaderOffset_ = 0;
   // While the whole file is read: one block for the data of all its records.
   std::shared_ptr<uint8_t[]> wholeFile_;

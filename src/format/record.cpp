@@ -264,20 +264,10 @@ void Record::RebuildData() {
   ParseSubrecords();
 }
 
-void Record::SetData(uint8_t* buffer, uint32_t size, DataMode mode) {
-  ClearSubrecords();
-  if (mode == DataMode::Copy) {
-    auto copy = std::make_unique_for_overwrite<uint8_t[]>(size ? size : 1);
-    if (size) std::memcpy(copy.get(), buffer, size);
-    owned_ = std::move(copy);
-    raw_ = owned_.get();
-  } else {
-    owned_.reset();
-    raw_ = buffer;
-    if (mode == DataMode::Adopt) owned_.reset(buffer);
-  }
-  dataSize = size;
-  ParseSubrecords();
+void Record::CopyData(const uint8_t* bytes, uint32_t size) {
+  auto copy = std::make_unique_for_overwrite<uint8_t[]>(size ? size : 1);
+  if (size) std::memcpy(copy.get(), bytes, size);
+  SetData(std::move(copy), size);
 }
 
 void Record::SetData(std::unique_ptr<uint8_t[]> buffer, uint32_t size) {
@@ -488,7 +478,7 @@ std::unique_ptr<Record> CreateRecord(const RecordHeader& header) {
 
 std::unique_ptr<Record> CopyRecord(const RecordView& view) {
   auto copy = CreateRecord(view.header);
-  copy->SetData(const_cast<uint8_t*>(view.data), view.header.dataSize, Record::DataMode::Copy);
+  copy->CopyData(view.data, view.header.dataSize);
   return copy;
 }
 
@@ -497,8 +487,16 @@ std::unique_ptr<Record> CloneRecord(Record* source) {
   if (!source->RawDataCurrent()) source->RebuildData();
   auto clone = CreateRecord(source->Header());
   clone->file = source->file;
-  clone->SetData(const_cast<uint8_t*>(source->RawData()), source->dataSize, Record::DataMode::Copy);
+  clone->CopyData(source->RawData(), source->dataSize);
   return clone;
+}
+
+std::unique_ptr<Record> RecordFromBytes(std::string_view bytes) {
+  if (bytes.size() < 16) return nullptr;
+  const auto* at = reinterpret_cast<const uint8_t*>(bytes.data());
+  auto record = CreateRecord({ReadU32(at), ReadU32(at + 4), ReadU32(at + 8), ReadU32(at + 12)});
+  record->CopyData(at + 16, static_cast<uint32_t>(bytes.size() - 16));
+  return record;
 }
 
 }  // namespace modrake

@@ -180,9 +180,8 @@ class Record {
   // rebuild would give the same bytes.
   bool RawDataCurrent() const;
 
-  enum class DataMode { Adopt = 1, Copy = 2 };
-  // Replaces the raw data (borrowed or copied) and parses it.
-  void SetData(uint8_t* buffer, uint32_t size, DataMode mode);
+  // Replaces the raw data by a copy of bytes, and parses it.
+  void CopyData(const uint8_t* bytes, uint32_t size);
   // Replaces the raw data by a buffer the record takes over, and parses it.
   void SetData(std::unique_ptr<uint8_t[]> buffer, uint32_t size);
   // Replaces the raw data by bytes inside a block that other records share
@@ -263,6 +262,9 @@ Subrecord& CreateSubrecord(SubrecordList& list, SubrecordList::iterator pos,
                            const SubrecordHeader& header);
 // A record of the kind for the header's tag, with no data yet.
 std::unique_ptr<Record> CreateRecord(const RecordHeader& header);
+// A record from its bytes as a file holds them: the 16-byte header, then its
+// data; null when there are fewer than 16 bytes.
+std::unique_ptr<Record> RecordFromBytes(std::string_view bytes);
 // A deep copy that shares nothing with the source.
 std::unique_ptr<Record> CloneRecord(Record* source);
 // A record of its own with a copy of the viewed bytes.

@@ -69,26 +69,35 @@ bool FileReader::Open(const std::filesystem::path& path) {
   return true;
 }
 
+void FileReader::OpenMemory(const void* bytes, size_t size) {
+  Close();
+  // The block is the buffer, filled from start to end.
+  static const unsigned char kNothing = 0;
+  memory_ = size ? static_cast<const unsigned char*>(bytes) : &kNothing;
+  size_ = bufferLen_ = size;
+}
+
 void FileReader::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  memory_ = nullptr;
   position_ = size_ = 0;
   bufferPos_ = bufferLen_ = 0;
   buffer_.reset();
 }
 
 size_t FileReader::Read(void* out, size_t count) {
-  if (fd_ < 0) return 0;
+  if (!IsOpen()) return 0;
   auto* dst = static_cast<unsigned char*>(out);
   size_t done = 0;
   size_t buffered = bufferLen_ - bufferPos_;
   if (buffered > 0) {
     size_t take = buffered < count ? buffered : count;
-    std::memcpy(dst, buffer_.get() + bufferPos_, take);
+    std::memcpy(dst, Bytes() + bufferPos_, take);
     bufferPos_ += take;
     done = take;
   }
-  while (done < count) {
+  while (done < count && !memory_) {
     size_t want = count - done;
     if (want >= readAhead_) {
       // Large records go straight into their own buffer; the buffer then no
@@ -115,8 +124,10 @@ size_t FileReader::Read(void* out, size_t count) {
 }
 
 const unsigned char* FileReader::Borrow(size_t count) {
-  if (fd_ < 0 || count > kReadBufferSize) return nullptr;
+  if (!IsOpen()) return nullptr;
   size_t buffered = bufferLen_ - bufferPos_;
+  if (memory_ && buffered < count) return nullptr;
+  if (!memory_ && count > kReadBufferSize) return nullptr;
   if (buffered < count) {
     // What is left goes to the front and the rest is read behind it.
     std::memmove(buffer_.get(), buffer_.get() + bufferPos_, buffered);
@@ -132,14 +143,14 @@ const unsigned char* FileReader::Borrow(size_t count) {
     }
     if (readAhead_ < kReadBufferSize) readAhead_ *= 2;
   }
-  const unsigned char* bytes = buffer_.get() + bufferPos_;
+  const unsigned char* bytes = Bytes() + bufferPos_;
   bufferPos_ += count;
   position_ += count;
   return bytes;
 }
 
 void FileReader::Skip(uint64_t count) {
-  if (fd_ < 0) return;
+  if (!IsOpen()) return;
   size_t buffered = bufferLen_ - bufferPos_;
   if (count <= buffered) {
     bufferPos_ += static_cast<size_t>(count);
@@ -150,7 +161,13 @@ void FileReader::Skip(uint64_t count) {
 }
 
 bool FileReader::Seek(uint64_t position) {
-  if (fd_ < 0) return false;
+  if (!IsOpen()) return false;
+  if (memory_) {
+    // Past the end there is nothing more to read.
+    bufferPos_ = static_cast<size_t>(std::min<uint64_t>(position, size_));
+    position_ = position;
+    return true;
+  }
   // A target inside the buffer needs no system call.
   uint64_t bufferStart = position_ - bufferPos_;
   if (position >= bufferStart && position <= bufferStart + bufferLen_) {

@@ -46,8 +46,10 @@ class FileReader {
   FileReader& operator=(const FileReader&) = delete;
 
   bool Open(const std::filesystem::path& path);
+  // Reads a block of bytes in memory as a file; they must outlive the reads.
+  void OpenMemory(const void* bytes, size_t size);
   void Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_ >= 0 || memory_; }
 
   // Reads up to count bytes; returns how many were read (short only at the end).
   size_t Read(void* out, size_t count);
@@ -61,8 +63,12 @@ class FileReader {
   uint64_t Size() const { return size_; }
 
  private:
+  // What the reader hands out from: the block in memory, or its buffer.
+  const unsigned char* Bytes() const { return memory_ ? memory_ : buffer_.get(); }
+
   int fd_ = -1;
-  uint64_t position_ = 0;  // logical position of the next byte handed out
+  const unsigned char* memory_ = nullptr;  // the whole file, read from memory
+  uint64_t position_ = 0;                  // logical position of the next byte handed out
   uint64_t size_ = 0;
   std::unique_ptr<unsigned char[]> buffer_;  // held only while the file is open
   size_t bufferPos_ = 0;

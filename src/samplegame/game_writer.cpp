@@ -22,16 +22,7 @@ std::string_view GameWriter::Bytes(std::string_view tag, std::string_view id) co
 
 std::unique_ptr<Record> GameWriter::Copy(std::string_view tag, std::string_view id) const {
   std::string_view bytes = Bytes(tag, id);
-  if (bytes.size() < 16) return nullptr;
-  RecordHeader header;
-  std::memcpy(&header.tag, bytes.data(), 4);
-  std::memcpy(&header.dataSize, bytes.data() + 4, 4);
-  std::memcpy(&header.headerWord, bytes.data() + 8, 4);
-  std::memcpy(&header.flags, bytes.data() + 12, 4);
-  auto record = CreateRecord(header);
-  record->SetData(reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data() + 16)),
-                  static_cast<uint32_t>(bytes.size() - 16), Record::DataMode::Copy);
-  return record;
+  return RecordFromBytes(bytes);
 }
 
 void GameWriter::Repeat(const GameWriter& from, std::string_view tag, std::string_view id) {

@@ -16,7 +16,7 @@ Tag TagOf(const char* text) {
 }
 
 std::unique_ptr<Record> Make(const char* tag, const std::string& fields) {
-  return ParseRecord(RecordBytes(tag, fields));
+  return RecordFromBytes(RecordBytes(tag, fields));
 }
 
 // A data field of 32-bit words.

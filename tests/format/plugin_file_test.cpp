@@ -187,6 +187,12 @@ TEST(PluginFileTest, MalformedFilesEndInAClearErrorOrADocumentedChoice) {
       while (stream.Next()) stream.View();
     });
     EXPECT_EQ(viewed, c.message) << c.what << " (viewed)";
+    // Bytes in memory read as the same file do.
+    std::string inMemory = FatalMessage([&] {
+      PluginFile plugin("p.esp", c.bytes);
+      plugin.ReadAllRecords();
+    });
+    EXPECT_EQ(inMemory, c.message) << c.what << " (in memory)";
     if (!*c.message) {
       EXPECT_EQ(records, c.records) << c.what;
     }

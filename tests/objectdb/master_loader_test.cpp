@@ -41,7 +41,7 @@ class MasterLoaderTest : public ::testing::Test {
   }
 
   std::vector<uint32_t> Words(const std::string& recordBytes, std::string_view topic = {}) {
-    auto record = ParseRecord(recordBytes);
+    auto record = RecordFromBytes(recordBytes);
     IndexEntry* e = g.index.LookupObject(*record, topic);
     if (!e) return {};
     return {e->words[0], e->words[1], e->words[2]};
@@ -182,7 +182,7 @@ TEST(MasterCacheTest, AStaleOrDamagedCacheIsRebuilt) {
     // Each object is found where it now lies.
     uint64_t offset = HeaderRecord().size();
     for (const auto& r : c.now) {
-      IndexEntry* e = g.index.LookupObject(*ParseRecord(r), {});
+      IndexEntry* e = g.index.LookupObject(*RecordFromBytes(r), {});
       ASSERT_NE(e, nullptr) << c.what;
       EXPECT_EQ(e->words[0], offset) << c.what;
       offset += r.size();

@@ -14,7 +14,7 @@ using namespace test;
 
 std::string KeyText(const std::string& recordBytes, std::string_view topic = {}) {
   ObjectKey key;
-  auto record = ParseRecord(recordBytes);
+  auto record = RecordFromBytes(recordBytes);
   BuildKey(key, *record, topic);
   EXPECT_EQ(key.length, 4 + std::strlen(key.text));
   // The master index keys records that were only looked at: the same bytes.
@@ -61,29 +61,29 @@ TEST(ObjectIndexTest, KeysFollowTheTextRules) {
 
 TEST(ObjectIndexTest, LookupIsCaseInsensitiveInIdsButNotInTopics) {
   ObjectIndex index;
-  EXPECT_EQ(index.LookupObject(*ParseRecord(Misc("a", 1)), ""), nullptr) << "empty index";
+  EXPECT_EQ(index.LookupObject(*RecordFromBytes(Misc("a", 1)), ""), nullptr) << "empty index";
   for (const auto& r :
        {Misc("Gold_001", 1), Misc("iron_dagger", 1), Response("123", "", "", "t")}) {
     ObjectKey key;
-    BuildKey(key, *ParseRecord(r), "Balmora");
+    BuildKey(key, *RecordFromBytes(r), "Balmora");
     index.Append(key);
   }
   index.Publish();
-  EXPECT_NE(index.LookupObject(*ParseRecord(Misc("GOLD_001", 9)), ""), nullptr);
-  EXPECT_NE(index.LookupObject(*ParseRecord(Response("123", "", "", "t")), "Balmora"), nullptr);
-  EXPECT_EQ(index.LookupObject(*ParseRecord(Response("123", "", "", "t")), "balmora"), nullptr);
-  EXPECT_EQ(index.LookupObject(*ParseRecord(RecordBytes("WEAP", ZField("NAME", "gold_001"))), ""),
+  EXPECT_NE(index.LookupObject(*RecordFromBytes(Misc("GOLD_001", 9)), ""), nullptr);
+  EXPECT_NE(index.LookupObject(*RecordFromBytes(Response("123", "", "", "t")), "Balmora"), nullptr);
+  EXPECT_EQ(index.LookupObject(*RecordFromBytes(Response("123", "", "", "t")), "balmora"), nullptr);
+  EXPECT_EQ(index.LookupObject(*RecordFromBytes(RecordBytes("WEAP", ZField("NAME", "gold_001"))), ""),
             nullptr);
 
   // Later loads publish keys that fall between the earlier ones.
   for (const char* id : {"a", "h", "z"}) {
     ObjectKey key;
-    BuildKey(key, *ParseRecord(Misc(id, 1)), "");
+    BuildKey(key, *RecordFromBytes(Misc(id, 1)), "");
     index.Append(key);
   }
   index.Publish();
   for (const char* id : {"a", "gold_001", "h", "iron_dagger", "z"}) {
-    EXPECT_NE(index.LookupObject(*ParseRecord(Misc(id, 1)), ""), nullptr) << id;
+    EXPECT_NE(index.LookupObject(*RecordFromBytes(Misc(id, 1)), ""), nullptr) << id;
   }
 }
 

@@ -33,21 +33,21 @@ TEST(RecordComparisonTest, EqualityCases) {
       {"different lengths", Misc("a", 1), Misc("ab", 1), true, false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(RecordsEqual(*ParseRecord(c.a), *ParseRecord(c.b), c.unrestricted), c.equal)
+    EXPECT_EQ(RecordsEqual(*RecordFromBytes(c.a), *RecordFromBytes(c.b), c.unrestricted), c.equal)
         << c.what;
   }
 }
 
 TEST(RecordComparisonTest, LaterMasterRepeatsOnlyWhenNotDeletedAndNotACell) {
-  EXPECT_TRUE(SameAsEarlierMaster(*ParseRecord(Misc("a", 1)), *ParseRecord(Misc("a", 1)), true));
+  EXPECT_TRUE(SameAsEarlierMaster(*RecordFromBytes(Misc("a", 1)), *RecordFromBytes(Misc("a", 1)), true));
   EXPECT_FALSE(
-      SameAsEarlierMaster(*ParseRecord(Misc("a", 1)), *ParseRecord(Misc("a", 1, 0x20)), true));
+      SameAsEarlierMaster(*RecordFromBytes(Misc("a", 1)), *RecordFromBytes(Misc("a", 1, 0x20)), true));
   std::string cell = Cell("Vivec", 1, 0, 0, Field("WHGT", Bytes().F32(0).str()));
-  EXPECT_FALSE(SameAsEarlierMaster(*ParseRecord(cell), *ParseRecord(cell), true));
+  EXPECT_FALSE(SameAsEarlierMaster(*RecordFromBytes(cell), *RecordFromBytes(cell), true));
 }
 
 TEST(RecordComparisonTest, NormaliseAiDataSetsTheInconsistentBytes) {
-  auto npc = ParseRecord(RecordBytes(
+  auto npc = RecordFromBytes(RecordBytes(
       "NPC_",
       ZField("NAME", "a") +
           Field("AIDT", Bytes().U8(30).U8(7).U8(1).U8(2).U8(3).U8(4).U8(5).U8(6).U32(9).str())));
@@ -60,14 +60,14 @@ TEST(RecordComparisonTest, NormaliseAiDataSetsTheInconsistentBytes) {
 
 TEST(RecordComparisonTest, GameSettingValues) {
   auto f = [](float v) {
-    return ParseRecord(
+    return RecordFromBytes(
         RecordBytes("GMST", ZField("NAME", "fX") + Field("FLTV", Bytes().F32(v).str())));
   };
   auto s = [](const std::string& v) {
-    return ParseRecord(RecordBytes("GMST", ZField("NAME", "sX") + Field("STRV", v)));
+    return RecordFromBytes(RecordBytes("GMST", ZField("NAME", "sX") + Field("STRV", v)));
   };
   auto i = [](int32_t v) {
-    return ParseRecord(
+    return RecordFromBytes(
         RecordBytes("GMST", ZField("NAME", "iX") + Field("INTV", Bytes().I32(v).str())));
   };
   EXPECT_TRUE(GameSettingValuesEqual('f', *f(0.0f), *f(-0.0f)));

@@ -10,16 +10,6 @@
 
 namespace modrake::test {
 
-std::unique_ptr<Record> ParseRecord(const std::string& bytes) {
-  RecordHeader header;
-  std::memcpy(&header.tag, bytes.data(), 4);
-  std::memcpy(&header.flags, bytes.data() + 12, 4);
-  auto record = CreateRecord(header);
-  record->SetData(reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data() + 16)),
-                  static_cast<uint32_t>(bytes.size() - 16), Record::DataMode::Copy);
-  return record;
-}
-
 std::string BytesOf(const Record& record) {
   return Bytes()
              .U32(record.tag)

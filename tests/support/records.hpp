@@ -14,8 +14,6 @@ namespace modrake::test {
 // Records in the layouts of the game's editor, small enough to spell out in a
 // test; each builder takes the fields that tests vary.
 
-// The record of a record's bytes (header included), parsed.
-std::unique_ptr<Record> ParseRecord(const std::string& bytes);
 // A parsed record's bytes as a file holds them, header included.
 std::string BytesOf(const Record& record);
 

@@ -149,7 +149,7 @@ InfoMerge DialogMerger::MergeInfo(Record& existing, Record& incoming, std::strin
     existing.file = incoming.file;
     // Records read from a file hold their fields back to back in their data.
     if (!incoming.RawDataCurrent()) incoming.RebuildData();
-    existing.SetData(incoming.RawData(), incoming.dataSize, Record::DataMode::Copy);
+    existing.CopyData(incoming.RawData(), incoming.dataSize);
     return fromMaster ? InfoMerge::kReplacedMaster : InfoMerge::kReplaced;
   }
 
@@ -297,7 +297,7 @@ void DialogMerger::MergeTopic(TopicChain chain, int count) {
   Record& kept = *topic->dial;
   kept.flags &= ~kDeletedFlag;
   PluginFile* link = IsFromGameMaster(game_, kept) ? dial.file : &merged_;
-  kept.SetData(dial.RawData(), dial.dataSize, Record::DataMode::Copy);
+  kept.CopyData(dial.RawData(), dial.dataSize);
   kept.file = link;
 
   RecordList& infos = topic->infos;

@@ -30,12 +30,12 @@ Outcome Merge(const std::string& master, const std::vector<std::string>& version
   };
   ConflictGroup group;
   for (size_t i = 0; i < versions.size(); ++i) {
-    auto record = ParseRecord(versions[i]);
+    auto record = RecordFromBytes(versions[i]);
     record->file = fileNamed(std::string(1, static_cast<char>('A' + i)) + ".esp");
     AddVersion(group, std::move(record), "");
   }
   if (!master.empty()) {
-    group.masterVersion = ParseRecord(master);
+    group.masterVersion = RecordFromBytes(master);
     group.masterVersion->file = fileNamed("Morrowind.esm");
   }
   PluginFile plugin(g.dataFolder(), "Merged_Objects.esp", "", "");
