@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto& folder = modrake::fuzz::WorkFolder();
   std::string_view input(reinterpret_cast<const char*>(data), size);
   try {
-    modrake::PluginFile plugin("input.esp", input);
+    modrake::PluginFile plugin("input.esp", input, modrake::PluginFile::InMemory{});
     plugin.ReadAllRecords();
     size_t count = 0;
     for (auto& record : plugin.records) {
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Looked at in place, the same bytes give the same records in the same
     // order, and no error where reading them whole gave none.
     try {
-      modrake::PluginFile viewed("input.esp", input);
+      modrake::PluginFile viewed("input.esp", input, modrake::PluginFile::InMemory{});
       modrake::RecordStream stream(viewed);
       auto it = plugin.records.begin();
       while (stream.Next()) {

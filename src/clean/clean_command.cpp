@@ -10,10 +10,10 @@
 #include "core/progress.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
+#include "core/ui.hpp"
 #include "install/game_installation.hpp"
 #include "objectdb/master_loader.hpp"
 #include "platform/file_names.hpp"
-#include "core/ui.hpp"
 
 namespace modrake {
 

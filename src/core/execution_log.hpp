@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/file_io.hpp"
 #include "core/ui.hpp"
+#include "platform/file_io.hpp"
 
 namespace modrake {
 

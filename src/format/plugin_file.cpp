@@ -101,7 +101,7 @@ PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& n
   records.push_back(std::move(header));
 }
 
-PluginFile::PluginFile(const std::string& name, std::string_view bytes)
+PluginFile::PluginFile(const std::string& name, std::string_view bytes, InMemory)
     : name(name), memory_(bytes), inMemory_(true) {
   status.size = bytes.size();
   ReadHeaderOnly();

@@ -32,7 +32,8 @@ class PluginFile {
   PluginFile(const std::filesystem::path& folder, const std::string& name, Tolerant);
   // Bytes in memory read as a file of that name, its header record read as
   // above; the bytes must outlive the reads. It has no path until SetPath.
-  PluginFile(const std::string& name, std::string_view bytes);
+  struct InMemory {};
+  PluginFile(const std::string& name, std::string_view bytes, InMemory);
   PluginFile(const PluginFile&) = delete;
   PluginFile& operator=(const PluginFile&) = delete;
 

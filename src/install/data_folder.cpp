@@ -9,10 +9,10 @@
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
+#include "core/ui.hpp"
 #include "install/game_installation.hpp"
 #include "install/load_order.hpp"
 #include "platform/file_names.hpp"
-#include "core/ui.hpp"
 
 namespace modrake {
 

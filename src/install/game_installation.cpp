@@ -10,10 +10,10 @@
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
+#include "core/ui.hpp"
 #include "install/installation_kind.hpp"
 #include "platform/file_names.hpp"
 #include "platform/run_backup.hpp"
-#include "core/ui.hpp"
 #include "platform/wine_registry.hpp"
 
 namespace modrake {

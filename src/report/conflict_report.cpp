@@ -8,12 +8,12 @@
 #include "core/fatal_error.hpp"
 #include "core/progress.hpp"
 #include "core/session.hpp"
+#include "core/ui.hpp"
 #include "format/plugin_file.hpp"
 #include "install/game_installation.hpp"
 #include "objectdb/conflict_group.hpp"
 #include "objectdb/master_loader.hpp"
 #include "objectdb/object_index.hpp"
-#include "core/ui.hpp"
 #include "report/cross_references.hpp"
 #include "report/report_group.hpp"
 

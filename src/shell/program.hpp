@@ -10,6 +10,7 @@
 #include "core/options.hpp"
 #include "core/progress.hpp"
 #include "core/session.hpp"
+#include "core/settings.hpp"  // ActiveMasters
 #include "platform/file_io.hpp"
 
 namespace modrake {

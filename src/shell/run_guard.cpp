@@ -8,10 +8,10 @@
 #include "core/progress.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
+#include "core/ui.hpp"
 #include "install/game_installation.hpp"
 #include "platform/run_backup.hpp"
 #include "platform/run_lock.hpp"
-#include "core/ui.hpp"
 
 namespace modrake {
 

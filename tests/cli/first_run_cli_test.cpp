@@ -27,10 +27,8 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
     std::vector<std::string> wanted;  // in standard output and error together
     std::vector<std::string> unwanted = {};
   };
-  auto game = [](HeaderOnlyGame& g) { return g.game.folder().string(); };
-  auto data = [](HeaderOnlyGame& g, const char* name = "") {
-    return (g.game.data() / name).string();
-  };
+  auto game = [](HeaderOnlyGame& g) { return g.folder().string(); };
+  auto data = [](HeaderOnlyGame& g, const char* name = "") { return (g.data() / name).string(); };
   const Case cases[] = {
       {"no game anywhere",
        [](HeaderOnlyGame& g) {
@@ -111,22 +109,22 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
        {"Processing"}},
       {"clean of a bare name from the game folder",
        [&](HeaderOnlyGame& g) {
-         g.game.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
+         g.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
          return Run{{"--game", ".", "clean", "Mod.esp"}, game(g)};
        },
        0,
        {"Processing Mod.esp\n"}},
       {"clean of a name in the current folder, any letter case",
        [&](HeaderOnlyGame& g) {
-         g.game.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
+         g.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
          return Run{{"--game", game(g), "clean", "./mod.ESP"}, data(g)};
        },
        0,
        {"Processing Mod.esp\n"}},
       {"clean of three names, two of them wrong",
        [&](HeaderOnlyGame& g) {
-         g.game.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
-         std::filesystem::create_directory(g.game.data() / "Folder.esp");
+         g.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
+         std::filesystem::create_directory(g.data() / "Folder.esp");
          return Run{{"--game", game(g), "clean", "Mod.esp", "Typo.esp", "Folder.esp"}};
        },
        2,
@@ -136,16 +134,16 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
        {"Processing"}},
       {"report of bare names",
        [&](HeaderOnlyGame& g) {
-         g.game.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
-         g.game.AddPlugin("Other.esp", test::kTime, {"Morrowind.esm"});
+         g.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
+         g.AddPlugin("Other.esp", test::kTime, {"Morrowind.esm"});
          return Run{{"--game", game(g), "report", "mod.esp", "Other.esp"}};
        },
        0,
        {"Scanning Mod.esp\nScanning Other.esp\n"}},
       {"plugins lists the entries it cannot read in their places",
        [&](HeaderOnlyGame& g) {
-         std::filesystem::create_directory(g.game.data() / "Folder.esp");
-         g.game.WriteGameFiles(
+         std::filesystem::create_directory(g.data() / "Folder.esp");
+         g.WriteGameFiles(
              {"morrowind.esm", "Gone.esp", "needs tribunal.esp", "Folder.esp", "Bloodmoon.esm"});
          return Run{{"--game", game(g), "plugins"}};
        },
@@ -165,7 +163,7 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
        {"Without a subcommand"}},
       {"clean --force-save of an empty file",
        [&](HeaderOnlyGame& g) {
-         test::WriteFile(g.game.data() / "Empty.esp", "");
+         test::WriteFile(g.data() / "Empty.esp", "");
          return Run{{"--game", game(g), "clean", "--force-save", "Empty.esp"}};
        },
        1,

@@ -41,15 +41,13 @@ TEST(FixCliTest, AnErrorInAMiddleStepFailsAndKeepsWhatWasCleaned) {
 TEST(FixCliTest, NewEmptyCellsStayInFixAndGoInClean) {
   for (const char* command : {"clean", "fix"}) {
     SCOPED_TRACE(command);
-    test::CliGame game;
-    game.Write("Morrowind.esm", {}, 1000);
-    game.Write("p.esp",
-               {test::RecordBytes(
-                   "CELL", test::ZField("NAME", "New Place") +
-                               test::Field("DATA", test::Bytes().U32(1).I32(0).I32(0).str()))},
-               2000);
-    test::WriteFile(game.dir / "Morrowind.ini",
-                    "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=p.esp\r\n");
+    test::GameFolder game;
+    game.AddPlugin("Morrowind.esm", 1000);
+    game.AddPlugin("p.esp", 2000, {},
+                   test::RecordBytes(
+                       "CELL", test::ZField("NAME", "New Place") +
+                                   test::Field("DATA", test::Bytes().U32(1).I32(0).I32(0).str())));
+    game.WriteGameFiles({"Morrowind.esm", "p.esp"});
     std::vector<std::string> args = {"--yes", command};
     if (std::string(command) == "clean") {
       args.insert(args.end(), {"--keep-names", (game.data() / "p.esp").string()});

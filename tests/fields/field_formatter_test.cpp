@@ -111,7 +111,7 @@ TEST(FieldFormatterTest, ShowsEachKindOfField) {
        1},
   };
   for (const auto& c : cases) {
-    auto record = test::RecordFromBytes(test::RecordBytes(c.record, c.fields));
+    auto record = RecordFromBytes(test::RecordBytes(c.record, c.fields));
     std::string label = "old", value = "old";
     unsigned span =
         FormatField(*record, std::next(record->subrecords.cbegin(), c.at), label, value);

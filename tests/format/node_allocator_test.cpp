@@ -17,7 +17,7 @@ using Records = std::vector<std::unique_ptr<Record>>;
 Records MakeRecords(const std::string& prefix, uint32_t count) {
   Records records;
   for (uint32_t i = 0; i < count; ++i) {
-    records.push_back(test::RecordFromBytes(test::Misc(prefix + std::to_string(i), i)));
+    records.push_back(RecordFromBytes(test::Misc(prefix + std::to_string(i), i)));
   }
   return records;
 }

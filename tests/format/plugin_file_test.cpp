@@ -189,7 +189,7 @@ TEST(PluginFileTest, MalformedFilesEndInAClearErrorOrADocumentedChoice) {
     EXPECT_EQ(viewed, c.message) << c.what << " (viewed)";
     // Bytes in memory read as the same file do.
     std::string inMemory = FatalMessage([&] {
-      PluginFile plugin("p.esp", c.bytes);
+      PluginFile plugin("p.esp", c.bytes, PluginFile::InMemory{});
       plugin.ReadAllRecords();
     });
     EXPECT_EQ(inMemory, c.message) << c.what << " (in memory)";

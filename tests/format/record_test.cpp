@@ -53,16 +53,16 @@ TEST(RecordTest, DisplayIdFollowsTheRuleOfEachTag) {
       {"no NAME", "MISC", ZField("MODL", "m.nif"), "<<UNKNOWN>>"},
   };
   for (const auto& c : cases) {
-    auto record = test::RecordFromBytes(test::RecordBytes(c.tag, c.fields));
+    auto record = RecordFromBytes(test::RecordBytes(c.tag, c.fields));
     EXPECT_EQ(record->GetDisplayId(), c.expected) << c.what;
     // Read only to be looked at (dump, the index), the record gives the same id.
     RecordView view{record->Header(), record->RawData()};
     view.header.dataSize = static_cast<uint32_t>(c.fields.size());
     EXPECT_EQ(view.GetDisplayId(), c.expected) << c.what << " (viewed)";
   }
-  EXPECT_TRUE(test::RecordFromBytes(test::Misc("x", 1, kDeletedFlag))->IsDeleted());
-  EXPECT_TRUE(test::RecordFromBytes(test::RecordBytes("MISC", U32Field("DELE", 0)))->IsDeleted());
-  EXPECT_FALSE(test::RecordFromBytes(test::Misc("x", 1, kComparedFlag))->IsDeleted());
+  EXPECT_TRUE(RecordFromBytes(test::Misc("x", 1, kDeletedFlag))->IsDeleted());
+  EXPECT_TRUE(RecordFromBytes(test::RecordBytes("MISC", U32Field("DELE", 0)))->IsDeleted());
+  EXPECT_FALSE(RecordFromBytes(test::Misc("x", 1, kComparedFlag))->IsDeleted());
 }
 
 }  // namespace

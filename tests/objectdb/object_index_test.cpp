@@ -72,8 +72,9 @@ TEST(ObjectIndexTest, LookupIsCaseInsensitiveInIdsButNotInTopics) {
   EXPECT_NE(index.LookupObject(*RecordFromBytes(Misc("GOLD_001", 9)), ""), nullptr);
   EXPECT_NE(index.LookupObject(*RecordFromBytes(Response("123", "", "", "t")), "Balmora"), nullptr);
   EXPECT_EQ(index.LookupObject(*RecordFromBytes(Response("123", "", "", "t")), "balmora"), nullptr);
-  EXPECT_EQ(index.LookupObject(*RecordFromBytes(RecordBytes("WEAP", ZField("NAME", "gold_001"))), ""),
-            nullptr);
+  EXPECT_EQ(
+      index.LookupObject(*RecordFromBytes(RecordBytes("WEAP", ZField("NAME", "gold_001"))), ""),
+      nullptr);
 
   // Later loads publish keys that fall between the earlier ones.
   for (const char* id : {"a", "h", "z"}) {

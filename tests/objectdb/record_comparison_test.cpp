@@ -39,9 +39,10 @@ TEST(RecordComparisonTest, EqualityCases) {
 }
 
 TEST(RecordComparisonTest, LaterMasterRepeatsOnlyWhenNotDeletedAndNotACell) {
-  EXPECT_TRUE(SameAsEarlierMaster(*RecordFromBytes(Misc("a", 1)), *RecordFromBytes(Misc("a", 1)), true));
-  EXPECT_FALSE(
-      SameAsEarlierMaster(*RecordFromBytes(Misc("a", 1)), *RecordFromBytes(Misc("a", 1, 0x20)), true));
+  EXPECT_TRUE(
+      SameAsEarlierMaster(*RecordFromBytes(Misc("a", 1)), *RecordFromBytes(Misc("a", 1)), true));
+  EXPECT_FALSE(SameAsEarlierMaster(*RecordFromBytes(Misc("a", 1)),
+                                   *RecordFromBytes(Misc("a", 1, 0x20)), true));
   std::string cell = Cell("Vivec", 1, 0, 0, Field("WHGT", Bytes().F32(0).str()));
   EXPECT_FALSE(SameAsEarlierMaster(*RecordFromBytes(cell), *RecordFromBytes(cell), true));
 }
