@@ -15,7 +15,7 @@ namespace modrake {
 // can be undone. Before the run changes or replaces a file it did not create,
 // the file's bytes (a hard link when the change replaces the file, else a
 // copy), times and mode are kept; the files it creates are listed. Each
-// entry reaches the manifest on disk before the change it guards is made, so
+// entry is written to the manifest before the change it guards is made, so
 // that a run killed at any moment can still be undone.
 //
 // A run's folder is "backups/RUN" in the program home, RUN being its UTC
@@ -46,7 +46,7 @@ class RunBackup {
 
  private:
   WriteResult Start();
-  WriteResult Append(const std::string& line);
+  WriteResult Append(const std::string& text, bool sync = false);
 
   std::filesystem::path backups_;
   std::string command_;
