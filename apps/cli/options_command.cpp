@@ -1,4 +1,4 @@
-// modrake options: the ten check boxes of the options panel.
+// modrake options: the check boxes of the options panel.
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"

@@ -76,10 +76,11 @@ QPushButton* MakeButton(const DialogUnits& units, const char* text, const char* 
 }
 
 // The panel's boxes in two columns, in groups: the clean file options, the
-// masters to ignore, the restricted cleaning; the report, then the merge.
+// masters to ignore, the restricted cleaning; the report, the merges, then
+// which masters count.
 constexpr size_t kLeftColumnBoxes = 7;
 bool GapBefore(size_t box) {
-  return box == 3 || box == 5 || box == 9;
+  return box == 3 || box == 5 || box == 9 || box == 11;
 }
 
 // How long a notice stays in the status line.

@@ -92,21 +92,24 @@ _modrake()
             ;;
         clean)
             options='-h --help --subfolder --keep-names --keep-time --force-save --ignore-tribunal
-                     --ignore-bloodmoon --restricted-dialogs --restricted-cells'
+                     --ignore-bloodmoon --restricted-dialogs --restricted-cells --all-masters'
             [[ $cur == -* ]] || _modrake_plugin_files
             ;;
-        merge-lists | merge-dialogs)
-            options='-h --help --activate --output'
+        merge-lists)
+            options='-h --help --activate --against-masters --all-masters --output'
+            ;;
+        merge-dialogs)
+            options='-h --help --activate --all-masters --output'
             ;;
         merge-objects)
-            options='-h --help --activate --merge-unchanged --output'
+            options='-h --help --activate --merge-unchanged --all-masters --output'
             ;;
         report)
-            options='-h --help --full --skip-mergeable'
+            options='-h --help --full --skip-mergeable --all-masters'
             [[ $cur == -* ]] || _modrake_plugin_files
             ;;
         fix)
-            options='-h --help --output'
+            options='-h --help --all-masters --output'
             ;;
         undo)
             options='-h --help --list --force'
@@ -131,7 +134,8 @@ _modrake()
             elif [[ $cur != -* ]]; then
                 COMPREPLY=($(compgen -S = -W 'KeepFileName KeepFileDate ForceSave IgnoreTribunal
                     IgnoreBloodmoon RestrictedDialogCleaning RestrictedCellCleaning
-                    FullConflictReport IgnoreMergeableConflicts MergeUnchangedObjects' -- "$cur"))
+                    FullConflictReport IgnoreMergeableConflicts MergeUnchangedObjects
+                    MergeListsAgainstMasters AllMasters' -- "$cur"))
                 compopt -o nospace 2>/dev/null
                 return
             fi

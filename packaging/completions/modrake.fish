@@ -62,6 +62,8 @@ complete -c modrake -n '__fish_seen_subcommand_from clean report dump' -k -a '(_
 
 complete -c modrake -n '__fish_seen_subcommand_from merge-lists merge-objects merge-dialogs' -l activate -d 'Build it without asking and make it an active plugin'
 complete -c modrake -n '__fish_seen_subcommand_from merge-lists merge-objects merge-dialogs fix' -l output -x -a '(__fish_complete_directories)' -d 'The data folder the merged plugins go to'
+complete -c modrake -n '__fish_seen_subcommand_from clean merge-lists merge-objects merge-dialogs report fix' -l all-masters -d 'Active master files that plugins name count as masters'
+complete -c modrake -n '__fish_seen_subcommand_from merge-lists' -l against-masters -d 'Keep what plugins remove and what the expansions add'
 complete -c modrake -n '__fish_seen_subcommand_from merge-objects' -l merge-unchanged -d "Keep merged objects that equal the last plugin's version"
 
 complete -c modrake -n '__fish_seen_subcommand_from undo' -l list -d 'List the runs that have a backup'
@@ -77,7 +79,7 @@ complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a update-header -d 'Write version, file type, record count and master sizes into the headers'
 complete -c modrake -n "__fish_seen_subcommand_from $plugins_subcommands" -a '(__modrake_data_names)'
 
-complete -c modrake -n '__fish_seen_subcommand_from options' -a '(for key in KeepFileName KeepFileDate ForceSave IgnoreTribunal IgnoreBloodmoon RestrictedDialogCleaning RestrictedCellCleaning FullConflictReport IgnoreMergeableConflicts MergeUnchangedObjects; printf "%s\n" $key=1 $key=0; end)'
+complete -c modrake -n '__fish_seen_subcommand_from options' -a '(for key in KeepFileName KeepFileDate ForceSave IgnoreTribunal IgnoreBloodmoon RestrictedDialogCleaning RestrictedCellCleaning FullConflictReport IgnoreMergeableConflicts MergeUnchangedObjects MergeListsAgainstMasters AllMasters; printf "%s\n" $key=1 $key=0; end)'
 
 complete -c modrake -n '__fish_seen_subcommand_from sample-game' -l plugins -x -d 'Also write N generated plugins'
 complete -c modrake -n '__fish_seen_subcommand_from sample-game' -l scale -x -d "Size of the masters (1: about the real game's)"

@@ -2,7 +2,7 @@
 
 namespace modrake {
 
-// The ten check boxes of the options panel, as stored in the settings file.
+// The twelve check boxes of the options panel, as stored in the settings file.
 struct CheckBoxes {
   bool keepFileName = false;              // "Don't change plugin filenames"
   bool keepFileDate = false;              // "Retain file time, when cleaning"
@@ -14,6 +14,8 @@ struct CheckBoxes {
   bool fullConflictReport = false;        // "Report LEVI/LEVC/LTEX conflicts"
   bool ignoreMergeableConflicts = false;  // "Do not report mergeable conflicts"
   bool mergeUnchangedObjects = false;     // "Merge unchanged objects"
+  bool mergeListsAgainstMasters = false;  // "Merge leveled lists against their masters"
+  bool allMasters = false;                // "Every active master counts as a master"
 };
 
 // Sets a flag for as long as it lives and gives back the value it had,
@@ -39,6 +41,8 @@ struct Options {
   bool unrestrictedCellCleaning = true;
   bool skipMergeableConflicts = false;
   bool mergeUnchangedObjects = false;
+  bool mergeListsAgainstMasters = false;
+  bool allMasters = false;
   bool relaxedAiData = true;  // General/StrictAIDT is 0
 
   // How many runs' backups stay, and how much room they take at most
@@ -52,6 +56,8 @@ struct Options {
     unrestrictedCellCleaning = !boxes.restrictedCellCleaning;
     skipMergeableConflicts = boxes.ignoreMergeableConflicts;
     mergeUnchangedObjects = boxes.mergeUnchangedObjects;
+    mergeListsAgainstMasters = boxes.mergeListsAgainstMasters;
+    allMasters = boxes.allMasters;
   }
 };
 

@@ -32,8 +32,8 @@ bool SettingUsable(const SettingKey& setting, const ActiveMasters& masters) {
   return true;
 }
 
-const std::array<SettingKey, 10>& SettingKeys() {
-  static const std::array<SettingKey, 10> keys{{
+const std::array<SettingKey, 12>& SettingKeys() {
+  static const std::array<SettingKey, 12> keys{{
       {"Cleaning Settings", "KeepFileName", "Don't change plugin filenames",
        &CheckBoxes::keepFileName},
       {"Cleaning Settings", "KeepFileDate", "Retain file time, when cleaning",
@@ -52,6 +52,9 @@ const std::array<SettingKey, 10>& SettingKeys() {
        &CheckBoxes::ignoreMergeableConflicts},
       {"Merge Settings", "MergeUnchangedObjects", "Merge unchanged objects",
        &CheckBoxes::mergeUnchangedObjects},
+      {"Merge Settings", "MergeListsAgainstMasters", "Merge leveled lists against their masters",
+       &CheckBoxes::mergeListsAgainstMasters},
+      {"General", "AllMasters", "Every active master counts as a master", &CheckBoxes::allMasters},
   }};
   return keys;
 }

@@ -16,8 +16,8 @@ struct SettingKey {
   bool CheckBoxes::*box;
 };
 
-// The ten check boxes in the order of the options panel.
-const std::array<SettingKey, 10>& SettingKeys();
+// The check boxes in the order of the options panel.
+const std::array<SettingKey, 12>& SettingKeys();
 
 // Which game masters are active: the Ignore boxes of the other two are
 // neither loaded nor saved, so a choice survives a run without them.

@@ -440,6 +440,14 @@ void UpdateMasterSizes(Record& header, const PluginList& list) {
   }
 }
 
+bool IsMasterFile(PluginFile& file) {
+  Record* header = file.FindHeaderRecord();
+  Subrecord* hedr = header ? header->FindSubrecord(tags::HEDR) : nullptr;
+  if (!hedr) return false;
+  HeaderSubrecord block(*hedr);
+  return block.Valid() && block.FileType() == 1;
+}
+
 std::vector<std::string> MasterNames(const Record& header) {
   std::vector<std::string> names;
   for (const Subrecord& field : header.subrecords) {

@@ -97,6 +97,9 @@ void AddMaster(Record& header, const std::string& masterName, uint32_t masterSiz
 // Sets the DATA of each listed master to the size of that file in the list.
 void UpdateMasterSizes(Record& header, const PluginList& list);
 
+// Whether the file's header marks it as a master file (.esm), whatever its name.
+bool IsMasterFile(PluginFile& file);
+
 // The MAST names of a header record, in order.
 std::vector<std::string> MasterNames(const Record& header);
 

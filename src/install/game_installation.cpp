@@ -354,6 +354,27 @@ std::vector<PluginFile*> GameInstallation::GameMasters() const {
   return in;
 }
 
+std::vector<PluginFile*> GameInstallation::LoadOrderMasters(bool allMasters) const {
+  std::vector<PluginFile*> in;
+  for (const auto& plugin : activePlugins_) {
+    if (CountsAsMaster(plugin.get(), allMasters)) in.push_back(plugin.get());
+  }
+  return in;
+}
+
+bool GameInstallation::CountsAsMaster(PluginFile* file, bool allMasters) const {
+  if (IsGameMaster(file)) return true;
+  if (!allMasters || !IsMasterFile(*file)) return false;
+  for (const auto& plugin : activePlugins_) {
+    const Record* header = plugin.get() == file ? nullptr : plugin->FindHeaderRecord();
+    if (!header) continue;
+    for (const auto& name : MasterNames(*header)) {
+      if (EqualsNoCase(name, file->name)) return true;
+    }
+  }
+  return false;
+}
+
 GameInstallation::IgnoredMasters::IgnoredMasters(GameInstallation& game, bool tribunal,
                                                  bool bloodmoon)
     : game_(game) {

@@ -163,6 +163,12 @@ class GameInstallation {
   }
   // The game masters in use, in master order.
   std::vector<PluginFile*> GameMasters() const;
+  // The masters plugins are compared with, in load order: the game masters
+  // in use and, with allMasters, every other active master file (by its
+  // header) that another active plugin names as a master.
+  std::vector<PluginFile*> LoadOrderMasters(bool allMasters) const;
+  // Whether the active file is one of LoadOrderMasters(allMasters).
+  bool CountsAsMaster(PluginFile* file, bool allMasters) const;
 
   // Sets tribunal.esm or bloodmoon.esm aside while it lives (a clean with
   // their Ignore box ticked); they are in use again when it goes, however

@@ -246,7 +246,9 @@ TEST(PluginsCliTest, OptionsShowAndSave) {
             "RestrictedCellCleaning=0   Restricted cell cleaning\n"
             "FullConflictReport=0       Report LEVI/LEVC/LTEX conflicts\n"
             "IgnoreMergeableConflicts=0 Do not report mergeable conflicts\n"
-            "MergeUnchangedObjects=0    Merge unchanged objects\n");
+            "MergeUnchangedObjects=0    Merge unchanged objects\n"
+            "MergeListsAgainstMasters=0 Merge leveled lists against their masters\n"
+            "AllMasters=0               Every active master counts as a master\n");
 
   struct Case {
     std::vector<std::string> args;
@@ -266,12 +268,14 @@ TEST(PluginsCliTest, OptionsShowAndSave) {
     EXPECT_NE(result.err.find(c.errorPart), std::string::npos) << c.args[1] << result.err;
   }
   // StrictAIDT and the Ignore box of the inactive master stay as they were.
-  EXPECT_EQ(test::ReadFile(cli.home / "modrake.ini"),
-            "[General]\r\nStrictAIDT=1\r\n[Cleaning Settings]\r\nIgnoreTribunal=1\r\n"
-            "KeepFileName=0\r\nKeepFileDate=0\r\nForceSave=1\r\nIgnoreBloodmoon=1\r\n"
-            "RestrictedDialogCleaning=0\r\nRestrictedCellCleaning=0\r\n"
-            "[Report Settings]\r\nFullConflictReport=0\r\n"
-            "IgnoreMergeableConflicts=0\r\n[Merge Settings]\r\nMergeUnchangedObjects=1\r\n");
+  EXPECT_EQ(
+      test::ReadFile(cli.home / "modrake.ini"),
+      "[General]\r\nStrictAIDT=1\r\nAllMasters=0\r\n[Cleaning Settings]\r\n"
+      "IgnoreTribunal=1\r\nKeepFileName=0\r\nKeepFileDate=0\r\nForceSave=1\r\nIgnoreBloodmoon=1\r\n"
+      "RestrictedDialogCleaning=0\r\nRestrictedCellCleaning=0\r\n"
+      "[Report Settings]\r\nFullConflictReport=0\r\n"
+      "IgnoreMergeableConflicts=0\r\n[Merge Settings]\r\nMergeUnchangedObjects=1\r\n"
+      "MergeListsAgainstMasters=0\r\n");
 }
 
 TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {

@@ -33,6 +33,25 @@ class SampleGameRun {
   }
   std::filesystem::path Ini() const { return game / "Morrowind.ini"; }
 
+  // Copies the real plugins beside the checkout into the game (writable) and
+  // activates them; false when there are none.
+  bool AddRealPlugins() const {
+    std::filesystem::path real = RealTestData();
+    if (real.empty()) return false;
+    std::vector<std::string> activate = {"plugins", "activate"};
+    for (const auto& entry : std::filesystem::directory_iterator(real)) {
+      std::string name = entry.path().filename().string();
+      if (entry.path().extension() == ".md") continue;
+      std::filesystem::copy_file(entry.path(), Data(name));
+      std::filesystem::permissions(Data(name), std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add);
+      activate.push_back(name);
+    }
+    auto activated = Run(activate);
+    if (activated.exitCode != 0) throw std::runtime_error("activate failed: " + activated.err);
+    return true;
+  }
+
   TempDir game;
   TempDir home;
 };

@@ -27,8 +27,9 @@ class TestGame {
   // Writes a file of a header naming the masters and the records; returns
   // each record's offset.
   std::vector<uint64_t> Write(const std::string& name, const std::vector<std::string>& records,
-                              const std::vector<std::pair<std::string, uint64_t>>& masters = {}) {
-    std::string bytes = HeaderRecord(masters);
+                              const std::vector<std::pair<std::string, uint64_t>>& masters = {},
+                              uint32_t fileType = 0) {
+    std::string bytes = HeaderRecord(masters, 0, fileType);
     std::vector<uint64_t> offsets;
     for (const auto& r : records) {
       offsets.push_back(bytes.size());

@@ -88,9 +88,9 @@ std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_
 }
 
 std::string HeaderRecord(const std::vector<std::pair<std::string, uint64_t>>& masters,
-                         uint32_t recordCount) {
+                         uint32_t recordCount, uint32_t fileType) {
   Bytes hedr;
-  hedr.F32(1.3f).U32(0).Fixed("author", 32).Fixed("description", 256).U32(recordCount);
+  hedr.F32(1.3f).U32(fileType).Fixed("author", 32).Fixed("description", 256).U32(recordCount);
   std::string fields = Field("HEDR", hedr.str());
   for (const auto& [name, size] : masters) {
     fields += ZField("MAST", name);

@@ -52,9 +52,10 @@ std::string ZField(std::string_view tag, std::string_view text);  // zero-termin
 std::string U32Field(std::string_view tag, uint32_t value);
 // A record: tag, data size, header word 0, flags, then the fields.
 std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_t flags = 0);
-// A TES3 header record with a 300-byte HEDR and the given masters (name, size).
+// A TES3 header record with a 300-byte HEDR and the given masters (name, size);
+// file type 1 marks a master file.
 std::string HeaderRecord(const std::vector<std::pair<std::string, uint64_t>>& masters = {},
-                         uint32_t recordCount = 0);
+                         uint32_t recordCount = 0, uint32_t fileType = 0);
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);

@@ -4,18 +4,16 @@
 
 namespace modrake {
 
-namespace {
-SubrecordList::iterator FirstWithTag(SubrecordList& fields, Tag tag) {
-  auto it = fields.begin();
-  while (it != fields.end() && it->tag != tag) ++it;
+SubrecordList::iterator FirstEntry(LeveledListRecord& list) {
+  auto it = list.subrecords.begin();
+  while (it != list.subrecords.end() && it->tag != list.entryTag) ++it;
   return it;
 }
-}  // namespace
 
 Subrecord* FindEntry(LeveledListRecord& list, std::string_view id, uint16_t level) {
   list.entryTag = list.tag == tags::LEVC ? tags::CNAM : tags::INAM;
   SubrecordList& fields = list.subrecords;
-  for (auto it = FirstWithTag(fields, list.entryTag); it != fields.end();) {
+  for (auto it = FirstEntry(list); it != fields.end();) {
     auto next = std::next(it);
     if (next == fields.end()) break;
     if (next->UInt16At(0) == level && EqualsNoCase(it->Text(), id)) return &*it;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 #include "format/record.hpp"
@@ -10,6 +11,27 @@ namespace modrake {
 // Operations on the entries of a LEVI or LEVC record. An entry is a field
 // with the list's entry tag (INAM or CNAM) and the field right after it,
 // which holds its level in its first two bytes.
+
+// The first field with the list's entry tag, or the end.
+SubrecordList::iterator FirstEntry(LeveledListRecord& list);
+
+// Walks entries as pairs of an entry field and its level field, from `it`
+// on; an entry without a level field has level 1. Returns whether the last
+// entry had its level field.
+template <typename Visit>
+bool WalkEntries(SubrecordList& fields, SubrecordList::iterator it, Visit visit) {
+  while (it != fields.end()) {
+    auto next = std::next(it);
+    if (next == fields.end()) {
+      visit(*it, uint16_t{1});
+      return false;
+    }
+    auto after = std::next(next);
+    visit(*it, next->UInt16At(0));
+    it = after;
+  }
+  return true;
+}
 
 // The entry-tag field of the first entry with this id (any letter case) and
 // level, or null. An entry without a following field is never found.

@@ -7,6 +7,7 @@
 #include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
 #include "merge/leveled/leveled_list.hpp"
+#include "merge/leveled/lists_against_masters.hpp"
 #include "merge/merged_plugin.hpp"
 
 namespace modrake {
@@ -15,38 +16,10 @@ namespace {
 constexpr uint32_t kPcLevelFlag = 1;
 constexpr uint32_t kEachItemFlag = 2;
 
-// Tag and id in lower case: lists match by tag and by id in any letter case.
-std::string ListKey(const LeveledListRecord& list) {
-  return TagText(list.tag) + LowerCaseAscii(list.name->Text());
-}
-
 uint32_t Count(const Subrecord* indx) {
   return indx ? indx->UInt32At(0) : 0;
 }
 
-// Walks entries as pairs of an entry field and its level field, from the
-// first entry field on; an entry without a level field has level 1. Returns
-// whether the last entry had its level field.
-template <typename Visit>
-bool WalkEntries(SubrecordList& fields, SubrecordList::iterator it, Visit visit) {
-  while (it != fields.end()) {
-    auto next = std::next(it);
-    if (next == fields.end()) {
-      visit(*it, uint16_t{1});
-      return false;
-    }
-    auto after = std::next(next);
-    visit(*it, next->UInt16At(0));
-    it = after;
-  }
-  return true;
-}
-
-SubrecordList::iterator FirstEntry(LeveledListRecord& list) {
-  auto it = list.subrecords.begin();
-  while (it != list.subrecords.end() && it->tag != list.entryTag) ++it;
-  return it;
-}
 }  // namespace
 
 bool MergedLeveledLists::EntryKey::operator==(const EntryKey& other) const {
@@ -173,8 +146,8 @@ struct Counters {
   uint32_t written = 0;
 };
 
-void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ExecutionLog& log,
-                Counters& counters) {
+void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ListsAgainstMasters* masters,
+                ExecutionLog& log, Counters& counters) {
   RecordStream stream(plugin);
   while (stream.Next()) {
     const RecordHeader& header = stream.header();
@@ -191,7 +164,14 @@ void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ExecutionLog& lo
       continue;
     }
     ++counters.read;
-    if (merged.MergeLeveledList(std::move(list))) ++counters.written;
+    auto taken = masters ? masters->Take(*list) : ListsAgainstMasters::Taken::kNotMasters;
+    if (taken == ListsAgainstMasters::Taken::kFirst) {
+      merged.plugin().records.push_back(std::move(list));
+      ++counters.written;
+    } else if (taken == ListsAgainstMasters::Taken::kNotMasters &&
+               merged.MergeLeveledList(std::move(list))) {
+      ++counters.written;
+    }
   }
 }
 }  // namespace
@@ -202,21 +182,34 @@ void MergeLeveledLists(Session& session, bool activate) {
   auto created = CreateMergedPlugin(session, kMergedLeveledListsName, "Merged LEVI/LEVC records");
   PluginFile& plugin = *created;
   MergedLeveledLists merged(plugin, log);
+  // Against their masters, the lists the masters define wait until every
+  // plugin has been read.
+  std::unique_ptr<ListsAgainstMasters> masters;
+  if (session.options.mergeListsAgainstMasters) {
+    masters = std::make_unique<ListsAgainstMasters>(
+        game.LoadOrderMasters(session.options.allMasters), log);
+  }
 
   log.OpenLog();
   log.Log("Merging leveled lists for all active plugins\n");
   Counters counters;
   ProgressTask progress(session.progress, game.activePlugins().size() + 1);
+  if (masters) masters->ReadMasters();
   for (const auto& active : game.activePlugins()) {
     progress.Step(active->name);
     if (EqualsNoCase(active->name, kMergedLeveledListsName)) continue;
-    if (game.IsGameMaster(active.get())) {
+    if (game.CountsAsMaster(active.get(), session.options.allMasters)) {
       AddGameMaster(plugin, *active);
       continue;
     }
     log.Log("!Scanning %s", active->name.c_str());
     log.Log("\nScanning %s\n", active->name.c_str());
-    ScanPlugin(*active, merged, log, counters);
+    if (masters) masters->StartPlugin(*active);
+    ScanPlugin(*active, merged, masters.get(), log, counters);
+  }
+  if (masters) {
+    log.Log("\nMerging the lists of the masters\n");
+    masters->Finish();
   }
   progress.Step(kMergedLeveledListsName);
   SaveMergedPlugin(*session.game, plugin);

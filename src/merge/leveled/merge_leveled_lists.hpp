@@ -26,6 +26,8 @@ class MergedLeveledLists {
   // destroyed). The list must have a NAME.
   bool MergeLeveledList(std::unique_ptr<LeveledListRecord> incoming);
 
+  PluginFile& plugin() { return plugin_; }
+
   // One entry as lists compare them: the id in any letter case, and the level.
   struct EntryKey {
     std::string_view id;  // into the fields of a list that outlives the key
@@ -57,6 +59,8 @@ class MergedLeveledLists {
 
 // Builds "Merged_Leveled_Lists.esp" in the data folder from the leveled lists
 // of every active plugin; with activate, also makes it an active plugin.
+// With the option to merge against the masters, the lists the masters define
+// merge three-way (see ListsAgainstMasters).
 void MergeLeveledLists(Session& session, bool activate);
 
 }  // namespace modrake

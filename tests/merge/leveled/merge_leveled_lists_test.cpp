@@ -14,8 +14,10 @@ using test::ListBytes;
 // A game of plugins written by hand, all active in load order.
 class MergeFixture : public test::TestGame {
  public:
-  void Add(const std::string& name, const std::string& records) {
-    Write(name, {records});
+  void Add(const std::string& name, const std::string& records,
+           const std::vector<std::pair<std::string, uint64_t>>& masters = {},
+           uint32_t fileType = 0) {
+    Write(name, {records}, masters, fileType);
     // Old times in load order: a plugin saved now comes after them.
     SetFileTime(dataFolder() / name, 1000000000 + 60 * static_cast<int64_t>(names_.size()));
     names_.push_back(name);
@@ -115,6 +117,102 @@ TEST(MergeLeveledListsTest, MergesEveryVersionOfAListIntoOne) {
     }
     fixture.Run();
     EXPECT_EQ(fixture.MergedLists(), c.expected) << c.what;
+  }
+}
+
+TEST(MergeLeveledListsTest, AgainstMastersKeepsRemovalsAndTheExpansionsAdditions) {
+  const std::string id = "random_weapon_melee_basic";
+  const List morrowind{"LEVI", id, 1, 0, {{"iron_spear", 1}, {"iron_dagger", 1}, {"iron_club", 2}}};
+  List tribunal = morrowind;
+  tribunal.entries.push_back({"silver longsword", 3});
+  const List removes{"LEVI", id, 1, 0, {{"iron_dagger", 1}, {"iron_club", 2}}};
+  List adds = morrowind;
+  adds.chance = 10;
+  adds.entries.push_back({"steel_axe", 4});
+  List addsToo = adds;
+  addsToo.chance = 0;
+  addsToo.flags = 3;
+  const std::string merged = "LEVI " + id + " ";
+  const struct {
+    const char* what;
+    bool against;
+    std::vector<List> plugins;  // each names Morrowind.esm only
+    std::string expected;
+  } cases[] = {
+      {"without the option every version is joined and the masters are not read",
+       false,
+       {removes, adds},
+       merged + "flags=1 none=10 count=4: iron_dagger@1 iron_club@2 iron_spear@1 "
+                "steel_axe@4"},
+      {"a removal stays, an addition is made, Tribunal's entry survives",
+       true,
+       {removes, adds},
+       merged +
+           "flags=1 none=10 count=4: iron_dagger@1 iron_club@2 silver longsword@3 steel_axe@4"},
+      {"two plugins adding one entry add it once; the last change of each setting holds",
+       true,
+       {adds, addsToo},
+       merged + "flags=3 none=10 count=5: iron_spear@1 iron_dagger@1 iron_club@2 "
+                "silver longsword@3 steel_axe@4"},
+      {"a plugin repeating Morrowind's list changes nothing of Tribunal's",
+       true,
+       {morrowind},
+       merged +
+           "flags=1 none=0 count=4: iron_spear@1 iron_dagger@1 iron_club@2 silver longsword@3"},
+      {"a list no master defines merges as without the option",
+       true,
+       {{"LEVC", "own", 0, 0, {{"rat", 1}}}, {"LEVC", "own", 0, 5, {{"rat", 1}, {"crab", 2}}}},
+       "LEVC own flags=0 none=5 count=2: rat@1 crab@2"},
+  };
+  for (const auto& c : cases) {
+    MergeFixture fixture;
+    fixture.options.mergeListsAgainstMasters = c.against;
+    fixture.Add("Morrowind.esm", ListBytes(morrowind));
+    fixture.Add("Tribunal.esm", ListBytes(tribunal), {{"Morrowind.esm", 0}});
+    for (size_t i = 0; i < c.plugins.size(); ++i) {
+      fixture.Add("plugin" + std::to_string(i) + ".esp", ListBytes(c.plugins[i]),
+                  {{"Morrowind.esm", 0}});
+    }
+    fixture.Run();
+    EXPECT_EQ(fixture.MergedLists(), std::vector<std::string>{c.expected}) << c.what;
+    if (c.against && c.plugins.size() == 2 && c.plugins[0].entries.size() == 2) {
+      std::string log = fixture.LogText();
+      for (const char* line :
+           {"  LEVI random_weapon_melee_basic        -> against Tribunal.esm, 4 items\n",
+            "  LEVI random_weapon_melee_basic        -> plugin0.esp removes iron_spear at level "
+            "1\n",
+            "  LEVI random_weapon_melee_basic        -> plugin1.esp adds steel_axe at level 4\n",
+            "  LEVI random_weapon_melee_basic        -> plugin1.esp sets \"none chance\" to 10\n",
+            "  LEVI random_weapon_melee_basic        -> merged from 4 to 4 items\n"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
+      }
+    }
+  }
+}
+
+TEST(MergeLeveledListsTest, AllMastersMergesAgainstANonGameMaster) {
+  const struct {
+    bool allMasters;
+    const char* expected;
+  } cases[] = {
+      {false, "LEVC shared_list flags=0 none=0 count=4: rat@1 crab@2 guar@3 kwama@4"},
+      {true, "LEVC shared_list flags=0 none=0 count=3: rat@1 guar@3 kwama@4"},
+  };
+  for (const auto& c : cases) {
+    MergeFixture fixture;
+    fixture.options.mergeListsAgainstMasters = true;
+    fixture.options.allMasters = c.allMasters;
+    fixture.Add("Morrowind.esm", "");
+    fixture.Add("Shared_Data.esm",
+                ListBytes({"LEVC", "shared_list", 0, 0, {{"rat", 1}, {"crab", 2}}}),
+                {{"Morrowind.esm", 0}}, 1);
+    fixture.Add("p.esp", ListBytes({"LEVC", "shared_list", 0, 0, {{"rat", 1}, {"guar", 3}}}),
+                {{"Shared_Data.esm", 0}});
+    fixture.Add("q.esp",
+                ListBytes({"LEVC", "shared_list", 0, 0, {{"rat", 1}, {"crab", 2}, {"kwama", 4}}}),
+                {{"Shared_Data.esm", 0}});
+    fixture.Run();
+    EXPECT_EQ(fixture.MergedLists(), std::vector<std::string>{c.expected}) << c.allMasters;
   }
 }
 
