@@ -16,7 +16,7 @@ struct CleanArguments {
   std::vector<std::filesystem::path> files;
 };
 
-void RunClean(CliContext& context, const CleanArguments& args) {
+void RunClean(CliContext& context, const CleanArguments& args, const AllMastersFlag& allMasters) {
   context.LoadGame();  // also loads the settings
   // A flag turns its option on for this run; otherwise the settings hold.
   CheckBoxes& boxes = context.options().boxes;
@@ -27,7 +27,7 @@ void RunClean(CliContext& context, const CleanArguments& args) {
   boxes.ignoreBloodmoon |= args.ignoreBloodmoon;
   boxes.restrictedDialogCleaning |= args.restrictedDialogs;
   boxes.restrictedCellCleaning |= args.restrictedCells;
-  context.options().CopyBoxesToFlags();
+  allMasters.Apply(context);
   context.ChooseFiles(args.files);
   context.Run(args.subfolder ? kCleanSubfolderCommand : kCleanCommand);
 }
@@ -50,12 +50,14 @@ const CommandRegistration registration(kCleanOrder, [](CLI::App& app, CliContext
   command->add_flag("--ignore-bloodmoon", args->ignoreBloodmoon, "Ignore bloodmoon.esm");
   command->add_flag("--restricted-dialogs", args->restrictedDialogs, "Restricted dialog cleaning");
   command->add_flag("--restricted-cells", args->restrictedCells, "Restricted cell cleaning");
+  AllMastersFlag allMasters(*command);
   command
       ->add_option("FILE", args->files,
                    "Plugin files to clean: paths, or names in the game's data folders")
       ->required();
-  command->callback(
-      [&context, args] { context.action = [&context, args] { RunClean(context, *args); }; });
+  command->callback([&context, args, allMasters] {
+    context.action = [&context, args, allMasters] { RunClean(context, *args, allMasters); };
+  });
 });
 
 }  // namespace

@@ -128,6 +128,17 @@ CLI::App* AddCommand(CLI::App& app, const char* name, const char* summary,
   return command;
 }
 
+AllMastersFlag::AllMastersFlag(CLI::App& command) {
+  command.add_flag("--all-masters", *given_,
+                   "Every active master counts as a master: active master files that other "
+                   "active plugins name are cleaned and merged against, as the game masters are");
+}
+
+void AllMastersFlag::Apply(CliContext& context) const {
+  context.options().boxes.allMasters |= *given_;
+  context.options().CopyBoxesToFlags();
+}
+
 std::string OneLine(const std::string& text) {
   std::string line;
   for (char c : Utf8Text(text)) {

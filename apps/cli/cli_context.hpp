@@ -92,6 +92,18 @@ std::vector<RegisteredCommand>& RegisteredCommands();
 CLI::App* AddCommand(CLI::App& app, const char* name, const char* summary,
                      const std::string& details = "");
 
+// --all-masters: the active master files that other active plugins name count
+// as masters for this run (the AllMasters setting). Apply ticks the box when
+// the flag was given; the flags are copied from the boxes after it.
+class AllMastersFlag {
+ public:
+  explicit AllMastersFlag(CLI::App& command);
+  void Apply(CliContext& context) const;
+
+ private:
+  std::shared_ptr<bool> given_ = std::make_shared<bool>(false);
+};
+
 // The order of the commands in --help: the function list's, then the others.
 enum CommandOrder : int {
   kCleanOrder = 10,

@@ -1,4 +1,4 @@
-// modrake fix: JUST FIX IT!, the whole program in one run.
+// modrake fix [--all-masters]: JUST FIX IT!, the whole program in one run.
 #include "merge_command.hpp"
 
 namespace modrake::cli {
@@ -14,10 +14,12 @@ const CommandRegistration registration(kFixOrder, [](CLI::App& app, CliContext& 
       "compared from its data on for the run, whatever the "
       "settings say.");
   auto output = AddOutputOption(*command);
-  command->callback([&context, output] {
-    context.action = [&context, output] {
+  AllMastersFlag allMasters(*command);
+  command->callback([&context, output, allMasters] {
+    context.action = [&context, output, allMasters] {
       context.LoadGame();
       context.ChooseOutput(*output);
+      allMasters.Apply(context);
       context.Run(kJustFixItCommand);
     };
   });

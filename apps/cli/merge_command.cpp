@@ -19,10 +19,12 @@ CLI::App* AddMergeCommand(CLI::App& app, CliContext& context, const char* name, 
                 "Build it without asking and make it an active plugin of the game, as JUST FIX "
                 "IT! does");
   auto output = AddOutputOption(*sub);
-  sub->callback([&context, activate, command, prepare, output] {
-    context.action = [&context, activate, command, prepare, output] {
+  AllMastersFlag allMasters(*sub);
+  sub->callback([&context, activate, command, prepare, output, allMasters] {
+    context.action = [&context, activate, command, prepare, output, allMasters] {
       context.LoadGame();
       context.ChooseOutput(*output);
+      allMasters.Apply(context);
       if (prepare) prepare(context);
       context.Run(command, {*activate, nullptr});
     };

@@ -11,7 +11,7 @@ struct ReportArguments {
   std::vector<std::filesystem::path> files;
 };
 
-void RunReport(CliContext& context, const ReportArguments& args) {
+void RunReport(CliContext& context, const ReportArguments& args, const AllMastersFlag& allMasters) {
   // The game masters are left out of the report: what is left must compare.
   size_t plugins = 0;
   for (const auto& file : args.files) plugins += IsGameMasterFile(file) ? 0 : 1;
@@ -23,7 +23,7 @@ void RunReport(CliContext& context, const ReportArguments& args) {
   CheckBoxes& boxes = context.options().boxes;
   boxes.fullConflictReport |= args.full;
   boxes.ignoreMergeableConflicts |= args.skipMergeable;
-  context.options().CopyBoxesToFlags();
+  allMasters.Apply(context);
   context.ChooseFiles(args.files);
   context.Run(kConflictReportCommand);
 }
@@ -37,13 +37,15 @@ const CommandRegistration registration(kReportOrder, [](CLI::App& app, CliContex
   auto args = std::make_shared<ReportArguments>();
   command->add_flag("--full", args->full, "Report LEVI/LEVC/LTEX conflicts");
   command->add_flag("--skip-mergeable", args->skipMergeable, "Do not report mergeable conflicts");
+  AllMastersFlag allMasters(*command);
   command
       ->add_option("FILE", args->files,
                    "Plugin files to compare (two or more): paths, or names in the game's data "
                    "folders")
       ->required();
-  command->callback(
-      [&context, args] { context.action = [&context, args] { RunReport(context, *args); }; });
+  command->callback([&context, args, allMasters] {
+    context.action = [&context, args, allMasters] { RunReport(context, *args, allMasters); };
+  });
 });
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "clean/clean_command.hpp"
 
+#include <algorithm>
 #include <set>
 #include <system_error>
 #include <vector>
@@ -18,8 +19,14 @@
 namespace modrake {
 
 namespace {
-bool IsNeverCleaned(const std::string& name) {
-  return IsGameMasterName(name) || IsMergedPluginName(name);
+// Masters beyond the game's own that count for the run are left as they are:
+// what was read of them must stay true while the others are cleaned.
+bool IsNeverCleaned(const Session& session, const std::string& name) {
+  const auto& extras = session.index->extraMasters;
+  return IsGameMasterName(name) || IsMergedPluginName(name) ||
+         std::any_of(extras.begin(), extras.end(), [&](const ObjectIndex::ExtraMaster& extra) {
+           return EqualsNoCase(extra.file->name, name);
+         });
 }
 
 // Folders made for this run, taken away again when they stay empty, also
@@ -78,7 +85,7 @@ void CleanCommand(Session& session, int subfolder) {
   for (const auto& file : chosen) {
     std::string name = file.filename().string();
     progress.Step(name);
-    if (IsNeverCleaned(name)) {
+    if (IsNeverCleaned(session, name)) {
       log.AddLogLine("");
       log.Log("!Skipping %s", name.c_str());
       continue;

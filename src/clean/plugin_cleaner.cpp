@@ -152,11 +152,27 @@ bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
   }
   bool normaliseAi = (tag == tags::CREA || tag == tags::NPC_) && session.options.relaxedAiData;
   if (record.IsDeleted()) return false;
+  bool unrestricted = session.options.unrestrictedDialogCleaning;
+  if (!session.index->extraMasters.empty() && record.file) {
+    // The newest version in the plugin's own masters beyond the game's is
+    // the one the game shows; a master the plugin does not name never counts.
+    ObjectKey key;
+    BuildKey(key, record, topic);
+    std::vector<std::string> names;
+    if (Record* header = record.file->FindHeaderRecord()) names = MasterNames(*header);
+    if (auto version = ReadExtraMasterVersion(session, key, topic, &names)) {
+      if (normaliseAi) {
+        NormaliseAiData(record);
+        NormaliseAiData(*version);
+      }
+      PadSpellEntries(record);
+      return RecordsEqual(*version, record, unrestricted);
+    }
+  }
   IndexEntry* entry = session.index->LookupObject(record, topic);
   if (!entry) return false;
   if (normaliseAi) NormaliseAiData(record);
   PadSpellEntries(record);
-  bool unrestricted = session.options.unrestrictedDialogCleaning;
   return ForEachMasterVersion(session, entry->key, topic, [&](Record& version) {
     if (normaliseAi) NormaliseAiData(version);
     return RecordsEqual(version, record, unrestricted);

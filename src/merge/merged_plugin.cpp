@@ -75,7 +75,8 @@ void FinishMergedPlugin(Session& session, PluginFile& merged, bool activate) {
   // was saved again after it, or was made to load last.
   std::vector<const PluginFile*> merges;
   for (const auto& active : game.activePlugins()) {
-    if (!game.IsGameMaster(active.get()) && !IsMergedPluginName(active->name)) {
+    if (!game.CountsAsMaster(active.get(), session.options.allMasters) &&
+        !IsMergedPluginName(active->name)) {
       merges.push_back(active.get());
     }
   }

@@ -65,9 +65,10 @@ void LoadMasterVersion(Session& session, ConflictGroup& group) {
   group.masterVersion.reset();
   if (group.versions.empty()) return;
   std::string_view context = group.context ? std::string_view(*group.context) : std::string_view();
-  IndexEntry* entry = session.index->LookupObject(*group.versions[0], context);
-  if (!entry) return;
-  group.masterVersion = ReadMasterVersion(session, entry->key, context, -1);
+  // Built, not looked up: a master beyond the game's own may hold it alone.
+  ObjectKey key;
+  BuildKey(key, *group.versions[0], context);
+  group.masterVersion = ReadMasterVersion(session, key, context, -1);
   if (group.masterVersion &&
       (group.masterVersion->tag == tags::CREA || group.masterVersion->tag == tags::NPC_)) {
     NormaliseAiData(*group.masterVersion);

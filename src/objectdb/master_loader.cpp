@@ -1,5 +1,6 @@
 #include "objectdb/master_loader.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -310,7 +311,63 @@ bool IsObject(const Record& record, const ObjectKey& key, std::string_view topic
 }
 }  // namespace
 
+namespace {
+// Where each object lies in the masters beyond the game's own; they are read
+// in every run that counts them (their lists are short beside the game's).
+void LoadExtraMasters(Session& session) {
+  ObjectIndex& index = *session.index;
+  GameInstallation& game = *session.game;
+  index.extraMasters.clear();
+  if (!session.options.allMasters) return;
+  for (PluginFile* master : game.LoadOrderMasters(true)) {
+    if (game.IsGameMaster(master)) continue;
+    ObjectIndex::ExtraMaster& extra = index.extraMasters.emplace_back();
+    extra.file = master;
+    session.log.Log("!Loading %s", master->name.c_str());
+    RecordStream stream(*master);
+    TopicTracker topic;
+    while (stream.Next()) {
+      const RecordView& record = stream.View();
+      topic.Track(record);
+      const Tag tag = record.header.tag;
+      if (tag == tags::TES3 || tag == tags::DIAL || tag == tags::CELL) continue;
+      ObjectKey key;
+      BuildKey(key, record, topic.topic());
+      extra.offsets[KeyText(key)] = static_cast<uint32_t>(stream.offset());
+    }
+  }
+}
+}  // namespace
+
 void LoadMasters(Session& session) {
+  LoadGameMasters(session);
+  LoadExtraMasters(session);
+}
+
+std::unique_ptr<Record> ReadExtraMasterVersion(Session& session, const ObjectKey& key,
+                                               std::string_view topic,
+                                               const std::vector<std::string>* names) {
+  auto& extras = session.index->extraMasters;
+  const std::string text = KeyText(key);
+  for (auto extra = extras.rbegin(); extra != extras.rend(); ++extra) {
+    if (names && std::none_of(names->begin(), names->end(), [&](const std::string& name) {
+          return EqualsNoCase(name, extra->file->name);
+        })) {
+      continue;
+    }
+    auto found = extra->offsets.find(text);
+    if (found == extra->offsets.end()) continue;
+    auto version = TryReadRecordAt(*extra->file, found->second);
+    if (!version || !IsObject(*version, key, topic)) {
+      FatalError("Invalid record in file %s at offset %u (not the object read there before)",
+                 extra->file->name.c_str(), found->second);
+    }
+    return version;
+  }
+  return nullptr;
+}
+
+void LoadGameMasters(Session& session) {
   ObjectIndex& index = *session.index;
   std::filesystem::path cachePath = session.CachePath();
   index.Clear();
@@ -332,6 +389,10 @@ std::unique_ptr<Record> ReadMasterVersion(Session& session, const ObjectKey& loo
                                           std::string_view topic, int word) {
   // A copy: the key may lie in the index, which may be built again.
   const ObjectKey key = lookedUp;
+  // The masters beyond the game's load after it: theirs is the newest.
+  if (word < 0) {
+    if (auto version = ReadExtraMasterVersion(session, key, topic, nullptr)) return version;
+  }
   ObjectIndex& index = *session.index;
   GameInstallation& game = *session.game;
   const auto& masters = game.masters();

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "objectdb/object_index.hpp"
 #include "platform/file_io.hpp"
@@ -23,13 +24,23 @@ class PluginFile;
 void LoadRecords(Session& session, char mode, PluginFile* file);
 
 // Fills the index with the master index: from the cache file when it matches
-// the masters in use, else by reading the masters (and writing the cache).
+// the masters in use, else by reading the masters (and writing the cache);
+// with the AllMasters option, also reads where the objects of the other
+// masters lie (LoadGameMasters does only the first).
 void LoadMasters(Session& session);
+void LoadGameMasters(Session& session);
+
+// The newest version of the object in the masters beyond the game's own,
+// only those the names list when there are names; null when none holds it.
+std::unique_ptr<Record> ReadExtraMasterVersion(Session& session, const ObjectKey& key,
+                                               std::string_view topic,
+                                               const std::vector<std::string>* names);
 
 // The version of an object that game master `word` retains (0 morrowind.esm,
 // 1 tribunal.esm, 2 bloodmoon.esm; -1 the newest retained one), read back
 // where the master index places it; key and topic are what the object was
-// looked up with. An index from the cache is checked on the way: a record
+// looked up with; with -1 a version of a master beyond the game's own comes
+// first (see LoadMasters). An index from the cache is checked on the way: a record
 // there that is not that object means the cache lies about the masters, so
 // the index is built from the masters (once, saying so) and the object looked
 // up again. Null when no master in use retains a version there.

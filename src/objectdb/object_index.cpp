@@ -135,6 +135,10 @@ void ObjectIndex::Truncate(size_t n) {
   count_ = static_cast<uint32_t>(size_);
 }
 
+std::string KeyText(const ObjectKey& key) {
+  return std::string(key.tag, 4) + std::string(key.text, key.length - 4);
+}
+
 int NewestRetainedWord(const IndexEntry& entry) {
   for (int w = 2; w >= 0; --w) {
     if (entry.words[w] != 0) return w;

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "format/record.hpp"
 #include "platform/page_buffer.hpp"
@@ -36,6 +39,8 @@ constexpr size_t kKeyTextLimit = sizeof(ObjectKey::text) - 1;
 void BuildKey(ObjectKey& key, const Record& record, std::string_view topic);
 void BuildKey(ObjectKey& key, const RecordView& record, std::string_view topic);
 int CompareKeys(const ObjectKey& a, const ObjectKey& b);
+// The key as one string: its tag and its text.
+std::string KeyText(const ObjectKey& key);
 
 // The sorted table of objects. Entries [0, count) are searchable; a load
 // appends past count and publishes its entries with the sort at its end. The
@@ -71,6 +76,15 @@ class ObjectIndex {
   // Keeps the first n entries (n at most the present size) and publishes them
   // unsorted: the caller sorts after changing keys.
   void Truncate(size_t n);
+
+  // The masters beyond the game's own that count as masters for this run
+  // (the AllMasters option), in load order, with where each object lies in
+  // each: by KeyText, the offset of its last record there.
+  struct ExtraMaster {
+    PluginFile* file = nullptr;
+    std::unordered_map<std::string, uint32_t> offsets;
+  };
+  std::vector<ExtraMaster> extraMasters;
 
   // Every entry, the appended ones included.
   std::span<IndexEntry> entries() { return {data(), size_}; }

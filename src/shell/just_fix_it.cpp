@@ -89,14 +89,17 @@ class RefusedWrites {
   std::vector<std::string> messages_;
 };
 
-bool IsCleaned(const GameInstallation& game, const PluginFile& plugin) {
-  return !game.IsGameMaster(&plugin) && !IsMergedPluginName(plugin.name);
+// A master beyond the game's own that counts for the run is not cleaned:
+// the others are cleaned against what the run read of it.
+bool IsCleaned(const Session& session, PluginFile& plugin) {
+  return !session.game->CountsAsMaster(&plugin, session.options.allMasters) &&
+         !IsMergedPluginName(plugin.name);
 }
 
 void CleanActivePlugins(Session& session, RefusedWrites& refused, ProgressTask& progress) {
   GameInstallation& game = *session.game;
   for (const auto& plugin : game.activePlugins()) {
-    if (!IsCleaned(game, *plugin)) continue;
+    if (!IsCleaned(session, *plugin)) continue;
     progress.Step(plugin->name);
     refused.Try([&] {
       if (CleanPlugin(session, plugin.get(), std::nullopt, true) == 0) {
@@ -124,9 +127,8 @@ void JustFixIt(Session& session) {
     PipelineFlags flags(session);
     // One step for each plugin cleaned and one for each merge.
     const auto& active = session.game->activePlugins();
-    size_t cleaned = std::count_if(active.begin(), active.end(), [&](const auto& plugin) {
-      return IsCleaned(*session.game, *plugin);
-    });
+    size_t cleaned = std::count_if(active.begin(), active.end(),
+                                   [&](const auto& plugin) { return IsCleaned(session, *plugin); });
     ProgressTask progress(session.progress, cleaned + 3);
     log.OpenLog();
     LoadMasters(session);

@@ -82,6 +82,42 @@ TEST_F(CleanCommandTest, IgnoredExpansionIsLeftOutOfTheCleanAndComesBackAfterIt)
       << "the master index was made without tribunal";
 }
 
+TEST_F(CleanCommandTest, AllMastersCleansAgainstTheNonGameMastersAPluginNames) {
+  const struct {
+    bool allMasters;
+    std::vector<std::string> kept;
+  } cases[] = {
+      {false, {"shared_a", "shared_b", "shared_c", "other_x"}},
+      {true, {"shared_c", "other_x"}},
+  };
+  for (const auto& c : cases) {
+    TestGame game;
+    game.Write("Morrowind.esm", {Misc("gold_001", 1)});
+    game.Write("Shared_Data.esm", {Misc("shared_a", 1), Misc("shared_b", 2), Misc("shared_c", 3)},
+               {{"Morrowind.esm", 0}}, 1);
+    game.Write("Other.esm", {Misc("other_x", 5)}, {{"Morrowind.esm", 0}}, 1);
+    game.Write("other.esp", {Misc("other_x", 6)}, {{"Morrowind.esm", 0}, {"Other.esm", 0}});
+    // Two records only repeat Shared_Data.esm; other_x repeats a master it does not name.
+    game.Write("user.esp",
+               {Misc("shared_a", 1), Misc("shared_b", 2), Misc("shared_c", 9), Misc("other_x", 5)},
+               {{"Morrowind.esm", 0}, {"Shared_Data.esm", 0}});
+    game.Activate({"Morrowind.esm", "Shared_Data.esm", "Other.esm", "other.esp", "user.esp"});
+    game.session().gameSettings = &table;
+    game.options.boxes.keepFileName = true;
+    game.options.boxes.forceSave = true;
+    game.options.allMasters = c.allMasters;
+    game.ui.chosen = {game.dataFolder() / "user.esp"};
+    RunCleanEntry(game.session(), 0);
+    PluginFile after(game.dataFolder(), "user.esp");
+    after.ReadAllRecords();
+    std::vector<std::string> kept;
+    for (const auto& record : after.records) {
+      if (record->tag != tags::TES3) kept.push_back(record->GetDisplayId());
+    }
+    EXPECT_EQ(kept, c.kept) << c.allMasters;
+  }
+}
+
 TEST_F(CleanCommandTest, NothingChosenWritesNoLog) {
   g.ui.chosen.clear();
   RunCleanEntry(g.session(), 1);

@@ -85,8 +85,8 @@ void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& c
   to.splice(anchor == to.end() ? to.begin() : std::next(anchor), chain);
 }
 
-bool IsFromGameMaster(const GameInstallation& game, const Record& record) {
-  return game.IsGameMaster(record.file);
+bool IsFromMaster(const GameInstallation& game, const Record& record, bool allMasters) {
+  return record.file && game.CountsAsMaster(record.file, allMasters);
 }
 
 const Subrecord* FindCondition(const Record& record, const Subrecord& scvr) {
@@ -120,9 +120,9 @@ DialogMerger::Topic* DialogMerger::FindTopic(const Record& dial) {
 std::unique_ptr<Record> DialogMerger::MasterVersion(const Record& info, std::string_view topic) {
   if (!session_.index) return nullptr;
   std::string_view looked = CutTopic(topic);
-  IndexEntry* entry = session_.index->LookupObject(info, looked);
-  if (!entry) return nullptr;
-  auto version = ReadMasterVersion(session_, entry->key, looked, -1);
+  ObjectKey key;
+  BuildKey(key, info, looked);
+  auto version = ReadMasterVersion(session_, key, looked, -1);
   if (!version || version->tag != tags::INFO) return nullptr;
   return version;
 }
@@ -138,7 +138,7 @@ void DialogMerger::LogResponse(const std::string& id, const Record& existing, co
 
 InfoMerge DialogMerger::MergeInfo(Record& existing, Record& incoming, std::string_view topic,
                                   bool logged) {
-  bool fromMaster = IsFromGameMaster(game_, existing);
+  bool fromMaster = IsFromMaster(game_, existing, session_.options.allMasters);
   std::unique_ptr<Record> master;
   if (logged && !fromMaster) master = MasterVersion(existing, topic);
 
@@ -258,7 +258,8 @@ void DialogMerger::AddNewTopic(TopicChain& chain) {
       // The file holds the response twice: the later copy is its later version.
       log_.Log("         INFO %-32s ; twice in %s: the later copy counts\n",
                std::string(id).c_str(), info.file ? info.file->name.c_str() : "");
-      MergeInfo(**slot->second, info, topicText, !IsFromGameMaster(game_, info));
+      MergeInfo(**slot->second, info, topicText,
+                !IsFromMaster(game_, info, session_.options.allMasters));
       it = infos.erase(it);
       continue;
     }
@@ -272,7 +273,7 @@ void DialogMerger::AddNewTopic(TopicChain& chain) {
 
 void DialogMerger::MergeTopic(TopicChain chain, int count) {
   Record& dial = *chain.dial;
-  const bool logged = !IsFromGameMaster(game_, dial);
+  const bool logged = !IsFromMaster(game_, dial, session_.options.allMasters);
   const std::string topicText = dial.GetDisplayId();
   const Subrecord* name = dial.FindSubrecord(tags::NAME);
   if (!name || name->Text().empty()) {
@@ -296,7 +297,7 @@ void DialogMerger::MergeTopic(TopicChain chain, int count) {
   if (logged) log_.Log("    DIAL %-32s ; merge %d record(s)\n", topicText.c_str(), count);
   Record& kept = *topic->dial;
   kept.flags &= ~kDeletedFlag;
-  PluginFile* link = IsFromGameMaster(game_, kept) ? dial.file : &merged_;
+  PluginFile* link = IsFromMaster(game_, kept, session_.options.allMasters) ? dial.file : &merged_;
   kept.CopyData(dial.RawData(), dial.dataSize);
   kept.file = link;
 
@@ -456,7 +457,8 @@ bool DialogMerger::Relink(Topic& topic) {
   };
 
   Record& first = *infos.front();
-  if (!IsFromGameMaster(game_, first) && !LinkText(first, tags::PNAM).empty()) {
+  if (!IsFromMaster(game_, first, session_.options.allMasters) &&
+      !LinkText(first, tags::PNAM).empty()) {
     setLink(first, tags::PNAM, nullptr);
   }
   for (auto a = infos.begin(), b = std::next(a); b != infos.end(); ++a, ++b) {
@@ -465,17 +467,18 @@ bool DialogMerger::Relink(Topic& topic) {
     const Subrecord* beforeId = before.FindSubrecord(tags::INAM);
     const Subrecord* afterId = after.FindSubrecord(tags::INAM);
     if (!beforeId || !afterId) continue;  // none without an id is ever kept
-    if (!IsFromGameMaster(game_, after)) {
+    if (!IsFromMaster(game_, after, session_.options.allMasters)) {
       const Subrecord* pnam = after.FindSubrecord(tags::PNAM);
       if (!pnam || !pnam->SameBytes(*beforeId)) setLink(after, tags::PNAM, beforeId);
     }
-    if (!IsFromGameMaster(game_, before)) {
+    if (!IsFromMaster(game_, before, session_.options.allMasters)) {
       const Subrecord* nnam = before.FindSubrecord(tags::NNAM);
       if (!nnam || !nnam->SameBytes(*afterId)) setLink(before, tags::NNAM, afterId);
     }
   }
   Record& last = *infos.back();
-  if (!IsFromGameMaster(game_, last) && !LinkText(last, tags::NNAM).empty()) {
+  if (!IsFromMaster(game_, last, session_.options.allMasters) &&
+      !LinkText(last, tags::NNAM).empty()) {
     setLink(last, tags::NNAM, nullptr);
   }
 

@@ -33,8 +33,9 @@ void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& f
 void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& chain);
 
 // Whether the record was read from morrowind.esm, tribunal.esm or
-// bloodmoon.esm while that master is in use.
-bool IsFromGameMaster(const GameInstallation& game, const Record& record);
+// bloodmoon.esm while that master is in use, or with allMasters from another
+// master that counts (GameInstallation::CountsAsMaster).
+bool IsFromMaster(const GameInstallation& game, const Record& record, bool allMasters);
 
 // The first SCVR of the record with the condition's index (its first byte),
 // or null; a condition without data has no index and matches nothing.

@@ -69,7 +69,7 @@ void MergeDialogs(Session& session, bool activate) {
     for (const auto& active : game.activePlugins()) {
       progress.Step(active->name);
       if (EqualsNoCase(active->name, kMergedDialogsName)) continue;
-      if (game.IsGameMaster(active.get())) {
+      if (game.CountsAsMaster(active.get(), session.options.allMasters)) {
         AddGameMaster(plugin, *active);
       } else {
         log.Log("\nScanning %s\n", active->name.c_str());

@@ -39,7 +39,8 @@ uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count, Progr
   std::vector<ConflictGroup> groups(count);
   for (const auto& active : game.activePlugins()) {
     progress.Step(active->name);
-    if (EqualsNoCase(active->name, kMergedObjectsName) || game.IsGameMaster(active.get())) {
+    if (EqualsNoCase(active->name, kMergedObjectsName) ||
+        game.CountsAsMaster(active.get(), session.options.allMasters)) {
       continue;
     }
     FillGroupsFromPlugin(session, *active, groups);
@@ -83,7 +84,7 @@ void MergeObjects(Session& outer, bool activate) {
         EqualsNoCase(active->name, kMergedDialogsName)) {
       continue;
     }
-    if (game.IsGameMaster(active.get())) {
+    if (game.CountsAsMaster(active.get(), session.options.allMasters)) {
       AddGameMaster(plugin, *active);
       continue;
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "merge/objects/merge_objects.hpp"
 #include "objectdb/conflict_group.hpp"
 #include "support/test_game.hpp"
 
@@ -258,6 +259,37 @@ TEST(ObjectMergerTest, TheAccountListsTheMasterEveryVersionAndTheResult) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Merge(c.master, c.versions).log, c.log) << c.what;
+  }
+}
+
+TEST(ObjectMergerTest, AllMastersMergesAgainstTheVersionOfANonGameMaster) {
+  // Against nothing the last version wins whole: the merge equals B's and is
+  // not kept, and A's weight is lost.
+  const struct {
+    bool allMasters;
+    std::string expected;
+  } cases[] = {
+      {false, "none"},
+      {true, Describe(MiscItem("shared_cup", 2.0f, 10, "cup_script"))},
+  };
+  for (const auto& c : cases) {
+    TestGame g;
+    g.Write("Morrowind.esm", {MiscItem("gold_001", 0.0f, 1)});
+    g.Write("Shared_Data.esm", {MiscItem("shared_cup", 1.0f, 10)}, {{"Morrowind.esm", 0}}, 1);
+    // A makes the cup heavier, B gives it a script; neither changes its value.
+    g.Write("A.esp", {MiscItem("shared_cup", 2.0f, 10)}, {{"Shared_Data.esm", 0}});
+    g.Write("B.esp", {MiscItem("shared_cup", 1.0f, 25, "cup_script")}, {{"Shared_Data.esm", 0}});
+    g.Activate({"Morrowind.esm", "Shared_Data.esm", "A.esp", "B.esp"});
+    g.options.allMasters = c.allMasters;
+    MergeObjects(g.session(), false);
+    PluginFile merged(g.dataFolder(), "Merged_Objects.esp");
+    merged.ReadAllRecords();
+    EXPECT_EQ(merged.records.size() == 2 ? DescribeFields(*merged.records.back()) : "none",
+              c.expected)
+        << c.allMasters;
+    std::vector<std::string> masters = {"Morrowind.esm"};
+    if (c.allMasters) masters.push_back("Shared_Data.esm");
+    EXPECT_EQ(MasterNames(*merged.FindHeaderRecord()), masters);
   }
 }
 

@@ -1,0 +1,32 @@
+// The options that look past the three game masters, run end to end on the
+// sample game with the real plugins.
+#include <gtest/gtest.h>
+
+#include "support/sample_game_run.hpp"
+#include "support/test_support.hpp"
+
+namespace modrake {
+namespace {
+
+TEST(MastersCliTest, RealPluginsRunWithEveryOption) {
+  test::SampleGameRun game;
+  if (!game.AddRealPlugins()) GTEST_SKIP() << "no real plugins beside the checkout";
+  auto lists = game.Run({"merge-lists", "--activate", "--against-masters"});
+  ASSERT_EQ(lists.exitCode, 0) << lists.err;
+  EXPECT_TRUE(test::EsmtoolReads(game.Data("Merged_Leveled_Lists.esp")));
+  std::string log = test::ReadFile(game.home / "modrake.log");
+  EXPECT_NE(log.find("-> against Tribunal.esm"), std::string::npos) << log;
+
+  auto fixed = game.Run({"--yes", "fix", "--all-masters"});
+  ASSERT_EQ(fixed.exitCode, 0) << fixed.err;
+  for (const char* merged :
+       {"Merged_Leveled_Lists.esp", "Merged_Objects.esp", "Merged_Dialogs.esp"}) {
+    EXPECT_TRUE(test::EsmtoolReads(game.Data(merged))) << merged;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(game.Data())) {
+    EXPECT_TRUE(test::EsmtoolReads(entry.path())) << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace modrake
