@@ -1,9 +1,14 @@
 // modrake plugins: the Manage active plugins window on the command line.
 #include <algorithm>
+#include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
+#include "install/game_installation.hpp"
+#include "install/master_check.hpp"
 #include "shell/plugin_manager.hpp"
 
 namespace modrake::cli {
@@ -95,6 +100,45 @@ void ListPlugins(CliContext& context, int mode) {
   ManageActivePlugins(context.session(), window);
 }
 
+// The installation as one JSON document on standard output (docs/plugins.schema.json);
+// every other line goes to standard error.
+void WritePluginsJson(CliContext& context) {
+  context.ui().SendLinesTo(stderr);
+  context.LoadGame(GameUse::kPluginList);
+  const GameInstallation& game = *context.session().game;
+  nlohmann::ordered_json doc;
+  doc["schema"] = "modrake-plugins";
+  doc["version"] = 1;
+  doc["kind"] = game.kind() == GameKind::kOpenMw ? "openmw" : "morrowind";
+  doc["source"] = game.Source().string();
+  doc["dataFolders"] = nlohmann::json::array();
+  for (const auto& folder : game.DataFolders()) doc["dataFolders"].push_back(folder.string());
+  doc["files"] = nlohmann::json::array();
+  PluginManager manager(context.session());
+  for (const PluginRow& row : Rows(manager, false)) {
+    nlohmann::ordered_json file = {{"name", row.name}, {"active", row.active}, {"date", row.date}};
+    if (!row.folder.empty()) file["folder"] = row.folder;
+    if (!row.error.empty()) file["error"] = row.error;
+    doc["files"].push_back(file);
+  }
+  doc["loadOrder"] = nlohmann::json::array();
+  for (const auto& plugin : game.activePlugins()) doc["loadOrder"].push_back(plugin->name);
+  doc["unreadEntries"] = nlohmann::json::array();
+  for (const UnreadEntry& entry : UnreadEntries(context.session())) {
+    doc["unreadEntries"].push_back({{"name", entry.name}, {"problem", entry.problem}});
+  }
+  doc["masterProblems"] = nlohmann::json::array();
+  for (const MasterProblem& problem : FindMasterProblems(game)) {
+    doc["masterProblems"].push_back({{"plugin", problem.plugin},
+                                     {"master", problem.master},
+                                     {"problem", problem.missing ? "missing" : "inactive"}});
+  }
+  // Names are bytes of the game's code page: invalid UTF-8 is replaced, never fatal.
+  std::string text = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::fputs(text.c_str(), stdout);
+  std::fputc('\n', stdout);
+}
+
 void SetActive(CliContext& context, const std::vector<std::string>& names, bool active) {
   // A [Game Files] entry whose file could not be read can still be taken off.
   CheckNames(context, names, !active);
@@ -151,6 +195,11 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
   std::vector<std::string> modes(kSortModeNames.begin(), kSortModeNames.end());
   command->add_option("--sort", *mode, "Order of the list: load, name, name-desc, time, time-desc")
       ->check(CLI::IsMember(modes));
+  auto json = std::make_shared<bool>(false);
+  command->add_flag("--json", *json,
+                    "Write the installation as one JSON document to standard output (kind, "
+                    "files, active ones, load order, data folders, master problems); the schema "
+                    "is docs/plugins.schema.json");
   AddNameCommand(*command, context, "activate",
                  "Activate the files and write the game's list (morrowind.ini or openmw.cfg)",
                  "Ticks the files as the Manage active plugins window does, then writes the "
@@ -178,12 +227,16 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
                  "the active masters into the header of each file, which keeps its time. Game "
                  "masters are never written.",
                  UpdateHeaders);
-  command->callback([&context, command, mode] {
+  command->callback([&context, command, mode, json] {
     if (!command->get_subcommands().empty()) return;
-    context.action = [&context, mode] {
-      ListPlugins(context,
-                  static_cast<int>(std::find(kSortModeNames.begin(), kSortModeNames.end(), *mode) -
-                                   kSortModeNames.begin()));
+    context.action = [&context, mode, json] {
+      if (*json) {
+        WritePluginsJson(context);
+      } else {
+        ListPlugins(context,
+                    static_cast<int>(std::find(kSortModeNames.begin(), kSortModeNames.end(), *mode) -
+                                     kSortModeNames.begin()));
+      }
     };
   });
 });

@@ -26,6 +26,9 @@ class TerminalUi : public Ui {
   std::vector<std::filesystem::path> ChooseFiles() override;
   void AddLogLine(const std::string& line) override;
   void ClearLogList() override;
+  // Where the Execution Log lines go from now on (a document on standard
+  // output sends them to standard error).
+  void SendLinesTo(std::FILE* out) { out_ = out; }
   // On standard error, so that the output lines stay those of the list.
   void ShowWaiting(const std::string& text) override;
   void ShowProgress(size_t done, size_t total, const std::string& item) override;

@@ -117,7 +117,7 @@ _modrake()
         plugins)
             case $sub in
                 '')
-                    options='-h --help --sort'
+                    options='-h --help --sort --json'
                     [[ $cur == -* ]] || options='activate deactivate update-time update-header'
                     ;;
                 activate | deactivate | update-time | update-header)

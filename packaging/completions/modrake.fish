@@ -73,6 +73,7 @@ complete -c modrake -n '__fish_seen_subcommand_from report' -l full -d 'Report L
 complete -c modrake -n '__fish_seen_subcommand_from report' -l skip-mergeable -d 'Do not report mergeable conflicts'
 
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -l sort -x -a 'load name name-desc time time-desc' -d 'Order of the list'
+complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -l json -d 'The installation as one JSON document'
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a activate -d 'Activate the files and write morrowind.ini or openmw.cfg'
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a deactivate -d 'Deactivate the files and write morrowind.ini or openmw.cfg'
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -a update-time -d 'Give the files the last places of the load order'

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace modrake {
 
 class ExecutionLog;
@@ -10,5 +13,14 @@ class GameInstallation;
 // logged as a WARNING line and each reference to a missing file as an ERROR
 // line (missing ones are not counted).
 unsigned CheckMasterReferences(const GameInstallation& game, ExecutionLog& log, bool report);
+
+// One master reference of an active plugin to a file that is missing from the
+// data folders, or there but not active.
+struct MasterProblem {
+  std::string plugin;
+  std::string master;
+  bool missing = false;
+};
+std::vector<MasterProblem> FindMasterProblems(const GameInstallation& game);
 
 }  // namespace modrake

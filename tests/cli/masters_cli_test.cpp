@@ -26,6 +26,16 @@ TEST(MastersCliTest, RealPluginsRunWithEveryOption) {
   for (const auto& entry : std::filesystem::directory_iterator(game.Data())) {
     EXPECT_TRUE(test::EsmtoolReads(entry.path())) << entry.path();
   }
+
+  // Standard output holds the document and nothing else.
+  const std::filesystem::path docs = std::filesystem::path(MODRAKE_SOURCE_DIR) / "docs";
+  auto plugins = game.Run({"plugins", "--json"});
+  ASSERT_EQ(plugins.exitCode, 0) << plugins.err;
+  EXPECT_EQ(test::JsonProblems(plugins.out, docs / "plugins.schema.json"), "");
+  for (const char* part :
+       {"\"kind\": \"morrowind\"", "\"all_types.esp\"", "\"problem\": \"missing\""}) {
+    EXPECT_NE(plugins.out.find(part), std::string::npos) << part << plugins.out;
+  }
 }
 
 }  // namespace

@@ -144,6 +144,19 @@ std::filesystem::path Esmtool() {
   return std::filesystem::exists(tool, ec) ? tool : std::filesystem::path();
 }
 
+std::string JsonProblems(const std::string& document, const std::filesystem::path& schema) {
+  TempDir dir;
+  WriteFile(dir / "document.json", document);
+  auto result = RunProgram("/usr/bin/python3",
+                           {"-c",
+                            "import json, sys, jsonschema\n"
+                            "schema = json.load(open(sys.argv[2]))\n"
+                            "jsonschema.validators.validator_for(schema).check_schema(schema)\n"
+                            "jsonschema.validate(json.load(open(sys.argv[1])), schema)\n",
+                            (dir / "document.json").string(), schema.string()});
+  return result.exitCode == 0 ? std::string() : result.err + result.out;
+}
+
 bool EsmtoolReads(const std::filesystem::path& file) {
   if (Esmtool().empty()) return true;
   std::string command = Esmtool().string() + " dump \"" + file.string() + "\" >/dev/null 2>&1";

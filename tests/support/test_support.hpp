@@ -66,6 +66,10 @@ std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder)
 // Where the real plugins made by the game's editor are; empty when absent.
 std::filesystem::path RealTestData();
 
+// Empty when the JSON document validates against the schema file (python3's
+// jsonschema), else what is wrong with it.
+std::string JsonProblems(const std::string& document, const std::filesystem::path& schema);
+
 // OpenMW's esmtool, our independent reader of TES3 files; empty when it is
 // not installed.
 std::filesystem::path Esmtool();
