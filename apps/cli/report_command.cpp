@@ -1,6 +1,9 @@
-// modrake report [--full] [--skip-mergeable] FILE...: the detailed conflict
-// report of the chosen plugins, written as the log file.
+// modrake report [--full] [--skip-mergeable] [--all-masters] [--json] FILE...: the detailed
+// conflict report of the chosen plugins, written as the log file.
+#include <cstdio>
+
 #include "cli_context.hpp"
+#include "core/fatal_error.hpp"
 
 namespace modrake::cli {
 namespace {
@@ -8,6 +11,7 @@ namespace {
 struct ReportArguments {
   bool full = false;
   bool skipMergeable = false;
+  bool json = false;
   std::vector<std::filesystem::path> files;
 };
 
@@ -18,6 +22,8 @@ void RunReport(CliContext& context, const ReportArguments& args, const AllMaster
   if (plugins < 2) {
     throw UsageError("a conflict report needs two or more plugins besides the game masters");
   }
+  // Standard output holds the document alone: every other line goes to standard error.
+  if (args.json) context.ui().SendLinesTo(stderr);
   context.LoadGame();  // also loads the settings
   // A flag ticks its box for this run; otherwise the settings hold.
   CheckBoxes& boxes = context.options().boxes;
@@ -25,7 +31,14 @@ void RunReport(CliContext& context, const ReportArguments& args, const AllMaster
   boxes.ignoreMergeableConflicts |= args.skipMergeable;
   allMasters.Apply(context);
   context.ChooseFiles(args.files);
-  context.Run(kConflictReportCommand);
+  if (!args.json) {
+    context.Run(kConflictReportCommand);
+    return;
+  }
+  std::string document;
+  context.Run(kConflictReportCommand, {false, nullptr, &document});
+  if (document.empty()) FatalError("The conflict report was not made");
+  std::fputs(document.c_str(), stdout);
 }
 
 const CommandRegistration registration(kReportOrder, [](CLI::App& app, CliContext& context) {
@@ -37,6 +50,10 @@ const CommandRegistration registration(kReportOrder, [](CLI::App& app, CliContex
   auto args = std::make_shared<ReportArguments>();
   command->add_flag("--full", args->full, "Report LEVI/LEVC/LTEX conflicts");
   command->add_flag("--skip-mergeable", args->skipMergeable, "Do not report mergeable conflicts");
+  command->add_flag("--json", args->json,
+                    "Write the report as one JSON document to standard output instead of the log "
+                    "file: objects, each plugin's fields and the master's, cross-references; the "
+                    "schema is docs/report.schema.json");
   AllMastersFlag allMasters(*command);
   command
       ->add_option("FILE", args->files,

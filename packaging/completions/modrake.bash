@@ -105,7 +105,7 @@ _modrake()
             options='-h --help --activate --merge-unchanged --all-masters --output'
             ;;
         report)
-            options='-h --help --full --skip-mergeable --all-masters'
+            options='-h --help --full --skip-mergeable --all-masters --json'
             [[ $cur == -* ]] || _modrake_plugin_files
             ;;
         fix)

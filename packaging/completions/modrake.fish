@@ -70,6 +70,7 @@ complete -c modrake -n '__fish_seen_subcommand_from undo' -l list -d 'List the r
 complete -c modrake -n '__fish_seen_subcommand_from undo' -l force -d 'Undo even when files changed since the run'
 
 complete -c modrake -n '__fish_seen_subcommand_from report' -l full -d 'Report LEVI/LEVC/LTEX conflicts'
+complete -c modrake -n '__fish_seen_subcommand_from report' -l json -d 'The report as one JSON document on standard output'
 complete -c modrake -n '__fish_seen_subcommand_from report' -l skip-mergeable -d 'Do not report mergeable conflicts'
 
 complete -c modrake -n "__fish_seen_subcommand_from plugins; and not __fish_seen_subcommand_from $plugins_subcommands" -l sort -x -a 'load name name-desc time time-desc' -d 'Order of the list'

@@ -16,6 +16,7 @@
 #include "objectdb/object_index.hpp"
 #include "report/cross_references.hpp"
 #include "report/report_group.hpp"
+#include "report/report_sink.hpp"
 
 namespace modrake {
 
@@ -36,9 +37,6 @@ constexpr const char* kReportHead[] = {
     "; conflict with each other.\n",
 };
 
-constexpr char kRule[] =
-    "\n; ------------------------------------------------------------------------\n";
-
 // The plugins of the user's choice, game masters left out.
 std::vector<std::unique_ptr<PluginFile>> SelectedPlugins(
     const std::vector<std::filesystem::path>& chosen) {
@@ -55,36 +53,34 @@ void WriteHead(ExecutionLog& log) {
   for (const char* line : kReportHead) log.Log("%s", line);
 }
 
-void WriteTail(ExecutionLog& log, const CrossReferences& crossReferences) {
-  log.Log("%s", kRule);
-  log.Log("; List of non-conflicting plugins\n\n");
-  for (const auto& entry : crossReferences.entries()) {
-    if (entry.partners.empty()) log.Log("%s\n", entry.plugin->name.c_str());
-  }
-  log.Log("%s", kRule);
-  log.Log("; Conflict plugin cross-reference list\n\n");
-  for (const auto& entry : crossReferences.entries()) {
-    if (entry.partners.empty()) continue;
-    log.Log("%s\n", entry.plugin->name.c_str());
-    for (const PluginFile* partner : entry.partners) log.Log("        %s\n", partner->name.c_str());
-    log.Log("\n");
-  }
-}
-
 void ReportGroups(Session& session, std::vector<ConflictGroup>& groups,
-                  CrossReferences& crossReferences) {
+                  CrossReferences& crossReferences, ReportSink& sink) {
   OpenGameMasters masters(*session.game);
   for (ConflictGroup& group : groups) {
     LoadMasterVersion(session, group);
-    ReportGroup(session, crossReferences, group);
+    ReportGroup(session, crossReferences, group, sink);
     // A reported group is of no further use: free it as we go.
     group = ConflictGroup();
   }
 }
 
+// The versions of every conflicting object, and their master versions' index.
+std::vector<ConflictGroup> LoadGroups(Session& session,
+                                      const std::vector<std::unique_ptr<PluginFile>>& plugins,
+                                      uint32_t conflicting, ProgressTask& progress) {
+  session.log.AddLogLine("Loading conflicting objects...");
+  std::vector<ConflictGroup> groups(conflicting);
+  for (auto& plugin : plugins) {
+    progress.Step(plugin->name);
+    FillGroupsFromPlugin(session, *plugin, groups);
+  }
+  LoadMasters(session);
+  return groups;
+}
+
 }  // namespace
 
-void GenerateConflictReport(Session& session) {
+void GenerateConflictReport(Session& session, std::string* json) {
   ExecutionLog& log = session.log;
   std::vector<std::filesystem::path> chosen = session.ui.ChooseFiles();
   if (chosen.empty()) return;
@@ -107,32 +103,36 @@ void GenerateConflictReport(Session& session) {
   log.AddLogLine("");
   log.Log("!Found %u objects with %u of them defined more than once", objects, conflicting);
   log.AddLogLine("");
-  if (conflicting == 0) return;
-
-  log.AddLogLine("Loading conflicting objects...");
-  std::vector<ConflictGroup> groups(conflicting);
   std::vector<const PluginFile*> selection;
-  for (auto& plugin : plugins) {
-    progress.Step(plugin->name);
-    selection.push_back(plugin.get());
-    FillGroupsFromPlugin(session, *plugin, groups);
-  }
+  for (auto& plugin : plugins) selection.push_back(plugin.get());
   CrossReferences crossReferences(selection);
-  LoadMasters(session);
+  if (json) {
+    // A document for other programs: also when nothing conflicts.
+    auto sink = JsonReport(*json);
+    if (conflicting > 0) {
+      std::vector<ConflictGroup> groups = LoadGroups(session, plugins, conflicting, progress);
+      ReportGroups(session, groups, crossReferences, *sink);
+    }
+    sink->End(crossReferences);
+    return;
+  }
+  if (conflicting == 0) return;
+  std::vector<ConflictGroup> groups = LoadGroups(session, plugins, conflicting, progress);
 
   log.AddLogLine("Creating report file...");
   // The log is this command's result: one that is not whole on disk is a failure.
   if (WriteResult opened = log.OpenLog(); !opened) WriteFailed(log.LogPath(), opened);
   WriteHead(log);
-  ReportGroups(session, groups, crossReferences);
-  WriteTail(log, crossReferences);
+  auto sink = TextReport(log);
+  ReportGroups(session, groups, crossReferences, *sink);
+  sink->End(crossReferences);
   if (WriteResult closed = log.CloseLog(); !closed) WriteFailed(log.LogPath(), closed);
   log.Log("!Detailed conflict report file \"%s\" has been created", log.LogPath().c_str());
 }
 
-void RunReportEntry(Session& session) {
+void RunReportEntry(Session& session, std::string* json) {
   ScopedFlag unrestricted(session.options.unrestrictedDialogCleaning, true);
-  GenerateConflictReport(session);
+  GenerateConflictReport(session, json);
 }
 
 }  // namespace modrake

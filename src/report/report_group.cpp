@@ -14,6 +14,7 @@
 #include "format/plugin_file.hpp"
 #include "objectdb/conflict_group.hpp"
 #include "report/cross_references.hpp"
+#include "report/report_sink.hpp"
 
 namespace modrake {
 
@@ -47,8 +48,9 @@ struct Version {
 
 class GroupReport {
  public:
-  GroupReport(Session& session, CrossReferences& crossReferences, ConflictGroup& group)
-      : session_(session), crossReferences_(crossReferences), group_(group) {
+  GroupReport(Session& session, CrossReferences& crossReferences, ConflictGroup& group,
+              ReportSink& sink)
+      : session_(session), crossReferences_(crossReferences), group_(group), sink_(sink) {
     for (auto& record : group.versions) {
       bool live = !record->IsDeleted();
       versions_.push_back({*record, live, live || record->tag == tags::CELL});
@@ -57,15 +59,9 @@ class GroupReport {
   }
 
   void Write() {
-    ExecutionLog& log = session_.log;
     Record& first = versions_[0].record;
-    std::string tag = TagText(tag_);
-    std::string id = first.GetDisplayId();
-    if (group_.context && !group_.context->empty()) {
-      log.Log("\n%s  %s ; %s\n", tag.c_str(), id.c_str(), group_.context->c_str());
-    } else {
-      log.Log("\n%s  %s\n", tag.c_str(), id.c_str());
-    }
+    sink_.Object(TagText(tag_), first.GetDisplayId(), group_.context ? *group_.context : "",
+                 group_.masterVersion.get());
     if (session_.options.skipMergeableConflicts && group_.masterVersion &&
         (IsMergeableType(tag_) || tag_ == tags::INFO)) {
       DropMergeableFields();
@@ -223,27 +219,26 @@ class GroupReport {
   }
 
   void WriteVersionLines() {
-    ExecutionLog& log = session_.log;
     for (const Version& v : versions_) {
       if (v.record.tag != tags::CELL && !v.live) {
-        log.Log("  > [DELETED] %s\n", PluginName(v.record));
+        sink_.Deleted(PluginName(v.record));
         for (const Version& other : versions_) {
           if (&other != &v && !other.record.subrecords.empty()) Partners(v.record, other.record);
         }
       } else if (v.record.subrecords.empty()) {
-        log.Log("  > [NO CONFLICTS] %s\n", PluginName(v.record));
+        sink_.NoConflicts(PluginName(v.record));
       }
     }
   }
 
   void WriteFieldLines() {
-    ExecutionLog& log = session_.log;
+    using Kind = ReportSink::FieldKind;
     Record* master = group_.masterVersion.get();
     std::optional<FieldGroupFinder> masterFields;
     if (master) masterFields.emplace(*master, false);
     for (const Version& v : versions_) {
       if (!v.takesPart || v.record.subrecords.empty()) continue;
-      log.Log("  > %s\n", PluginName(v.record));
+      sink_.Version(PluginName(v.record));
       const auto& fields = v.record.subrecords;
       bool inReferences = false;
       for (auto it = fields.begin(); it != fields.end();) {
@@ -252,18 +247,16 @@ class GroupReport {
           ++it;
           continue;
         }
-        const char* label = label_.c_str();
-        const char* value = value_.c_str();
         if (IsReference(*it)) {
-          log.Log("        %-9s %s\n", label, value);
+          sink_.Field(Kind::kReference, label_, value_, nullptr);
           inReferences = true;
         } else if (inReferences) {
-          log.Log("             %s %s\n", label, value);
+          sink_.Field(Kind::kReferenceField, label_, value_, nullptr);
         } else if (master && masterFields->Find(v.record, it, n) != master->subrecords.end()) {
           // The plugin keeps the master's value here.
-          log.Log("        %-9s %-40s ; %s\n", label, value, PluginName(*master));
+          sink_.Field(Kind::kField, label_, value_, PluginName(*master));
         } else {
-          log.Log("        %-9s %s\n", label, value);
+          sink_.Field(Kind::kField, label_, value_, nullptr);
         }
         std::advance(it, n);
       }
@@ -273,6 +266,7 @@ class GroupReport {
   Session& session_;
   CrossReferences& crossReferences_;
   ConflictGroup& group_;
+  ReportSink& sink_;
   std::vector<Version> versions_;
   std::vector<FieldGroupFinder> finders_;  // of versions 1 on, while the first is compared
   Tag tag_ = 0;
@@ -282,10 +276,11 @@ class GroupReport {
 
 }  // namespace
 
-void ReportGroup(Session& session, CrossReferences& crossReferences, ConflictGroup& group) {
+void ReportGroup(Session& session, CrossReferences& crossReferences, ConflictGroup& group,
+                 ReportSink& sink) {
   AllVersionsIdentical(group, session.options.unrestrictedDialogCleaning);
   if (group.allIdentical || group.versions.empty()) return;
-  GroupReport(session, crossReferences, group).Write();
+  GroupReport(session, crossReferences, group, sink).Write();
 }
 
 SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference) {

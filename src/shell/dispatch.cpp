@@ -65,7 +65,7 @@ bool Dispatch(Session& session, int command, const DispatchOptions& options) {
         RunMerge(session, kMergedDialogsName, options, MergeDialogs);
         break;
       case kConflictReportCommand:
-        RunReportEntry(session);
+        RunReportEntry(session, options.reportJson);
         break;
       case kManageActivePluginsCommand:
         if (options.manageWindow) ManageActivePlugins(session, *options.manageWindow);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace modrake {
 
@@ -14,6 +15,9 @@ struct DispatchOptions {
   // The front end's Manage active plugins window; without one that entry
   // runs nothing.
   ManageWindow* manageWindow = nullptr;
+  // The report entry writes its report here as one JSON document instead of
+  // into the log file.
+  std::string* reportJson = nullptr;
 };
 
 // Runs an entry of the function list, or JUST FIX IT! (kJustFixItCommand),

@@ -32,6 +32,11 @@ TEST(MastersCliTest, RealPluginsRunWithEveryOption) {
   auto plugins = game.Run({"plugins", "--json"});
   ASSERT_EQ(plugins.exitCode, 0) << plugins.err;
   EXPECT_EQ(test::JsonProblems(plugins.out, docs / "plugins.schema.json"), "");
+  auto report = game.Run({"report", "--json", "--all-masters", "Objects_Merge_A.esp",
+                          "Objects_Merge_B.esp", "merge_base.esp", "merge_edit_all.esp"});
+  ASSERT_EQ(report.exitCode, 0) << report.err;
+  EXPECT_EQ(test::JsonProblems(report.out, docs / "report.schema.json"), "");
+  EXPECT_NE(report.out.find("\"keepsMaster\": true"), std::string::npos) << report.out;
   for (const char* part :
        {"\"kind\": \"morrowind\"", "\"all_types.esp\"", "\"problem\": \"missing\""}) {
     EXPECT_NE(plugins.out.find(part), std::string::npos) << part << plugins.out;
