@@ -149,6 +149,36 @@ std::filesystem::path MasterCacheStampPath(const std::filesystem::path& cachePat
   return stamp;
 }
 
+namespace {
+// One line of the stamp: a master by its real path and what tells its
+// versions apart.
+std::string MasterLine(const std::string& which, const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::path real = std::filesystem::weakly_canonical(path, ec);
+  if (ec) real = path;
+  auto print = FingerprintFile(real);
+  if (!print) return FormatText("%s %s missing\n", which.c_str(), real.c_str());
+  return FormatText(
+      "%s %s size %llu time %lld.%09lld change %lld.%09lld inode %llu:%llu sum %016llx\n",
+      which.c_str(), real.c_str(), static_cast<unsigned long long>(print->size),
+      static_cast<long long>(print->modifySec), static_cast<long long>(print->modifyNsec),
+      static_cast<long long>(print->changeSec), static_cast<long long>(print->changeNsec),
+      static_cast<unsigned long long>(print->identity.device),
+      static_cast<unsigned long long>(print->identity.inode),
+      static_cast<unsigned long long>(print->edgeChecksum));
+}
+
+// The masters beyond the game's own that count for this run, in load order.
+std::vector<PluginFile*> ExtraMasters(const Session& session) {
+  std::vector<PluginFile*> extras;
+  if (!session.options.allMasters) return extras;
+  for (PluginFile* master : session.game->LoadOrderMasters(true)) {
+    if (!session.game->IsGameMaster(master)) extras.push_back(master);
+  }
+  return extras;
+}
+}  // namespace
+
 std::string MasterCacheIdentity(const Session& session) {
   const GameInstallation& game = *session.game;
   std::error_code ec;
@@ -159,23 +189,11 @@ std::string MasterCacheIdentity(const Session& session) {
       game.kind() == GameKind::kOpenMw ? "OpenMW configuration" : "Game folder", folder.c_str());
   const auto& masters = game.masters();
   for (int i = 0; i < 3; ++i) {
-    if (!masters[i]) continue;
-    std::filesystem::path real = std::filesystem::weakly_canonical(masters[i]->path, ec);
-    if (ec) real = masters[i]->path;
-    auto print = FingerprintFile(real);
-    if (!print) {
-      text += FormatText("Master %d %s missing\n", i, real.c_str());
-      continue;
-    }
-    text += FormatText(
-        "Master %d %s size %llu time %lld.%09lld change %lld.%09lld inode %llu:%llu sum %016llx\n",
-        i, real.c_str(), static_cast<unsigned long long>(print->size),
-        static_cast<long long>(print->modifySec), static_cast<long long>(print->modifyNsec),
-        static_cast<long long>(print->changeSec), static_cast<long long>(print->changeNsec),
-        static_cast<unsigned long long>(print->identity.device),
-        static_cast<unsigned long long>(print->identity.inode),
-        static_cast<unsigned long long>(print->edgeChecksum));
+    if (masters[i]) text += MasterLine(FormatText("Master %d", i), masters[i]->path);
   }
+  // The other masters that count: adding, removing or changing one rebuilds
+  // the cache and what it holds of them.
+  for (PluginFile* extra : ExtraMasters(session)) text += MasterLine("Extra master", extra->path);
   return text;
 }
 
@@ -312,15 +330,99 @@ bool IsObject(const Record& record, const ObjectKey& key, std::string_view topic
 }  // namespace
 
 namespace {
-// Where each object lies in the masters beyond the game's own; they are read
-// in every run that counts them (their lists are short beside the game's).
-void LoadExtraMasters(Session& session) {
+constexpr char kExtraCacheHeader[] = "Modrake extra masters 1\n";
+
+void AppendWord(std::string& out, uint32_t value) {
+  out.append(reinterpret_cast<const char*>(&value), 4);
+}
+
+// The header, the stamp's identity it was made for, then per master its
+// name, its number of objects and each object's key text and offset.
+WriteResult WriteExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
+                                  const std::vector<ObjectIndex::ExtraMaster>& extras) {
+  std::string bytes = kExtraCacheHeader;
+  AppendWord(bytes, static_cast<uint32_t>(identity.size()));
+  bytes += identity;
+  AppendWord(bytes, static_cast<uint32_t>(extras.size()));
+  for (const auto& extra : extras) {
+    AppendWord(bytes, static_cast<uint32_t>(extra.file->name.size()));
+    bytes += extra.file->name;
+    AppendWord(bytes, static_cast<uint32_t>(extra.offsets.size()));
+    for (const auto& [key, offset] : extra.offsets) {
+      AppendWord(bytes, static_cast<uint32_t>(key.size()));
+      bytes += key;
+      AppendWord(bytes, offset);
+    }
+  }
+  return WriteFileAtomically(path, bytes);
+}
+
+// Reads what WriteExtraMasterCache wrote for this identity and these
+// masters; false, with nothing kept, for anything else or anything that
+// does not fit (an offset past its master's end included).
+bool ReadExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
+                          const std::vector<PluginFile*>& masters,
+                          std::vector<ObjectIndex::ExtraMaster>& extras) {
+  extras.clear();
+  FileReader reader;
+  if (!reader.Open(path) || reader.Size() > (uint64_t{1} << 31)) return false;
+  std::string bytes(static_cast<size_t>(reader.Size()), '\0');
+  if (reader.Read(bytes.data(), bytes.size()) != bytes.size()) return false;
+  size_t at = 0;
+  auto take = [&](size_t n, std::string_view& out) {
+    if (bytes.size() - at < n) return false;
+    out = std::string_view(bytes).substr(at, n);
+    at += n;
+    return true;
+  };
+  auto word = [&](uint32_t& value) {
+    std::string_view four;
+    if (!take(4, four)) return false;
+    std::memcpy(&value, four.data(), 4);
+    return true;
+  };
+  std::string_view text;
+  uint32_t n = 0;
+  if (!take(sizeof kExtraCacheHeader - 1, text) || text != kExtraCacheHeader) return false;
+  if (!word(n) || !take(n, text) || text != identity) return false;
+  if (!word(n) || n != masters.size()) return false;
+  for (PluginFile* master : masters) {
+    ObjectIndex::ExtraMaster& extra = extras.emplace_back();
+    extra.file = master;
+    uint32_t count = 0;
+    if (!word(n) || !take(n, text) || text != master->name || !word(count)) break;
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t offset = 0;
+      if (!word(n) || !take(n, text) || !word(offset) || offset + 16ull > master->status.size) {
+        extras.clear();
+        return false;
+      }
+      extra.offsets.emplace(text, offset);
+    }
+  }
+  if (extras.size() != masters.size() || at != bytes.size()) {
+    extras.clear();
+    return false;
+  }
+  return true;
+}
+
+// Where each object lies in the masters beyond the game's own: from their
+// cache when the stamp accepted it, else read from the files (and cached).
+void LoadExtraMasters(Session& session, bool rebuild = false) {
   ObjectIndex& index = *session.index;
-  GameInstallation& game = *session.game;
   index.extraMasters.clear();
-  if (!session.options.allMasters) return;
-  for (PluginFile* master : game.LoadOrderMasters(true)) {
-    if (game.IsGameMaster(master)) continue;
+  index.extrasFromCache = false;
+  std::vector<PluginFile*> masters = ExtraMasters(session);
+  if (masters.empty()) return;
+  std::filesystem::path cachePath = ExtraMasterCachePath(session.CachePath());
+  std::string identity = MasterCacheIdentity(session);
+  if (!rebuild && index.fromCache &&
+      ReadExtraMasterCache(cachePath, identity, masters, index.extraMasters)) {
+    index.extrasFromCache = true;
+    return;
+  }
+  for (PluginFile* master : masters) {
     ObjectIndex::ExtraMaster& extra = index.extraMasters.emplace_back();
     extra.file = master;
     session.log.Log("!Loading %s", master->name.c_str());
@@ -336,8 +438,19 @@ void LoadExtraMasters(Session& session) {
       extra.offsets[KeyText(key)] = static_cast<uint32_t>(stream.offset());
     }
   }
+  // Without it they are only read again next time.
+  WriteResult written = WriteExtraMasterCache(cachePath, identity, index.extraMasters);
+  if (!written) {
+    session.log.Log("!Cannot write file %s: %s", cachePath.c_str(), written.reason().c_str());
+  }
 }
 }  // namespace
+
+std::filesystem::path ExtraMasterCachePath(const std::filesystem::path& cachePath) {
+  std::filesystem::path extras = cachePath;
+  extras += ".masters";
+  return extras;
+}
 
 void LoadMasters(Session& session) {
   LoadGameMasters(session);
@@ -358,11 +471,14 @@ std::unique_ptr<Record> ReadExtraMasterVersion(Session& session, const ObjectKey
     auto found = extra->offsets.find(text);
     if (found == extra->offsets.end()) continue;
     auto version = TryReadRecordAt(*extra->file, found->second);
-    if (!version || !IsObject(*version, key, topic)) {
+    if (version && IsObject(*version, key, topic)) return version;
+    if (!session.index->extrasFromCache) {
       FatalError("Invalid record in file %s at offset %u (not the object read there before)",
                  extra->file->name.c_str(), found->second);
     }
-    return version;
+    session.log.Log("!The master cache does not match the masters: building it again");
+    LoadExtraMasters(session, true);
+    return ReadExtraMasterVersion(session, key, topic, names);
   }
   return nullptr;
 }

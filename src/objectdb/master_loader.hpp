@@ -62,6 +62,10 @@ uint32_t MasterSetFlags(const Session& session);
 // versions apart (see FileFingerprint). Any difference means the offsets in
 // the cache may be wrong.
 std::filesystem::path MasterCacheStampPath(const std::filesystem::path& cachePath);
+// Where the objects of the other masters that count (the AllMasters option)
+// lie, beside the cache and valid under the same stamp, whose identity then
+// names those masters too.
+std::filesystem::path ExtraMasterCachePath(const std::filesystem::path& cachePath);
 std::string MasterCacheIdentity(const Session& session);
 // The number of entries the stamp allows for that identity; none when the
 // stamp is missing, of another identity, or allows more than the limit.

@@ -85,6 +85,9 @@ class ObjectIndex {
     std::unordered_map<std::string, uint32_t> offsets;
   };
   std::vector<ExtraMaster> extraMasters;
+  // Whether they came from the cache, and so may lie about masters that
+  // changed behind its stamp.
+  bool extrasFromCache = false;
 
   // Every entry, the appended ones included.
   std::span<IndexEntry> entries() { return {data(), size_}; }

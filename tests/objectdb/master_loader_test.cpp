@@ -98,6 +98,36 @@ TEST_F(MasterLoaderTest, SecondLoadReadsTheSameTableFromTheCache) {
             0);
 }
 
+TEST_F(MasterLoaderTest, OtherMastersAreCachedUnderTheStampAndAChangeRebuildsIt) {
+  const std::string loaded = "Loaded 10 records from " + (g.home / "modrake.dat").string();
+  auto cupValue = [&] {
+    ObjectKey key;
+    BuildKey(key, *ParseRecord(Misc("shared_cup", 0)), "");
+    auto version = ReadExtraMasterVersion(g.session(), key, "", nullptr);
+    return version ? static_cast<int>(version->FindSubrecord(MakeTag("MCDT"))->UInt32At(4)) : -1;
+  };
+  auto activate = [&](const std::vector<std::string>& cup) {
+    g.Write("Shared_Data.esm", cup, {{"Morrowind.esm", 0}}, 1);
+    g.Activate({"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm", "Shared_Data.esm", "user.esp"});
+    g.ui.lines.clear();
+    LoadMasters(g.session());
+  };
+  g.Write("user.esp", {}, {{"Shared_Data.esm", 0}});
+  g.options.allMasters = true;
+  activate({Misc("shared_cup", 1)});
+  EXPECT_EQ(g.ui.lines.back(), "Loading Shared_Data.esm");
+  EXPECT_EQ(cupValue(), 1);
+
+  g.ui.lines.clear();
+  LoadMasters(g.session());
+  EXPECT_EQ(g.ui.lines, std::vector<std::string>{loaded}) << "both read from the cache";
+  EXPECT_EQ(cupValue(), 1);
+
+  activate({Misc("other", 0), Misc("shared_cup", 7)});
+  EXPECT_EQ(g.ui.lines.front(), "Loading Morrowind.esm") << "a changed master rebuilds the cache";
+  EXPECT_EQ(cupValue(), 7);
+}
+
 TEST_F(MasterLoaderTest, OtherMasterSetRebuildsTheCache) {
   LoadMasters(g.session());
   g.Activate({"Morrowind.esm", "Bloodmoon.esm"});  // tribunal ignored or inactive
