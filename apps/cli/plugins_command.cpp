@@ -106,36 +106,38 @@ void WritePluginsJson(CliContext& context) {
   context.ui().SendLinesTo(stderr);
   context.LoadGame(GameUse::kPluginList);
   const GameInstallation& game = *context.session().game;
+  // Names are bytes of the game's code page (or UTF-8 from Wine): UTF-8 here.
+  auto text = [](std::string_view bytes) { return ScreenText(bytes); };
   nlohmann::ordered_json doc;
   doc["schema"] = "modrake-plugins";
   doc["version"] = 1;
   doc["kind"] = game.kind() == GameKind::kOpenMw ? "openmw" : "morrowind";
-  doc["source"] = game.Source().string();
+  doc["source"] = text(game.Source().string());
   doc["dataFolders"] = nlohmann::json::array();
-  for (const auto& folder : game.DataFolders()) doc["dataFolders"].push_back(folder.string());
+  for (const auto& folder : game.DataFolders()) doc["dataFolders"].push_back(text(folder.string()));
   doc["files"] = nlohmann::json::array();
   PluginManager manager(context.session());
   for (const PluginRow& row : Rows(manager, false)) {
-    nlohmann::ordered_json file = {{"name", row.name}, {"active", row.active}, {"date", row.date}};
-    if (!row.folder.empty()) file["folder"] = row.folder;
-    if (!row.error.empty()) file["error"] = row.error;
+    nlohmann::ordered_json file = {
+        {"name", text(row.name)}, {"active", row.active}, {"date", text(row.date)}};
+    if (!row.folder.empty()) file["folder"] = text(row.folder);
+    if (!row.error.empty()) file["error"] = text(row.error);
     doc["files"].push_back(file);
   }
   doc["loadOrder"] = nlohmann::json::array();
-  for (const auto& plugin : game.activePlugins()) doc["loadOrder"].push_back(plugin->name);
+  for (const auto& plugin : game.activePlugins()) doc["loadOrder"].push_back(text(plugin->name));
   doc["unreadEntries"] = nlohmann::json::array();
   for (const UnreadEntry& entry : UnreadEntries(context.session())) {
-    doc["unreadEntries"].push_back({{"name", entry.name}, {"problem", entry.problem}});
+    doc["unreadEntries"].push_back({{"name", text(entry.name)}, {"problem", text(entry.problem)}});
   }
   doc["masterProblems"] = nlohmann::json::array();
   for (const MasterProblem& problem : FindMasterProblems(game)) {
-    doc["masterProblems"].push_back({{"plugin", problem.plugin},
-                                     {"master", problem.master},
+    doc["masterProblems"].push_back({{"plugin", text(problem.plugin)},
+                                     {"master", text(problem.master)},
                                      {"problem", problem.missing ? "missing" : "inactive"}});
   }
-  // Names are bytes of the game's code page: invalid UTF-8 is replaced, never fatal.
-  std::string text = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-  std::fputs(text.c_str(), stdout);
+  std::string document = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::fputs(document.c_str(), stdout);
   std::fputc('\n', stdout);
 }
 

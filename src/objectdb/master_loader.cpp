@@ -336,6 +336,8 @@ void AppendWord(std::string& out, uint32_t value) {
   out.append(reinterpret_cast<const char*>(&value), 4);
 }
 
+}  // namespace
+
 // The header, the stamp's identity it was made for, then per master its
 // name, its number of objects and each object's key text and offset.
 WriteResult WriteExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
@@ -357,9 +359,6 @@ WriteResult WriteExtraMasterCache(const std::filesystem::path& path, const std::
   return WriteFileAtomically(path, bytes);
 }
 
-// Reads what WriteExtraMasterCache wrote for this identity and these
-// masters; false, with nothing kept, for anything else or anything that
-// does not fit (an offset past its master's end included).
 bool ReadExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
                           const std::vector<PluginFile*>& masters,
                           std::vector<ObjectIndex::ExtraMaster>& extras) {
@@ -407,6 +406,7 @@ bool ReadExtraMasterCache(const std::filesystem::path& path, const std::string& 
   return true;
 }
 
+namespace {
 // Where each object lies in the masters beyond the game's own: from their
 // cache when the stamp accepted it, else read from the files (and cached).
 void LoadExtraMasters(Session& session, bool rebuild = false) {

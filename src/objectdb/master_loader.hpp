@@ -66,6 +66,14 @@ std::filesystem::path MasterCacheStampPath(const std::filesystem::path& cachePat
 // lie, beside the cache and valid under the same stamp, whose identity then
 // names those masters too.
 std::filesystem::path ExtraMasterCachePath(const std::filesystem::path& cachePath);
+WriteResult WriteExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
+                                  const std::vector<ObjectIndex::ExtraMaster>& extras);
+// Reads what WriteExtraMasterCache wrote for this identity and these
+// masters; false, with nothing kept, for anything else or anything that
+// does not fit (an offset past its master's end included).
+bool ReadExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
+                          const std::vector<PluginFile*>& masters,
+                          std::vector<ObjectIndex::ExtraMaster>& extras);
 std::string MasterCacheIdentity(const Session& session);
 // The number of entries the stamp allows for that identity; none when the
 // stamp is missing, of another identity, or allows more than the limit.

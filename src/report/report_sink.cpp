@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/execution_log.hpp"
+#include "core/text.hpp"
 #include "fields/field_formatter.hpp"
 #include "format/plugin_file.hpp"
 #include "report/cross_references.hpp"
@@ -63,6 +64,11 @@ class TextSink : public ReportSink {
 
 using Json = nlohmann::ordered_json;
 
+// Ids, texts and names are bytes of the game's code page: UTF-8 for the document.
+std::string Text(std::string_view bytes) {
+  return ScreenText(bytes);
+}
+
 class JsonSink : public ReportSink {
  public:
   explicit JsonSink(std::string& document) : document_(document) {
@@ -73,8 +79,8 @@ class JsonSink : public ReportSink {
 
   void Object(const std::string& tag, const std::string& id, const std::string& topic,
               const Record* master) override {
-    Json object = {{"tag", tag}, {"id", id}};
-    if (!topic.empty()) object["topic"] = topic;
+    Json object = {{"tag", Text(tag)}, {"id", Text(id)}};
+    if (!topic.empty()) object["topic"] = Text(topic);
     object["master"] = nullptr;
     if (master) {
       Json fields = Json::array();
@@ -86,10 +92,11 @@ class JsonSink : public ReportSink {
           ++it;
           continue;
         }
-        fields.push_back({{"label", label}, {"value", value}});
+        fields.push_back({{"label", Text(label)}, {"value", Text(value)}});
         std::advance(it, n);
       }
-      object["master"] = {{"file", master->file ? master->file->name : ""}, {"fields", fields}};
+      object["master"] = {{"file", Text(master->file ? master->file->name : "")},
+                          {"fields", fields}};
     }
     object["versions"] = Json::array();
     doc_["objects"].push_back(std::move(object));
@@ -101,8 +108,8 @@ class JsonSink : public ReportSink {
              const char* master) override {
     static const char* const kKinds[] = {"field", "reference", "reference field"};
     Json field = {{"kind", kKinds[static_cast<int>(kind)]},
-                  {"label", label},
-                  {"value", value},
+                  {"label", Text(label)},
+                  {"value", Text(value)},
                   {"keepsMaster", master != nullptr}};
     doc_["objects"].back()["versions"].back()["fields"].push_back(std::move(field));
   }
@@ -110,18 +117,17 @@ class JsonSink : public ReportSink {
     Json plugins = Json::array();
     for (const auto& entry : crossReferences.entries()) {
       Json partners = Json::array();
-      for (const PluginFile* partner : entry.partners) partners.push_back(partner->name);
-      plugins.push_back({{"plugin", entry.plugin->name}, {"partners", partners}});
+      for (const PluginFile* partner : entry.partners) partners.push_back(Text(partner->name));
+      plugins.push_back({{"plugin", Text(entry.plugin->name)}, {"partners", partners}});
     }
     doc_["crossReferences"] = plugins;
-    // Ids and texts are bytes of the game's code page: what is not UTF-8 is replaced.
     document_ = doc_.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
   }
 
  private:
   void AddVersion(const char* plugin, const char* state) {
     doc_["objects"].back()["versions"].push_back(
-        {{"plugin", plugin}, {"state", state}, {"fields", Json::array()}});
+        {{"plugin", Text(plugin)}, {"state", state}, {"fields", Json::array()}});
   }
 
   std::string& document_;
