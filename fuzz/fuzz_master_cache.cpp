@@ -1,15 +1,18 @@
-// Feeds arbitrary bytes to the master cache reader and to the reader of the
-// stamp beside it: never a crash; whatever they accept is what the writers
-// make, and an accepted cache is a sorted index whose offsets lie inside the
-// masters, which the binary search finds again.
+// Feeds arbitrary bytes to the master cache reader, to the reader of the
+// stamp beside it and to the reader of the other masters' places: never a
+// crash; whatever they accept is what the writers make, and an accepted cache
+// is a sorted index whose offsets lie inside the masters, which the binary
+// search finds again.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "format/plugin_file.hpp"
 #include "fuzz_support.hpp"
 #include "objectdb/master_loader.hpp"
 #include "objectdb/object_index.hpp"
+#include "platform/file_io.hpp"
 
 namespace {
 
@@ -51,14 +54,46 @@ void CheckCache(const std::filesystem::path& cache, uint32_t entries) {
   }
 }
 
+// Two masters beyond the game's, of 64 KiB and 1 KiB.
+void CheckExtras(const std::filesystem::path& file) {
+  modrake::PluginFile shared({}, "Shared_Data.esm", "", "");
+  modrake::PluginFile small({}, "Small.esm", "", "");
+  shared.status.size = 1 << 16;
+  small.status.size = 1 << 10;
+  const std::vector<modrake::PluginFile*> masters = {&shared, &small};
+  std::vector<modrake::ObjectIndex::ExtraMaster> extras;
+  if (!modrake::ReadExtraMasterCache(file, kIdentity, masters, extras)) {
+    Check(extras.empty());
+    return;
+  }
+  Check(extras.size() == masters.size());
+  for (size_t i = 0; i < extras.size(); ++i) {
+    Check(extras[i].file == masters[i]);
+    for (const auto& [key, offset] : extras[i].offsets) {
+      Check(offset + 16ull <= masters[i]->status.size);
+    }
+  }
+  // What was accepted is written back the same way and read back alike.
+  Check(static_cast<bool>(modrake::WriteExtraMasterCache(file, kIdentity, extras)));
+  std::vector<modrake::ObjectIndex::ExtraMaster> again;
+  Check(modrake::ReadExtraMasterCache(file, kIdentity, masters, again));
+  for (size_t i = 0; i < extras.size(); ++i) Check(again[i].offsets == extras[i].offsets);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The first byte picks what the rest is: a stamp, a whole cache file, or
-  // the entries of a cache behind a valid header (so that the checks of the
-  // entries are reached often); its high bits move the count the stamp allows.
+  // The first byte picks what the rest is: a stamp, a whole cache file, the
+  // places of the other masters, or the entries of a cache behind a valid
+  // header (so that the checks of the entries are reached often); its high
+  // bits move the count the stamp allows.
   if (size == 0) return 0;
   const uint8_t mode = data[0] & 3;
+  if (mode == 3) {
+    const auto extras = modrake::fuzz::WorkFolder() / "modrake.dat.masters";
+    if (modrake::fuzz::WriteInput(extras, data + 1, size - 1)) CheckExtras(extras);
+    return 0;
+  }
   const int skew = (data[0] >> 2) % 3 - 1;
   const auto& folder = modrake::fuzz::WorkFolder();
   if (mode == 0) {
