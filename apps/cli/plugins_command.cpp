@@ -1,14 +1,10 @@
 // modrake plugins: the Manage active plugins window on the command line.
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <nlohmann/json.hpp>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
-#include "install/game_installation.hpp"
-#include "install/master_check.hpp"
 #include "shell/plugin_manager.hpp"
 
 namespace modrake::cli {
@@ -100,43 +96,12 @@ void ListPlugins(CliContext& context, int mode) {
   ManageActivePlugins(context.session(), window);
 }
 
-// The installation as one JSON document on standard output (docs/plugins.schema.json);
-// every other line goes to standard error.
+// The installation as one JSON document on standard output; every other
+// line goes to standard error.
 void WritePluginsJson(CliContext& context) {
   context.ui().SendLinesTo(stderr);
   context.LoadGame(GameUse::kPluginList);
-  const GameInstallation& game = *context.session().game;
-  // Names are bytes of the game's code page (or UTF-8 from Wine): UTF-8 here.
-  auto text = [](std::string_view bytes) { return ScreenText(bytes); };
-  nlohmann::ordered_json doc;
-  doc["schema"] = "modrake-plugins";
-  doc["version"] = 1;
-  doc["kind"] = game.kind() == GameKind::kOpenMw ? "openmw" : "morrowind";
-  doc["source"] = text(game.Source().string());
-  doc["dataFolders"] = nlohmann::json::array();
-  for (const auto& folder : game.DataFolders()) doc["dataFolders"].push_back(text(folder.string()));
-  doc["files"] = nlohmann::json::array();
-  PluginManager manager(context.session());
-  for (const PluginRow& row : Rows(manager, false)) {
-    nlohmann::ordered_json file = {
-        {"name", text(row.name)}, {"active", row.active}, {"date", text(row.date)}};
-    if (!row.folder.empty()) file["folder"] = text(row.folder);
-    if (!row.error.empty()) file["error"] = text(row.error);
-    doc["files"].push_back(file);
-  }
-  doc["loadOrder"] = nlohmann::json::array();
-  for (const auto& plugin : game.activePlugins()) doc["loadOrder"].push_back(text(plugin->name));
-  doc["unreadEntries"] = nlohmann::json::array();
-  for (const UnreadEntry& entry : UnreadEntries(context.session())) {
-    doc["unreadEntries"].push_back({{"name", text(entry.name)}, {"problem", text(entry.problem)}});
-  }
-  doc["masterProblems"] = nlohmann::json::array();
-  for (const MasterProblem& problem : FindMasterProblems(game)) {
-    doc["masterProblems"].push_back({{"plugin", text(problem.plugin)},
-                                     {"master", text(problem.master)},
-                                     {"problem", problem.missing ? "missing" : "inactive"}});
-  }
-  std::string document = doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string document = PluginsJson(context.session());
   std::fputs(document.c_str(), stdout);
   std::fputc('\n', stdout);
 }
@@ -235,9 +200,9 @@ const CommandRegistration registration(kPluginsOrder, [](CLI::App& app, CliConte
       if (*json) {
         WritePluginsJson(context);
       } else {
-        ListPlugins(context,
-                    static_cast<int>(std::find(kSortModeNames.begin(), kSortModeNames.end(), *mode) -
-                                     kSortModeNames.begin()));
+        ListPlugins(context, static_cast<int>(
+                                 std::find(kSortModeNames.begin(), kSortModeNames.end(), *mode) -
+                                 kSortModeNames.begin()));
       }
     };
   });

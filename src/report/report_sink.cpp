@@ -66,7 +66,7 @@ using Json = nlohmann::ordered_json;
 
 // Ids, texts and names are bytes of the game's code page: UTF-8 for the document.
 std::string Text(std::string_view bytes) {
-  return ScreenText(bytes);
+  return Utf8Text(bytes);
 }
 
 class JsonSink : public ReportSink {

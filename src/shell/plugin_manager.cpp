@@ -1,5 +1,7 @@
 #include "shell/plugin_manager.hpp"
 
+#include <nlohmann/json.hpp>
+
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
 #include "core/session.hpp"
@@ -254,6 +256,42 @@ void ReloadAndCheckMasters(Session& session) {
         "detailed information about inactive master files",
         static_cast<int>(count), game.ListName());
   }
+}
+
+std::string PluginsJson(Session& session) {
+  const GameInstallation& game = *session.game;
+  // Names are bytes of the game's code page (or UTF-8 from Wine): UTF-8 here.
+  auto text = [](std::string_view bytes) { return Utf8Text(bytes); };
+  nlohmann::ordered_json doc;
+  doc["schema"] = "modrake-plugins";
+  doc["version"] = 1;
+  doc["kind"] = game.kind() == GameKind::kOpenMw ? "openmw" : "morrowind";
+  doc["source"] = text(game.Source().string());
+  doc["dataFolders"] = nlohmann::json::array();
+  for (const auto& folder : game.DataFolders()) doc["dataFolders"].push_back(text(folder.string()));
+  doc["files"] = nlohmann::json::array();
+  PluginManager manager(session);
+  for (size_t i = 0; i < manager.RowCount(); ++i) {
+    PluginRow row = manager.Row(i);
+    nlohmann::ordered_json file = {
+        {"name", text(row.name)}, {"active", row.active}, {"date", text(row.date)}};
+    if (!row.folder.empty()) file["folder"] = text(row.folder);
+    if (!row.error.empty()) file["error"] = text(row.error);
+    doc["files"].push_back(file);
+  }
+  doc["loadOrder"] = nlohmann::json::array();
+  for (const auto& plugin : game.activePlugins()) doc["loadOrder"].push_back(text(plugin->name));
+  doc["unreadEntries"] = nlohmann::json::array();
+  for (const UnreadEntry& entry : UnreadEntries(session)) {
+    doc["unreadEntries"].push_back({{"name", text(entry.name)}, {"problem", text(entry.problem)}});
+  }
+  doc["masterProblems"] = nlohmann::json::array();
+  for (const MasterProblem& problem : FindMasterProblems(game)) {
+    doc["masterProblems"].push_back({{"plugin", text(problem.plugin)},
+                                     {"master", text(problem.master)},
+                                     {"problem", problem.missing ? "missing" : "inactive"}});
+  }
+  return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace modrake

@@ -128,4 +128,9 @@ void ManageActivePlugins(Session& session, ManageWindow& window);
 // and the master check with its lines and warning.
 void ReloadAndCheckMasters(Session& session);
 
+// The installation as one JSON document (docs/plugins.schema.json): kind,
+// source, data folders, the window's rows, load order, the entries without a
+// readable file and the master problems.
+std::string PluginsJson(Session& session);
+
 }  // namespace modrake

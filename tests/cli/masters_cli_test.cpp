@@ -10,7 +10,7 @@ namespace {
 
 TEST(MastersCliTest, RealPluginsRunWithEveryOption) {
   test::SampleGameRun game;
-  if (!game.AddRealPlugins()) GTEST_SKIP() << "no real plugins beside the checkout";
+  if (game.AddRealPlugins().empty()) GTEST_SKIP() << "no real plugins beside the checkout";
   auto lists = game.Run({"merge-lists", "--activate", "--against-masters"});
   ASSERT_EQ(lists.exitCode, 0) << lists.err;
   EXPECT_TRUE(test::EsmtoolReads(game.Data("Merged_Leveled_Lists.esp")));

@@ -102,7 +102,7 @@ TEST_F(MasterLoaderTest, OtherMastersAreCachedUnderTheStampAndAChangeRebuildsIt)
   const std::string loaded = "Loaded 10 records from " + (g.home / "modrake.dat").string();
   auto cupValue = [&] {
     ObjectKey key;
-    BuildKey(key, *ParseRecord(Misc("shared_cup", 0)), "");
+    BuildKey(key, *RecordFromBytes(Misc("shared_cup", 0)), "");
     auto version = ReadExtraMasterVersion(g.session(), key, "", nullptr);
     return version ? static_cast<int>(version->FindSubrecord(MakeTag("MCDT"))->UInt32At(4)) : -1;
   };

@@ -34,22 +34,23 @@ class SampleGameRun {
   std::filesystem::path Ini() const { return game / "Morrowind.ini"; }
 
   // Copies the real plugins beside the checkout into the game (writable) and
-  // activates them; false when there are none.
-  bool AddRealPlugins() const {
+  // activates them; returns their names, none when there are none.
+  std::vector<std::string> AddRealPlugins() const {
     std::filesystem::path real = RealTestData();
-    if (real.empty()) return false;
-    std::vector<std::string> activate = {"plugins", "activate"};
+    if (real.empty()) return {};
+    std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(real)) {
-      std::string name = entry.path().filename().string();
       if (entry.path().extension() == ".md") continue;
-      std::filesystem::copy_file(entry.path(), Data(name));
-      std::filesystem::permissions(Data(name), std::filesystem::perms::owner_write,
+      names.push_back(entry.path().filename().string());
+      std::filesystem::copy_file(entry.path(), Data(names.back()));
+      std::filesystem::permissions(Data(names.back()), std::filesystem::perms::owner_write,
                                    std::filesystem::perm_options::add);
-      activate.push_back(name);
     }
+    std::vector<std::string> activate = {"plugins", "activate"};
+    activate.insert(activate.end(), names.begin(), names.end());
     auto activated = Run(activate);
     if (activated.exitCode != 0) throw std::runtime_error("activate failed: " + activated.err);
-    return true;
+    return names;
   }
 
   TempDir game;
