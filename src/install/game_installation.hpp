@@ -225,6 +225,8 @@ class GameInstallation {
  private:
   struct FileIndex;
   const FileIndex& Files() const;
+  // A file this run made in a data folder joins the index.
+  void AddToFileIndex(const std::filesystem::path& path);
 
   std::filesystem::path gameFolder_;
   std::unique_ptr<InstallationKind> kind_;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <optional>
 #include <system_error>
+#include <unordered_set>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
@@ -117,24 +118,35 @@ class OpenMwEngine : public InstallationKind {
 
   void WriteActiveNames(const std::vector<std::string>& active,
                         const std::vector<std::string>& unread) override {
-    auto listed = [](const std::vector<std::string>& names, std::string_view name) {
-      return std::any_of(names.begin(), names.end(),
-                         [&](const std::string& n) { return SameName(n, name); });
+    // Names by their key in any letter case: lists of thousands stay linear.
+    auto keys = [](const auto& names, auto name) {
+      std::unordered_set<std::string> set;
+      for (const auto& n : names) set.insert(FileNameKey(name(n)));
+      return set;
+    };
+    auto itself = [](const std::string& n) -> std::string_view { return n; };
+    auto entryName = [](const ContentEntry& e) -> std::string_view { return e.name; };
+    const auto activeKeys = keys(active, itself);
+    const auto unreadKeys = keys(unread, itself);
+    auto listed = [](const std::unordered_set<std::string>& set, std::string_view name) {
+      return set.count(FileNameKey(name)) != 0;
     };
     // Entries that left the list go; entries the player keeps (active, or
     // kept although unread) stay where they are.
     for (const ContentEntry& entry : std::vector<ContentEntry>(config_.content())) {
-      if (!IsPluginEntry(entry.name) || listed(active, entry.name) || listed(unread, entry.name))
+      if (!IsPluginEntry(entry.name) || listed(activeKeys, entry.name) ||
+          listed(unreadKeys, entry.name))
         continue;
       if (!config_.RemoveContent(entry.name)) NotInUserFile(entry, "deactivate");
     }
+    auto contentKeys = keys(config_.content(), entryName);
     for (const std::string& name : active) {
-      if (!Lists(name)) config_.AddContent(name);
+      if (contentKeys.insert(FileNameKey(name)).second) config_.AddContent(name);
     }
     // From the first active file out of place on, the rest moves to the end in order.
     std::vector<std::string> order;
     for (const ContentEntry& entry : config_.content()) {
-      if (listed(active, entry.name)) order.push_back(entry.name);
+      if (listed(activeKeys, entry.name)) order.push_back(entry.name);
     }
     size_t same = 0;
     while (same < order.size() && same < active.size() && SameName(order[same], active[same])) {
@@ -150,12 +162,6 @@ class OpenMwEngine : public InstallationKind {
   }
 
  private:
-  bool Lists(std::string_view name) const {
-    const auto& content = config_.content();
-    return std::any_of(content.begin(), content.end(),
-                       [&](const ContentEntry& entry) { return SameName(entry.name, name); });
-  }
-
   void MoveToEndInMemory(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
       if (config_.MoveContentToEnd(name)) continue;

@@ -76,7 +76,7 @@ void LoadRecords(Session& session, char mode, PluginFile* file) {
   RecordStream stream(*source);
   log.Log(mode == 'X' ? "!Scanning %s" : "!Loading %s", source->name.c_str());
 
-  const uint32_t startCount = index.Count();
+  const auto startCount = static_cast<uint32_t>(index.entries().size());
   uint32_t modified = 0, ignored = 0;
   TopicTracker topic;
   while (stream.Next()) {

@@ -63,6 +63,13 @@ int CompareKeys(const ObjectKey& a, const ObjectKey& b) {
   return a.length < b.length ? -1 : 1;
 }
 
+namespace {
+// A hash of the bytes that tell keys apart: the tag and the text, contiguous.
+uint64_t KeyHash(const ObjectKey& key) {
+  return Checksum64(key.tag, key.length);
+}
+}  // namespace
+
 IndexEntry* ObjectIndex::LookupKey(const ObjectKey& key) {
   IndexEntry* table = data();
   size_t lo = 0, hi = count_;
@@ -75,18 +82,23 @@ IndexEntry* ObjectIndex::LookupKey(const ObjectKey& key) {
     else
       hi = mid;
   }
+  if (recent_.empty()) return nullptr;
+  auto [first, last] = recent_.equal_range(KeyHash(key));
+  for (auto it = first; it != last; ++it) {
+    if (CompareKeys(table[it->second].key, key) == 0) return &table[it->second];
+  }
   return nullptr;
 }
 
 IndexEntry* ObjectIndex::LookupObject(const Record& record, std::string_view topic) {
-  if (count_ == 0) return nullptr;
+  if (count_ == 0 && recent_.empty()) return nullptr;
   ObjectKey key;
   BuildKey(key, record, topic);
   return LookupKey(key);
 }
 
 IndexEntry* ObjectIndex::LookupObject(const RecordView& record, std::string_view topic) {
-  if (count_ == 0) return nullptr;
+  if (count_ == 0 && recent_.empty()) return nullptr;
   ObjectKey key;
   BuildKey(key, record, topic);
   return LookupKey(key);
@@ -99,6 +111,7 @@ bool KeyLess(const IndexEntry& a, const IndexEntry& b) {
 }  // namespace
 
 void ObjectIndex::SortIndex() {
+  Settle();
   std::sort(data(), data() + count_, KeyLess);
 }
 
@@ -113,25 +126,33 @@ IndexEntry& ObjectIndex::Append(const ObjectKey& key) {
 }
 
 void ObjectIndex::Publish() {
-  // The entries before count are sorted already: sorting what was appended
-  // and merging it in costs the size of the table, where a whole sort after
-  // each of hundreds of scanned plugins would cost far more.
+  for (size_t i = published_; i < size_; ++i) recent_.emplace(KeyHash(data()[i].key), i);
+  published_ = size_;
+}
+
+void ObjectIndex::Settle() {
+  if (published_ == count_) return;
+  // The entries before count are sorted already: sorting what was published
+  // since and merging it in costs the size of the table.
+  recent_.clear();
   IndexEntry* appended = data() + count_;
-  std::sort(appended, data() + size_, KeyLess);
-  std::inplace_merge(data(), appended, data() + size_, KeyLess);
-  count_ = static_cast<uint32_t>(size_);
+  std::sort(appended, data() + published_, KeyLess);
+  std::inplace_merge(data(), appended, data() + published_, KeyLess);
+  count_ = static_cast<uint32_t>(published_);
 }
 
 std::span<IndexEntry> ObjectIndex::Refill(size_t n) {
   Clear();
   store_.Reserve(n * sizeof(IndexEntry), 0);
-  size_ = n;
+  size_ = published_ = n;
   count_ = static_cast<uint32_t>(n);
   return entries();
 }
 
 void ObjectIndex::Truncate(size_t n) {
+  recent_.clear();
   if (n < size_) size_ = n;
+  published_ = size_;
   count_ = static_cast<uint32_t>(size_);
 }
 

@@ -42,15 +42,22 @@ int CompareKeys(const ObjectKey& a, const ObjectKey& b);
 // The key as one string: its tag and its text.
 std::string KeyText(const ObjectKey& key);
 
-// The sorted table of objects. Entries [0, count) are searchable; a load
-// appends past count and publishes its entries with the sort at its end. The
-// table lives in pages of its own: only what it holds is ever touched, and
-// growing never copies it.
+// The sorted table of objects. A load appends entries and publishes them:
+// they are found at once (by a hash of their keys) and sorted in when the
+// table is next counted, so that publishing after each of thousands of
+// scanned plugins does not merge the whole table each time. The table lives
+// in pages of its own: only what it holds is ever touched, and growing never
+// copies it.
 class ObjectIndex {
  public:
-  uint32_t Count() const { return count_; }
+  // The entries, every published one sorted in: [0, Count()) is sorted.
+  uint32_t Count() {
+    Settle();
+    return count_;
+  }
   void Clear() {
-    size_ = count_ = 0;
+    size_ = count_ = published_ = 0;
+    recent_.clear();
     fromCache = false;
     ++generation;
   }
@@ -66,9 +73,11 @@ class ObjectIndex {
   IndexEntry* LookupKey(const ObjectKey& key);
   void SortIndex();
 
-  // Appending during a load; Publish makes them searchable (and sorts).
+  // Appending during a load; Publish makes them searchable.
   IndexEntry& Append(const ObjectKey& key);
   void Publish();
+  // Sorts the published entries in.
+  void Settle();
 
   // Empties the table and makes room for n entries for the caller to fill
   // in their sorted order (the cache); they count as published.
@@ -99,7 +108,11 @@ class ObjectIndex {
 
   PageBuffer store_;
   size_t size_ = 0;
-  uint32_t count_ = 0;
+  uint32_t count_ = 0;    // [0, count) is sorted
+  size_t published_ = 0;  // [count, published) is found through recent_
+  // Published entries not yet sorted in, by a hash of their keys (the table
+  // may move as it grows: places, not addresses).
+  std::unordered_multimap<uint64_t, size_t> recent_;
 };
 
 // The newest retained master version's word: 2 (bloodmoon), 1, 0, or -1.
