@@ -19,13 +19,15 @@ namespace modrake {
 struct PluginManager::Rows {
   FolderFiles files;
   std::vector<std::string> droppedEntries;
-  int sortState = kLoadOrder;  // a SortMode
-  bool moved = false;          // rows moved up or down since the window opened
+  int sortState = kLoadOrder;   // a SortMode
+  bool moved = false;           // rows moved up or down since the window opened
+  bool severalFolders = false;  // rows then say which data folder holds them
 };
 
 PluginManager::PluginManager(Session& session)
     : session_(session), rows_(std::make_unique<Rows>()) {
   rows_->files = ScanDataFolder(*session.game, session.log);
+  rows_->severalFolders = session.game->DataFolders().size() > 1;
 }
 
 PluginManager::~PluginManager() = default;
@@ -41,7 +43,7 @@ PluginRow PluginManager::Row(size_t row) const {
           file.active,
           file.selected,
           file.file->headerError,
-          session_.game->DataFolders().size() > 1 ? file.file->path.parent_path().string() : ""};
+          rows_->severalFolders ? file.file->path.parent_path().string() : ""};
 }
 
 size_t PluginManager::FindRow(std::string_view name) const {
