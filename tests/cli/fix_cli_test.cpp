@@ -2,20 +2,17 @@
 
 #include "platform/file_io.hpp"
 #include "support/game_folder.hpp"
+#include "support/sample_game_run.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
 namespace {
 
-using test::RunModrake;
-using test::TempDir;
-
 TEST(FixCliTest, AnErrorInAMiddleStepFailsAndKeepsWhatWasCleaned) {
-  TempDir game, home;
-  ASSERT_EQ(RunModrake({"sample-game", game.path()}).exitCode, 0);
-  std::filesystem::path data = game / "Data Files";
+  test::SampleGameRun game;
+  const std::filesystem::path data = game.Data();
   // The last active plugin in load order is cleaned last: cut its last record short.
-  auto listed = RunModrake({"--game", game.path(), "--home", home.path(), "plugins"});
+  auto listed = game.Run({"plugins"});
   size_t row = listed.out.rfind("\n[x] ");
   ASSERT_NE(row, std::string::npos);
   std::string name = listed.out.substr(row + 5, listed.out.find(" ", row + 5) - row - 5);
@@ -27,11 +24,11 @@ TEST(FixCliTest, AnErrorInAMiddleStepFailsAndKeepsWhatWasCleaned) {
   SetFileTime(broken, status->modified);
   std::string junk = test::ReadFile(data / "Junk_Cells.esp");
 
-  auto run = RunModrake({"--game", game.path(), "--home", home.path(), "--yes", "fix"});
+  auto run = game.Run({"--yes", "fix"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.rfind("Modrake Error: Invalid record in file ", 0), 0u) << run.err;
   EXPECT_NE(test::ReadFile(data / "Junk_Cells.esp"), junk);
-  EXPECT_NE(test::ReadFile(home / "modrake.log").find("\nERROR: Invalid record"),
+  EXPECT_NE(test::ReadFile(game.home / "modrake.log").find("\nERROR: Invalid record"),
             std::string::npos);
 }
 

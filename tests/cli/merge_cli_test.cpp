@@ -210,43 +210,5 @@ TEST(MergeCliTest, SampleGameMergesAsDocumented) {
   }
 }
 
-// Plugins made by the game's editor, with the sample game's masters: every
-// command reads them and what it writes is read by others.
-TEST(MergeCliTest, RealPluginsWorkWithTheSampleMasters) {
-  SampleGameRun run;
-  const Lines names = run.AddRealPlugins();
-  if (names.empty()) GTEST_SKIP() << "no real plugins beside the checkout";
-  for (const auto& name : names) {
-    auto dump = run.Run({"dump", run.Data(name)});
-    EXPECT_EQ(dump.exitCode, 0) << name << dump.err;
-    EXPECT_EQ(dump.out.rfind("0\tTES3\t", 0), 0u) << name;
-  }
-  Lines report = {"report"};
-  for (const auto& name : names) report.push_back(run.Data(name));
-  for (const Lines& args : {report, Lines{"--yes", "merge-lists"}, Lines{"--yes", "merge-objects"},
-                            Lines{"--yes", "merge-dialogs"}}) {
-    auto result = run.Run(args);
-    EXPECT_EQ(result.exitCode, 0) << args[0] << ": " << result.err;
-    if (args[0] == "report") {
-      EXPECT_TRUE(Contains(ReadFile(run.home / "modrake.log"), "\nCREA  alit\n"));
-    }
-  }
-  EXPECT_TRUE(Contains(ReadFile(run.home / "modrake.log"), "Scanning all_types.esp\n"));
-  for (const char* merged :
-       {"Merged_Leveled_Lists.esp", "Merged_Objects.esp", "Merged_Dialogs.esp"}) {
-    EXPECT_TRUE(EsmtoolReads(run.Data(merged))) << merged;
-  }
-  std::vector<std::filesystem::path> sources;
-  for (const auto& entry : std::filesystem::directory_iterator(run.Data())) {
-    if (entry.path().filename() != "Merged_Dialogs.esp") sources.push_back(entry.path());
-  }
-  EXPECT_EQ(LinkProblems(run.Data("Merged_Dialogs.esp"), sources), Lines{});
-  Lines clean = {"--yes", "clean", "--subfolder"};
-  for (const auto& name : names) clean.push_back(run.Data(name));
-  auto cleaned = run.Run(clean);
-  EXPECT_EQ(cleaned.exitCode, 0) << cleaned.err;
-  EXPECT_TRUE(Contains(cleaned.out, "Cleaned ")) << cleaned.out;
-}
-
 }  // namespace
 }  // namespace modrake

@@ -65,11 +65,8 @@ TEST(SafetyCliTest, APreviewChangesNothingAndSaysWhatTheRunDoes) {
       {"clean", "--keep-names", "Junk_Cells.esp"},
       {"clean", "--subfolder", "Duplicate_Records.esp"},
       {"merge-lists", "--activate"},
-      {"merge-objects", "--activate"},
-      {"merge-dialogs", "--activate"},
       {"fix"},
       {"plugins", "activate", "Inactive_Plugin.esp"},
-      {"plugins", "deactivate", "Junk_Cells.esp"},
       {"plugins", "update-time", "Evil_GMSTs.esp"},
       {"plugins", "update-header", "Evil_GMSTs.esp"},
   };
