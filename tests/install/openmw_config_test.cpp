@@ -356,12 +356,6 @@ TEST(OpenMwConfigTest, ChangesOnlyTheContentLinesItTouches) {
        "groundcover=Grass.esp\r\ncontent=Mod.esp\r\ncontent=Morrowind.esm\r\n"
        "data=\"Rock && Roll\"\r\n",
        {"Tribunal.esm", "Mod.esp", "Morrowind.esm"}},
-      {"move after a last line without ending",
-       "",
-       "content=A.esp\ncontent=B.esp",
-       {{'M', "A.esp"}},
-       "content=B.esp\ncontent=A.esp\n",
-       {"B.esp", "A.esp"}},
       {"added and removed again",
        "",
        user,
