@@ -13,7 +13,7 @@ struct CleanArguments {
   bool ignoreBloodmoon = false;
   bool restrictedDialogs = false;
   bool restrictedCells = false;
-  std::vector<std::filesystem::path> files;
+  std::vector<ArgumentPath> files;
 };
 
 void RunClean(CliContext& context, const CleanArguments& args, const AllMastersFlag& allMasters) {

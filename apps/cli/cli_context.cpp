@@ -1,7 +1,5 @@
 #include "cli_context.hpp"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <atomic>
 
@@ -15,24 +13,8 @@ namespace modrake::cli {
 namespace {
 
 // Set by Ctrl+C: the run stops at its next file boundary, as Cancel does in
-// the window. Only a lock-free atomic may be touched from the handler.
+// the window.
 std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void OnInterrupt(int) {
-  interrupted = true;
-}
-
-// The first Ctrl+C cancels; the handler then steps aside, so that a second
-// one ends the process at once (files stay whole even then: each is written
-// beside its target and renamed over it).
-void CatchInterrupt() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-}
 
 }  // namespace
 
@@ -55,7 +37,7 @@ Program& CliContext::program() {
   return *program_;
 }
 
-void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
+void CliContext::ChooseFiles(const std::vector<ArgumentPath>& files) {
   LoadGame();
   // Every file is looked at before any is worked on: those that cannot be
   // read stop the command, all of them named.
@@ -78,7 +60,7 @@ void CliContext::ChooseFiles(const std::vector<std::filesystem::path>& files) {
 void CliContext::LoadGame(GameUse use) {
   // Only runs on the game can stop at a file boundary; any other command
   // still ends at once on Ctrl+C.
-  CatchInterrupt();
+  CatchInterrupt(&interrupted);
   if (!runGuard_) {
     session().runName = runName;
     session().dryRun = dryRun;
@@ -98,11 +80,11 @@ void CliContext::LoadGame(GameUse use) {
   for (const std::string& line : StartupGameLines(session())) log().AddLogLine(line);
 }
 
-void CliContext::ChooseOutput(const std::optional<std::filesystem::path>& folder) {
+void CliContext::ChooseOutput(const std::optional<ArgumentPath>& folder) {
   if (!folder) return;
   if (!ChooseMergeOutput(session(), *folder)) {
     throw UsageError(
-        FormatText("--output: \"%s\" is not a data folder of the game", folder->c_str()));
+        FormatText("--output: \"%s\" is not a data folder of the game", folder->string().c_str()));
   }
 }
 

@@ -12,6 +12,7 @@
 #include "core/execution_log.hpp"
 #include "core/options.hpp"
 #include "core/session.hpp"
+#include "core/terminal.hpp"
 #include "shell/dispatch.hpp"
 #include "shell/function_list.hpp"
 #include "shell/program.hpp"
@@ -30,13 +31,20 @@ class UsageError : public std::runtime_error {
 // anything: exit code 2, with what TerminalUi kept of the question.
 class Unasked {};
 
+// A path given as an argument: its UTF-8 text read as the platform reads
+// names (a plain path reads it in Windows' ANSI code page).
+struct ArgumentPath : std::filesystem::path {
+  ArgumentPath() = default;
+  ArgumentPath(const std::string& text) : std::filesystem::path(TextPath(text)) {}
+};
+
 // The global options, the terminal and the Program that the chosen command
 // runs on.
 class CliContext {
  public:
-  std::optional<std::filesystem::path> gameDir;
-  std::optional<std::filesystem::path> openmwConfig;
-  std::optional<std::filesystem::path> homeDir;
+  std::optional<ArgumentPath> gameDir;
+  std::optional<ArgumentPath> openmwConfig;
+  std::optional<ArgumentPath> homeDir;
   bool yes = false;
   bool no = false;
   bool dryRun = false;
@@ -54,7 +62,7 @@ class CliContext {
   // FILE arguments play the part of the file dialog's selection: each found
   // as FindChosenFile finds it, in the game that this loads. Files that
   // cannot be read are a usage error that names each of them.
-  void ChooseFiles(const std::vector<std::filesystem::path>& files);
+  void ChooseFiles(const std::vector<ArgumentPath>& files);
 
   // Finds and reads the game (the folder of --game, else as the game's own
   // tools find it) with its settings; done once, by the commands that work
@@ -63,7 +71,7 @@ class CliContext {
   void LoadGame(GameUse use = GameUse::kMasters);
   // Sends the merged plugins of the run to the data folder of --output, a
   // usage error unless the game has that data folder. The game is loaded.
-  void ChooseOutput(const std::optional<std::filesystem::path>& folder);
+  void ChooseOutput(const std::optional<ArgumentPath>& folder);
   // Loads the game and runs an entry of the function list.
   void Run(int command, const DispatchOptions& options = {});
 

@@ -10,7 +10,7 @@ const CommandRegistration registration(kDumpOrder, [](CLI::App& app, CliContext&
       AddCommand(app, "dump", "List the records of TES3 files, one line each",
                  "Each line holds the record's offset, tag, flags (hex), data size and id, "
                  "separated by tabs.");
-  auto files = std::make_shared<std::vector<std::filesystem::path>>();
+  auto files = std::make_shared<std::vector<ArgumentPath>>();
   command->add_option("FILE", *files, "Plugin or master files")->required();
   command->callback([&context, files] {
     context.action = [files] {

@@ -1,11 +1,11 @@
-#include <signal.h>
-
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 
 #include "cli_context.hpp"
 #include "core/fatal_error.hpp"
 #include "core/progress.hpp"
+#include "core/terminal.hpp"
 
 using modrake::cli::CliContext;
 
@@ -15,6 +15,8 @@ constexpr int kCancelledExit = 128 + SIGINT;
 }  // namespace
 
 int main(int argc, char** argv) {
+  modrake::PrepareConsole();
+  modrake::ProgramArguments arguments(argc, argv);
   CLI::App app{"Modrake: cleans, merges and manages Morrowind plugins.", "modrake"};
   app.set_version_flag("--version", "modrake " MODRAKE_VERSION);
   app.require_subcommand(1);
@@ -43,7 +45,7 @@ int main(int argc, char** argv) {
   for (auto& command : commands) command.setup(app, context);
 
   try {
-    app.parse(argc, argv);
+    app.parse(arguments.count(), arguments.values());
   } catch (const CLI::ParseError& e) {
     if (auto unknown = modrake::cli::UnknownCommand(app)) {
       std::fprintf(stderr, "modrake: %s\n", unknown->c_str());

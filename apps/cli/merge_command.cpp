@@ -2,8 +2,8 @@
 
 namespace modrake::cli {
 
-std::shared_ptr<std::optional<std::filesystem::path>> AddOutputOption(CLI::App& command) {
-  auto output = std::make_shared<std::optional<std::filesystem::path>>();
+std::shared_ptr<std::optional<ArgumentPath>> AddOutputOption(CLI::App& command) {
+  auto output = std::make_shared<std::optional<ArgumentPath>>();
   command.add_option("--output", *output,
                      "The data folder of the game the merged plugins go to (OpenMW: one that "
                      "openmw.cfg lists; default its data-local folder)");

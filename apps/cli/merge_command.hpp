@@ -14,7 +14,7 @@ namespace modrake::cli {
 // as JUST FIX IT! does (no question; the plugin becomes active). prepare runs
 // before it, for options of the command's own. Returns the subcommand.
 // --output DIR: where the merged plugins of the run go.
-std::shared_ptr<std::optional<std::filesystem::path>> AddOutputOption(CLI::App& command);
+std::shared_ptr<std::optional<ArgumentPath>> AddOutputOption(CLI::App& command);
 
 CLI::App* AddMergeCommand(CLI::App& app, CliContext& context, const char* name, const char* summary,
                           const char* details, int command,

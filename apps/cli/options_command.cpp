@@ -63,7 +63,7 @@ void ChangeOptions(CliContext& context, const std::vector<std::string>& assignme
   // What "Done" does: save the boxes, then the flags follow them.
   context.options().boxes = boxes;
   if (auto saved = context.program().SaveOptions(); !saved) {
-    FatalError("Cannot write file %s: %s", context.session().SettingsPath().c_str(),
+    FatalError("Cannot write file %s: %s", context.session().SettingsPath().string().c_str(),
                saved.reason().c_str());
   }
   PrintOptions(context);

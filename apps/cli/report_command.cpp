@@ -12,7 +12,7 @@ struct ReportArguments {
   bool full = false;
   bool skipMergeable = false;
   bool json = false;
-  std::vector<std::filesystem::path> files;
+  std::vector<ArgumentPath> files;
 };
 
 void RunReport(CliContext& context, const ReportArguments& args, const AllMastersFlag& allMasters) {

@@ -14,7 +14,7 @@ namespace {
 const CommandRegistration registration(kSampleGameOrder, [](CLI::App& app, CliContext& context) {
   auto* command =
       AddCommand(app, "sample-game", "Write a sample game installation into DIR", SampleGameHelp());
-  auto folder = std::make_shared<std::filesystem::path>();
+  auto folder = std::make_shared<ArgumentPath>();
   auto options = std::make_shared<SampleGameRequest>();
   command->add_option("DIR", *folder, "Folder to write the game into (created when missing)")
       ->required();

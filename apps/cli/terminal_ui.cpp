@@ -1,31 +1,15 @@
 #include "terminal_ui.hpp"
 
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string>
 
 #include "core/progress.hpp"
+#include "core/terminal.hpp"
 #include "core/text.hpp"
 
 namespace modrake {
 
-namespace {
-
-// The columns of the terminal, so that the progress line never wraps (a
-// wrapped line cannot be drawn over).
-size_t TerminalColumns(std::FILE* file) {
-  winsize size{};
-  if (::ioctl(fileno(file), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
-}
-
-}  // namespace
-
 TerminalUi::TerminalUi(AnswerMode mode, std::FILE* out, std::FILE* err)
-    : mode_(mode), out_(out), err_(err), progressTerminal_(isatty(fileno(err)) != 0) {}
+    : mode_(mode), out_(out), err_(err), progressTerminal_(IsTerminal(err)) {}
 
 Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxStyle style) {
   HideProgress();
@@ -39,7 +23,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   }
   if (mode_ == AnswerMode::AlwaysYes) return Answer::Yes;
   if (mode_ == AnswerMode::AlwaysNo) return Answer::No;
-  if (!isatty(STDIN_FILENO)) {
+  if (!IsTerminal(stdin)) {
     unanswered_.push_back(text);
     return Answer::No;
   }
@@ -48,7 +32,7 @@ Answer TerminalUi::Ask(const std::string& title, const std::string& text, BoxSty
   std::fprintf(err_, "%s: %s [y/N] ", Utf8Text(title).c_str(), Utf8Text(text).c_str());
   std::fflush(err_);
   std::string reply;
-  if (!ReadReply(reply)) {
+  if (!ReadTerminalLine(reply, interrupted_)) {
     // Ctrl+C while the question waits cancels the run rather than answering it.
     std::fputc('\n', err_);
     throw RunCancelled{};
@@ -65,22 +49,6 @@ void TerminalUi::ShowError(const std::string& title, const std::string& text) {
   std::fflush(out_);
   std::fprintf(err_, "%s: %s\n", Utf8Text(title).c_str(), Utf8Text(text).c_str());
   std::fflush(err_);
-}
-
-bool TerminalUi::ReadReply(std::string& reply) {
-  for (;;) {
-    if (interrupted_ && interrupted_->load()) return false;
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    // Woken by the line, by its end, or now and then to look at the flag.
-    int ready = ::poll(&in, 1, 100);
-    if (ready < 0 && errno != EINTR) return true;
-    if (ready <= 0) continue;
-    char c;
-    ssize_t got = ::read(STDIN_FILENO, &c, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0 || c == '\n') return true;
-    reply.push_back(c);
-  }
 }
 
 std::vector<std::filesystem::path> TerminalUi::ChooseFiles() {

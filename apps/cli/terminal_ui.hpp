@@ -53,8 +53,6 @@ class TerminalUi : public Ui {
   // go above it.
   void HideProgress();  // erases it; the next line or step draws it again
   void DrawProgress();
-  // One line from the terminal; false when Ctrl+C came first.
-  bool ReadReply(std::string& reply);
 
   std::vector<std::filesystem::path> chosen_;
   bool errorShown_ = false;

@@ -54,7 +54,7 @@ void CleanCommand(Session& session, int subfolder) {
     // Found as the plugin itself would be: in any letter case.
     auto found = FindNoCase(file.parent_path(), file.filename().string());
     if (!found || !QueryFileStatus(*found)) {
-      FatalError("Cannot find file %s", file.filename().c_str());
+      FatalError("Cannot find file %s", file.filename().string().c_str());
     }
   }
 
@@ -72,7 +72,7 @@ void CleanCommand(Session& session, int subfolder) {
       if (std::filesystem::is_directory(clean, ec) || session.game->Previewing()) continue;
       session.game->BeforeCreate(clean);
       if (!std::filesystem::create_directory(clean, ec) || ec) {
-        FatalError("Failed to create subfolder %s: %s", clean.c_str(),
+        FatalError("Failed to create subfolder %s: %s", clean.string().c_str(),
                    ec ? ec.message().c_str() : "a file of that name is in the way");
       }
       made.folders.push_back(clean);
@@ -103,7 +103,7 @@ void CleanCommand(Session& session, int subfolder) {
   }
   log.AddLogLine("");
   log.Log("!Cleaned %u file(s)", cleaned);
-  log.Log("!Check \"%s\" for details", log.LogPath().c_str());
+  log.Log("!Check \"%s\" for details", log.LogPath().string().c_str());
   log.CloseLog();
 }
 

@@ -18,6 +18,7 @@
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
 #include "platform/ascii.hpp"
+#include "platform/file_names.hpp"
 
 namespace modrake {
 
@@ -493,7 +494,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     if (changes == 0) log.Log("!%s is already clean - FORCE SAVE ENABLED", file->name.c_str());
     std::optional<FileTimes> times;
     if (keepTime) times = GetFileTimes(file->path);
-    if (prefix) file->SetPath(*prefix + file->name);
+    if (prefix) file->SetPath(TextPath(*prefix + file->name));
     if (Record* header = file->FindHeaderRecord())
       UpdateMasterSizes(*header, session.game->activePlugins());
     std::error_code ec;

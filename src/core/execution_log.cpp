@@ -60,7 +60,7 @@ WriteResult ExecutionLog::OpenLog() {
   std::error_code ec;
   if (std::filesystem::exists(backupPath_, ec)) std::filesystem::remove(backupPath_, ec);
   if (std::filesystem::exists(logPath_, ec)) std::filesystem::rename(logPath_, backupPath_, ec);
-  file_ = std::fopen(logPath_.c_str(), "w");
+  file_ = OpenTextFile(logPath_, "w");
   if (!file_) {
     int error = errno;
     return WriteResult::FromError(error);

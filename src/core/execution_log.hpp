@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/text.hpp"
 #include "core/ui.hpp"
 #include "platform/file_io.hpp"
 
@@ -19,7 +20,7 @@ class ExecutionLog {
   ExecutionLog(const ExecutionLog&) = delete;
   ExecutionLog& operator=(const ExecutionLog&) = delete;
 
-  void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Log(const char* format, ...) MODRAKE_PRINTF(2, 3);
   void AddLogLine(const std::string& text);
   void ClearLogList();
 
@@ -36,7 +37,7 @@ class ExecutionLog {
   // Set while JUST FIX IT! runs: commands neither rotate nor close the log.
   bool pipeline = false;
 
-  Answer AskUser(BoxStyle style, const char* format, ...) __attribute__((format(printf, 3, 4)));
+  Answer AskUser(BoxStyle style, const char* format, ...) MODRAKE_PRINTF(3, 4);
 
   // What FatalError does before the message is shown: the error goes to an
   // open log, which is closed. Returns the text for the error box.

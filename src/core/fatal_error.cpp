@@ -24,7 +24,7 @@ void WriteRefused(const char* format, ...) {
 
 void WriteFailed(const std::filesystem::path& path, const WriteResult& result) {
   std::string message =
-      FormatText("Cannot write file %s: %s", path.c_str(), result.reason().c_str());
+      FormatText("Cannot write file %s: %s", path.string().c_str(), result.reason().c_str());
   if (result.refused()) throw WriteRefusedException(message);
   throw FatalException(message);
 }

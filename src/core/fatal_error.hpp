@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/text.hpp"
 #include "platform/file_io.hpp"
 
 namespace modrake {
@@ -24,9 +25,9 @@ class WriteRefusedException : public FatalException {
 };
 
 // Formats the message and throws it as a FatalException.
-[[noreturn]] void FatalError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void FatalError(const char* format, ...) MODRAKE_PRINTF(1, 2);
 // Formats the message and throws it as a WriteRefusedException.
-[[noreturn]] void WriteRefused(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void WriteRefused(const char* format, ...) MODRAKE_PRINTF(1, 2);
 // "Cannot write file PATH: REASON" for a write that did not succeed, refused
 // or failed as its result says.
 [[noreturn]] void WriteFailed(const std::filesystem::path& path, const WriteResult& result);

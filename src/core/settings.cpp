@@ -69,7 +69,7 @@ void LoadSettings(const std::filesystem::path& file, const ActiveMasters& master
                   Options& options) {
   IniFile ini(file);
   if (!ini.ReadError().empty()) {
-    FatalError("Cannot read file %s: %s", file.c_str(), ini.ReadError().c_str());
+    FatalError("Cannot read file %s: %s", file.string().c_str(), ini.ReadError().c_str());
   }
   options.relaxedAiData = !ReadFlag(ini, "General", "StrictAIDT");
   // How much of the past runs stays to be undone; a value that is no number

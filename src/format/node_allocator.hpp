@@ -143,8 +143,11 @@ class NodeAllocator {
   };
 
   static Store& TheStore() {
-    static Store store;
-    return store;
+    // Never destroyed: a thread hands its slots back as it ends, which on
+    // Windows comes for the main thread after static objects are gone.
+    alignas(Store) static unsigned char place[sizeof(Store)];
+    static Store* store = ::new (place) Store;
+    return *store;
   }
 
   // The free slots one thread holds. Plain data, so reaching it costs no

@@ -1,11 +1,6 @@
 #include "format/plugin_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -91,7 +86,7 @@ PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& n
 
 PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name,
                        std::string_view author, std::string_view description)
-    : path(folder / name), name(name) {
+    : path(folder / TextPath(name)), name(name) {
   auto header = CreateRecord({tags::TES3, 0, 0, 0});
   Subrecord& hedr = CreateSubrecord(header->subrecords, header->subrecords.end(), {tags::HEDR, 0});
   HeaderSubrecord block(hedr);
@@ -116,7 +111,7 @@ void PluginFile::OpenFile() {
     reader_.OpenMemory(memory_.data(), memory_.size());
     return;
   }
-  if (!reader_.Open(path)) FatalError("Cannot open file %s", path.c_str());
+  if (!reader_.Open(path)) FatalError("Cannot open file %s", path.string().c_str());
 }
 
 bool PluginFile::ReadObjectHeader(RecordHeader& header) {
@@ -334,7 +329,8 @@ void PluginFile::SetPath(const std::filesystem::path& text) {
 
 void PluginFile::PrepareHeader() {
   Record* header = FindHeaderRecord();
-  if (!header) FatalError("Cannot write file %s: it has no TES3 header record", path.c_str());
+  if (!header)
+    FatalError("Cannot write file %s: it has no TES3 header record", path.string().c_str());
   Subrecord* hedr = header->FindSubrecord(tags::HEDR);
   if (!hedr || hedr->size != HeaderSubrecord::kSize) FatalError("Invalid HEDR field data length");
   HeaderSubrecord block(*hedr);
@@ -375,29 +371,18 @@ void PluginFile::WriteHeader() {
   if (std::string refusal = WriteRefusal(path); !refusal.empty()) {
     WriteFailed(path, WriteResult::Refused(refusal));
   }
-  bool inPlace = false;
-  // Only the owner (or root) may give a file back its time: another user's
-  // file is replaced instead, and the replacement is ours.
-  struct stat owned {};
-  bool mine =
-      ::stat(path.c_str(), &owned) == 0 && (owned.st_uid == ::geteuid() || ::geteuid() == 0);
-  int fd = mine ? ::open(path.c_str(), O_RDWR | O_CLOEXEC) : -1;
-  if (fd >= 0) {
-    uint8_t old[16];
-    if (::pread(fd, old, 16, 0) == 16 && ReadU32(old) == tags::TES3 &&
-        ReadU32(old + 4) == header->dataSize) {
-      std::vector<uint8_t> bytes(16 + header->dataSize);
-      EncodeHeader(header->Header(), bytes.data());
-      std::memcpy(bytes.data() + 16, header->RawData(), header->dataSize);
-      inPlace = ::pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
-    }
-    ::close(fd);
-  }
-  if (!inPlace) Save();
+  std::string bytes(16 + header->dataSize, '\0');
+  EncodeHeader(header->Header(), reinterpret_cast<uint8_t*>(bytes.data()));
+  std::memcpy(bytes.data() + 16, header->RawData(), header->dataSize);
+  // In place only when the header on disk has the same size.
+  auto sameSize = [&](const unsigned char* old) {
+    return ReadU32(old) == tags::TES3 && ReadU32(old + 4) == header->dataSize;
+  };
+  if (!OverwriteFileStart(path, 16, sameSize, bytes)) Save();
   FileTimes times{kept.modified, kept.modifiedNsec, kept.modified, kept.modifiedNsec};
   // A time that is not put back would move the plugin in the load order.
-  if (!SetFileTimes(path, times)) {
-    FatalError("Cannot set the time of file %s: %s", name.c_str(), std::strerror(errno));
+  if (WriteResult set = SetFileTimes(path, times); !set) {
+    FatalError("Cannot set the time of file %s: %s", name.c_str(), set.reason().c_str());
   }
   QueryStatusAfterWrite();
 }

@@ -12,6 +12,7 @@
 #include "core/ui.hpp"
 #include "install/game_installation.hpp"
 #include "install/load_order.hpp"
+#include "platform/environment.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -176,9 +177,9 @@ void UpdatePluginHeaders(GameInstallation& game, FolderFiles& files, Ui& ui) {
 std::string DateText(int64_t time) {
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::time_t t = static_cast<std::time_t>(time);
-  std::tm local{};
-  if (static_cast<int64_t>(t) != time || !localtime_r(&t, &local)) return "UNKNOWN";
+  std::optional<std::tm> found = LocalTimeOf(time);
+  if (!found) return "UNKNOWN";
+  const std::tm& local = *found;
   int year = local.tm_year + 1900;
   if (year < 0 || year > 9999 || local.tm_mon < 0 || local.tm_mon > 11) return "UNKNOWN";
   return FormatText("%s %2d, %04d   %02d:%02d:%02d", kMonths[local.tm_mon], local.tm_mday, year,

@@ -1,9 +1,6 @@
 #include "install/game_installation.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <system_error>
 #include <unordered_map>
@@ -127,8 +124,8 @@ std::optional<std::filesystem::path> GameInstallation::FindFile(std::string_view
       best = &entry;
     }
   }
-  std::filesystem::path path = index.folders[best->folder] / best->name;
-  if (!QueryFileStatus(path) || ::access(path.c_str(), R_OK) != 0) return std::nullopt;
+  std::filesystem::path path = index.folders[best->folder] / TextPath(best->name);
+  if (!IsReadableFile(path)) return std::nullopt;
   return path;
 }
 
@@ -253,7 +250,7 @@ void GameInstallation::LoadLast(const std::vector<PluginFile*>& files) {
       for (const std::string& name : PluginFileNames(*this, folder)) {
         auto same = [&](const PluginFile* f) { return SameFileName(f->name, name) && moves(f); };
         if (std::any_of(files.begin(), files.end(), same)) continue;
-        if (auto status = QueryFileStatus(folder / name))
+        if (auto status = QueryFileStatus(folder / TextPath(name)))
           newest = std::max(newest, status->modified);
       }
     }
@@ -405,7 +402,8 @@ std::string GameInstallation::GameMasterAt(const std::filesystem::path& path) co
 void GameInstallation::RefuseGameMasterWrite(const std::filesystem::path& path) const {
   std::string master = GameMasterAt(path);
   if (!master.empty()) {
-    WriteRefused("Cannot write file %s: it is the game master %s", path.c_str(), master.c_str());
+    WriteRefused("Cannot write file %s: it is the game master %s", path.string().c_str(),
+                 master.c_str());
   }
 }
 
@@ -418,7 +416,7 @@ void GameInstallation::SetRunSafety(const RunSafety& safety) {
 void GameInstallation::BeforeChange(const std::filesystem::path& path, bool replaced) const {
   if (!safety_.backup || Previewing()) return;
   if (WriteResult kept = safety_.backup->Keep(path, replaced); !kept) {
-    FatalError("Cannot keep a backup of %s before changing it: %s", path.c_str(),
+    FatalError("Cannot keep a backup of %s before changing it: %s", path.string().c_str(),
                kept.reason().c_str());
   }
 }
@@ -426,7 +424,7 @@ void GameInstallation::BeforeChange(const std::filesystem::path& path, bool repl
 void GameInstallation::BeforeCreate(const std::filesystem::path& path) const {
   if (!safety_.backup || Previewing()) return;
   if (WriteResult listed = safety_.backup->Created(path); !listed) {
-    FatalError("Cannot keep a backup of %s before making it: %s", path.c_str(),
+    FatalError("Cannot keep a backup of %s before making it: %s", path.string().c_str(),
                listed.reason().c_str());
   }
 }
@@ -496,8 +494,9 @@ void GameInstallation::SetTimes(const std::filesystem::path& path, const FileTim
   // A preview changes none of the game's files, only its own.
   if (Previewing() && path.string().rfind(safety_.preview.string(), 0) != 0) return;
   BeforeChange(path, true);
-  if (!SetFileTimes(path, times)) {
-    FatalError("Cannot set the time of file %s: %s", path.filename().c_str(), std::strerror(errno));
+  if (WriteResult set = SetFileTimes(path, times); !set) {
+    FatalError("Cannot set the time of file %s: %s", path.filename().string().c_str(),
+               set.reason().c_str());
   }
 }
 
@@ -656,9 +655,24 @@ std::optional<std::filesystem::path> AskCurrentFolder(Ui& ui,
 
 std::optional<std::filesystem::path> RegistryGameFolder(
     const std::vector<std::filesystem::path>& winePrefixes, std::vector<TriedPlace>* tried) {
-  // 32-bit programs on a 64-bit prefix write their keys under Wow6432Node.
+  // 32-bit programs on a 64-bit system write their keys under Wow6432Node.
   static const char* const kKeys[] = {"Software\\Bethesda Softworks\\Morrowind",
                                       "Software\\Wow6432Node\\Bethesda Softworks\\Morrowind"};
+  // The system's own registry (Windows), then those of the Wine prefixes.
+  for (const char* key : kKeys) {
+    RegistryValue found = ReadSystemRegistryValue(key, "Installed Path");
+    if (!found.keyFound) continue;
+    std::string place = "HKEY_LOCAL_MACHINE\\" + std::string(key);
+    if (!found.value) {
+      if (tried) tried->push_back({TextPath(place), "the game's Installed Path cannot be read"});
+      return std::filesystem::path();
+    }
+    std::filesystem::path folder = TextPath(*found.value);
+    if (std::string why = WhyNotGameFolder(folder); tried && !why.empty()) {
+      tried->push_back({folder, why + " (the game's Installed Path in " + place + ")"});
+    }
+    return folder;
+  }
   for (const auto& prefix : winePrefixes) {
     std::filesystem::path registry = prefix / "system.reg";
     for (const char* key : kKeys) {

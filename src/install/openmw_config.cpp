@@ -1,15 +1,13 @@
 #include "install/openmw_config.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
+#include "platform/environment.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -108,9 +106,9 @@ std::filesystem::path ExpandPath(const std::string& value, const std::filesystem
     if (!value.starts_with(token)) continue;
     std::string_view rest = std::string_view(value).substr(token.size());
     while (rest.starts_with('/')) rest.remove_prefix(1);
-    return rest.empty() ? *base : *base / rest;
+    return rest.empty() ? *base : *base / TextPath(rest);
   }
-  std::filesystem::path path(value);
+  std::filesystem::path path = TextPath(value);
   return path.is_relative() ? fileFolder / path : path;
 }
 
@@ -118,16 +116,17 @@ std::filesystem::path ExpandPath(const std::string& value, const std::filesystem
 // it cannot be read. Only regular files are opened, so that a pipe or a
 // device never blocks the read.
 std::optional<std::string> ReadConfigFile(const std::filesystem::path& file, std::string& reason) {
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) {
-    reason = std::strerror(errno);
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(file, ec);
+  if (ec) {
+    reason = ec.message();
     return std::nullopt;
   }
-  if (S_ISDIR(st.st_mode)) {
-    reason = std::strerror(EISDIR);
-  } else if (!S_ISREG(st.st_mode)) {
+  if (std::filesystem::is_directory(status)) {
+    reason = std::make_error_code(std::errc::is_a_directory).message();
+  } else if (!std::filesystem::is_regular_file(status)) {
     reason = "not a regular file";
-  } else if (static_cast<uint64_t>(st.st_size) > kMaxConfigSize) {
+  } else if (std::filesystem::file_size(file, ec) > kMaxConfigSize && !ec) {
     reason = "too large for a configuration file";
   } else {
     errno = 0;
@@ -152,15 +151,8 @@ bool IsDirectory(const std::filesystem::path& path) {
 }  // namespace
 
 OpenMwPaths OpenMwPaths::FromEnvironment() {
-  auto base = [](const char* variable, const char* underHome) {
-    if (const char* value = std::getenv(variable); value && *value) {
-      return std::filesystem::path(value) / "openmw";
-    }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home ? home : "") / underHome / "openmw";
-  };
-  return {base("XDG_DATA_HOME", ".local/share"), base("XDG_CONFIG_HOME", ".config"),
-          "/usr/share/games/openmw"};
+  GameUserFolders user = UserFoldersOfGame("openmw", "OpenMW");
+  return {user.data, user.config, "/usr/share/games/openmw"};
 }
 
 OpenMwConfig OpenMwConfig::Read(const std::vector<std::filesystem::path>& start,
@@ -183,18 +175,19 @@ OpenMwConfig OpenMwConfig::Read(const std::vector<std::filesystem::path>& start,
     if (identity && std::find(seen.begin(), seen.end(), *identity) != seen.end()) {
       // The start list may name a file that a config= line chains already.
       if (next.line != 0) {
-        config.Problem(
-            next.from, next.line,
-            FormatText("config= reaches %s a second time; it is read once", next.file.c_str()));
+        config.Problem(next.from, next.line,
+                       FormatText("config= reaches %s a second time; it is read once",
+                                  next.file.string().c_str()));
       }
       continue;
     }
     std::string reason;
     auto text = ReadConfigFile(next.file, reason);
     if (!text) {
-      if (next.line == 0) FatalError("Cannot read file %s: %s", next.file.c_str(), reason.c_str());
+      if (next.line == 0)
+        FatalError("Cannot read file %s: %s", next.file.string().c_str(), reason.c_str());
       config.Problem(next.from, next.line,
-                     FormatText("Cannot read %s: %s", next.file.c_str(), reason.c_str()));
+                     FormatText("Cannot read %s: %s", next.file.string().c_str(), reason.c_str()));
       continue;
     }
     if (identity) seen.push_back(*identity);
@@ -226,8 +219,9 @@ OpenMwConfig OpenMwConfig::Read(const std::vector<std::filesystem::path>& start,
     if (IsDirectory(folder)) {
       config.dataFolders_.push_back(folder);
     } else {
-      config.Problem(data.file, data.line,
-                     FormatText("Data folder %s does not exist; it is left out", folder.c_str()));
+      config.Problem(
+          data.file, data.line,
+          FormatText("Data folder %s does not exist; it is left out", folder.string().c_str()));
     }
   }
   // An empty data-local= means the default, as in OpenMW.
@@ -304,7 +298,7 @@ void OpenMwConfig::CollectContent() const {
     const ContentEntry& kept = content_[it->second];
     Problem(value.file, value.line,
             FormatText("Content file %s is listed twice; the first entry (%s, line %u) counts",
-                       value.text.c_str(), files_[kept.file].c_str(), kept.line));
+                       value.text.c_str(), files_[kept.file].string().c_str(), kept.line));
   }
 }
 

@@ -11,14 +11,15 @@
 namespace modrake {
 
 // What the tokens at the start of a path in openmw.cfg stand for, as OpenMW
-// expands them on Linux. "?local?" is the folder of the file that names it.
+// expands them. "?local?" is the folder of the file that names it.
 struct OpenMwPaths {
   std::filesystem::path userData;    // ?userdata?: $XDG_DATA_HOME/openmw
   std::filesystem::path userConfig;  // ?userconfig?: $XDG_CONFIG_HOME/openmw
   std::filesystem::path global;      // ?global?: /usr/share/games/openmw
 
   // From XDG_DATA_HOME, XDG_CONFIG_HOME and HOME (~/.local/share/openmw and
-  // ~/.config/openmw when those are unset or empty).
+  // ~/.config/openmw when those are unset or empty); on Windows both user
+  // folders are Documents\My Games\OpenMW.
   static OpenMwPaths FromEnvironment();
 };
 

@@ -1,7 +1,6 @@
 // OpenMW's installation: an openmw.cfg chain lists the data folders (a
 // later one wins) and the content files, whose order is the load order.
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 #include <system_error>
 #include <unordered_set>
@@ -10,6 +9,7 @@
 #include "core/text.hpp"
 #include "install/installation_kind.hpp"
 #include "install/openmw_config.hpp"
+#include "platform/environment.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -35,8 +35,7 @@ bool SameName(std::string_view a, std::string_view b) {
 constexpr char kFlatpakId[] = "org.openmw.OpenMW";
 
 std::filesystem::path Home() {
-  const char* home = std::getenv("HOME");
-  return home && *home ? std::filesystem::path(home) : std::filesystem::path();
+  return UserFolder();
 }
 
 std::filesystem::path FlatpakFolder() {
@@ -74,7 +73,7 @@ class OpenMwEngine : public InstallationKind {
   GameKind kind() const override { return GameKind::kOpenMw; }
   std::filesystem::path Source() const override { return config_.userFile(); }
   std::string Description() const override {
-    return FormatText("OpenMW configuration: %s", config_.userFile().c_str());
+    return FormatText("OpenMW configuration: %s", config_.userFile().string().c_str());
   }
   std::vector<std::filesystem::path> DataFolders() const override {
     // data-local counts once it exists: a merge makes it.
@@ -90,10 +89,10 @@ class OpenMwEngine : public InstallationKind {
   std::vector<std::string> Warnings() const override {
     std::vector<std::string> lines;
     for (const ConfigProblem& problem : config_.problems()) {
-      lines.push_back(problem.line
-                          ? FormatText("%s, line %u: %s", problem.file.c_str(), problem.line,
-                                       problem.message.c_str())
-                          : FormatText("%s: %s", problem.file.c_str(), problem.message.c_str()));
+      lines.push_back(problem.line ? FormatText("%s, line %u: %s", problem.file.string().c_str(),
+                                                problem.line, problem.message.c_str())
+                                   : FormatText("%s: %s", problem.file.string().c_str(),
+                                                problem.message.c_str()));
     }
     return lines;
   }
@@ -173,8 +172,8 @@ class OpenMwEngine : public InstallationKind {
 
   [[noreturn]] void NotInUserFile(const ContentEntry& entry, const char* what) const {
     FatalError("Cannot %s %s: it is listed in %s, line %u, and only %s is written", what,
-               entry.name.c_str(), config_.files().at(entry.file).c_str(), entry.line,
-               config_.userFile().c_str());
+               entry.name.c_str(), config_.files().at(entry.file).string().c_str(), entry.line,
+               config_.userFile().string().c_str());
   }
 
   void Save() {
@@ -195,20 +194,20 @@ std::optional<std::vector<std::filesystem::path>> NamedOpenMwConfig(
   std::vector<std::filesystem::path> chain;
   if (option) {
     chain.push_back(ConfigFileIn(*option));
-  } else if (const char* file = std::getenv("OPENMW_CONFIG"); file && *file) {
-    chain.push_back(file);
-  } else if (const char* dirs = std::getenv("OPENMW_CONFIG_DIR"); dirs && *dirs) {
+  } else if (std::string file = EnvironmentValue("OPENMW_CONFIG"); !file.empty()) {
+    chain.push_back(TextPath(file));
+  } else if (std::string dirs = EnvironmentValue("OPENMW_CONFIG_DIR"); !dirs.empty()) {
     std::string_view rest = dirs;
     while (!rest.empty()) {
-      size_t colon = rest.find(':');
-      std::string_view dir = rest.substr(0, colon);
-      if (!dir.empty()) chain.push_back(std::filesystem::path(std::string(dir)) / "openmw.cfg");
-      rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+      size_t cut = rest.find(kPathListSeparator);
+      std::string_view dir = rest.substr(0, cut);
+      if (!dir.empty()) chain.push_back(TextPath(dir) / "openmw.cfg");
+      rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
     }
   }
   if (chain.empty()) return std::nullopt;
   for (const auto& file : chain) {
-    if (!IsFile(file)) FatalError("Cannot find file %s", file.c_str());
+    if (!IsFile(file)) FatalError("Cannot find file %s", file.string().c_str());
   }
   return chain;
 }

@@ -53,7 +53,7 @@ class OriginalEngine : public InstallationKind {
   GameKind kind() const override { return GameKind::kOriginal; }
   std::filesystem::path Source() const override { return gameFolder_; }
   std::string Description() const override {
-    return FormatText("Game folder: %s", gameFolder_.c_str());
+    return FormatText("Game folder: %s", gameFolder_.string().c_str());
   }
   std::vector<std::filesystem::path> DataFolders() const override {
     // A registry path that could not be read leaves no folder to look in.
@@ -79,7 +79,7 @@ class OriginalEngine : public InstallationKind {
     if (gameFolder_.empty()) return names;
     IniFile ini(IniPath());
     if (!ini.ReadError().empty()) {
-      FatalError("Cannot read file %s: %s", ini.path().c_str(), ini.ReadError().c_str());
+      FatalError("Cannot read file %s: %s", ini.path().string().c_str(), ini.ReadError().c_str());
     }
     // The list ends at the first key that is missing or empty.
     for (unsigned index = 0;; ++index) {

@@ -28,7 +28,7 @@ std::filesystem::path MergedPluginFolder(const Session& session) {
   if (!session.game->Previewing() && !std::filesystem::is_directory(folder, ec)) {
     session.game->BeforeCreate(folder);
     if (!std::filesystem::create_directories(folder, ec)) {
-      FatalError("Cannot create folder %s: %s", folder.c_str(), ec.message().c_str());
+      FatalError("Cannot create folder %s: %s", folder.string().c_str(), ec.message().c_str());
     }
   }
   return folder;
@@ -92,7 +92,7 @@ void FinishMergedPlugin(Session& session, PluginFile& merged, bool activate) {
   }
   if (!activate) {
     log.AddLogLine("");
-    log.Log("!Check \"%s\" for details", log.LogPath().c_str());
+    log.Log("!Check \"%s\" for details", log.LogPath().string().c_str());
   }
 }
 

@@ -157,10 +157,10 @@ std::string MasterLine(const std::string& which, const std::filesystem::path& pa
   std::filesystem::path real = std::filesystem::weakly_canonical(path, ec);
   if (ec) real = path;
   auto print = FingerprintFile(real);
-  if (!print) return FormatText("%s %s missing\n", which.c_str(), real.c_str());
+  if (!print) return FormatText("%s %s missing\n", which.c_str(), real.string().c_str());
   return FormatText(
       "%s %s size %llu time %lld.%09lld change %lld.%09lld inode %llu:%llu sum %016llx\n",
-      which.c_str(), real.c_str(), static_cast<unsigned long long>(print->size),
+      which.c_str(), real.string().c_str(), static_cast<unsigned long long>(print->size),
       static_cast<long long>(print->modifySec), static_cast<long long>(print->modifyNsec),
       static_cast<long long>(print->changeSec), static_cast<long long>(print->changeNsec),
       static_cast<unsigned long long>(print->identity.device),
@@ -184,9 +184,10 @@ std::string MasterCacheIdentity(const Session& session) {
   std::error_code ec;
   std::filesystem::path folder = std::filesystem::absolute(game.Source(), ec);
   if (auto canonical = std::filesystem::weakly_canonical(folder, ec); !ec) folder = canonical;
-  std::string text = FormatText(
-      "Modrake master cache stamp 2\nFlags %u\n%s %s\n", MasterSetFlags(session),
-      game.kind() == GameKind::kOpenMw ? "OpenMW configuration" : "Game folder", folder.c_str());
+  std::string text =
+      FormatText("Modrake master cache stamp 2\nFlags %u\n%s %s\n", MasterSetFlags(session),
+                 game.kind() == GameKind::kOpenMw ? "OpenMW configuration" : "Game folder",
+                 folder.string().c_str());
   const auto& masters = game.masters();
   for (int i = 0; i < 3; ++i) {
     if (masters[i]) text += MasterLine(FormatText("Master %d", i), masters[i]->path);
@@ -306,10 +307,11 @@ void BuildMasterIndex(Session& session) {
       WriteMasterCache(cachePath, MasterSetFlags(session), index.entries().first(count));
   if (written) written = WriteMasterCacheStamp(stampPath, MasterCacheIdentity(session), count);
   if (written) {
-    session.log.Log("!Created %s", cachePath.c_str());
+    session.log.Log("!Created %s", cachePath.string().c_str());
   } else {
     // Without a cache the masters are only read again next time.
-    session.log.Log("!Cannot write file %s: %s", cachePath.c_str(), written.reason().c_str());
+    session.log.Log("!Cannot write file %s: %s", cachePath.string().c_str(),
+                    written.reason().c_str());
   }
 }
 
@@ -495,7 +497,7 @@ void LoadGameMasters(Session& session) {
       ReadMasterCacheStamp(MasterCacheStampPath(cachePath), MasterCacheIdentity(session));
   if (allowed && ReadMasterCache(cachePath, MasterSetFlags(session), sizes, *allowed, index)) {
     index.fromCache = true;
-    session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.c_str());
+    session.log.Log("!Loaded %u records from %s", index.Count(), cachePath.string().c_str());
     return;
   }
   BuildMasterIndex(session);

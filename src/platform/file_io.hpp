@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -21,20 +22,6 @@ struct FileStatus {
 
 std::optional<FileStatus> QueryFileStatus(const std::filesystem::path& path);
 
-// Access and modification times with their nanoseconds, so that a file can be
-// given back exactly the times it had.
-struct FileTimes {
-  int64_t accessSec = 0;
-  int64_t accessNsec = 0;
-  int64_t modifySec = 0;
-  int64_t modifyNsec = 0;
-};
-
-std::optional<FileTimes> GetFileTimes(const std::filesystem::path& path);
-bool SetFileTimes(const std::filesystem::path& path, const FileTimes& times);
-// Sets access and modification time to the same whole second.
-bool SetFileTime(const std::filesystem::path& path, int64_t seconds);
-
 // A read handle with its own buffer: small reads (record headers) come from
 // memory, large reads go straight into the caller's buffer, and skips past the
 // buffer only move the file position.
@@ -49,7 +36,7 @@ class FileReader {
   // Reads a block of bytes in memory as a file; they must outlive the reads.
   void OpenMemory(const void* bytes, size_t size);
   void Close();
-  bool IsOpen() const { return fd_ >= 0 || memory_; }
+  bool IsOpen() const { return file_ != kNoFile || memory_; }
 
   // Reads up to count bytes; returns how many were read (short only at the end).
   size_t Read(void* out, size_t count);
@@ -66,7 +53,20 @@ class FileReader {
   // What the reader hands out from: the block in memory, or its buffer.
   const unsigned char* Bytes() const { return memory_ ? memory_ : buffer_.get(); }
 
-  int fd_ = -1;
+  // The system's handle of the open file (a descriptor, or a Windows HANDLE).
+  static constexpr intptr_t kNoFile = -1;
+  struct Opened {
+    intptr_t file;
+    uint64_t size;
+  };
+  // A regular file opened for reading, with its size.
+  static std::optional<Opened> OpenForReading(const std::filesystem::path& path);
+  static void CloseFile(intptr_t file);
+  // Reads what the system gives, up to count bytes: 0 at the end, -1 on failure.
+  int64_t ReadSome(void* out, size_t count);
+  bool SeekTo(uint64_t position);
+
+  intptr_t file_ = kNoFile;
   const unsigned char* memory_ = nullptr;  // the whole file, read from memory
   uint64_t position_ = 0;                  // logical position of the next byte handed out
   uint64_t size_ = 0;
@@ -96,7 +96,7 @@ class WriteResult {
     result.refused_ = true;
     return result;
   }
-  // The system's words for an error number.
+  // The C library's words for an error number (errno).
   static WriteResult FromError(int error);
   explicit operator bool() const { return reason_.empty(); }
   const std::string& reason() const { return reason_; }
@@ -106,6 +106,20 @@ class WriteResult {
   std::string reason_;
   bool refused_ = false;
 };
+
+// Access and modification times with their nanoseconds, so that a file can be
+// given back exactly the times it had.
+struct FileTimes {
+  int64_t accessSec = 0;
+  int64_t accessNsec = 0;
+  int64_t modifySec = 0;
+  int64_t modifyNsec = 0;
+};
+
+std::optional<FileTimes> GetFileTimes(const std::filesystem::path& path);
+WriteResult SetFileTimes(const std::filesystem::path& path, const FileTimes& times);
+// Sets access and modification time to the same whole second.
+WriteResult SetFileTime(const std::filesystem::path& path, int64_t seconds);
 
 // Why an existing file may not be changed: a file without its owner's write
 // permission is the player's way of freezing it, and stays as it is even for
@@ -140,7 +154,7 @@ std::optional<FileFingerprint> FingerprintFile(const std::filesystem::path& path
 // reported once by the caller.
 class FileWriter {
  public:
-  explicit FileWriter(int fd) : fd_(fd) {}
+  explicit FileWriter(intptr_t file) : file_(file) {}
   FileWriter(const FileWriter&) = delete;
   FileWriter& operator=(const FileWriter&) = delete;
   ~FileWriter() = default;
@@ -148,13 +162,15 @@ class FileWriter {
   void Write(const void* data, size_t count);
   bool Flush();
   bool Ok() const { return ok_; }
-  // The error number of the write that failed.
+  // The system's error code of the write that failed.
   int Error() const { return error_; }
 
  private:
+  // Writes what the system takes, up to count bytes; 0 with the error set on failure.
+  size_t WriteSome(const void* data, size_t count);
   void Fail(int error);
 
-  int fd_;
+  intptr_t file_;
   bool ok_ = true;
   int error_ = 0;
   std::vector<unsigned char> buffer_;
@@ -185,5 +201,25 @@ void RemoveTemporaryLeftovers(const std::filesystem::path& folder);
 
 // The whole content of a file; none when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path);
+
+// Whether path is a regular file this process may read.
+bool IsReadableFile(const std::filesystem::path& path);
+// Why this process may not read the file at path, in the system's words;
+// empty when it may.
+std::string ReadAccessProblem(const std::filesystem::path& path);
+
+// Writes bytes over the start of an existing file in place, when accept
+// agrees to the first headSize bytes the file holds now; false when it cannot
+// be opened, accept refuses, or the write does not complete. Only a file the
+// program owns (or any, run as root) is written in place: only its owner may
+// give it back its time, and the caller's whole write of another user's file
+// makes the replacement ours.
+bool OverwriteFileStart(const std::filesystem::path& path, size_t headSize,
+                        const std::function<bool(const unsigned char* head)>& accept,
+                        std::string_view bytes);
+
+// A text file opened with the C library (mode as for fopen); on Windows its
+// lines end in CR LF there. Null with errno set when it cannot be opened.
+std::FILE* OpenTextFile(const std::filesystem::path& path, const char* mode);
 
 }  // namespace modrake

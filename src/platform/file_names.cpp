@@ -1,10 +1,6 @@
 #include "platform/file_names.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <system_error>
 
 #include "platform/file_io.hpp"
@@ -12,6 +8,15 @@
 namespace modrake {
 
 namespace {
+
+#ifdef _WIN32
+constexpr char kSeparators[] = "/\\:";
+// The file system itself finds a name in any letter case.
+constexpr bool kFindsAnyCase = true;
+#else
+constexpr char kSeparators[] = "/";
+constexpr bool kFindsAnyCase = false;
+#endif
 
 // What cp1252 puts at 0x80..0x9F; the five bytes it leaves open keep their
 // C1 code, as Windows maps them.
@@ -162,28 +167,55 @@ std::string GameFileName(std::string_view name) {
   return game;
 }
 
+std::filesystem::path TextPath(std::string_view text) {
+#ifdef _WIN32
+  std::wstring wide;
+  for (char32_t c : Decode(text)) {
+    if (c < 0x10000) {
+      wide.push_back(static_cast<wchar_t>(c));
+    } else {
+      wide.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+      wide.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    }
+  }
+  return std::filesystem::path(std::move(wide));
+#else
+  return std::filesystem::path(std::string(text));
+#endif
+}
+
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
                                                 const std::string& name) {
   // Only a name of an entry is looked up: "", "." and ".." would find the
   // folder or its parent, and a separator would leave the folder.
-  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+  if (name.empty() || name == "." || name == ".." ||
+      name.find_first_of(kSeparators) != std::string::npos) {
     return std::nullopt;
   }
   std::error_code ec;
-  std::filesystem::path exact = folder / name;
+#ifndef _WIN32
+  std::filesystem::path exact = folder / TextPath(name);
   if (std::filesystem::exists(exact, ec)) return exact;
+#endif
+  // Windows finds a file in any letter case itself, but the name to show and
+  // to write is the one the disk holds: it comes from the folder's entries.
+  std::optional<std::filesystem::path> found;
   std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec);
   for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     std::string entryName = it->path().filename().string();
-    if (SameFileName(entryName, name)) return folder / entryName;
+    if (entryName == name) return folder / TextPath(entryName);
+    if (SameFileName(entryName, name)) {
+      if (!kFindsAnyCase) return folder / TextPath(entryName);
+      if (!found) found = folder / TextPath(entryName);
+    }
   }
-  return std::nullopt;
+  return found;
 }
 
 std::optional<std::filesystem::path> FindReadableFile(const std::filesystem::path& folder,
                                                       const std::string& name) {
   auto path = FindNoCase(folder, name);
-  if (!path || !QueryFileStatus(*path) || ::access(path->c_str(), R_OK) != 0) return std::nullopt;
+  if (!path || !IsReadableFile(*path)) return std::nullopt;
   return path;
 }
 
@@ -192,13 +224,12 @@ std::string WhyUnreadable(const std::filesystem::path& path) {
   auto status = std::filesystem::status(path, ec);
   if (!std::filesystem::exists(status)) return "no such file";
   if (!std::filesystem::is_regular_file(status)) return "not a file";
-  if (::access(path.c_str(), R_OK) != 0) return std::strerror(errno);
-  return {};
+  return ReadAccessProblem(path);
 }
 
 std::filesystem::path ResolveNoCase(const std::filesystem::path& folder, const std::string& name) {
   auto found = FindNoCase(folder, name);
-  return found ? *found : folder / name;
+  return found ? *found : folder / TextPath(name);
 }
 
 }  // namespace modrake

@@ -20,6 +20,12 @@ std::string GameFileName(std::string_view name);
 // Appends the UTF-8 bytes of one character.
 void EncodeUtf8(char32_t c, std::string& out);
 
+// A path from a name or path held as text, which is UTF-8 (or a name in the
+// game's cp1252). Its own string() gives the UTF-8 text back. Linux takes the
+// bytes as they are; Windows, whose paths are wide, decodes them (a plain
+// std::filesystem::path would read them in the ANSI code page).
+std::filesystem::path TextPath(std::string_view text);
+
 // Text for a screen or terminal that shows UTF-8: well-formed UTF-8 stays as
 // it is, and any other byte is read as cp1252, so that names and ids from
 // the game's files show as the game shows them beside names from the disk.

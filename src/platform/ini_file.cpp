@@ -1,11 +1,8 @@
 #include "platform/ini_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 #include "platform/ascii.hpp"
 #include "platform/file_io.hpp"
@@ -58,28 +55,25 @@ std::optional<std::string_view> KeyName(std::string_view line, bool firstLine) {
 // The bytes of the file; a missing file (or a missing folder on its path)
 // reads as empty. Any other failure leaves the system's reason in error.
 std::string ReadWholeFile(const std::filesystem::path& path, std::string& error) {
-  std::string text;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT && errno != ENOTDIR) error = std::strerror(errno);
-    return text;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    error = std::strerror(EISDIR);
-  } else {
-    char buffer[65536];
-    for (;;) {
-      ssize_t got = ::read(fd, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) error = std::strerror(errno);
-      if (got <= 0) break;
-      text.append(buffer, static_cast<size_t>(got));
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) {
+    if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+      error = ec.message();
     }
+    return {};
   }
-  ::close(fd);
-  if (!error.empty()) text.clear();
-  return text;
+  if (std::filesystem::is_directory(status)) {
+    error = std::make_error_code(std::errc::is_a_directory).message();
+    return {};
+  }
+  errno = 0;
+  std::optional<std::string> text = ReadFileBytes(path);
+  if (!text) {
+    error = std::strerror(errno != 0 ? errno : EIO);
+    return {};
+  }
+  return std::move(*text);
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ class PageBuffer {
   void Release();
 
  private:
+  // The capacity to grow to for at least bytes: whole large pages, at least double.
+  size_t GrownCapacity(size_t bytes) const;
+
   void* data_ = nullptr;
   size_t capacity_ = 0;
 };

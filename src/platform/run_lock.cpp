@@ -1,11 +1,5 @@
 #include "platform/run_lock.hpp"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -21,57 +15,47 @@ RunLock::~RunLock() {
 }
 
 void RunLock::ReleaseAll() {
-  for (const Held& held : held_) ::close(held.fd);
+  for (const Held& held : held_) CloseLock(held.handle);
   held_.clear();
 }
 
 RunLock::Result RunLock::Lock(const std::filesystem::path& folder, bool wait,
                               const std::function<void()>* waiting,
                               const std::function<bool()>* stop) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Result::Unlockable;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return Result::Unlockable;
-  }
+  std::optional<Opened> opened = OpenLock(folder);
+  if (!opened) return Result::Unlockable;
   for (const Held& held : held_) {
-    if (held.device == st.st_dev && held.inode == st.st_ino) {
-      ::close(fd);
+    if (held.device == opened->device && held.inode == opened->inode) {
+      CloseLock(opened->handle);
       return Result::Locked;
     }
   }
-  int rc;
-  while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-  }
-  if (rc != 0 && errno == EWOULDBLOCK) {
+  Taken taken = TakeLock(opened->handle, false);
+  if (taken == Taken::Busy) {
     if (!wait) {
-      ::close(fd);
+      CloseLock(opened->handle);
       return Result::Busy;
     }
     if (waiting && *waiting) (*waiting)();
     if (stop && *stop) {
       // A wait that may be given up looks again now and then instead of
       // blocking for good.
-      while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 &&
-             (errno == EWOULDBLOCK || errno == EINTR)) {
+      while ((taken = TakeLock(opened->handle, false)) == Taken::Busy) {
         if ((*stop)()) {
-          ::close(fd);
+          CloseLock(opened->handle);
           return Result::Stopped;
         }
         std::this_thread::sleep_for(kStopPollInterval);
       }
     } else {
-      while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-      }
+      taken = TakeLock(opened->handle, true);
     }
   }
-  if (rc != 0) {
-    ::close(fd);
+  if (taken != Taken::Yes) {
+    CloseLock(opened->handle);
     return Result::Unlockable;
   }
-  held_.push_back(
-      {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), fd});
+  held_.push_back({opened->device, opened->inode, opened->handle});
   return Result::Locked;
 }
 

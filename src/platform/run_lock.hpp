@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace modrake {
@@ -32,10 +34,23 @@ class RunLock {
   Result Lock(const std::filesystem::path& folder, bool wait, const std::function<void()>* waiting,
               const std::function<bool()>* stop);
 
+  // The system's half. A folder's lock, opened but not yet taken, with what
+  // tells the folder apart however it is spelled.
+  struct Opened {
+    intptr_t handle;  // a descriptor or a Windows HANDLE
+    unsigned long long device;
+    unsigned long long inode;
+  };
+  static std::optional<Opened> OpenLock(const std::filesystem::path& folder);
+  enum class Taken { Yes, Busy, Failed };
+  // Takes the lock; block waits while another process holds it.
+  static Taken TakeLock(intptr_t handle, bool block);
+  static void CloseLock(intptr_t handle);
+
   struct Held {
     unsigned long long device;
     unsigned long long inode;
-    int fd;
+    intptr_t handle;  // the open lock, a descriptor or a Windows HANDLE
   };
   std::vector<Held> held_;
 };

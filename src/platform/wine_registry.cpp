@@ -1,11 +1,16 @@
 #include "platform/wine_registry.hpp"
 
-#include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <system_error>
 
 #include "platform/ascii.hpp"
+#include "platform/environment.hpp"
 #include "platform/file_names.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace modrake {
 
@@ -112,13 +117,46 @@ RegistryValue ReadWineRegistryValue(const std::filesystem::path& registryFile,
   return result;
 }
 
+RegistryValue ReadSystemRegistryValue(std::string_view keyPath, std::string_view valueName) {
+  RegistryValue result;
+#ifdef _WIN32
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TextPath(keyPath).c_str(), 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return result;
+  }
+  result.keyFound = true;
+  std::wstring name = TextPath(valueName).wstring();
+  DWORD type = 0;
+  DWORD bytes = 0;
+  if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
+      (type == REG_SZ || type == REG_EXPAND_SZ)) {
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                         &bytes) == ERROR_SUCCESS) {
+      text.resize(std::min<size_t>(text.size(), bytes / sizeof(wchar_t)));
+      while (!text.empty() && text.back() == L'\0') text.pop_back();
+      result.value = std::filesystem::path(text).string();
+    }
+  }
+  RegCloseKey(key);
+#else
+  (void)keyPath;
+  (void)valueName;
+#endif
+  return result;
+}
+
 std::vector<std::filesystem::path> WinePrefixes(std::string_view steamAppId) {
   std::vector<std::filesystem::path> prefixes;
-  if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) {
-    prefixes.emplace_back(prefix);
+#ifdef _WIN32
+  (void)steamAppId;
+  return prefixes;
+#endif
+  if (std::string prefix = EnvironmentValue("WINEPREFIX"); !prefix.empty()) {
+    prefixes.push_back(TextPath(prefix));
   }
-  if (const char* home = std::getenv("HOME"); home && *home) {
-    std::filesystem::path folder = home;
+  if (std::filesystem::path folder = UserFolder(); !folder.empty()) {
     prefixes.push_back(folder / ".wine");
     prefixes.push_back(folder / ".steam/steam/steamapps/compatdata" / std::string(steamAppId) /
                        "pfx");

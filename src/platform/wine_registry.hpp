@@ -22,8 +22,13 @@ struct RegistryValue {
 RegistryValue ReadWineRegistryValue(const std::filesystem::path& registryFile,
                                     std::string_view keyPath, std::string_view valueName);
 
+// The string value of a local-machine key in the running system's own
+// registry: on Windows its registry (64-bit view; a 32-bit program's keys
+// are under Software\\Wow6432Node there); nothing on Linux, which has none.
+RegistryValue ReadSystemRegistryValue(std::string_view keyPath, std::string_view valueName);
+
 // The Wine prefixes to search, in order: $WINEPREFIX, ~/.wine, and the Proton
-// prefix Steam gives the game with that app id.
+// prefix Steam gives the game with that app id; none on Windows itself.
 std::vector<std::filesystem::path> WinePrefixes(std::string_view steamAppId);
 
 // A Windows path of the prefix ("C:\\Games\\Morrowind") as a Linux path,

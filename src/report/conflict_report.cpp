@@ -127,7 +127,7 @@ void GenerateConflictReport(Session& session, std::string* json) {
   ReportGroups(session, groups, crossReferences, *sink);
   sink->End(crossReferences);
   if (WriteResult closed = log.CloseLog(); !closed) WriteFailed(log.LogPath(), closed);
-  log.Log("!Detailed conflict report file \"%s\" has been created", log.LogPath().c_str());
+  log.Log("!Detailed conflict report file \"%s\" has been created", log.LogPath().string().c_str());
 }
 
 void RunReportEntry(Session& session, std::string* json) {

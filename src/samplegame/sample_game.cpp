@@ -103,8 +103,8 @@ SampleGameResult WriteSampleGame(const std::filesystem::path& folder,
   std::vector<BuiltPlugin> plugins = BuildPlugins(masters, options.plugins);
 
   auto put = [&](const std::string& name, const std::string& bytes, int64_t time) {
-    Write(data / name, bytes, time);
-    result.files.push_back(data / name);
+    Write(data / TextPath(name), bytes, time);
+    result.files.push_back(data / TextPath(name));
     result.bytes += bytes.size();
   };
   put("Morrowind.esm", masters.morrowind->b.Finish(), kSampleEpoch);

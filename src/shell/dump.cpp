@@ -51,7 +51,7 @@ void DumpRecords(const std::filesystem::path& file, std::FILE* out) {
   }
   ok = Flush(lines, out) && ok;
   if (!ok || std::fflush(out) != 0) {
-    FatalError("Cannot write the records of %s", file.c_str());
+    FatalError("Cannot write the records of %s", file.string().c_str());
   }
 }
 

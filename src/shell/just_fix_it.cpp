@@ -146,7 +146,7 @@ void JustFixIt(Session& session) {
     progress.Step(kMergedDialogsName);
     refused.Try([&] { MergeDialogs(session, true); });
     log.AddLogLine("");
-    log.Log("!Check \"%s\" for details", log.LogPath().c_str());
+    log.Log("!Check \"%s\" for details", log.LogPath().string().c_str());
   }
   log.CloseLog();
   refused.FailIfAny();

@@ -28,8 +28,8 @@ void Hold(Session& session, RunLock& lock, const std::filesystem::path& folder) 
       folder,
       [&] {
         waited = true;
-        ui.ShowWaiting(
-            FormatText("Waiting for another run of Modrake to finish with \"%s\"", folder.c_str()));
+        ui.ShowWaiting(FormatText("Waiting for another run of Modrake to finish with \"%s\"",
+                                  folder.string().c_str()));
       },
       cancelled);
   if (waited) ui.ShowWaiting("");
@@ -65,7 +65,8 @@ RunGuard::RunGuard(Session& session) : session_(session) {
     std::filesystem::path folder = session.home / "preview";
     std::filesystem::remove_all(folder, ec);  // what a stopped preview left
     std::filesystem::create_directories(folder, ec);
-    if (ec) FatalError("Cannot create folder %s: %s", folder.c_str(), ec.message().c_str());
+    if (ec)
+      FatalError("Cannot create folder %s: %s", folder.string().c_str(), ec.message().c_str());
     session.previewFolder = folder;
   } else {
     backup_ = std::make_unique<RunBackup>(session.home / "backups", RunFolderName(session.runName));

@@ -27,7 +27,7 @@ std::string WriteSampleGameInto(const std::filesystem::path& folder,
   if (request.scale > 0) options.scale = request.scale;
   auto result = samplegame::WriteSampleGame(folder, options);
   return FormatText("Wrote %zu files (%llu bytes) into %s", result.files.size(),
-                    static_cast<unsigned long long>(result.bytes), folder.c_str());
+                    static_cast<unsigned long long>(result.bytes), folder.string().c_str());
 }
 
 }  // namespace modrake

@@ -88,7 +88,7 @@ class PluginCleanerTest : public ::testing::Test {
     return result;
   }
 
-  std::string LogText() { return ReadFile(g.home / "modrake.log"); }
+  std::string LogText() { return ReadLog(g.home / "modrake.log"); }
 
   TestGame g;
   GameSettingTable table;

@@ -37,7 +37,7 @@ TEST_F(CleanCliTest, CleansInPlaceAndTheSecondTimeIsAlreadyClean) {
         "\nCleaned 1 file(s)\nCheck \"" + (home / "modrake.log").string() + "\" for details\n"}) {
     EXPECT_NE(first.out.find(part), std::string::npos) << part << first.out;
   }
-  std::string log = test::ReadFile(home / "modrake.log");
+  std::string log = test::ReadLog(home / "modrake.log");
   EXPECT_EQ(log.rfind("File: Identical_To_Masters.esp\n==============================\n", 0), 0u);
 
   auto second = Clean({"clean", "--keep-names", Data("Identical_To_Masters.esp")});
@@ -132,7 +132,7 @@ TEST(CleanInterruptCliTest, CtrlCStopsBetweenFilesAndLeavesEveryFileWhole) {
       EXPECT_GE(cleaned, 10u);
       EXPECT_LT(cleaned, 300u);
       EXPECT_NE(result.out.find("\nCanceled before Generated_Plugin_"), std::string::npos);
-      EXPECT_NE(test::ReadFile(home / "modrake.log").find("Operation has been canceled."),
+      EXPECT_NE(test::ReadLog(home / "modrake.log").find("Operation has been canceled."),
                 std::string::npos);
     }
   }

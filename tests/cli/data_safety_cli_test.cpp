@@ -1,7 +1,9 @@
 // What every writing command guarantees the player's files, end to end.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <functional>
 
@@ -22,6 +24,8 @@ bool Contains(const std::string& text, const std::string& part) {
 // write lands on the linked file, the link stays, and the file keeps the
 // owner, group and mode the player's launcher needs.
 TEST(DataSafetyCliTest, WritesGoThroughLinksAndKeepOwners) {
+  SKIP_ON_WINDOWS("symbolic links, owners and modes are POSIX matters");
+#ifndef _WIN32
   SampleGameRun run;
   const auto mods = run.game / "mods";
   std::filesystem::create_directory(mods);
@@ -82,6 +86,7 @@ TEST(DataSafetyCliTest, WritesGoThroughLinksAndKeepOwners) {
       EXPECT_TRUE(test::EsmtoolReads(entry.path()));
     }
   }
+#endif
 }
 
 bool HasGameFile(const SampleGameRun& run, const std::string& name) {
@@ -176,7 +181,10 @@ TEST(DataSafetyCliTest, WhatThePlayerProtectedIsNeverWritten) {
     std::string protectedFile;  // in the data folder, or "" for morrowind.ini
     std::string message;
   };
-  auto readOnly = [](const std::filesystem::path& file) { ::chmod(file.c_str(), 0444); };
+  auto readOnly = [](const std::filesystem::path& file) {
+    using std::filesystem::perms;
+    std::filesystem::permissions(file, perms::owner_read | perms::group_read | perms::others_read);
+  };
   const Case cases[] = {
       {"a read-only morrowind.ini",
        [&](const SampleGameRun& run) {
@@ -210,10 +218,16 @@ TEST(DataSafetyCliTest, WhatThePlayerProtectedIsNeverWritten) {
        },
        "Bloodmoon.esm", "it is the game master Bloodmoon.esm"},
   };
-  const bool root = ::geteuid() == 0;
+  const bool root = test::RunsAsRoot();
   for (bool asRoot : {root, false}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (asRoot ? " (as root)" : ""));
+#ifdef _WIN32
+      if (Contains(c.what, "link")) {
+        std::printf("skipped \"%s\": links on Windows need rights a player rarely has\n", c.what);
+        continue;
+      }
+#endif
       SampleGameRun run;
       if (root && !asRoot) {
         for (const auto& folder : {run.game.path(), run.home.path()}) {

@@ -1,12 +1,17 @@
 // Every way a run can fail ends with a message that says what went wrong and
 // a non-zero exit code: 1 for errors, 2 for a command line that makes no sense.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 #include <functional>
+#ifdef _WIN32
+#include <set>
+#endif
 
 #include "support/cli_game.hpp"
 #include "support/test_support.hpp"
@@ -19,6 +24,11 @@ using test::HeaderOnlyGame;
 // Sets or clears the immutable attribute, which not even the superuser can
 // write past; false when the file system or the privileges do not allow it.
 bool SetImmutable(const std::filesystem::path& path, bool on) {
+#ifdef _WIN32
+  (void)path;
+  (void)on;
+  return false;
+#else
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   int flags = 0;
@@ -27,6 +37,7 @@ bool SetImmutable(const std::filesystem::path& path, bool on) {
   done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
   ::close(fd);
   return done;
+#endif
 }
 
 // A plugin whose last record ends before its data does.
@@ -157,8 +168,21 @@ TEST(FailuresCliTest, EveryFailureEndsWithItsMessageAndExitCode) {
        [](HeaderOnlyGame&) { return std::vector<std::string>{"merge-object"}; }, 2,
        "modrake: unknown command \"merge-object\"; did you mean \"merge-objects\"?"},
   };
+#ifdef _WIN32
+  // Windows' file systems cannot hold these: names that differ only in
+  // letter case or spelling, a line break in a name; links need rights.
+  const std::set<std::string> notOnWindows = {
+      "clean --subfolder when Clean cannot be made", "a name that two files answer to",
+      "a name and its cp1252 spelling", "a name holding a line break"};
+#endif
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+#ifdef _WIN32
+    if (notOnWindows.count(c.what)) {
+      std::printf("skipped \"%s\": Windows' file systems cannot hold it\n", c.what);
+      continue;
+    }
+#endif
     HeaderOnlyGame cli;
     auto args = c.setup(cli);
     if (!args) {

@@ -28,7 +28,7 @@ TEST(FixCliTest, AnErrorInAMiddleStepFailsAndKeepsWhatWasCleaned) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.rfind("Modrake Error: Invalid record in file ", 0), 0u) << run.err;
   EXPECT_NE(test::ReadFile(data / "Junk_Cells.esp"), junk);
-  EXPECT_NE(test::ReadFile(game.home / "modrake.log").find("\nERROR: Invalid record"),
+  EXPECT_NE(test::ReadLog(game.home / "modrake.log").find("\nERROR: Invalid record"),
             std::string::npos);
 }
 

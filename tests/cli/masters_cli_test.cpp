@@ -14,7 +14,7 @@ TEST(MastersCliTest, RealPluginsRunWithEveryOption) {
   auto lists = game.Run({"merge-lists", "--activate", "--against-masters"});
   ASSERT_EQ(lists.exitCode, 0) << lists.err;
   EXPECT_TRUE(test::EsmtoolReads(game.Data("Merged_Leveled_Lists.esp")));
-  std::string log = test::ReadFile(game.home / "modrake.log");
+  std::string log = test::ReadLog(game.home / "modrake.log");
   EXPECT_NE(log.find("-> against Tribunal.esm"), std::string::npos) << log;
 
   auto fixed = game.Run({"--yes", "fix", "--all-masters"});

@@ -192,7 +192,7 @@ TEST(MergeCliTest, SampleGameMergesAsDocumented) {
               command == std::string("merge-dialogs"));
   }
   // The renamed cell's condition names its latest name.
-  EXPECT_TRUE(Contains(ReadFile(run.home / "modrake.log"),
+  EXPECT_TRUE(Contains(ReadLog(run.home / "modrake.log"),
                        "\nFollowing cell references will be renamed in dialog entries:\n"
                        "  Fields of Kummu                  -> Kummu Shrine Fields"
                        "  Kummu Fields                     -> Kummu Shrine Fields\n"));

@@ -161,7 +161,8 @@ TEST(OpenMwCliTest, EveryCommandGivesWhatTheOriginalEngineGives) {
   }
   ASSERT_EQ(game.original.Run(originalFiles).exitCode, 0);
   ASSERT_EQ(game.RunOpenMw(openMwFiles).exitCode, 0);
-  EXPECT_EQ(ReadFile(game.home / "modrake.log"), ReadFile(game.original.home / "modrake.log"));
+  EXPECT_EQ(test::ReadLog(game.home / "modrake.log"),
+            test::ReadLog(game.original.home / "modrake.log"));
 }
 
 TEST(OpenMwCliTest, TheListChangesOnlyInTheLinesACommandChanges) {

@@ -146,7 +146,7 @@ TEST(ReportCliTest, FlagsTickTheirBoxesForTheRun) {
     args.insert(args.end(), files.begin(), files.end());
     auto result = game.Run(args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    std::string report = test::ReadFile(game.home / "modrake.log");
+    std::string report = test::ReadLog(game.home / "modrake.log");
     EXPECT_EQ(report.find(mergedSword) != std::string::npos, flags) << report;
     EXPECT_EQ(report.find(list) != std::string::npos, flags) << report;
   }

@@ -82,13 +82,13 @@ TEST(SafetyCliTest, APreviewChangesNothingAndSaysWhatTheRunDoes) {
     preview.insert(preview.begin(), "--dry-run");
     auto previewed = run.Run(preview);
     ASSERT_EQ(previewed.exitCode, 0) << previewed.err;
-    const std::string previewLog = test::ReadFile(run.home / "modrake.log");
+    const std::string previewLog = test::ReadLog(run.home / "modrake.log");
     EXPECT_TRUE(Snapshot(run.game.path()) == before) << "the game is as it was";
     EXPECT_FALSE(std::filesystem::exists(run.home / "backups")) << "nothing to back up";
     auto real = run.Run(args);
     ASSERT_EQ(real.exitCode, 0) << real.err;
     EXPECT_EQ(previewed.out, AsPreview(real.out));
-    EXPECT_EQ(previewLog, AsPreview(test::ReadFile(run.home / "modrake.log")));
+    EXPECT_EQ(previewLog, AsPreview(test::ReadLog(run.home / "modrake.log")));
   }
 }
 

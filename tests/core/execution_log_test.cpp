@@ -29,7 +29,7 @@ TEST(ExecutionLogTest, ListAndFileAndOneBackupPerCommand) {
   log.Log("!Cleaned %u file(s) ; with a comment", 2u);
   log.CloseLog();
   EXPECT_EQ(ui.lines, (std::vector<std::string>{"Loading Morrowind.esm", "Cleaned 2 file(s)"}));
-  EXPECT_EQ(test::ReadFile(dir / "modrake.log"), "    deleted AMBI\n");
+  EXPECT_EQ(test::ReadLog(dir / "modrake.log"), "    deleted AMBI\n");
   command("before\n");
   log.OpenLog();
   log.pipeline = true;
@@ -37,8 +37,8 @@ TEST(ExecutionLogTest, ListAndFileAndOneBackupPerCommand) {
   command("merge\n");
   log.pipeline = false;
   log.CloseLog();
-  EXPECT_EQ(test::ReadFile(dir / "modrake.log"), "clean\nmerge\n");
-  EXPECT_EQ(test::ReadFile(dir / "modrake.bak"), "before\n");
+  EXPECT_EQ(test::ReadLog(dir / "modrake.log"), "clean\nmerge\n");
+  EXPECT_EQ(test::ReadLog(dir / "modrake.bak"), "before\n");
 
   ExecutionLog nowhere(ui, dir / "missing folder" / "modrake.log");
   nowhere.OpenLog();
@@ -69,7 +69,7 @@ TEST(ExecutionLogTest, FatalErrorGoesToAnOpenLogAndAsksToCheckIt) {
   }
   EXPECT_EQ(shown, "Cannot open file y.esp\n\nDo not forget to check Modrake.log file! ");
   EXPECT_FALSE(log.IsOpen());
-  EXPECT_EQ(test::ReadFile(dir / "modrake.log"),
+  EXPECT_EQ(test::ReadLog(dir / "modrake.log"),
             lines + "\nERROR: Cannot open file y.esp\n\nOperation has been aborted.\n");
 }
 
@@ -79,7 +79,7 @@ TEST(ExecutionLogTest, AQuestionComesWithTheLogOnDisk) {
     std::filesystem::path logPath;
     std::string logAtQuestion;
     Answer Ask(const std::string& title, const std::string& text, BoxStyle style) override {
-      logAtQuestion = test::ReadFile(logPath);
+      logAtQuestion = test::ReadLog(logPath);
       return RecordingUi::Ask(title, text, style);
     }
   };

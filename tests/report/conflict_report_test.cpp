@@ -30,7 +30,7 @@ std::string Report(const Scenario& s) {
                     game.dataFolder() / "b.esp"};
   game.options.skipMergeableConflicts = true;
   RunReportEntry(game.session());
-  std::string log = ReadFile(game.home / "modrake.log");
+  std::string log = ReadLog(game.home / "modrake.log");
   const std::string headEnd = "; conflict with each other.\n";
   size_t body = log.find(headEnd);
   return body == std::string::npos ? log : log.substr(body + headEnd.size());

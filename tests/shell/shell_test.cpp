@@ -172,7 +172,7 @@ TEST(ShellTest, JustFixItCleansMergesActivatesAndASecondRunChangesNothing) {
 
   auto after = Snapshot(game.data());
   Dispatch(game.session(), kJustFixItCommand);
-  EXPECT_EQ(test::ReadFile(game.home / "modrake.log").find("File: merged_objects.esp"),
+  EXPECT_EQ(test::ReadLog(game.home / "modrake.log").find("File: merged_objects.esp"),
             std::string::npos);
   auto again = Snapshot(game.data());
   for (const auto& [name, file] : again) {

@@ -12,7 +12,7 @@ namespace modrake::test {
 // folder of the test's, and no variable names a Wine prefix or an OpenMW
 // configuration.
 struct NoGameElsewhere {
-  explicit NoGameElsewhere(const std::filesystem::path& folder) : home("HOME", folder.c_str()) {}
+  explicit NoGameElsewhere(const std::filesystem::path& folder) : home("HOME", folder.string()) {}
   ScopedEnv home;
   ScopedEnv prefix{"WINEPREFIX", std::nullopt};
   ScopedEnv configHome{"XDG_CONFIG_HOME", std::nullopt};

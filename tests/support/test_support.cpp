@@ -1,10 +1,15 @@
 #include "support/test_support.hpp"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
@@ -13,12 +18,40 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/file_names.hpp"
+
 namespace modrake::test {
 
+namespace {
+// Text that a Windows program wrote in text mode, with LF line breaks again.
+std::string WithoutCr(std::string text) {
+#ifdef _WIN32
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out.push_back(text[i]);
+  }
+  return out;
+#else
+  return text;
+#endif
+}
+}  // namespace
+
 TempDir::TempDir() {
+#ifdef _WIN32
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    auto name = "modrake-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(GetTickCount64() % 100000) + "-" + std::to_string(++counter);
+    auto folder = std::filesystem::temp_directory_path() / name;
+    if (std::filesystem::create_directory(folder)) path_ = folder;
+  }
+  if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
+#else
   std::string pattern = (std::filesystem::temp_directory_path() / "modrake-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -138,7 +171,15 @@ std::filesystem::path RealTestData() {
   return std::filesystem::is_directory(dir, ec) ? dir : std::filesystem::path();
 }
 
+std::string ReadLog(const std::filesystem::path& path) {
+  return WithoutCr(ReadFile(path));
+}
+
 std::filesystem::path Esmtool() {
+#ifdef _WIN32
+  // OpenMW's tools are read on the Linux side.
+  return {};
+#endif
   std::filesystem::path tool = "/usr/games/esmtool";
   std::error_code ec;
   return std::filesystem::exists(tool, ec) ? tool : std::filesystem::path();
@@ -181,6 +222,128 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
   return BackgroundRun(program, args, workdir).Wait();
 }
 
+#ifdef _WIN32
+HeldFile::HeldFile(const std::filesystem::path& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  held_ = file != INVALID_HANDLE_VALUE;
+  handle_ = reinterpret_cast<intptr_t>(file);
+}
+
+HeldFile::~HeldFile() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+void ScopedEnv::Set(const std::optional<std::string>& value) {
+  // An empty value removes the variable; the wide form keeps any name.
+  std::wstring wide(name_, name_ + std::char_traits<char>::length(name_));
+  _wputenv_s(wide.c_str(), value ? TextPath(*value).c_str() : L"");
+}
+
+bool RunsAsRoot() {
+  return false;
+}
+
+namespace {
+// One argument as CommandLineToArgvW reads it back.
+std::wstring Quoted(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring out = L"\"";
+  size_t slashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++slashes;
+      continue;
+    }
+    out.append(c == L'"' ? 2 * slashes + 1 : slashes, L'\\');
+    slashes = 0;
+    out.push_back(c);
+  }
+  out.append(2 * slashes, L'\\');
+  out.push_back(L'"');
+  return out;
+}
+
+HANDLE Inheritable(const std::filesystem::path& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::string>& args,
+                             const std::filesystem::path& workdir, bool) {
+  // The output goes to a file: no test reads it piped on Windows.
+  std::wstring line = Quoted(TextPath(program).wstring());
+  for (const auto& arg : args) line += L" " + Quoted(TextPath(arg).wstring());
+  HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE out = Inheritable(capture_ / "out", GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE err = Inheritable(capture_ / "err", GENERIC_WRITE, CREATE_ALWAYS);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = in;
+  start.hStdOutput = out;
+  start.hStdError = err;
+  PROCESS_INFORMATION info{};
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     workdir.empty() ? nullptr : workdir.c_str(), &start, &info)) {
+    CloseHandle(info.hThread);
+    process_ = reinterpret_cast<intptr_t>(info.hProcess);
+  }
+  CloseHandle(in);
+  CloseHandle(out);
+  CloseHandle(err);
+}
+
+BackgroundRun::~BackgroundRun() {
+  if (process_ != -1) Wait();
+}
+
+std::string BackgroundRun::ErrorsSoFar() const {
+  return WithoutCr(ReadFile(capture_ / "err"));
+}
+
+bool BackgroundRun::ReadOutputLine(std::string&) {
+  return false;
+}
+
+void BackgroundRun::Signal(int) {}
+
+void BackgroundRun::Kill() {
+  if (process_ != -1) TerminateProcess(reinterpret_cast<HANDLE>(process_), 137);
+}
+
+CommandResult BackgroundRun::Wait() {
+  CommandResult result;
+  if (process_ == -1) return result;
+  HANDLE process = reinterpret_cast<HANDLE>(process_);
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  process_ = -1;
+  result.exitCode = static_cast<int>(code);
+  result.out = WithoutCr(ReadFile(capture_ / "out"));
+  result.err = WithoutCr(ReadFile(capture_ / "err"));
+  return result;
+}
+#else
+HeldFile::HeldFile(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  handle_ = fd;
+  held_ = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+}
+
+HeldFile::~HeldFile() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+bool RunsAsRoot() {
+  return ::geteuid() == 0;
+}
+
 BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::string>& args,
                              const std::filesystem::path& workdir, bool pipedOutput) {
   auto outPath = capture_ / "out";
@@ -190,8 +353,8 @@ BackgroundRun::BackgroundRun(const std::string& program, const std::vector<std::
     if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
     ::fcntl(ends[0], F_SETPIPE_SZ, 4096);
   }
-  pid_ = ::fork();
-  if (pid_ == 0) {
+  process_ = ::fork();
+  if (process_ == 0) {
     if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) _exit(127);
     int in = ::open("/dev/null", O_RDONLY);
     int out = pipedOutput ? ends[1] : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -231,15 +394,15 @@ bool BackgroundRun::ReadOutputLine(std::string& line) {
 }
 
 void BackgroundRun::Signal(int signal) {
-  if (pid_ > 0) ::kill(pid_, signal);
+  if (process_ > 0) ::kill(static_cast<pid_t>(process_), signal);
 }
 
 BackgroundRun::~BackgroundRun() {
-  if (pid_ > 0) Wait();
+  if (process_ > 0) Wait();
 }
 
 void BackgroundRun::Kill() {
-  if (pid_ > 0) ::kill(pid_, SIGKILL);
+  if (process_ > 0) ::kill(static_cast<pid_t>(process_), SIGKILL);
 }
 
 std::string BackgroundRun::ErrorsSoFar() const {
@@ -248,24 +411,19 @@ std::string BackgroundRun::ErrorsSoFar() const {
 
 CommandResult BackgroundRun::Wait() {
   CommandResult result;
-  if (pid_ <= 0) return result;
+  if (process_ <= 0) return result;
   int status = 0;
   std::string rest;
   while (ReadOutputLine(rest)) {
   }
   if (pipe_ >= 0) ::close(pipe_);
   pipe_ = -1;
-  ::waitpid(pid_, &status, 0);
-  pid_ = -1;
+  ::waitpid(static_cast<pid_t>(process_), &status, 0);
+  process_ = -1;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   result.out = piped_.empty() ? ReadFile(capture_ / "out") : piped_;
   result.err = ReadFile(capture_ / "err");
   return result;
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-  if (const char* old = std::getenv(name)) old_ = old;
-  Set(value);
 }
 
 void ScopedEnv::Set(const std::optional<std::string>& value) {
@@ -274,6 +432,12 @@ void ScopedEnv::Set(const std::optional<std::string>& value) {
   } else {
     ::unsetenv(name_);
   }
+}
+#endif
+
+ScopedEnv::ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  Set(value);
 }
 
 }  // namespace modrake::test

@@ -11,6 +11,10 @@
 
 namespace modrake::test {
 
+// The log file's text with Windows' CR LF line breaks read as LF, so that
+// tests of its lines hold on every system.
+std::string ReadLog(const std::filesystem::path& path);
+
 // A temporary folder removed with everything in it when the test ends.
 class TempDir {
  public:
@@ -89,7 +93,7 @@ CommandResult RunModrake(const std::vector<std::string>& args,
 // so its builds run uncapped (a test that needs the cap skips there).
 CommandResult RunModrakeCapped(uint64_t addressSpace, const std::vector<std::string>& args);
 constexpr bool kCapsAddressSpace =
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
     false;
 #else
     true;
@@ -122,9 +126,9 @@ class BackgroundRun {
 
  private:
   TempDir capture_;
-  int pid_ = -1;
-  int pipe_ = -1;      // the read end of a piped output
-  std::string piped_;  // what was read from it
+  intptr_t process_ = -1;  // the process id, on Windows its handle
+  int pipe_ = -1;          // the read end of a piped output
+  std::string piped_;      // what was read from it
   size_t lineStart_ = 0;
 };
 
@@ -142,5 +146,38 @@ class ScopedEnv {
   const char* name_;
   std::optional<std::string> old_;
 };
+
+// Holds a file the way a running write holds its temporary file (a lock on
+// Linux, a handle shared with nobody on Windows), until it ends.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::filesystem::path& path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  intptr_t handle_ = -1;
+  bool held_ = false;
+};
+
+// Whether the tests run as root, who may write what its mode forbids.
+bool RunsAsRoot();
+
+constexpr bool kWindows =
+#ifdef _WIN32
+    true;
+#else
+    false;
+#endif
+
+// Skips the rest of a test on Windows, saying why: a few tests check what
+// only POSIX systems have (file modes, symbolic links, other users).
+#ifdef _WIN32
+#define SKIP_ON_WINDOWS(reason) GTEST_SKIP() << "not on Windows: " << (reason)
+#else
+#define SKIP_ON_WINDOWS(reason) static_cast<void>(0)
+#endif
 
 }  // namespace modrake::test

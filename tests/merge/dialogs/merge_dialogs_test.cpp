@@ -40,7 +40,7 @@ class DialogsGame {
   }
 
   std::filesystem::path Merged() const { return g.dataFolder() / "Merged_Dialogs.esp"; }
-  std::string Log() const { return ReadFile(g.home / "modrake.log"); }
+  std::string Log() const { return ReadLog(g.home / "modrake.log"); }
 
   // Every merged plugin must link its responses soundly and be readable by others.
   void ExpectWellFormed() const {

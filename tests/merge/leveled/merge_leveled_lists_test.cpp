@@ -30,7 +30,7 @@ class MergeFixture : public test::TestGame {
   }
 
   std::string MergedBytes() const { return test::ReadFile(dataFolder() / kMergedLeveledListsName); }
-  std::string LogText() const { return test::ReadFile(home / "modrake.log"); }
+  std::string LogText() const { return test::ReadLog(home / "modrake.log"); }
 
   // Every list of the merged plugin, described as one line each.
   std::vector<std::string> MergedLists() const {

@@ -44,7 +44,7 @@ Outcome Merge(const std::string& master, const std::vector<std::string>& version
   Outcome outcome;
   outcome.result = MergeObject(g.session(), group, plugin);
   g.log.CloseLog();
-  outcome.log = ReadFile(g.home / "modrake.log");
+  outcome.log = ReadLog(g.home / "modrake.log");
   outcome.screen = g.ui.lines;
   if (plugin.records.size() > 1) outcome.merged = BytesOf(*plugin.records.back());
   return outcome;
