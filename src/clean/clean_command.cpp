@@ -82,6 +82,7 @@ void CleanCommand(Session& session, int subfolder) {
   log.OpenLog();
   ProgressTask progress(session.progress, chosen.size());
   uint32_t cleaned = 0;
+  OpenGameMasters masters(*session.game);  // once, not once per plugin
   for (const auto& file : chosen) {
     std::string name = file.filename().string();
     progress.Step(name);

@@ -346,19 +346,22 @@ void PluginFile::QueryStatusAfterWrite() {
   status = *found;
 }
 
-void PluginFile::Save() {
+void PluginFile::Save(WriteMode mode) {
   PrepareHeader();
   for (auto& record : records) {
     if (!record->RawDataCurrent()) record->RebuildData();
   }
-  WriteResult written = WriteFileAtomically(path, [&](FileWriter& out) {
-    uint8_t head[16];
-    for (auto& record : records) {
-      EncodeHeader(record->Header(), head);
-      out.Write(head, 16);
-      if (record->dataSize) out.Write(record->RawData(), record->dataSize);
-    }
-  });
+  WriteResult written = WriteFileAtomically(
+      path,
+      [&](FileWriter& out) {
+        uint8_t head[16];
+        for (auto& record : records) {
+          EncodeHeader(record->Header(), head);
+          out.Write(head, 16);
+          if (record->dataSize) out.Write(record->RawData(), record->dataSize);
+        }
+      },
+      mode);
   if (!written) WriteFailed(path, written);
   QueryStatusAfterWrite();
 }

@@ -65,7 +65,7 @@ class PluginFile {
   void RemoveRecord(Record* record);
   RecordList::iterator RemoveRecord(RecordList::iterator it);
   void SetPath(const std::filesystem::path& text);
-  void Save();
+  void Save(WriteMode mode = WriteMode::kAlone);
   void WriteHeader();
 
   // FatalError for memory that ran out while this file was read: it names

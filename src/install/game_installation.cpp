@@ -410,6 +410,7 @@ void GameInstallation::RefuseGameMasterWrite(const std::filesystem::path& path) 
 void GameInstallation::SetRunSafety(const RunSafety& safety) {
   safety_ = safety;
   previewed_.clear();
+  swept_.clear();
   kind_->SetPreview(Previewing());
 }
 
@@ -452,7 +453,14 @@ void GameInstallation::SavePlugin(PluginFile& file) {
   } else {
     BeforeCreate(file.path);
   }
-  file.Save();
+  // A run's backup syncs what it wrote when the run ends.
+  WriteMode mode = WriteMode::kAlone;
+  if (safety_.backup) {
+    std::filesystem::path folder = ResolveWriteTarget(file.path).parent_path();
+    if (swept_.insert(folder).second) RemoveTemporaryLeftovers(folder.empty() ? "." : folder);
+    mode = WriteMode::kInRun;
+  }
+  file.Save(mode);
   if (!existed) AddToFileIndex(file.path);
 }
 
@@ -542,17 +550,22 @@ std::optional<std::string> GameInstallation::LoadAfter(
   return after;
 }
 
-OpenGameMasters::OpenGameMasters(const GameInstallation& game) : masters_(game.GameMasters()) {
+OpenGameMasters::OpenGameMasters(const GameInstallation& game) {
   try {
-    for (PluginFile* master : masters_) master->OpenFile();
+    for (PluginFile* master : game.GameMasters()) {
+      // One already open (a loop over plugins holds them) is only rewound.
+      bool wasOpen = master->IsOpen();
+      master->OpenFile();
+      if (!wasOpen) opened_.push_back(master);
+    }
   } catch (...) {
-    for (PluginFile* master : masters_) master->CloseFile();
+    for (PluginFile* master : opened_) master->CloseFile();
     throw;
   }
 }
 
 OpenGameMasters::~OpenGameMasters() {
-  for (PluginFile* master : masters_) master->CloseFile();
+  for (PluginFile* master : opened_) master->CloseFile();
 }
 
 std::vector<std::string> PluginFileNames(const GameInstallation& game,

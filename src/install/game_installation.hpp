@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -238,6 +239,8 @@ class GameInstallation {
   // Files of the preview by name, found before those of the data folders.
   std::unordered_map<std::string, std::filesystem::path> previewed_;
   unsigned previewCount_ = 0;
+  // The folders this run removed leftovers of killed runs from.
+  std::set<std::filesystem::path> swept_;
   PluginList activePlugins_;
   std::vector<std::string> unreadEntries_;
   std::vector<std::string> listed_;
@@ -260,7 +263,7 @@ class OpenGameMasters {
   OpenGameMasters& operator=(const OpenGameMasters&) = delete;
 
  private:
-  std::vector<PluginFile*> masters_;
+  std::vector<PluginFile*> opened_;  // those that were closed before
 };
 
 // The OpenMW configuration the player names, as the chain of files to read:

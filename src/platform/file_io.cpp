@@ -213,7 +213,7 @@ void RemoveTemporaryLeftovers(const std::filesystem::path& folder) {
 }
 
 WriteResult WriteFileAtomically(const std::filesystem::path& path,
-                                const std::function<void(FileWriter&)>& produce) {
+                                const std::function<void(FileWriter&)>& produce, WriteMode mode) {
   // A link stays a link: the file it points to is replaced.
   const std::filesystem::path target = ResolveWriteTarget(path);
   if (std::string refusal = WriteRefusal(target); !refusal.empty()) {
@@ -221,8 +221,8 @@ WriteResult WriteFileAtomically(const std::filesystem::path& path,
   }
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  RemoveTemporaryLeftovers(folder);
-  return ReplaceThroughTemporary(target, folder, produce);
+  if (mode == WriteMode::kAlone) RemoveTemporaryLeftovers(folder);
+  return ReplaceThroughTemporary(target, folder, produce, mode);
 }
 
 WriteResult WriteFileAtomically(const std::filesystem::path& target, const std::string& bytes) {

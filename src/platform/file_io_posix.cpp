@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <system_error>
 
 #include "platform/checksum.hpp"
@@ -169,7 +170,8 @@ std::filesystem::path ResolveWriteTarget(const std::filesystem::path& path) {
 
 WriteResult ReplaceThroughTemporary(const std::filesystem::path& target,
                                     const std::filesystem::path& folder,
-                                    const std::function<void(FileWriter&)>& produce) {
+                                    const std::function<void(FileWriter&)>& produce,
+                                    WriteMode mode) {
   std::string temporary;
   int fd = CreateTemporaryFile(folder, target.filename().string(), temporary);
   if (fd < 0) return WriteResult::FromError(errno);
@@ -184,8 +186,10 @@ WriteResult ReplaceThroughTemporary(const std::filesystem::path& target,
     ::close(fd);
     throw;
   }
-  // The data must be on disk before the rename makes it the plugin.
-  if (error == 0 && ::fdatasync(fd) != 0) error = errno;
+  // The data must be on disk before the rename makes it the plugin; in a
+  // run, its writing only starts here and the run's end waits for it.
+  if (error == 0 && mode == WriteMode::kAlone && ::fdatasync(fd) != 0) error = errno;
+  if (error == 0 && mode == WriteMode::kInRun) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
   struct stat old {};
   if (error == 0 && ::stat(target.c_str(), &old) == 0) {
     // The replacement keeps the old file's owner, group and mode, so that the
@@ -206,6 +210,21 @@ WriteResult ReplaceThroughTemporary(const std::filesystem::path& target,
   // The lock goes with the close, once the temporary name is gone.
   ::close(fd);
   return error == 0 ? WriteResult() : WriteResult::FromError(error);
+}
+
+void SyncFiles(const std::vector<std::filesystem::path>& paths) {
+  // One sync of each file system that holds them: every sync of a file waits
+  // for the disk to empty its cache, a few milliseconds each, even when the
+  // journal holds nothing new.
+  std::set<dev_t> synced;
+  for (const auto& path : paths) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || synced.count(st.st_dev)) continue;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (::syncfs(fd) == 0) synced.insert(st.st_dev);
+    ::close(fd);
+  }
 }
 
 std::string ReadAccessProblem(const std::filesystem::path& path) {

@@ -27,6 +27,7 @@ void RemoveIfAbandoned(const std::filesystem::path& path);
 // folder, held until it replaces target in one step.
 WriteResult ReplaceThroughTemporary(const std::filesystem::path& target,
                                     const std::filesystem::path& folder,
-                                    const std::function<void(FileWriter&)>& produce);
+                                    const std::function<void(FileWriter&)>& produce,
+                                    WriteMode mode);
 
 }  // namespace modrake

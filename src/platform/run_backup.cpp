@@ -79,7 +79,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }
 
 // Copies a file's bytes (a clone where the file system shares blocks), and
-// gives the checksum of what was copied.
+// gives the checksum of what was copied. The run's end syncs the copy.
 WriteResult CopyFile(const std::filesystem::path& from, const std::filesystem::path& to,
                      uint64_t& checksum) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -104,7 +104,6 @@ WriteResult CopyFile(const std::filesystem::path& from, const std::filesystem::p
   checksum = Checksum64(bytes.data(), bytes.size());
   if (error == 0 && !cloned && !WriteAll(out, bytes.data(), bytes.size()))
     error = errno ? errno : EIO;
-  if (error == 0 && ::fdatasync(out) != 0) error = errno;
   ::close(in);
   ::close(out);
   if (error != 0) {
@@ -283,6 +282,8 @@ WriteResult RunBackup::Keep(const std::filesystem::path& path, bool replaced) {
     checksum = *sum;
   } else if (WriteResult copied = CopyFile(file, to, checksum); !copied) {
     return copied;
+  } else {
+    copies_.push_back(to);
   }
   char line[256];
   std::snprintf(line, sizeof line, "keep\t%s\t%o\t%" PRIu64 "\t%lld\t%lld\t%lld\t%lld\t%s\t",
@@ -309,6 +310,12 @@ void RunBackup::Finish(size_t keepRuns, uint64_t keepBytes) {
   if (finished_ || !Started()) return;
   finished_ = true;
   std::string text;
+  // What the run wrote reaches the disk before the run is called finished:
+  // one sync after all the writes, not one per file.
+  std::vector<std::filesystem::path> written = copies_;
+  written.insert(written.end(), kept_.begin(), kept_.end());
+  written.insert(written.end(), created_.begin(), created_.end());
+  SyncFiles(written);
   auto after = [&](const std::filesystem::path& file) {
     auto sum = FileChecksum(file);
     text += "after\t" + (sum ? Hex(*sum) : std::string("-")) + "\t" + EscapePath(file) + "\n";

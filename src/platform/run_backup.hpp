@@ -54,6 +54,7 @@ class RunBackup {
   std::filesystem::path folder_;
   std::set<std::filesystem::path> kept_;
   std::set<std::filesystem::path> created_;
+  std::vector<std::filesystem::path> copies_;  // synced at the end
   unsigned next_ = 0;
   bool finished_ = false;
 };

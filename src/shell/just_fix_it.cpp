@@ -98,6 +98,7 @@ bool IsCleaned(const Session& session, PluginFile& plugin) {
 
 void CleanActivePlugins(Session& session, RefusedWrites& refused, ProgressTask& progress) {
   GameInstallation& game = *session.game;
+  OpenGameMasters masters(game);  // once, not once per plugin
   for (const auto& plugin : game.activePlugins()) {
     if (!IsCleaned(session, *plugin)) continue;
     progress.Step(plugin->name);

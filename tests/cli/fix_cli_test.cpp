@@ -23,11 +23,15 @@ TEST(FixCliTest, AnErrorInAMiddleStepFailsAndKeepsWhatWasCleaned) {
   test::WriteFile(broken, bytes.substr(0, bytes.size() - 3));
   SetFileTime(broken, status->modified);
   std::string junk = test::ReadFile(data / "Junk_Cells.esp");
+  // What a killed run left goes with the next run that writes there.
+  const auto leftover = data / ".Junk_Cells.esp.Ab12Cd.modrake-partial";
+  test::WriteFile(leftover, "half");
 
   auto run = game.Run({"--yes", "fix"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.rfind("Modrake Error: Invalid record in file ", 0), 0u) << run.err;
   EXPECT_NE(test::ReadFile(data / "Junk_Cells.esp"), junk);
+  EXPECT_FALSE(std::filesystem::exists(leftover));
   EXPECT_NE(test::ReadLog(game.home / "modrake.log").find("\nERROR: Invalid record"),
             std::string::npos);
 }
