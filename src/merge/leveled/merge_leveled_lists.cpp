@@ -1,5 +1,8 @@
 #include "merge/leveled/merge_leveled_lists.hpp"
 
+#include <exception>
+#include <thread>
+
 #include "core/execution_log.hpp"
 #include "core/progress.hpp"
 #include "core/session.hpp"
@@ -146,8 +149,14 @@ struct Counters {
   uint32_t written = 0;
 };
 
-void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ListsAgainstMasters* masters,
-                ExecutionLog& log, Counters& counters) {
+// A plugin's leveled lists that are not deleted, with where each lies.
+struct ReadList {
+  std::unique_ptr<LeveledListRecord> list;
+  uint64_t offset;
+};
+
+std::vector<ReadList> ReadLists(PluginFile& plugin) {
+  std::vector<ReadList> lists;
   RecordStream stream(plugin);
   while (stream.Next()) {
     const RecordHeader& header = stream.header();
@@ -156,11 +165,21 @@ void ScanPlugin(PluginFile& plugin, MergedLeveledLists& merged, ListsAgainstMast
     if (!leveled || (header.flags & kDeletedFlag)) continue;
     std::unique_ptr<Record> record = stream.Read();
     if (record->IsDeleted()) continue;
-    std::unique_ptr<LeveledListRecord> list(static_cast<LeveledListRecord*>(record.release()));
+    lists.push_back(
+        {std::unique_ptr<LeveledListRecord>(static_cast<LeveledListRecord*>(record.release())),
+         stream.offset()});
+  }
+  return lists;
+}
+
+void TakeLists(std::vector<ReadList> lists, MergedLeveledLists& merged,
+               ListsAgainstMasters* masters, ExecutionLog& log, Counters& counters) {
+  for (ReadList& read : lists) {
+    std::unique_ptr<LeveledListRecord> list = std::move(read.list);
     if (!HasName(*list)) {
       log.Log("  %s %-32s -> left out: the list has no id (record at offset %llu)\n",
               TagText(list->tag).c_str(), list->GetDisplayId().c_str(),
-              static_cast<unsigned long long>(stream.offset()));
+              static_cast<unsigned long long>(read.offset));
       continue;
     }
     ++counters.read;
@@ -194,18 +213,42 @@ void MergeLeveledLists(Session& session, bool activate) {
   log.Log("Merging leveled lists for all active plugins\n");
   Counters counters;
   ProgressTask progress(session.progress, game.activePlugins().size() + 1);
-  if (masters) masters->ReadMasters();
-  for (const auto& active : game.activePlugins()) {
-    progress.Step(active->name);
-    if (EqualsNoCase(active->name, kMergedLeveledListsName)) continue;
-    if (game.CountsAsMaster(active.get(), session.options.allMasters)) {
-      AddGameMaster(plugin, *active);
+  auto merges = [&](PluginFile& active) {
+    return !EqualsNoCase(active.name, kMergedLeveledListsName) &&
+           !game.CountsAsMaster(&active, session.options.allMasters);
+  };
+  // Against their masters, the plugins' lists are read while another thread
+  // reads the masters' (they hold most of the bytes); they are taken in load
+  // order once both are done.
+  std::vector<std::vector<ReadList>> early;
+  if (masters) {
+    std::exception_ptr failed;
+    std::jthread reader([&] {
+      try {
+        masters->ReadMasters();
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+    for (const auto& active : game.activePlugins()) {
+      early.push_back(merges(*active) ? ReadLists(*active) : std::vector<ReadList>());
+    }
+    reader.join();
+    if (failed) std::rethrow_exception(failed);
+  }
+  for (size_t i = 0; i < game.activePlugins().size(); ++i) {
+    PluginFile& active = *game.activePlugins()[i];
+    progress.Step(active.name);
+    if (EqualsNoCase(active.name, kMergedLeveledListsName)) continue;
+    if (!merges(active)) {
+      AddGameMaster(plugin, active);
       continue;
     }
-    log.Log("!Scanning %s", active->name.c_str());
-    log.Log("\nScanning %s\n", active->name.c_str());
-    if (masters) masters->StartPlugin(*active);
-    ScanPlugin(*active, merged, masters.get(), log, counters);
+    log.Log("!Scanning %s", active.name.c_str());
+    log.Log("\nScanning %s\n", active.name.c_str());
+    if (masters) masters->StartPlugin(active);
+    TakeLists(masters ? std::move(early[i]) : ReadLists(active), merged, masters.get(), log,
+              counters);
   }
   if (masters) {
     log.Log("\nMerging the lists of the masters\n");
