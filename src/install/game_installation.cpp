@@ -411,6 +411,7 @@ void GameInstallation::SetRunSafety(const RunSafety& safety) {
   safety_ = safety;
   previewed_.clear();
   swept_.clear();
+  written_.clear();
   kind_->SetPreview(Previewing());
 }
 
@@ -453,11 +454,12 @@ void GameInstallation::SavePlugin(PluginFile& file) {
   } else {
     BeforeCreate(file.path);
   }
-  // A run's backup syncs what it wrote when the run ends.
   WriteMode mode = WriteMode::kAlone;
-  if (safety_.backup) {
-    std::filesystem::path folder = ResolveWriteTarget(file.path).parent_path();
+  if (safety_.run) {
+    const std::filesystem::path target = ResolveWriteTarget(file.path);
+    std::filesystem::path folder = target.parent_path();
     if (swept_.insert(folder).second) RemoveTemporaryLeftovers(folder.empty() ? "." : folder);
+    written_.insert(target);
     mode = WriteMode::kInRun;
   }
   file.Save(mode);
@@ -496,6 +498,12 @@ void GameInstallation::WritePluginHeader(PluginFile& file) {
   }
   BeforeChange(file.path, false);
   file.WriteHeader();
+  if (safety_.run) written_.insert(ResolveWriteTarget(file.path));
+}
+
+void GameInstallation::FinishRun() {
+  SyncFiles({written_.begin(), written_.end()});
+  written_.clear();
 }
 
 void GameInstallation::SetTimes(const std::filesystem::path& path, const FileTimes& times) {

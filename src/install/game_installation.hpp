@@ -192,8 +192,12 @@ class GameInstallation {
   struct RunSafety {
     RunBackup* backup = nullptr;
     std::filesystem::path preview;  // empty: not a preview
+    bool run = false;               // a run holds the game (see FinishRun)
   };
   void SetRunSafety(const RunSafety& safety);
+  // Waits until every plugin the run wrote is on disk: within a run they are
+  // synced together at its end, not one by one.
+  void FinishRun();
   bool Previewing() const { return !safety_.preview.empty(); }
   // Before a file of the game is created, changed or replaced: its backup
   // (FatalError, nothing changed, when it cannot be kept). replaced: the
@@ -239,8 +243,10 @@ class GameInstallation {
   // Files of the preview by name, found before those of the data folders.
   std::unordered_map<std::string, std::filesystem::path> previewed_;
   unsigned previewCount_ = 0;
-  // The folders this run removed leftovers of killed runs from.
+  // The folders this run removed leftovers of killed runs from, and the
+  // files it wrote.
   std::set<std::filesystem::path> swept_;
+  std::set<std::filesystem::path> written_;
   PluginList activePlugins_;
   std::vector<std::string> unreadEntries_;
   std::vector<std::string> listed_;

@@ -177,10 +177,10 @@ class FileWriter {
 };
 
 // How a write reaches the disk. kAlone: leftovers in the folder are removed
-// first and the file is synced before its rename. kInRun: a run that keeps a
-// backup of what it changes removed the folder's leftovers when it first
-// wrote there and syncs every file it wrote once at its end: a sync per file
-// forces a journal commit each and made a run over 2,000 plugins wait for
+// first and the file is synced before its rename. kInRun: the run that holds
+// the game removed the folder's leftovers when it first wrote there and syncs
+// every file it wrote together at its end: a sync per file waits for the
+// disk to empty its cache each time and made a run over 2,000 plugins wait for
 // the disk most of its time.
 enum class WriteMode { kAlone, kInRun };
 

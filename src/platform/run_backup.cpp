@@ -310,12 +310,9 @@ void RunBackup::Finish(size_t keepRuns, uint64_t keepBytes) {
   if (finished_ || !Started()) return;
   finished_ = true;
   std::string text;
-  // What the run wrote reaches the disk before the run is called finished:
-  // one sync after all the writes, not one per file.
-  std::vector<std::filesystem::path> written = copies_;
-  written.insert(written.end(), kept_.begin(), kept_.end());
-  written.insert(written.end(), created_.begin(), created_.end());
-  SyncFiles(written);
+  // The copies reach the disk before the run is called finished (the game
+  // syncs the files the run wrote).
+  SyncFiles(copies_);
   auto after = [&](const std::filesystem::path& file) {
     auto sum = FileChecksum(file);
     text += "after\t" + (sum ? Hex(*sum) : std::string("-")) + "\t" + EscapePath(file) + "\n";

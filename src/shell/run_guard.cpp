@@ -82,7 +82,10 @@ RunGuard::RunGuard(Session& session) : session_(session) {
 
 RunGuard::~RunGuard() {
   if (!lock_) return;
-  if (session_.game) session_.game->SetRunSafety({});
+  if (session_.game) {
+    session_.game->FinishRun();
+    session_.game->SetRunSafety({});
+  }
   if (backup_) backup_->Finish(session_.options.backupRuns, session_.options.backupBytes);
   if (!session_.previewFolder.empty()) {
     std::error_code ec;
@@ -102,7 +105,7 @@ void HoldGame(Session& session, GameInstallation& game) {
 void ProtectGame(Session& session, GameInstallation& game) {
   // KeepRuns=0 in the settings: the player wants no backups.
   game.SetRunSafety(
-      {session.options.backupRuns ? session.runBackup : nullptr, session.previewFolder});
+      {session.options.backupRuns ? session.runBackup : nullptr, session.previewFolder, true});
 }
 
 }  // namespace modrake
