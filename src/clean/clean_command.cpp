@@ -13,7 +13,7 @@
 #include "core/text.hpp"
 #include "core/ui.hpp"
 #include "install/game_installation.hpp"
-#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -42,7 +42,7 @@ struct MadeFolders {
 };
 }  // namespace
 
-void CleanCommand(Session& session, int subfolder) {
+void CleanCommand(Session& session, MasterSet& masters, int subfolder) {
   ExecutionLog& log = session.log;
   const bool keepTime = session.options.boxes.keepFileDate;
   const bool keepNames = session.options.boxes.keepFileName;
@@ -81,8 +81,9 @@ void CleanCommand(Session& session, int subfolder) {
 
   log.OpenLog();
   ProgressTask progress(session.progress, chosen.size());
+  const PluginCleaner cleaner = PluginCleaner::For(session, masters);
   uint32_t cleaned = 0;
-  OpenGameMasters masters(*session.game);  // once, not once per plugin
+  auto open = masters.Open();  // once, not once per plugin
   for (const auto& file : chosen) {
     std::string name = file.filename().string();
     progress.Step(name);
@@ -100,7 +101,7 @@ void CleanCommand(Session& session, int subfolder) {
       prefix = target;
     }
     PluginFile plugin(folder, name);
-    if (CleanPlugin(session, &plugin, prefix, keepTime) == 1) ++cleaned;
+    if (CleanPlugin(cleaner, &plugin, prefix, keepTime) == 1) ++cleaned;
   }
   log.AddLogLine("");
   log.Log("!Cleaned %u file(s)", cleaned);
@@ -112,8 +113,9 @@ void RunCleanEntry(Session& session, int subfolder) {
   GameInstallation& game = *session.game;
   const CheckBoxes& boxes = session.options.boxes;
   GameInstallation::IgnoredMasters ignored(game, boxes.ignoreTribunal, boxes.ignoreBloodmoon);
-  LoadMasters(session);
-  CleanCommand(session, subfolder);
+  MasterSet masters(session);
+  masters.Load();
+  CleanCommand(session, masters, subfolder);
 }
 
 }  // namespace modrake

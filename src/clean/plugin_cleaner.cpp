@@ -14,7 +14,7 @@
 #include "core/text.hpp"
 #include "format/record_stream.hpp"
 #include "install/game_installation.hpp"
-#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
 #include "platform/ascii.hpp"
@@ -30,14 +30,14 @@ const char* const kSeparator = "==============================\n";
 // Returns whether it did. The key is a copy: the index may be built again
 // under it.
 template <typename Visit>
-bool ForEachMasterVersion(Session& session, ObjectKey key, std::string_view topic, Visit visit) {
-  const uint32_t generation = session.index->generation;
+bool ForEachMasterVersion(MasterSet& masters, ObjectKey key, std::string_view topic, Visit visit) {
+  const uint32_t generation = masters.generation();
   for (int w = 2; w >= 0; --w) {
-    auto version = ReadMasterVersion(session, key, topic, w);
-    if (session.index->generation != generation) {
+    auto version = masters.Version(key, topic, w);
+    if (masters.generation() != generation) {
       // The cache lied and the index was built again: what it placed before
       // counts no more, so every master is asked again.
-      return ForEachMasterVersion(session, key, topic, visit);
+      return ForEachMasterVersion(masters, key, topic, visit);
     }
     if (version && visit(*version)) return true;
   }
@@ -106,9 +106,21 @@ bool SameNoCase(const Subrecord& a, const Subrecord& b) {
 
 }  // namespace
 
-bool IsEvilGameSetting(Session& session, const Record& gmst) {
+PluginCleaner PluginCleaner::For(Session& session, MasterSet& masters) {
+  const Options& options = session.options;
+  return {masters,
+          session.log,
+          *session.game,
+          session.gameSettings,
+          options.unrestrictedDialogCleaning,
+          options.unrestrictedCellCleaning,
+          options.relaxedAiData,
+          options.boxes.forceSave};
+}
+
+bool IsEvilGameSetting(const PluginCleaner& cleaner, const Record& gmst) {
   std::string name = gmst.GetDisplayId();
-  for (const auto& row : session.gameSettings->rows()) {
+  for (const auto& row : cleaner.gameSettings->rows()) {
     if (row.name != name) continue;
     switch (name[0]) {
       case 'f': {
@@ -135,15 +147,15 @@ bool IsEvilGameSetting(Session& session, const Record& gmst) {
         continue;
     }
   }
-  IndexEntry* entry = session.index->LookupObject(gmst, {});
+  IndexEntry* entry = cleaner.masters.Find(gmst, {});
   if (!entry) return false;
   char type = name[0];
-  return ForEachMasterVersion(session, entry->key, {}, [&](const Record& version) {
+  return ForEachMasterVersion(cleaner.masters, entry->key, {}, [&](const Record& version) {
     return GameSettingValuesEqual(type, gmst, version);
   });
 }
 
-bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
+bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::string& topic) {
   Tag tag = record.tag;
   if (tag == tags::GMST || tag == tags::LTEX || tag == tags::CELL || tag == tags::TES3)
     return false;
@@ -151,17 +163,17 @@ bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
     topic = CutTopic(record.GetDisplayId());
     return false;
   }
-  bool normaliseAi = (tag == tags::CREA || tag == tags::NPC_) && session.options.relaxedAiData;
+  bool normaliseAi = (tag == tags::CREA || tag == tags::NPC_) && cleaner.relaxedAiData;
   if (record.IsDeleted()) return false;
-  bool unrestricted = session.options.unrestrictedDialogCleaning;
-  if (!session.index->extraMasters.empty() && record.file) {
+  bool unrestricted = cleaner.unrestrictedDialogs;
+  if (cleaner.masters.HasExtraMasters() && record.file) {
     // The newest version in the plugin's own masters beyond the game's is
     // the one the game shows; a master the plugin does not name never counts.
     ObjectKey key;
     BuildKey(key, record, topic);
     std::vector<std::string> names;
     if (Record* header = record.file->FindHeaderRecord()) names = MasterNames(*header);
-    if (auto version = ReadExtraMasterVersion(session, key, topic, &names)) {
+    if (auto version = cleaner.masters.ExtraVersion(key, topic, &names)) {
       if (normaliseAi) {
         NormaliseAiData(record);
         NormaliseAiData(*version);
@@ -170,18 +182,17 @@ bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic) {
       return RecordsEqual(*version, record, unrestricted);
     }
   }
-  IndexEntry* entry = session.index->LookupObject(record, topic);
+  IndexEntry* entry = cleaner.masters.Find(record, topic);
   if (!entry) return false;
   if (normaliseAi) NormaliseAiData(record);
   PadSpellEntries(record);
-  return ForEachMasterVersion(session, entry->key, topic, [&](Record& version) {
+  return ForEachMasterVersion(cleaner.masters, entry->key, topic, [&](Record& version) {
     if (normaliseAi) NormaliseAiData(version);
     return RecordsEqual(version, record, unrestricted);
   });
 }
 
-int CleanCellFields(Session& session, const Record& masterCell, Record& cell) {
-  ExecutionLog& log = session.log;
+int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell) {
   int removed = 0;
   Subrecord* water = WaterHeightField(cell);
   if (SameWaterHeight(water, WaterHeightField(masterCell))) {
@@ -284,14 +295,15 @@ const Record* RelatedRecords::AtGrid(const uint8_t* grid) const {
   return found == byGrid_.end() || found->second.empty() ? nullptr : found->second.front();
 }
 
-int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related,
-              OwnMasterCells& ownMasters) {
-  bool mayBeEmpty = session.options.unrestrictedCellCleaning;
+int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
+              const RelatedRecords& related, OwnMasterCells& ownMasters) {
+  ExecutionLog& log = cleaner.log;
+  bool mayBeEmpty = cleaner.unrestrictedCells;
   int removed = 0;
-  if (IndexEntry* entry = session.index->LookupObject(cell, {})) {
+  if (IndexEntry* entry = cleaner.masters.Find(cell, {})) {
     mayBeEmpty = true;
-    ForEachMasterVersion(session, entry->key, {}, [&](const Record& version) {
-      removed += CleanCellFields(session, version, cell);
+    ForEachMasterVersion(cleaner.masters, entry->key, {}, [&](const Record& version) {
+      removed += CleanCellFields(log, version, cell);
       if (mayBeEmpty &&
           (SubrecordDiffers(cell, version, tags::DATA) ||
            SubrecordDiffers(cell, version, tags::NAME) ||
@@ -309,9 +321,9 @@ int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRec
   }
   // What it changes lies in a master the game masters know nothing of.
   if (auto holder = ownMasters.Find(cell)) {
-    session.log.Log(holder->read ? "    ; cell is empty but master %s defines it\n"
-                                 : "    ; cell is empty but master %s could not be read\n",
-                    holder->master.c_str());
+    log.Log(holder->read ? "    ; cell is empty but master %s defines it\n"
+                         : "    ; cell is empty but master %s could not be read\n",
+            holder->master.c_str());
     return removed;
   }
   const Subrecord* data = cell.FindSubrecord(tags::DATA);
@@ -322,9 +334,9 @@ int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRec
     const Record* record = related.AtGrid(data->data + 4);
     if (!record) return -1;
     if (record->tag == tags::LAND) {
-      session.log.Log("    ; cell is empty but there is a related LAND record\n");
+      log.Log("    ; cell is empty but there is a related LAND record\n");
     } else {
-      session.log.Log("    ; cell is empty but there is a related PGRD record\n");
+      log.Log("    ; cell is empty but there is a related PGRD record\n");
     }
     return removed;
   }
@@ -334,7 +346,7 @@ int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRec
     if (record->tag != tags::PGRD) continue;
     const Subrecord* gridName = record->FindSubrecord(tags::NAME);
     if (name && gridName && SameNoCase(*gridName, *name)) {
-      session.log.Log("    ; cell is empty but there is a related PGRD record\n");
+      log.Log("    ; cell is empty but there is a related PGRD record\n");
       return removed;
     }
   }
@@ -350,8 +362,7 @@ struct DuplicateSlot {
 
 // Removes empty topics, and every copy of an object but the last in file
 // order. Returns whether duplicates were found.
-bool RemoveEmptyTopicsAndDuplicates(Session& session, PluginFile& file, uint32_t& deleted) {
-  ExecutionLog& log = session.log;
+bool RemoveEmptyTopicsAndDuplicates(ExecutionLog& log, PluginFile& file, uint32_t& deleted) {
   std::vector<DuplicateSlot> slots;
   slots.reserve(file.records.size());
   uint32_t sequence = 0;
@@ -405,11 +416,12 @@ bool RemoveEmptyTopicsAndDuplicates(Session& session, PluginFile& file, uint32_t
 }
 }  // namespace
 
-int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::string>& prefix,
-                bool keepTime) {
+int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
+                const std::optional<std::string>& prefix, bool keepTime) {
   if (!file) return 0;
-  ExecutionLog& log = session.log;
-  OpenGameMasters masters(*session.game);
+  ExecutionLog& log = cleaner.log;
+  GameInstallation& game = cleaner.game;
+  auto open = cleaner.masters.Open();
   log.AddLogLine("");
   log.Log("!Processing %s\n", file->name.c_str());
   log.Log("File: %s\n", file->name.c_str());
@@ -417,7 +429,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
 
   file->ReadAllRecords();
   RelatedRecords related(*file);
-  OwnMasterCells ownMasters(*session.game, *file);
+  OwnMasterCells ownMasters(game, *file);
 
   uint32_t total = 0, deleted = 0, gmstDeleted = 0, cells = 0, updatedCells = 0, deletedFields = 0;
   std::string topic;
@@ -426,7 +438,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     Record& record = **it;
     ++total;
     if (record.tag == tags::GMST) {
-      if (IsEvilGameSetting(session, record)) {
+      if (IsEvilGameSetting(cleaner, record)) {
         log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
         ++deleted;
         ++gmstDeleted;
@@ -435,7 +447,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     } else if (record.tag == tags::CELL) {
       ++cells;
       log.Log("  CELL %s\n", record.GetDisplayId().c_str());
-      int r = CleanCell(session, record, *file, related, ownMasters);
+      int r = CleanCell(cleaner, record, *file, related, ownMasters);
       if (r > 0) {
         ++updatedCells;
         deletedFields += static_cast<uint32_t>(r);
@@ -445,7 +457,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
         ++deleted;
         file->RemoveRecord(it);
       }
-    } else if (IsIdenticalToMaster(session, record, topic)) {
+    } else if (IsIdenticalToMaster(cleaner, record, topic)) {
       if (record.tag == tags::INFO) {
         log.Log("  deleted %s %-32s ; %s\n", TagText(record.tag).c_str(),
                 record.GetDisplayId().c_str(), topic.c_str());
@@ -459,7 +471,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     it = next;
   }
 
-  bool duplicates = RemoveEmptyTopicsAndDuplicates(session, *file, deleted);
+  bool duplicates = RemoveEmptyTopicsAndDuplicates(log, *file, deleted);
 
   int result = 0;
   if (duplicates && !log.pipeline) {
@@ -479,7 +491,7 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
   }
 
   uint32_t changes = updatedCells + deleted;
-  if (changes == 0 && (log.pipeline || !session.options.boxes.forceSave)) {
+  if (changes == 0 && (log.pipeline || !cleaner.forceSave)) {
     log.Log("!%s is already clean", file->name.c_str());
     log.Log("%s\n", kSeparator);
   } else {
@@ -495,17 +507,16 @@ int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::str
     std::optional<FileTimes> times;
     if (keepTime) times = GetFileTimes(file->path);
     if (prefix) file->SetPath(TextPath(*prefix + file->name));
-    if (Record* header = file->FindHeaderRecord())
-      UpdateMasterSizes(*header, session.game->activePlugins());
+    if (Record* header = file->FindHeaderRecord()) UpdateMasterSizes(*header, game.activePlugins());
     std::error_code ec;
     const bool existed = std::filesystem::exists(file->path, ec);
-    session.game->SavePlugin(*file);
+    game.SavePlugin(*file);
     if (times) {
-      session.game->SetTimes(file->path, *times);
+      game.SetTimes(file->path, *times);
       if (auto status = QueryFileStatus(file->path)) file->status = *status;
     }
     // Said only once the file is whole on disk.
-    if (session.game->Previewing()) {
+    if (game.Previewing()) {
       log.Log(existed ? "!Would update \"%s\"" : "!Would create \"%s\"", file->name.c_str());
       log.Log("%sWould save: %s\n\n", kSeparator, file->name.c_str());
     } else {

@@ -12,19 +12,39 @@
 namespace modrake {
 
 struct Session;
+class ExecutionLog;
+class GameInstallation;
+class GameSettingTable;
+class MasterSet;
 
-// Cleans one plugin against the game masters (LoadMasters has run): removes
-// stray game settings, records that repeat a master version, unchanged cell
-// fields and references, empty cells and topics and earlier duplicates, then
-// saves it over itself or as prefix + name. Returns 1 when it had changes
-// and was saved.
-int CleanPlugin(Session& session, PluginFile* file, const std::optional<std::string>& prefix,
-                bool keepTime);
+// What plugins are cleaned against and by: the masters (loaded), the game
+// settings no plugin should change, and the options that steer it.
+struct PluginCleaner {
+  MasterSet& masters;
+  ExecutionLog& log;
+  GameInstallation& game;  // where cleaned plugins are saved
+  const GameSettingTable* gameSettings = nullptr;
+  bool unrestrictedDialogs = true;
+  bool unrestrictedCells = true;
+  bool relaxedAiData = true;
+  bool forceSave = false;
 
-bool IsEvilGameSetting(Session& session, const Record& gmst);
+  // The session's pieces and options.
+  static PluginCleaner For(Session& session, MasterSet& masters);
+};
+
+// Cleans one plugin against the masters: removes stray game settings,
+// records that repeat a master version, unchanged cell fields and
+// references, empty cells and topics and earlier duplicates, then saves it
+// over itself or as prefix + name. Returns 1 when it had changes and was
+// saved.
+int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
+                const std::optional<std::string>& prefix, bool keepTime);
+
+bool IsEvilGameSetting(const PluginCleaner& cleaner, const Record& gmst);
 
 // topic holds the id of the last DIAL passed; a DIAL updates it.
-bool IsIdenticalToMaster(Session& session, Record& record, std::string& topic);
+bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::string& topic);
 
 // The LAND and PGRD records of a plugin by their grid, for which an empty
 // exterior cell stays: a landmass plugin has tens of thousands of cells, too
@@ -45,9 +65,9 @@ class RelatedRecords {
 // The number of fields removed from the cell, or -1 when the cell is empty
 // and is to be removed; a cell that one of the plugin's own masters defines
 // is never empty.
-int CleanCell(Session& session, Record& cell, PluginFile& file, const RelatedRecords& related,
-              OwnMasterCells& ownMasters);
+int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
+              const RelatedRecords& related, OwnMasterCells& ownMasters);
 
-int CleanCellFields(Session& session, const Record& masterCell, Record& cell);
+int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell);
 
 }  // namespace modrake

@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-#include "core/session.hpp"
 #include "format/plugin_file.hpp"
 #include "format/record_stream.hpp"
-#include "install/game_installation.hpp"
-#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
 
@@ -39,9 +37,8 @@ void AddVersion(ConflictGroup& group, std::unique_ptr<Record> record, std::strin
   if (!topic.empty()) group.context = std::string(topic);
 }
 
-void FillGroupsFromPlugin(Session& session, PluginFile& file, std::vector<ConflictGroup>& groups) {
-  ObjectIndex& index = *session.index;
-  const bool reportLeveled = session.options.boxes.fullConflictReport;
+void FillGroupsFromPlugin(ObjectIndex& index, bool reportLeveled, PluginFile& file,
+                          std::vector<ConflictGroup>& groups) {
   RecordStream stream(file);
   TopicTracker topic;
   while (stream.Next()) {
@@ -61,14 +58,14 @@ void FillGroupsFromPlugin(Session& session, PluginFile& file, std::vector<Confli
   }
 }
 
-void LoadMasterVersion(Session& session, ConflictGroup& group) {
+void LoadMasterVersion(MasterSet& masters, ConflictGroup& group) {
   group.masterVersion.reset();
   if (group.versions.empty()) return;
   std::string_view context = group.context ? std::string_view(*group.context) : std::string_view();
   // Built, not looked up: a master beyond the game's own may hold it alone.
   ObjectKey key;
   BuildKey(key, *group.versions[0], context);
-  group.masterVersion = ReadMasterVersion(session, key, context, -1);
+  group.masterVersion = masters.NewestVersion(key, context);
   if (group.masterVersion &&
       (group.masterVersion->tag == tags::CREA || group.masterVersion->tag == tags::NPC_)) {
     NormaliseAiData(*group.masterVersion);

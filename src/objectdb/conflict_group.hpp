@@ -11,9 +11,9 @@
 
 namespace modrake {
 
-struct Session;
 class PluginFile;
 class ObjectIndex;
+class MasterSet;
 
 // Every plugin's version of one object that several plugins define, in the
 // order the plugins were read, and the newest version of the game masters.
@@ -38,11 +38,13 @@ uint32_t NumberConflictGroups(ObjectIndex& index, bool (*keep)(Tag) = nullptr);
 void AddVersion(ConflictGroup& group, std::unique_ptr<Record> record, std::string_view topic);
 
 // Reads the plugin and adds each record whose key survived in the scan index
-// to the group numbered by the entry's third word.
-void FillGroupsFromPlugin(Session& session, PluginFile& file, std::vector<ConflictGroup>& groups);
+// to the group numbered by the entry's third word; leveled lists and land
+// textures only when reportLeveled.
+void FillGroupsFromPlugin(ObjectIndex& index, bool reportLeveled, PluginFile& file,
+                          std::vector<ConflictGroup>& groups);
 
 // Reads the newest retained master version of the group's object. The game
 // masters must be open.
-void LoadMasterVersion(Session& session, ConflictGroup& group);
+void LoadMasterVersion(MasterSet& masters, ConflictGroup& group);
 
 }  // namespace modrake

@@ -13,6 +13,7 @@
 #include "install/game_installation.hpp"
 #include "objectdb/conflict_group.hpp"
 #include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "objectdb/object_index.hpp"
 #include "report/cross_references.hpp"
 #include "report/report_group.hpp"
@@ -53,28 +54,29 @@ void WriteHead(ExecutionLog& log) {
   for (const char* line : kReportHead) log.Log("%s", line);
 }
 
-void ReportGroups(Session& session, std::vector<ConflictGroup>& groups,
+void ReportGroups(const Options& options, MasterSet& masters, std::vector<ConflictGroup>& groups,
                   CrossReferences& crossReferences, ReportSink& sink) {
-  OpenGameMasters masters(*session.game);
+  auto open = masters.Open();
   for (ConflictGroup& group : groups) {
-    LoadMasterVersion(session, group);
-    ReportGroup(session, crossReferences, group, sink);
+    LoadMasterVersion(masters, group);
+    ReportGroup(crossReferences, group, sink, options.skipMergeableConflicts,
+                options.unrestrictedDialogCleaning);
     // A reported group is of no further use: free it as we go.
     group = ConflictGroup();
   }
 }
 
 // The versions of every conflicting object, and their master versions' index.
-std::vector<ConflictGroup> LoadGroups(Session& session,
+std::vector<ConflictGroup> LoadGroups(Session& session, MasterSet& masters,
                                       const std::vector<std::unique_ptr<PluginFile>>& plugins,
                                       uint32_t conflicting, ProgressTask& progress) {
   session.log.AddLogLine("Loading conflicting objects...");
   std::vector<ConflictGroup> groups(conflicting);
   for (auto& plugin : plugins) {
     progress.Step(plugin->name);
-    FillGroupsFromPlugin(session, *plugin, groups);
+    FillGroupsFromPlugin(*session.index, session.options.boxes.fullConflictReport, *plugin, groups);
   }
-  LoadMasters(session);
+  masters.Load();
   return groups;
 }
 
@@ -96,7 +98,7 @@ void GenerateConflictReport(Session& session, std::string* json) {
   ProgressTask progress(session.progress, 2 * plugins.size());
   for (auto& plugin : plugins) {
     progress.Step(plugin->name);
-    LoadRecords(session, 'X', plugin.get());
+    ScanRecords(index, log, *plugin);
   }
   uint32_t objects = index.Count();
   uint32_t conflicting = NumberConflictGroups(index);
@@ -110,21 +112,24 @@ void GenerateConflictReport(Session& session, std::string* json) {
     // A document for other programs: also when nothing conflicts.
     auto sink = JsonReport(*json);
     if (conflicting > 0) {
-      std::vector<ConflictGroup> groups = LoadGroups(session, plugins, conflicting, progress);
-      ReportGroups(session, groups, crossReferences, *sink);
+      MasterSet masters(session);
+      std::vector<ConflictGroup> groups =
+          LoadGroups(session, masters, plugins, conflicting, progress);
+      ReportGroups(session.options, masters, groups, crossReferences, *sink);
     }
     sink->End(crossReferences);
     return;
   }
   if (conflicting == 0) return;
-  std::vector<ConflictGroup> groups = LoadGroups(session, plugins, conflicting, progress);
+  MasterSet masters(session);
+  std::vector<ConflictGroup> groups = LoadGroups(session, masters, plugins, conflicting, progress);
 
   log.AddLogLine("Creating report file...");
   // The log is this command's result: one that is not whole on disk is a failure.
   if (WriteResult opened = log.OpenLog(); !opened) WriteFailed(log.LogPath(), opened);
   WriteHead(log);
   auto sink = TextReport(log);
-  ReportGroups(session, groups, crossReferences, *sink);
+  ReportGroups(session.options, masters, groups, crossReferences, *sink);
   sink->End(crossReferences);
   if (WriteResult closed = log.CloseLog(); !closed) WriteFailed(log.LogPath(), closed);
   log.Log("!Detailed conflict report file \"%s\" has been created", log.LogPath().string().c_str());

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/execution_log.hpp"
-#include "core/session.hpp"
 #include "fields/field_formatter.hpp"
 #include "fields/field_groups.hpp"
 #include "fields/field_operations.hpp"
@@ -48,9 +47,12 @@ struct Version {
 
 class GroupReport {
  public:
-  GroupReport(Session& session, CrossReferences& crossReferences, ConflictGroup& group,
-              ReportSink& sink)
-      : session_(session), crossReferences_(crossReferences), group_(group), sink_(sink) {
+  GroupReport(CrossReferences& crossReferences, ConflictGroup& group, ReportSink& sink,
+              bool skipMergeable)
+      : crossReferences_(crossReferences),
+        group_(group),
+        sink_(sink),
+        skipMergeable_(skipMergeable) {
     for (auto& record : group.versions) {
       bool live = !record->IsDeleted();
       versions_.push_back({*record, live, live || record->tag == tags::CELL});
@@ -62,8 +64,7 @@ class GroupReport {
     Record& first = versions_[0].record;
     sink_.Object(TagText(tag_), first.GetDisplayId(), group_.context ? *group_.context : "",
                  group_.masterVersion.get());
-    if (session_.options.skipMergeableConflicts && group_.masterVersion &&
-        (IsMergeableType(tag_) || tag_ == tags::INFO)) {
+    if (skipMergeable_ && group_.masterVersion && (IsMergeableType(tag_) || tag_ == tags::INFO)) {
       DropMergeableFields();
     }
     DropEqualFields();
@@ -263,10 +264,10 @@ class GroupReport {
     }
   }
 
-  Session& session_;
   CrossReferences& crossReferences_;
   ConflictGroup& group_;
   ReportSink& sink_;
+  bool skipMergeable_;
   std::vector<Version> versions_;
   std::vector<FieldGroupFinder> finders_;  // of versions 1 on, while the first is compared
   Tag tag_ = 0;
@@ -276,11 +277,11 @@ class GroupReport {
 
 }  // namespace
 
-void ReportGroup(Session& session, CrossReferences& crossReferences, ConflictGroup& group,
-                 ReportSink& sink) {
-  AllVersionsIdentical(group, session.options.unrestrictedDialogCleaning);
+void ReportGroup(CrossReferences& crossReferences, ConflictGroup& group, ReportSink& sink,
+                 bool skipMergeable, bool unrestrictedDialogs) {
+  AllVersionsIdentical(group, unrestrictedDialogs);
   if (group.allIdentical || group.versions.empty()) return;
-  GroupReport(session, crossReferences, group, sink).Write();
+  GroupReport(crossReferences, group, sink, skipMergeable).Write();
 }
 
 SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference) {

@@ -4,7 +4,6 @@
 
 namespace modrake {
 
-struct Session;
 struct ConflictGroup;
 class CrossReferences;
 class ReportSink;
@@ -12,9 +11,11 @@ class ReportSink;
 // Writes the report section of one object to the sink: only the fields in which its
 // versions differ, or nothing when all versions are identical. Partners found
 // on the way go to the cross-references. The versions are taken apart while
-// it works and are of no use afterwards.
-void ReportGroup(Session& session, CrossReferences& crossReferences, ConflictGroup& group,
-                 ReportSink& sink);
+// it works and are of no use afterwards. With skipMergeable, the fields a
+// merge would combine are left out; unrestrictedDialogs compares responses
+// from their data on.
+void ReportGroup(CrossReferences& crossReferences, ConflictGroup& group, ReportSink& sink,
+                 bool skipMergeable, bool unrestrictedDialogs);
 
 // The first cell reference (FRMR) of the cell whose reference index (the
 // value without its high byte) equals that of reference; the cell's end when

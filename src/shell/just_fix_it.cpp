@@ -13,7 +13,7 @@
 #include "merge/dialogs/merge_dialogs.hpp"
 #include "merge/leveled/merge_leveled_lists.hpp"
 #include "merge/objects/merge_objects.hpp"
-#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "shell/run_guard.hpp"
 
 namespace modrake {
@@ -91,19 +91,20 @@ class RefusedWrites {
 
 // A master beyond the game's own that counts for the run is not cleaned:
 // the others are cleaned against what the run read of it.
-bool IsCleaned(const Session& session, PluginFile& plugin) {
-  return !session.game->CountsAsMaster(&plugin, session.options.allMasters) &&
-         !IsMergedPluginName(plugin.name);
+bool IsCleaned(const MasterSet& masters, PluginFile& plugin) {
+  return !masters.Holds(&plugin) && !IsMergedPluginName(plugin.name);
 }
 
-void CleanActivePlugins(Session& session, RefusedWrites& refused, ProgressTask& progress) {
+void CleanActivePlugins(Session& session, MasterSet& masters, RefusedWrites& refused,
+                        ProgressTask& progress) {
   GameInstallation& game = *session.game;
-  OpenGameMasters masters(game);  // once, not once per plugin
+  auto open = masters.Open();  // once, not once per plugin
+  const PluginCleaner cleaner = PluginCleaner::For(session, masters);
   for (const auto& plugin : game.activePlugins()) {
-    if (!IsCleaned(session, *plugin)) continue;
+    if (!IsCleaned(masters, *plugin)) continue;
     progress.Step(plugin->name);
     refused.Try([&] {
-      if (CleanPlugin(session, plugin.get(), std::nullopt, true) == 0) {
+      if (CleanPlugin(cleaner, plugin.get(), std::nullopt, true) == 0) {
         // Untouched plugins still get the present sizes of their masters.
         if (Record* header = plugin->FindHeaderRecord()) {
           UpdateMasterSizes(*header, game.activePlugins());
@@ -126,16 +127,17 @@ void JustFixIt(Session& session) {
   RefusedWrites refused(log);
   {
     PipelineFlags flags(session);
+    MasterSet masters(session);
     // One step for each plugin cleaned and one for each merge.
     const auto& active = session.game->activePlugins();
     size_t cleaned = std::count_if(active.begin(), active.end(),
-                                   [&](const auto& plugin) { return IsCleaned(session, *plugin); });
+                                   [&](const auto& plugin) { return IsCleaned(masters, *plugin); });
     ProgressTask progress(session.progress, cleaned + 3);
     log.OpenLog();
-    LoadMasters(session);
+    masters.Load();
     log.AddLogLine("");
     log.AddLogLine("Resolving conflicts between active plugins...");
-    CleanActivePlugins(session, refused, progress);
+    CleanActivePlugins(session, masters, refused, progress);
     Separator(log);
     progress.Step(kMergedLeveledListsName);
     refused.Try([&] { MergeLeveledLists(session, true); });

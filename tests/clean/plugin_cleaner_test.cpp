@@ -66,7 +66,7 @@ class PluginCleanerTest : public ::testing::Test {
          Dial("Journal_A", 4), Response("200", "", "", "Entry."), Land(4, 4)});
     g.Activate({"Morrowind.esm"});
     g.session().gameSettings = &table;
-    LoadMasters(g.session());
+    g.masters().Load();
   }
 
   // The ids of the records left in the file, as "TAG id".
@@ -83,7 +83,8 @@ class PluginCleanerTest : public ::testing::Test {
   int Clean(const std::string& name, std::optional<std::string> prefix = std::nullopt) {
     g.log.OpenLog();
     PluginFile plugin(g.dataFolder(), name);
-    int result = CleanPlugin(g.session(), &plugin, prefix, false);
+    MasterSet masters = g.masters();
+    int result = CleanPlugin(PluginCleaner::For(g.session(), masters), &plugin, prefix, false);
     g.log.CloseLog();
     return result;
   }
@@ -351,7 +352,7 @@ TEST(MasterCacheLiesTest, NoRealChangeIsRemovedWhateverTheCacheSays) {
     const auto path = g.dataFolder() / "Morrowind.esm";
     const FileTimes times = *GetFileTimes(path);
     g.Activate({"Morrowind.esm"});
-    LoadMasters(g.session());
+    g.masters().Load();
     const uint32_t entries = g.index.Count();
 
     // Rewritten in another order with some values changed: the same size,
@@ -370,16 +371,16 @@ TEST(MasterCacheLiesTest, NoRealChangeIsRemovedWhateverTheCacheSays) {
     const auto stamp = MasterCacheStampPath(g.home / "modrake.dat");
     if (seed % 3 == 1) {
       // A stamp that lies too: only reading back what the cache says tells.
-      ASSERT_TRUE(WriteMasterCacheStamp(stamp, MasterCacheIdentity(g.session()), entries));
+      ASSERT_TRUE(WriteMasterCacheStamp(stamp, g.masters().CacheIdentity(), entries));
     } else if (seed % 3 == 2) {
       // One offset flipped inside an otherwise true cache of the new master.
-      LoadMasters(g.session());
+      g.masters().Load();
       std::string cache = ReadFile(g.home / "modrake.dat");
       cache[26 + (random() % entries) * 144 + 132] += 4;
       WriteFile(g.home / "modrake.dat", cache);
     }
 
-    LoadMasters(g.session());
+    g.masters().Load();
     std::vector<std::string> plugin;
     std::vector<bool> changed;
     for (size_t i = 0; i < kItems; ++i) {
@@ -391,8 +392,10 @@ TEST(MasterCacheLiesTest, NoRealChangeIsRemovedWhateverTheCacheSays) {
     file.ReadAllRecords();
     std::string topic;
     size_t i = 0;
+    MasterSet masters = g.masters();
+    const PluginCleaner cleaner = PluginCleaner::For(g.session(), masters);
     for (auto it = std::next(file.records.begin()); it != file.records.end(); ++it, ++i) {
-      EXPECT_EQ(IsIdenticalToMaster(g.session(), **it, topic), !changed[i]) << "item " << i;
+      EXPECT_EQ(IsIdenticalToMaster(cleaner, **it, topic), !changed[i]) << "item " << i;
     }
     if (seed % 3 != 0) {
       EXPECT_NE(std::find(g.ui.lines.begin(), g.ui.lines.end(),
@@ -427,7 +430,8 @@ TEST_F(PluginCleanerTest, MasterSizesAreBroughtUpToDateAndTimesKeptOnRequest) {
   ASSERT_TRUE(SetFileTime(g.dataFolder() / "sizes.esp", 1200000000));
   g.log.OpenLog();
   PluginFile plugin(g.dataFolder(), "sizes.esp");
-  EXPECT_EQ(CleanPlugin(g.session(), &plugin, std::nullopt, true), 1);
+  MasterSet masters = g.masters();
+  EXPECT_EQ(CleanPlugin(PluginCleaner::For(g.session(), masters), &plugin, std::nullopt, true), 1);
   g.log.CloseLog();
   EXPECT_EQ(QueryFileStatus(g.dataFolder() / "sizes.esp")->modified, 1200000000);
   PluginFile again(g.dataFolder(), "sizes.esp");

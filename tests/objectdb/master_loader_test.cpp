@@ -54,7 +54,7 @@ class MasterLoaderTest : public ::testing::Test {
 };
 
 TEST_F(MasterLoaderTest, RetainedVersionsFollowWhatEachMasterReallyChanges) {
-  LoadMasters(g.session());
+  g.masters().Load();
   using W = std::vector<uint32_t>;
   auto u = [](uint64_t v) { return static_cast<uint32_t>(v); };
   EXPECT_EQ(Words(Misc("same_in_tribunal", 0)), (W{u(mw[0]), 0, 0}));
@@ -82,7 +82,7 @@ TEST_F(MasterLoaderTest, RetainedVersionsFollowWhatEachMasterReallyChanges) {
 }
 
 TEST_F(MasterLoaderTest, SecondLoadReadsTheSameTableFromTheCache) {
-  LoadMasters(g.session());
+  g.masters().Load();
   std::vector<IndexEntry> built(g.index.entries().begin(), g.index.entries().end());
   std::string cache = CacheBytes();
   ASSERT_EQ(cache.size(), 26u + 144u * built.size());
@@ -90,7 +90,7 @@ TEST_F(MasterLoaderTest, SecondLoadReadsTheSameTableFromTheCache) {
   EXPECT_EQ(cache[22], 3);
 
   g.ui.lines.clear();
-  LoadMasters(g.session());
+  g.masters().Load();
   EXPECT_EQ(g.ui.lines, std::vector<std::string>{"Loaded 10 records from " +
                                                  (g.home / "modrake.dat").string()});
   ASSERT_EQ(g.index.entries().size(), built.size());
@@ -103,14 +103,14 @@ TEST_F(MasterLoaderTest, OtherMastersAreCachedUnderTheStampAndAChangeRebuildsIt)
   auto cupValue = [&] {
     ObjectKey key;
     BuildKey(key, *RecordFromBytes(Misc("shared_cup", 0)), "");
-    auto version = ReadExtraMasterVersion(g.session(), key, "", nullptr);
+    auto version = g.masters().ExtraVersion(key, "", nullptr);
     return version ? static_cast<int>(version->FindSubrecord(MakeTag("MCDT"))->UInt32At(4)) : -1;
   };
   auto activate = [&](const std::vector<std::string>& cup) {
     g.Write("Shared_Data.esm", cup, {{"Morrowind.esm", 0}}, 1);
     g.Activate({"Morrowind.esm", "Tribunal.esm", "Bloodmoon.esm", "Shared_Data.esm", "user.esp"});
     g.ui.lines.clear();
-    LoadMasters(g.session());
+    g.masters().Load();
   };
   g.Write("user.esp", {}, {{"Shared_Data.esm", 0}});
   g.options.allMasters = true;
@@ -119,7 +119,7 @@ TEST_F(MasterLoaderTest, OtherMastersAreCachedUnderTheStampAndAChangeRebuildsIt)
   EXPECT_EQ(cupValue(), 1);
 
   g.ui.lines.clear();
-  LoadMasters(g.session());
+  g.masters().Load();
   EXPECT_EQ(g.ui.lines, std::vector<std::string>{loaded}) << "both read from the cache";
   EXPECT_EQ(cupValue(), 1);
 
@@ -129,10 +129,10 @@ TEST_F(MasterLoaderTest, OtherMastersAreCachedUnderTheStampAndAChangeRebuildsIt)
 }
 
 TEST_F(MasterLoaderTest, OtherMasterSetRebuildsTheCache) {
-  LoadMasters(g.session());
+  g.masters().Load();
   g.Activate({"Morrowind.esm", "Bloodmoon.esm"});  // tribunal ignored or inactive
   g.ui.lines.clear();
-  LoadMasters(g.session());
+  g.masters().Load();
   EXPECT_EQ(g.ui.lines.front(), "Loading Morrowind.esm");
   EXPECT_EQ(CacheBytes()[22], 2);
   EXPECT_EQ(Words(Misc("changed_by_tribunal", 0)),
@@ -202,10 +202,10 @@ TEST(MasterCacheTest, AStaleOrDamagedCacheIsRebuilt) {
   for (const auto& c : cases) {
     TestGame g;
     setMaster(g, records, 1000000000);
-    LoadMasters(g.session());
+    g.masters().Load();
     c.change(g);
     g.ui.lines.clear();
-    LoadMasters(g.session());
+    g.masters().Load();
     ASSERT_FALSE(g.ui.lines.empty()) << c.what;
     EXPECT_EQ(g.ui.lines.front(), "Loading Morrowind.esm") << c.what;
     EXPECT_EQ(g.ui.lines.back(), "Created " + (g.home / "modrake.dat").string()) << c.what;
@@ -219,7 +219,7 @@ TEST(MasterCacheTest, AStaleOrDamagedCacheIsRebuilt) {
     }
     EXPECT_EQ(g.index.Count(), c.now.size()) << c.what;
     g.ui.lines.clear();
-    LoadMasters(g.session());
+    g.masters().Load();
     EXPECT_EQ(g.ui.lines.size(), 1u) << c.what << ": the rebuilt cache is used";
   }
 }
@@ -230,7 +230,7 @@ TEST_F(MasterLoaderTest, ScanningCountsLaterFilesThatMeetAKey) {
   g.Activate({"Morrowind.esm", "a.esp", "b.esp"});
   g.index.Clear();
   for (auto& plugin : g.game.activePlugins()) {
-    if (plugin.get() != g.game.morrowind()) LoadRecords(g.session(), 'X', plugin.get());
+    if (plugin.get() != g.game.morrowind()) ScanRecords(g.index, g.log, *plugin);
   }
   EXPECT_EQ(g.ui.lines, (std::vector<std::string>{"Scanning a.esp", "Scanning b.esp"}));
   EXPECT_EQ(Words(Misc("shared", 0)), (std::vector<uint32_t>{2, 0, 0}));
@@ -240,7 +240,7 @@ TEST_F(MasterLoaderTest, ScanningCountsLaterFilesThatMeetAKey) {
 TEST_F(MasterLoaderTest, ObjectTwiceInOneMasterGetsTwoEntries) {
   g.Write("Morrowind.esm", {Misc("twice", 1), Misc("twice", 2)});
   g.Activate({"Morrowind.esm"});
-  LoadMasters(g.session());
+  g.masters().Load();
   EXPECT_EQ(g.index.Count(), 2u);
 }
 

@@ -8,6 +8,7 @@
 #include "core/options.hpp"
 #include "core/session.hpp"
 #include "install/game_installation.hpp"
+#include "objectdb/master_set.hpp"
 #include "objectdb/object_index.hpp"
 #include "support/recording_ui.hpp"
 #include "support/records.hpp"
@@ -55,6 +56,8 @@ class TestGame {
     }
     return *session_;
   }
+  // The masters of the session, over its index.
+  MasterSet masters() { return MasterSet(session()); }
 
   TempDir dir;
   TempDir home;

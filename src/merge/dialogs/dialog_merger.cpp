@@ -3,13 +3,11 @@
 #include <unordered_set>
 
 #include "core/execution_log.hpp"
-#include "core/session.hpp"
 #include "core/text.hpp"
 #include "fields/field_operations.hpp"
 #include "format/record_stream.hpp"
-#include "install/game_installation.hpp"
 #include "merge/dialogs/cell_rename_table.hpp"
-#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "objectdb/object_index.hpp"
 
 namespace modrake {
@@ -85,10 +83,6 @@ void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& c
   to.splice(anchor == to.end() ? to.begin() : std::next(anchor), chain);
 }
 
-bool IsFromMaster(const GameInstallation& game, const Record& record, bool allMasters) {
-  return record.file && game.CountsAsMaster(record.file, allMasters);
-}
-
 const Subrecord* FindCondition(const Record& record, const Subrecord& scvr) {
   if (scvr.size == 0) return nullptr;
   for (const Subrecord& field : record.subrecords) {
@@ -103,14 +97,15 @@ Subrecord* FindCondition(Record& record, const Subrecord& scvr) {
 
 // ---- DialogMerger ----
 
-DialogMerger::DialogMerger(Session& session, PluginFile& merged)
-    : session_(session),
-      game_(*session.game),
-      log_(session.log),
-      renames_(*session.cellRenames),
-      merged_(merged) {}
+DialogMerger::DialogMerger(MasterSet& masters, ExecutionLog& log, CellRenameTable& renames,
+                           PluginFile& merged)
+    : masters_(masters), log_(log), renames_(renames), merged_(merged) {}
 
 DialogMerger::~DialogMerger() = default;
+
+bool DialogMerger::IsFromMaster(const Record& record) const {
+  return masters_.Holds(record.file);
+}
 
 DialogMerger::Topic* DialogMerger::FindTopic(const Record& dial) {
   auto found = topicsByName_.find(LowerCaseAscii(dial.GetDisplayId()));
@@ -118,11 +113,10 @@ DialogMerger::Topic* DialogMerger::FindTopic(const Record& dial) {
 }
 
 std::unique_ptr<Record> DialogMerger::MasterVersion(const Record& info, std::string_view topic) {
-  if (!session_.index) return nullptr;
   std::string_view looked = CutTopic(topic);
   ObjectKey key;
   BuildKey(key, info, looked);
-  auto version = ReadMasterVersion(session_, key, looked, -1);
+  auto version = masters_.NewestVersion(key, looked);
   if (!version || version->tag != tags::INFO) return nullptr;
   return version;
 }
@@ -138,7 +132,7 @@ void DialogMerger::LogResponse(const std::string& id, const Record& existing, co
 
 InfoMerge DialogMerger::MergeInfo(Record& existing, Record& incoming, std::string_view topic,
                                   bool logged) {
-  bool fromMaster = IsFromMaster(game_, existing, session_.options.allMasters);
+  bool fromMaster = IsFromMaster(existing);
   std::unique_ptr<Record> master;
   if (logged && !fromMaster) master = MasterVersion(existing, topic);
 
@@ -258,8 +252,7 @@ void DialogMerger::AddNewTopic(TopicChain& chain) {
       // The file holds the response twice: the later copy is its later version.
       log_.Log("         INFO %-32s ; twice in %s: the later copy counts\n",
                std::string(id).c_str(), info.file ? info.file->name.c_str() : "");
-      MergeInfo(**slot->second, info, topicText,
-                !IsFromMaster(game_, info, session_.options.allMasters));
+      MergeInfo(**slot->second, info, topicText, !IsFromMaster(info));
       it = infos.erase(it);
       continue;
     }
@@ -273,7 +266,7 @@ void DialogMerger::AddNewTopic(TopicChain& chain) {
 
 void DialogMerger::MergeTopic(TopicChain chain, int count) {
   Record& dial = *chain.dial;
-  const bool logged = !IsFromMaster(game_, dial, session_.options.allMasters);
+  const bool logged = !IsFromMaster(dial);
   const std::string topicText = dial.GetDisplayId();
   const Subrecord* name = dial.FindSubrecord(tags::NAME);
   if (!name || name->Text().empty()) {
@@ -297,7 +290,7 @@ void DialogMerger::MergeTopic(TopicChain chain, int count) {
   if (logged) log_.Log("    DIAL %-32s ; merge %d record(s)\n", topicText.c_str(), count);
   Record& kept = *topic->dial;
   kept.flags &= ~kDeletedFlag;
-  PluginFile* link = IsFromMaster(game_, kept, session_.options.allMasters) ? dial.file : &merged_;
+  PluginFile* link = IsFromMaster(kept) ? dial.file : &merged_;
   kept.CopyData(dial.RawData(), dial.dataSize);
   kept.file = link;
 
@@ -457,8 +450,7 @@ bool DialogMerger::Relink(Topic& topic) {
   };
 
   Record& first = *infos.front();
-  if (!IsFromMaster(game_, first, session_.options.allMasters) &&
-      !LinkText(first, tags::PNAM).empty()) {
+  if (!IsFromMaster(first) && !LinkText(first, tags::PNAM).empty()) {
     setLink(first, tags::PNAM, nullptr);
   }
   for (auto a = infos.begin(), b = std::next(a); b != infos.end(); ++a, ++b) {
@@ -467,18 +459,17 @@ bool DialogMerger::Relink(Topic& topic) {
     const Subrecord* beforeId = before.FindSubrecord(tags::INAM);
     const Subrecord* afterId = after.FindSubrecord(tags::INAM);
     if (!beforeId || !afterId) continue;  // none without an id is ever kept
-    if (!IsFromMaster(game_, after, session_.options.allMasters)) {
+    if (!IsFromMaster(after)) {
       const Subrecord* pnam = after.FindSubrecord(tags::PNAM);
       if (!pnam || !pnam->SameBytes(*beforeId)) setLink(after, tags::PNAM, beforeId);
     }
-    if (!IsFromMaster(game_, before, session_.options.allMasters)) {
+    if (!IsFromMaster(before)) {
       const Subrecord* nnam = before.FindSubrecord(tags::NNAM);
       if (!nnam || !nnam->SameBytes(*afterId)) setLink(before, tags::NNAM, afterId);
     }
   }
   Record& last = *infos.back();
-  if (!IsFromMaster(game_, last, session_.options.allMasters) &&
-      !LinkText(last, tags::NNAM).empty()) {
+  if (!IsFromMaster(last) && !LinkText(last, tags::NNAM).empty()) {
     setLink(last, tags::NNAM, nullptr);
   }
 

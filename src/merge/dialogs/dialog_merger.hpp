@@ -11,10 +11,9 @@
 
 namespace modrake {
 
-struct Session;
 class ExecutionLog;
-class GameInstallation;
 class CellRenameTable;
+class MasterSet;
 
 // ---- Chains of records ----
 // A chain is a RecordList; moving a record within or between chains keeps
@@ -31,11 +30,6 @@ void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& f
 // Moves the whole chain, in order, to right after anchor (the head when
 // anchor == to.end()).
 void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& chain);
-
-// Whether the record was read from morrowind.esm, tribunal.esm or
-// bloodmoon.esm while that master is in use, or with allMasters from another
-// master that counts (GameInstallation::CountsAsMaster).
-bool IsFromMaster(const GameInstallation& game, const Record& record, bool allMasters);
 
 // The first SCVR of the record with the condition's index (its first byte),
 // or null; a condition without data has no index and matches nothing.
@@ -63,9 +57,9 @@ enum class InfoMerge {
 // once it was merged or has to be relinked; only the latter are saved.
 class DialogMerger {
  public:
-  // The session must hold the game, the master index and the cell rename
-  // table; merged is the plugin being built, holding only its header.
-  DialogMerger(Session& session, PluginFile& merged);
+  // The masters are loaded; merged is the plugin being built, holding only
+  // its header.
+  DialogMerger(MasterSet& masters, ExecutionLog& log, CellRenameTable& renames, PluginFile& merged);
   ~DialogMerger();
   DialogMerger(const DialogMerger&) = delete;
   DialogMerger& operator=(const DialogMerger&) = delete;
@@ -117,8 +111,10 @@ class DialogMerger {
   std::unique_ptr<Record> MasterVersion(const Record& info, std::string_view topic);
   bool Relink(Topic& topic);
 
-  Session& session_;
-  const GameInstallation& game_;
+  // Whether the record was read from a master of the set.
+  bool IsFromMaster(const Record& record) const;
+
+  MasterSet& masters_;
   ExecutionLog& log_;
   CellRenameTable& renames_;
   PluginFile& merged_;

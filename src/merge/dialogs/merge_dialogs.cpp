@@ -9,7 +9,7 @@
 #include "merge/dialogs/cell_rename_table.hpp"
 #include "merge/dialogs/dialog_merger.hpp"
 #include "merge/merged_plugin.hpp"
-#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "objectdb/object_index.hpp"
 
 namespace modrake {
@@ -57,19 +57,20 @@ void MergeDialogs(Session& session, bool activate) {
   PluginFile& plugin = *created;
   log.OpenLog();
   log.Log("Merging TES objects for all active plugins\n\n");
-  LoadMasters(run);
+  MasterSet masters(run);
+  masters.Load();
   CellRenameTable& renames = *run.cellRenames;
   renames.Clear();
 
-  DialogMerger merger(run, plugin);
+  DialogMerger merger(masters, log, renames, plugin);
   int responses = 0;
   ProgressTask progress(session.progress, game.activePlugins().size() + 1);
   {
-    OpenGameMasters masters(game);
+    auto open = masters.Open();
     for (const auto& active : game.activePlugins()) {
       progress.Step(active->name);
       if (EqualsNoCase(active->name, kMergedDialogsName)) continue;
-      if (game.CountsAsMaster(active.get(), session.options.allMasters)) {
+      if (masters.Holds(active.get())) {
         AddGameMaster(plugin, *active);
       } else {
         log.Log("\nScanning %s\n", active->name.c_str());

@@ -12,6 +12,7 @@
 #include "merge/objects/object_merger.hpp"
 #include "objectdb/conflict_group.hpp"
 #include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "objectdb/object_index.hpp"
 
 namespace modrake {
@@ -32,26 +33,25 @@ constexpr const char* kPreamble[] = {
     "; cases information from the plugin with last date is used and comment is generated.\n",
 };
 
-uint32_t MergeGroups(Session& session, PluginFile& plugin, uint32_t count, ProgressTask& progress) {
-  GameInstallation& game = *session.game;
+uint32_t MergeGroups(Session& session, MasterSet& masters, PluginFile& plugin, uint32_t count,
+                     ProgressTask& progress) {
+  const Options& options = session.options;
   ExecutionLog& log = session.log;
   log.AddLogLine("Loading conflicting objects...");
   std::vector<ConflictGroup> groups(count);
-  for (const auto& active : game.activePlugins()) {
+  for (const auto& active : session.game->activePlugins()) {
     progress.Step(active->name);
-    if (EqualsNoCase(active->name, kMergedObjectsName) ||
-        game.CountsAsMaster(active.get(), session.options.allMasters)) {
-      continue;
-    }
-    FillGroupsFromPlugin(session, *active, groups);
+    if (EqualsNoCase(active->name, kMergedObjectsName) || masters.Holds(active.get())) continue;
+    FillGroupsFromPlugin(*session.index, options.boxes.fullConflictReport, *active, groups);
   }
-  LoadMasters(session);
-  OpenGameMasters masters(game);
+  masters.Load();
+  auto open = masters.Open();
   log.Log("!Merging %u object(s)...", count);
   uint32_t saved = 0;
   for (ConflictGroup& group : groups) {
-    LoadMasterVersion(session, group);
-    unsigned result = MergeObject(session, group, plugin);
+    LoadMasterVersion(masters, group);
+    unsigned result = MergeObject(log, group, plugin, options.unrestrictedDialogCleaning,
+                                  options.mergeUnchangedObjects);
     if (result == kMerged || result == kMergedWithLoss) ++saved;
     // Merged groups are of no further use: free them as we go.
     group = ConflictGroup();
@@ -73,6 +73,7 @@ void MergeObjects(Session& outer, bool activate) {
   log.OpenLog();
   for (const char* line : kPreamble) log.Log("%s", line);
 
+  MasterSet masters(session);
   session.index->Clear();
   // Each plugin is read twice: for the index, then for the versions of the
   // objects that several change.
@@ -84,14 +85,14 @@ void MergeObjects(Session& outer, bool activate) {
         EqualsNoCase(active->name, kMergedDialogsName)) {
       continue;
     }
-    if (game.CountsAsMaster(active.get(), session.options.allMasters)) {
+    if (masters.Holds(active.get())) {
       AddGameMaster(plugin, *active);
       continue;
     }
-    LoadRecords(session, 'X', active.get());
+    ScanRecords(*session.index, log, *active);
   }
   uint32_t count = NumberConflictGroups(*session.index, IsMergeableType);
-  uint32_t saved = count ? MergeGroups(session, plugin, count, progress) : 0;
+  uint32_t saved = count ? MergeGroups(session, masters, plugin, count, progress) : 0;
   progress.Step(kMergedObjectsName);
   SaveMergedPlugin(*session.game, plugin);
   log.CloseLog();

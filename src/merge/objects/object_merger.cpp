@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/execution_log.hpp"
-#include "core/session.hpp"
 #include "fields/field_formatter.hpp"
 #include "fields/field_groups.hpp"
 #include "fields/field_operations.hpp"
@@ -104,9 +103,11 @@ void ListFields(ExecutionLog& log, const Record& record) {
 
 class ObjectMerger {
  public:
-  ObjectMerger(Session& session, ConflictGroup& group)
-      : log_(session.log),
-        options_(session.options),
+  ObjectMerger(ExecutionLog& log, ConflictGroup& group, bool unrestrictedDialogs,
+               bool mergeUnchanged)
+      : log_(log),
+        unrestrictedDialogs_(unrestrictedDialogs),
+        mergeUnchanged_(mergeUnchanged),
         group_(group),
         recordTag_(group.versions.front()->tag) {}
 
@@ -135,7 +136,8 @@ class ObjectMerger {
   unsigned Refuse(const char* message, const char* screen);
 
   ExecutionLog& log_;
-  const Options& options_;
+  const bool unrestrictedDialogs_;
+  const bool mergeUnchanged_;
   ConflictGroup& group_;
   const Tag recordTag_;
   std::unique_ptr<Record> lastCopy_;
@@ -373,14 +375,14 @@ unsigned ObjectMerger::Refuse(const char* message, const char* screen) {
 
 unsigned ObjectMerger::Finish(PluginFile& plugin) {
   merged_->RebuildData();
-  bool same = RecordsEqual(*merged_, *lastCopy_, options_.unrestrictedDialogCleaning);
+  bool same = RecordsEqual(*merged_, *lastCopy_, unrestrictedDialogs_);
   unsigned result = loss_ ? loss_ : kMerged;
   if (same) {
     lastCopy_.reset();
     if (loss_ == kMergedWithLoss) {
       log_.Log("Some information has been lost during merging due to a conflict\n");
     }
-    if (!options_.mergeUnchangedObjects) {
+    if (!mergeUnchanged_) {
       log_.Log("Result discarded due to being identical to the last loaded object\n");
       return kDiscarded;
     }
@@ -409,7 +411,7 @@ unsigned ObjectMerger::Finish(PluginFile& plugin) {
 }
 
 unsigned ObjectMerger::Merge(PluginFile& plugin) {
-  AllVersionsIdentical(group_, options_.unrestrictedDialogCleaning);
+  AllVersionsIdentical(group_, unrestrictedDialogs_);
   if (group_.allIdentical) return kNotMerged;
   // A master that deleted the object leaves nothing to measure changes by.
   if (group_.masterVersion && group_.masterVersion->IsDeleted()) group_.masterVersion.reset();
@@ -436,7 +438,7 @@ unsigned ObjectMerger::Merge(PluginFile& plugin) {
       }
     }
     if (!merged_) {
-      if (!options_.mergeUnchangedObjects) {
+      if (!mergeUnchanged_) {
         log_.Log("Result discarded due to being identical to the last loaded object\n");
         return kDiscarded;
       }
@@ -454,9 +456,10 @@ unsigned ObjectMerger::Merge(PluginFile& plugin) {
 }
 }  // namespace
 
-unsigned MergeObject(Session& session, ConflictGroup& group, PluginFile& merged) {
+unsigned MergeObject(ExecutionLog& log, ConflictGroup& group, PluginFile& merged,
+                     bool unrestrictedDialogs, bool mergeUnchanged) {
   if (group.versions.empty()) return kNotMerged;
-  return ObjectMerger(session, group).Merge(merged);
+  return ObjectMerger(log, group, unrestrictedDialogs, mergeUnchanged).Merge(merged);
 }
 
 }  // namespace modrake

@@ -6,8 +6,8 @@
 
 namespace modrake {
 
-struct Session;
 struct ConflictGroup;
+class ExecutionLog;
 class PluginFile;
 
 // What MergeObject did with an object.
@@ -27,7 +27,10 @@ constexpr size_t kMaxBodyParts = 7;
 // by field against its master version, and writes the account of it to the
 // log. A merged record (results 2 and 3) is appended to the merged plugin.
 // The group's versions are changed on the way: it is only fit to be
-// destroyed afterwards.
-unsigned MergeObject(Session& session, ConflictGroup& group, PluginFile& merged);
+// destroyed afterwards. unrestrictedDialogs compares responses from their
+// data on; with mergeUnchanged, a merged record that equals the last version
+// is kept all the same.
+unsigned MergeObject(ExecutionLog& log, ConflictGroup& group, PluginFile& merged,
+                     bool unrestrictedDialogs, bool mergeUnchanged);
 
 }  // namespace modrake

@@ -42,7 +42,8 @@ Outcome Merge(const std::string& master, const std::vector<std::string>& version
   PluginFile plugin(g.dataFolder(), "Merged_Objects.esp", "", "");
   g.log.OpenLog();
   Outcome outcome;
-  outcome.result = MergeObject(g.session(), group, plugin);
+  outcome.result = MergeObject(g.log, group, plugin, g.options.unrestrictedDialogCleaning,
+                               g.options.mergeUnchangedObjects);
   g.log.CloseLog();
   outcome.log = ReadLog(g.home / "modrake.log");
   outcome.screen = g.ui.lines;
