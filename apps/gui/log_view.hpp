@@ -21,7 +21,6 @@ class LogView : public QPlainTextEdit {
   QStringList Lines() const;
 
   void SetWrapped(bool wrapped);
-  bool Wrapped() const { return lineWrapMode() != QPlainTextEdit::NoWrap; }
 
   // Selects the next (or previous) place where text occurs, from the
   // selection on, wrapping around; false when it occurs nowhere.

@@ -9,6 +9,11 @@
 
 namespace modrake::gui {
 
+namespace {
+// The user guide, Modrake.htm: where the installation put it beside the
+// program's prefix, else in the source tree the program was built from, else
+// in the documentation folder it was configured for, else beside the program
+// (a portable copy). Empty when none of them holds it.
 QString UserGuidePath() {
   const QString program = QCoreApplication::applicationDirPath();
   // The first folder is relative to the program, so that a package unpacked
@@ -25,6 +30,7 @@ QString UserGuidePath() {
   }
   return {};
 }
+}  // namespace
 
 void OpenUserGuide(QWidget* owner, const QString& section) {
   QString guide = UserGuidePath();

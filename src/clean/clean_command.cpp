@@ -40,8 +40,10 @@ struct MadeFolders {
     }
   }
 };
-}  // namespace
 
+// Cleans the files the user chose (Ui::ChooseFiles) against the masters
+// (loaded): in place, beside them under "Clean " names, or in a "Clean"
+// subfolder of their folder.
 void CleanCommand(Session& session, MasterSet& masters, int subfolder) {
   ExecutionLog& log = session.log;
   const bool keepTime = session.options.boxes.keepFileDate;
@@ -108,6 +110,7 @@ void CleanCommand(Session& session, MasterSet& masters, int subfolder) {
   log.Log("!Check \"%s\" for details", log.LogPath().string().c_str());
   log.CloseLog();
 }
+}  // namespace
 
 void RunCleanEntry(Session& session, int subfolder) {
   GameInstallation& game = *session.game;

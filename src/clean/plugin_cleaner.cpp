@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clean/game_setting_table.hpp"
+#include "clean/own_master_cells.hpp"
 #include "core/execution_log.hpp"
 #include "core/session.hpp"
 #include "core/text.hpp"
@@ -21,6 +22,18 @@
 #include "platform/file_names.hpp"
 
 namespace modrake {
+
+PluginCleaner PluginCleaner::For(Session& session, MasterSet& masters) {
+  const Options& options = session.options;
+  return {masters,
+          session.log,
+          *session.game,
+          session.gameSettings,
+          options.unrestrictedDialogCleaning,
+          options.unrestrictedCellCleaning,
+          options.relaxedAiData,
+          options.boxes.forceSave};
+}
 
 namespace {
 const char* const kSeparator = "==============================\n";
@@ -104,20 +117,6 @@ bool SameNoCase(const Subrecord& a, const Subrecord& b) {
   return true;
 }
 
-}  // namespace
-
-PluginCleaner PluginCleaner::For(Session& session, MasterSet& masters) {
-  const Options& options = session.options;
-  return {masters,
-          session.log,
-          *session.game,
-          session.gameSettings,
-          options.unrestrictedDialogCleaning,
-          options.unrestrictedCellCleaning,
-          options.relaxedAiData,
-          options.boxes.forceSave};
-}
-
 bool IsEvilGameSetting(const PluginCleaner& cleaner, const Record& gmst) {
   std::string name = gmst.GetDisplayId();
   for (const auto& row : cleaner.gameSettings->rows()) {
@@ -154,6 +153,8 @@ bool IsEvilGameSetting(const PluginCleaner& cleaner, const Record& gmst) {
     return GameSettingValuesEqual(type, gmst, version);
   });
 }
+
+}  // namespace
 
 bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::string& topic) {
   Tag tag = record.tag;
@@ -192,6 +193,7 @@ bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::stri
   });
 }
 
+namespace {
 int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell) {
   int removed = 0;
   Subrecord* water = WaterHeightField(cell);
@@ -256,7 +258,6 @@ int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell) {
   return removed;
 }
 
-namespace {
 // The grid of a LAND (INTV) or PGRD (DATA): the first eight bytes of the field.
 std::optional<uint64_t> GridKey(const Subrecord* field) {
   if (!field || field->size < 8) return std::nullopt;
@@ -264,7 +265,22 @@ std::optional<uint64_t> GridKey(const Subrecord* field) {
   std::memcpy(&key, field->data, 8);
   return key;
 }
-}  // namespace
+
+// The LAND and PGRD records of a plugin by their grid, for which an empty
+// exterior cell stays: a landmass plugin has tens of thousands of cells, too
+// many to search the file for each. The first pass tells it what it removes.
+class RelatedRecords {
+ public:
+  explicit RelatedRecords(const PluginFile& file);
+  void Forget(const Record& record);
+  // The first LAND or PGRD in file order whose grid is these eight bytes
+  // (X and Y); none: nullptr.
+  const Record* AtGrid(const uint8_t* grid) const;
+
+ private:
+  static std::optional<uint64_t> Key(const Record& record);
+  std::unordered_map<uint64_t, std::vector<const Record*>> byGrid_;
+};
 
 RelatedRecords::RelatedRecords(const PluginFile& file) {
   for (const auto& record : file.records) {
@@ -295,6 +311,9 @@ const Record* RelatedRecords::AtGrid(const uint8_t* grid) const {
   return found == byGrid_.end() || found->second.empty() ? nullptr : found->second.front();
 }
 
+// The number of fields removed from the cell, or -1 when the cell is empty
+// and is to be removed; a cell that one of the plugin's own masters defines
+// is never empty.
 int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
               const RelatedRecords& related, OwnMasterCells& ownMasters) {
   ExecutionLog& log = cleaner.log;
@@ -353,7 +372,6 @@ int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
   return -1;
 }
 
-namespace {
 struct DuplicateSlot {
   ObjectKey key;
   RecordList::iterator record;

@@ -1,12 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
-#include "clean/own_master_cells.hpp"
 #include "format/plugin_file.hpp"
 
 namespace modrake {
@@ -41,33 +37,7 @@ struct PluginCleaner {
 int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
                 const std::optional<std::string>& prefix, bool keepTime);
 
-bool IsEvilGameSetting(const PluginCleaner& cleaner, const Record& gmst);
-
 // topic holds the id of the last DIAL passed; a DIAL updates it.
 bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::string& topic);
-
-// The LAND and PGRD records of a plugin by their grid, for which an empty
-// exterior cell stays: a landmass plugin has tens of thousands of cells, too
-// many to search the file for each. The first pass tells it what it removes.
-class RelatedRecords {
- public:
-  explicit RelatedRecords(const PluginFile& file);
-  void Forget(const Record& record);
-  // The first LAND or PGRD in file order whose grid is these eight bytes
-  // (X and Y); none: nullptr.
-  const Record* AtGrid(const uint8_t* grid) const;
-
- private:
-  static std::optional<uint64_t> Key(const Record& record);
-  std::unordered_map<uint64_t, std::vector<const Record*>> byGrid_;
-};
-
-// The number of fields removed from the cell, or -1 when the cell is empty
-// and is to be removed; a cell that one of the plugin's own masters defines
-// is never empty.
-int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
-              const RelatedRecords& related, OwnMasterCells& ownMasters);
-
-int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell);
 
 }  // namespace modrake

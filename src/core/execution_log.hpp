@@ -48,7 +48,6 @@ class ExecutionLog {
   void ReportCancelled(const std::string& next);
 
   const std::filesystem::path& LogPath() const { return logPath_; }
-  const std::filesystem::path& BackupPath() const { return backupPath_; }
   Ui& ui() { return ui_; }
 
  private:

@@ -14,6 +14,14 @@ namespace {
 // Values are read into a buffer of this many characters.
 constexpr size_t kValueChars = 8;
 
+// True when a stored setting value ticks its box: a decimal number, read the
+// way the C library's atoi reads it, that is not 0.
+bool SettingIsTicked(const std::string& value) {
+  // strtol skips leading blanks, takes a sign and stops at the first other
+  // character, as atoi does; no digits give 0.
+  return std::strtol(value.c_str(), nullptr, 10) != 0;
+}
+
 bool ReadFlag(const IniFile& ini, const char* section, const char* key) {
   return SettingIsTicked(ini.Read(section, key, "0", kValueChars));
 }
@@ -57,12 +65,6 @@ const std::array<SettingKey, 12>& SettingKeys() {
       {"General", "AllMasters", "Every active master counts as a master", &CheckBoxes::allMasters},
   }};
   return keys;
-}
-
-bool SettingIsTicked(const std::string& value) {
-  // strtol skips leading blanks, takes a sign and stops at the first other
-  // character, as atoi does; no digits give 0.
-  return std::strtol(value.c_str(), nullptr, 10) != 0;
 }
 
 void LoadSettings(const std::filesystem::path& file, const ActiveMasters& masters,

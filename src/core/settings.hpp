@@ -32,10 +32,6 @@ struct ActiveMasters {
 const char* RequiredMaster(const SettingKey& setting);
 bool SettingUsable(const SettingKey& setting, const ActiveMasters& masters);
 
-// True when a stored setting value ticks its box: a decimal number, read the
-// way the C library's atoi reads it, that is not 0.
-bool SettingIsTicked(const std::string& value);
-
 // Reads General/StrictAIDT into relaxedAiData and the check boxes from the
 // settings file; missing values read as 0. A file that exists but cannot be
 // read is a FatalError.

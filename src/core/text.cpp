@@ -76,17 +76,4 @@ std::string& TrimValue(std::string& text) {
   return text;
 }
 
-size_t NextToken(std::string_view text, std::string* out) {
-  if (!text.empty() && text[0] == '"') {
-    size_t close = text.find('"', 1);
-    size_t end = close == std::string_view::npos ? text.size() : close;
-    if (out) out->assign(text.substr(1, end - 1));
-    return close == std::string_view::npos ? text.size() : close + 1;
-  }
-  size_t end = 0;
-  while (end < text.size() && !IsBlank(text[end])) ++end;
-  if (out) out->assign(text.substr(0, end));
-  return end;
-}
-
 }  // namespace modrake

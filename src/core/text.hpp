@@ -31,8 +31,4 @@ void AppendInt(std::string& text, int64_t value, int width = 0);
 // blanks, as settings-style values and Execution Log lines are trimmed.
 std::string& TrimValue(std::string& text);
 
-// Reads one token (quoted, or up to white space) from the start of text; the
-// token goes to out when given. Returns the position after the token.
-size_t NextToken(std::string_view text, std::string* out);
-
 }  // namespace modrake

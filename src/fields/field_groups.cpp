@@ -117,8 +117,11 @@ struct GroupTail {
 uint64_t FieldChecksum(const Subrecord& field) {
   return Checksum64(field.data, field.size, field.tag);
 }
-}  // namespace
 
+// The first group of n fields in record that equals, field by field (tag,
+// size and bytes), the n fields of source from first on; record's end when
+// there is none. A group starting with a cell reference is never found.
+// n must not exceed FieldGroupSize of first.
 SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
                                        SubrecordList::const_iterator first, unsigned n) {
   auto none = record.subrecords.end();
@@ -131,6 +134,7 @@ SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
   }
   return none;
 }
+}  // namespace
 
 FieldGroupFinder::FieldGroupFinder(Record& record, bool listFieldsOnly)
     : record_(record), listFieldsOnly_(listFieldsOnly) {
@@ -212,6 +216,11 @@ uint32_t ItemTypeKey(const Record& record) {
   return width == 2 ? field->UInt16At(offset) : field->UInt32At(offset);
 }
 
+namespace {
+// Merges one byte range of the plugin's data into the merged data, measured
+// against the master's: unchanged when the plugin kept the master's bytes,
+// taken when the merged bytes still held the master's, conflict when an
+// earlier plugin's change is overwritten. The ranges must lie in all three.
 unsigned MergeMember(uint8_t* merged, const uint8_t* plugin, const uint8_t* master, uint32_t offset,
                      uint32_t size) {
   if (std::memcmp(plugin + offset, master + offset, size) == 0) return kMemberUnchanged;
@@ -220,7 +229,6 @@ unsigned MergeMember(uint8_t* merged, const uint8_t* plugin, const uint8_t* mast
   return untouched ? kMemberTaken : kMemberConflict;
 }
 
-namespace {
 struct Member {
   uint8_t offset;
   uint8_t size;

@@ -26,19 +26,15 @@ bool IsListField(Tag recordTag, Tag fieldTag);
 // index with its part ids, 1 otherwise.
 unsigned FieldGroupSize(const Record& record, SubrecordList::const_iterator field);
 
-// The first group of n fields in record that equals, field by field (tag,
-// size and bytes), the n fields of source from first on; record's end when
-// there is none. A group starting with a cell reference is never found.
-// n must not exceed FieldGroupSize of first.
-SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
-                                       SubrecordList::const_iterator first, unsigned n);
-
-// FindFieldGroup for many lookups in one record, in time that does not grow
-// with the record: a container of thousands of items is merged or reported
-// in one pass instead of one walk of the list per item. Fields are found by
-// their bytes. The finder must hear of every field taken out of the record
-// (Forget, before the erase) and of every field added or changed (Added,
-// Changed); where a field outside the lookups' reach changes, it need not.
+// Finds, for many lookups in one record, the first group of n fields in the
+// record that equals, field by field (tag, size and bytes), the n fields of
+// a source from first on; the record's end when there is none. A group
+// starting with a cell reference is never found, and n must not exceed
+// FieldGroupSize of first. The time does not grow with the record: a container of thousands of
+// items is merged or reported in one pass instead of one walk of the list per item. Fields are
+// found by their bytes. The finder must hear of every field taken out of the record (Forget, before
+// the erase) and of every field added or changed (Added, Changed); where a field outside the
+// lookups' reach changes, it need not.
 //
 // listFieldsOnly: only list fields (IsListField) are looked up quickly; a
 // lookup of another field walks the record.
@@ -75,13 +71,6 @@ uint32_t ItemTypeKey(const Record& record);
 
 // What a three-way merge of a data field did to the merged field.
 enum MemberMerge : unsigned { kMemberUnchanged = 0, kMemberTaken = 1, kMemberConflict = 2 };
-
-// Merges one byte range of the plugin's data into the merged data, measured
-// against the master's: unchanged when the plugin kept the master's bytes,
-// taken when the merged bytes still held the master's, conflict when an
-// earlier plugin's change is overwritten. The ranges must lie in all three.
-unsigned MergeMember(uint8_t* merged, const uint8_t* plugin, const uint8_t* master, uint32_t offset,
-                     uint32_t size);
 
 // Merges the plugin's version of a data field into the merged one member by
 // member (weight, value, flags ...) where the field has a known layout and

@@ -724,14 +724,6 @@ std::optional<std::filesystem::path> RegistryGameFolder(
   return std::nullopt;
 }
 
-std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
-                                     const std::vector<std::filesystem::path>& winePrefixes,
-                                     std::vector<TriedPlace>* tried) {
-  if (auto folder = AskCurrentFolder(ui, currentFolder, tried)) return *folder;
-  if (auto folder = RegistryGameFolder(winePrefixes, tried)) return *folder;
-  return currentFolder;
-}
-
 bool IsGameMasterName(std::string_view name) {
   return std::any_of(kGameMasterNames.begin(), kGameMasterNames.end(),
                      [&](const char* master) { return EqualsNoCase(name, master); });

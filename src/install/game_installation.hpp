@@ -279,12 +279,9 @@ class OpenGameMasters {
 // names one; FatalError "Cannot find file" when what is named holds none.
 std::optional<std::vector<std::filesystem::path>> NamedOpenMwConfig(
     const std::optional<std::filesystem::path>& option);
-// OpenMW's own configuration of the user when nothing names one:
-// $XDG_CONFIG_HOME/openmw/openmw.cfg (~/.config/openmw), else the Flatpak's
-// ~/.var/app/org.openmw.OpenMW/config/openmw/openmw.cfg; none when neither
-// exists.
-std::optional<std::vector<std::filesystem::path>> DefaultOpenMwConfig();
-// The files it looks for, in that order.
+// Where OpenMW's own configuration of the user lies when nothing names one,
+// in the order to look: $XDG_CONFIG_HOME/openmw/openmw.cfg (~/.config/openmw),
+// then the Flatpak's ~/.var/app/org.openmw.OpenMW/config/openmw/openmw.cfg.
 std::vector<std::filesystem::path> DefaultOpenMwConfigPlaces();
 
 // A place looked at for the game, and why it is not one.
@@ -316,17 +313,10 @@ std::string WhyNotGameFolder(const std::filesystem::path& folder);
 // else the path itself.
 std::filesystem::path GameFolderOf(const std::filesystem::path& named);
 
-// The game folder as the game itself would be looked for: a morrowind.ini in
-// currentFolder (used when the user says Yes to "Morrowind Location"), else
-// the "Installed Path" of the game's key in a Wine registry, else
-// currentFolder when no registry has the key. Empty when the key exists but
-// its path cannot be read. The places that were not the game go to tried.
-std::filesystem::path FindGameFolder(Ui& ui, const std::filesystem::path& currentFolder,
-                                     const std::vector<std::filesystem::path>& winePrefixes,
-                                     std::vector<TriedPlace>* tried = nullptr);
-// The first step of it: the current folder when it holds a morrowind.ini,
-// or is the "Data Files" folder of a game above it, and the user says Yes
-// to using it.
+// The game folder as the game itself would be looked for, first: the current
+// folder when it holds a morrowind.ini, or is the "Data Files" folder of a
+// game above it, and the user says Yes to "Morrowind Location". The places
+// that were not the game go to tried.
 std::optional<std::filesystem::path> AskCurrentFolder(Ui& ui,
                                                       const std::filesystem::path& currentFolder,
                                                       std::vector<TriedPlace>* tried = nullptr);

@@ -23,6 +23,11 @@ bool IsMainMaster(std::string_view name) {
   return EqualsNoCase(name, "morrowind.esm");
 }
 
+// True for names the load order treats as masters: the last letter is "m".
+bool IsMasterByName(std::string_view name) {
+  return !name.empty() && (name.back() == 'm' || name.back() == 'M');
+}
+
 int CompareLoadOrder(const PluginFile& a, const PluginFile& b) {
   if (a.name == b.name) return 0;
   // Two spellings of morrowind.esm (possible where names are case-sensitive)
@@ -38,10 +43,6 @@ int CompareLoadOrder(const PluginFile& a, const PluginFile& b) {
 }
 
 }  // namespace
-
-bool IsMasterByName(std::string_view name) {
-  return !name.empty() && (name.back() == 'm' || name.back() == 'M');
-}
 
 int ComparePlugins(const PluginFile& a, const PluginFile& b, int mode) {
   switch (mode) {

@@ -28,9 +28,6 @@ inline constexpr std::array<std::string_view, 5> kSortModeNames = {"load", "name
 // byte by byte. Unknown modes sort in load order.
 int ComparePlugins(const PluginFile& a, const PluginFile& b, int mode);
 
-// True for names the load order treats as masters: the last letter is "m".
-bool IsMasterByName(std::string_view name);
-
 // Sorts any range of plugin handles; get turns an element into its PluginFile.
 template <class Iterator, class Get>
 void SortPluginsBy(Iterator first, Iterator last, int mode, Get get) {

@@ -219,13 +219,6 @@ std::vector<std::filesystem::path> DefaultOpenMwConfigPlaces() {
   return places;
 }
 
-std::optional<std::vector<std::filesystem::path>> DefaultOpenMwConfig() {
-  for (const auto& file : DefaultOpenMwConfigPlaces()) {
-    if (IsFile(file)) return std::vector<std::filesystem::path>{file};
-  }
-  return std::nullopt;
-}
-
 std::unique_ptr<InstallationKind> OpenMwKind(const std::vector<std::filesystem::path>& chain) {
   return std::make_unique<OpenMwEngine>(chain);
 }

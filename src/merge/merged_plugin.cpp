@@ -12,14 +12,9 @@
 
 namespace modrake {
 
-std::unique_ptr<PluginFile> CreateMergedPlugin(const Session& session, const char* name,
-                                               const char* description) {
-  std::filesystem::path folder = MergedPluginFolder(session);
-  auto plugin = std::make_unique<PluginFile>(folder, name, kMergedPluginAuthor, description);
-  plugin->path = ResolveNoCase(folder, name);
-  return plugin;
-}
-
+namespace {
+// The data folder merged plugins go to: the one the player named for this
+// run, else the installation's; made when missing.
 std::filesystem::path MergedPluginFolder(const Session& session) {
   std::filesystem::path folder =
       session.mergeOutput.empty() ? session.game->OutputFolder() : session.mergeOutput;
@@ -32,6 +27,15 @@ std::filesystem::path MergedPluginFolder(const Session& session) {
     }
   }
   return folder;
+}
+}  // namespace
+
+std::unique_ptr<PluginFile> CreateMergedPlugin(const Session& session, const char* name,
+                                               const char* description) {
+  std::filesystem::path folder = MergedPluginFolder(session);
+  auto plugin = std::make_unique<PluginFile>(folder, name, kMergedPluginAuthor, description);
+  plugin->path = ResolveNoCase(folder, name);
+  return plugin;
 }
 
 void AddGameMaster(PluginFile& merged, const PluginFile& master) {
@@ -49,6 +53,9 @@ void SaveMergedPlugin(GameInstallation& game, PluginFile& merged) {
   }
 }
 
+namespace {
+// Appends the plugin saved in the data folder to the active plugins and
+// writes them to morrowind.ini, unless it is already active.
 void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {
   if (PluginFile* active = FindPluginByName(game.activePlugins(), name)) {
     // Already active: only its header and size are brought up to date.
@@ -59,6 +66,7 @@ void ActivateMergedPlugin(GameInstallation& game, const std::string& name) {
   game.AddActive(name);
   game.WriteActivePlugins();
 }
+}  // namespace
 
 void FinishMergedPlugin(Session& session, PluginFile& merged, bool activate) {
   ExecutionLog& log = session.log;

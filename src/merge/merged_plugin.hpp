@@ -14,12 +14,9 @@ class GameInstallation;
 // The author every merged plugin names in its header.
 inline constexpr char kMergedPluginAuthor[] = "Modrake 1.3 by lanternfly";
 
-// The data folder merged plugins go to: the one the player named for this
-// run, else the installation's; made when missing.
-std::filesystem::path MergedPluginFolder(const Session& session);
-
-// A new, empty merged plugin for that folder with the common author and the
-// given description. It replaces an earlier file of that name whatever the
+// A new, empty merged plugin with the common author and the given
+// description, in the data folder the player named for this run, else the
+// installation's (made when missing). It replaces an earlier file of that name whatever the
 // letter case the earlier one has on disk.
 std::unique_ptr<PluginFile> CreateMergedPlugin(const Session& session, const char* name,
                                                const char* description);
@@ -30,10 +27,6 @@ void AddGameMaster(PluginFile& merged, const PluginFile& master);
 // Saves the merged plugin. When the file already held exactly these bytes
 // it keeps its times, so that merging again changes nothing on disk.
 void SaveMergedPlugin(GameInstallation& game, PluginFile& merged);
-
-// Appends the plugin saved in the data folder to the active plugins and
-// writes them to morrowind.ini, unless it is already active.
-void ActivateMergedPlugin(GameInstallation& game, const std::string& name);
 
 // The lines every merge ends with: the plugin has been created, then either
 // its activation or where the log is.

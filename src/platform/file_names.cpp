@@ -212,13 +212,6 @@ std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& fol
   return found;
 }
 
-std::optional<std::filesystem::path> FindReadableFile(const std::filesystem::path& folder,
-                                                      const std::string& name) {
-  auto path = FindNoCase(folder, name);
-  if (!path || !IsReadableFile(*path)) return std::nullopt;
-  return path;
-}
-
 std::string WhyUnreadable(const std::filesystem::path& path) {
   std::error_code ec;
   auto status = std::filesystem::status(path, ec);

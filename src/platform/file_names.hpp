@@ -38,11 +38,6 @@ std::string Utf8Text(std::string_view text);
 std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
                                                 const std::string& name);
 
-// The entry that FindNoCase finds when it is a regular file this process may
-// read; none otherwise.
-std::optional<std::filesystem::path> FindReadableFile(const std::filesystem::path& folder,
-                                                      const std::string& name);
-
 // Why that entry is not a regular file this process may read ("no such
 // file", "not a file", or the system's reason); empty when it is one.
 std::string WhyUnreadable(const std::filesystem::path& path);

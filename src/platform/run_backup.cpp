@@ -208,13 +208,32 @@ uint64_t FolderBytes(const std::filesystem::path& folder) {
   return bytes;
 }
 
-}  // namespace
-
+// The checksum of a whole file; none when it cannot be read.
 std::optional<uint64_t> FileChecksum(const std::filesystem::path& path) {
   auto bytes = ReadFileBytes(path);
   if (!bytes) return std::nullopt;
   return Checksum64(bytes->data(), bytes->size());
 }
+
+// Removes the oldest runs (never `current`) until at most keepRuns runs and
+// keepBytes bytes remain.
+void PruneRuns(const std::filesystem::path& backups, size_t keepRuns, uint64_t keepBytes,
+               const std::string& current) {
+  std::vector<RunSummary> runs = ListRuns(backups);
+  uint64_t total = 0;
+  for (const auto& run : runs) total += run.bytes;
+  size_t count = runs.size();
+  for (const auto& run : runs) {
+    if (count <= keepRuns && total <= keepBytes) break;
+    if (run.name == current) continue;
+    std::error_code ec;
+    std::filesystem::remove_all(backups / run.name, ec);
+    --count;
+    total -= std::min(total, run.bytes);
+  }
+}
+
+}  // namespace
 
 RunBackup::RunBackup(std::filesystem::path backups, std::string command)
     : backups_(std::move(backups)), command_(std::move(command)) {}
@@ -428,22 +447,6 @@ UndoOutcome UndoRun(const std::filesystem::path& backups, const std::string& nam
     }
   }
   return outcome;
-}
-
-void PruneRuns(const std::filesystem::path& backups, size_t keepRuns, uint64_t keepBytes,
-               const std::string& current) {
-  std::vector<RunSummary> runs = ListRuns(backups);
-  uint64_t total = 0;
-  for (const auto& run : runs) total += run.bytes;
-  size_t count = runs.size();
-  for (const auto& run : runs) {
-    if (count <= keepRuns && total <= keepBytes) break;
-    if (run.name == current) continue;
-    std::error_code ec;
-    std::filesystem::remove_all(backups / run.name, ec);
-    --count;
-    total -= std::min(total, run.bytes);
-  }
 }
 
 }  // namespace modrake

@@ -36,8 +36,8 @@ class RunBackup {
   // Lists a file or folder the run made; undo takes it away again.
   WriteResult Created(const std::filesystem::path& path);
   // Writes what each file is like after the run, so that undo can tell a
-  // later change by another hand. Keeping the newest runs within the limits
-  // (see PruneRuns) follows.
+  // later change by another hand. Then the oldest runs (never this one) go
+  // until at most keepRuns runs and keepBytes bytes remain.
   void Finish(size_t keepRuns, uint64_t keepBytes);
 
   // The run's name, once something was kept.
@@ -88,13 +88,5 @@ struct UndoOutcome {
 // atomically; a run stopped halfway is finished by undoing it again. The
 // run is marked undone when every file is back.
 UndoOutcome UndoRun(const std::filesystem::path& backups, const std::string& name, bool force);
-
-// Removes the oldest runs (never `current`) until at most keepRuns runs and
-// keepBytes bytes remain.
-void PruneRuns(const std::filesystem::path& backups, size_t keepRuns, uint64_t keepBytes,
-               const std::string& current);
-
-// The checksum of a whole file; none when it cannot be read.
-std::optional<uint64_t> FileChecksum(const std::filesystem::path& path);
 
 }  // namespace modrake

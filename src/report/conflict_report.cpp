@@ -80,8 +80,10 @@ std::vector<ConflictGroup> LoadGroups(Session& session, MasterSet& masters,
   return groups;
 }
 
-}  // namespace
-
+// The detailed conflict report of the plugins the user chooses (Ui::ChooseFiles;
+// game masters among them are left out): for every object that two or more of
+// them define, the fields in which their versions differ, then which plugins
+// conflict with which.
 void GenerateConflictReport(Session& session, std::string* json) {
   ExecutionLog& log = session.log;
   std::vector<std::filesystem::path> chosen = session.ui.ChooseFiles();
@@ -134,6 +136,8 @@ void GenerateConflictReport(Session& session, std::string* json) {
   if (WriteResult closed = log.CloseLog(); !closed) WriteFailed(log.LogPath(), closed);
   log.Log("!Detailed conflict report file \"%s\" has been created", log.LogPath().string().c_str());
 }
+
+}  // namespace
 
 void RunReportEntry(Session& session, std::string* json) {
   ScopedFlag unrestricted(session.options.unrestrictedDialogCleaning, true);

@@ -34,6 +34,28 @@ Iterator ReferenceEnd(Iterator reference, Iterator end) {
   return std::find_if(std::next(reference), end, IsReference);
 }
 
+// The first cell reference (FRMR) of the cell whose reference index (the
+// value without its high byte) equals that of reference; the cell's end when
+// there is none.
+SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference) {
+  uint32_t index = ReferenceIndex(reference);
+  return std::find_if(cell.subrecords.begin(), cell.subrecords.end(), [&](const Subrecord& f) {
+    return IsReference(f) && ReferenceIndex(f) == index;
+  });
+}
+
+// Whether two cell references, each from its FRMR up to the next FRMR or the
+// end of its record, hold the same fields with the same bytes.
+bool ReferenceGroupsEqual(const Record& cellA, SubrecordList::const_iterator a, const Record& cellB,
+                          SubrecordList::const_iterator b) {
+  auto endA = ReferenceEnd(a, cellA.subrecords.end());
+  auto endB = ReferenceEnd(b, cellB.subrecords.end());
+  for (; a != endA && b != endB; ++a, ++b) {
+    if (!SubrecordEquals(*a, &*b)) return false;
+  }
+  return a == endA && b == endB;
+}
+
 const char* PluginName(const Record& record) {
   return record.file ? record.file->name.c_str() : "";
 }
@@ -282,23 +304,6 @@ void ReportGroup(CrossReferences& crossReferences, ConflictGroup& group, ReportS
   AllVersionsIdentical(group, unrestrictedDialogs);
   if (group.allIdentical || group.versions.empty()) return;
   GroupReport(crossReferences, group, sink, skipMergeable).Write();
-}
-
-SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference) {
-  uint32_t index = ReferenceIndex(reference);
-  return std::find_if(cell.subrecords.begin(), cell.subrecords.end(), [&](const Subrecord& f) {
-    return IsReference(f) && ReferenceIndex(f) == index;
-  });
-}
-
-bool ReferenceGroupsEqual(const Record& cellA, SubrecordList::const_iterator a, const Record& cellB,
-                          SubrecordList::const_iterator b) {
-  auto endA = ReferenceEnd(a, cellA.subrecords.end());
-  auto endB = ReferenceEnd(b, cellB.subrecords.end());
-  for (; a != endA && b != endB; ++a, ++b) {
-    if (!SubrecordEquals(*a, &*b)) return false;
-  }
-  return a == endA && b == endB;
 }
 
 }  // namespace modrake

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "format/record.hpp"
-
 namespace modrake {
 
 struct ConflictGroup;
@@ -16,15 +14,5 @@ class ReportSink;
 // from their data on.
 void ReportGroup(CrossReferences& crossReferences, ConflictGroup& group, ReportSink& sink,
                  bool skipMergeable, bool unrestrictedDialogs);
-
-// The first cell reference (FRMR) of the cell whose reference index (the
-// value without its high byte) equals that of reference; the cell's end when
-// there is none.
-SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference);
-
-// Whether two cell references, each from its FRMR up to the next FRMR or the
-// end of its record, hold the same fields with the same bytes.
-bool ReferenceGroupsEqual(const Record& cellA, SubrecordList::const_iterator a, const Record& cellB,
-                          SubrecordList::const_iterator b);
 
 }  // namespace modrake

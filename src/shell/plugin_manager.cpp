@@ -233,15 +233,9 @@ std::vector<UnreadEntry> UnreadEntries(Session& session) {
   return entries;
 }
 
-void ManageActivePlugins(Session& session, ManageWindow& window) {
-  RunGuard guard(session);
-  {
-    PluginManager manager(session);
-    window.Show(manager);
-  }
-  ReloadAndCheckMasters(session);
-}
-
+namespace {
+// What follows the window: the active plugins and game masters read afresh,
+// and the master check with its lines and warning.
 void ReloadAndCheckMasters(Session& session) {
   GameInstallation& game = *session.game;
   game.LoadActivePlugins();
@@ -258,6 +252,16 @@ void ReloadAndCheckMasters(Session& session) {
         "detailed information about inactive master files",
         static_cast<int>(count), game.ListName());
   }
+}
+}  // namespace
+
+void ManageActivePlugins(Session& session, ManageWindow& window) {
+  RunGuard guard(session);
+  {
+    PluginManager manager(session);
+    window.Show(manager);
+  }
+  ReloadAndCheckMasters(session);
 }
 
 std::string PluginsJson(Session& session) {

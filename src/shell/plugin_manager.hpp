@@ -124,10 +124,6 @@ std::vector<UnreadEntry> UnreadEntries(Session& session);
 // checked, with a warning when some are not active.
 void ManageActivePlugins(Session& session, ManageWindow& window);
 
-// What follows the window: the active plugins and game masters read afresh,
-// and the master check with its lines and warning.
-void ReloadAndCheckMasters(Session& session);
-
 // The installation as one JSON document (docs/plugins.schema.json): kind,
 // source, data folders, the window's rows, load order, the entries without a
 // readable file and the master problems.

@@ -18,9 +18,6 @@ TEST(TextTest, TrimValueCutsBlanksAndCommentsOutsideQuotes) {
     std::string text = in;
     EXPECT_EQ(TrimValue(text), out) << in;
   }
-  std::string token;
-  EXPECT_EQ(NextToken("\"C:\\Games\\Modrake.exe\" --flag", &token), 22u);
-  EXPECT_EQ(token, "C:\\Games\\Modrake.exe");
   EXPECT_EQ(FormatText("!Processing %s\n", std::string(5000, 'x').c_str()).size(), 5013u);
 }
 

@@ -142,7 +142,7 @@ TEST(GameInstallationTest, FindsTheGameFolder) {
     bool iniHere;
     Answer answer;
     std::vector<std::filesystem::path> prefixes;
-    std::filesystem::path expected;
+    std::optional<std::filesystem::path> expected;
     size_t questions;
   } cases[] = {
       {"ini here, Yes", true, Answer::Yes, {prefix.path()}, current.path(), 1},
@@ -153,17 +153,12 @@ TEST(GameInstallationTest, FindsTheGameFolder) {
        {emptyPrefix.path(), prefix.path()},
        installed,
        0},
-      {"no key anywhere: the current folder",
-       true,
-       Answer::No,
-       {emptyPrefix.path()},
-       current.path(),
-       1},
-      {"key without the path: nothing",
+      {"no key anywhere: none", true, Answer::No, {emptyPrefix.path()}, std::nullopt, 1},
+      {"key without the path: an empty one",
        false,
        Answer::Yes,
        {badPrefix.path(), prefix.path()},
-       {},
+       std::filesystem::path(),
        0},
   };
   for (const auto& c : cases) {
@@ -171,7 +166,10 @@ TEST(GameInstallationTest, FindsTheGameFolder) {
     if (c.iniHere) test::WriteFile(current / "morrowind.INI", "");
     test::RecordingUi ui;
     ui.answer = c.answer;
-    EXPECT_EQ(FindGameFolder(ui, current.path(), c.prefixes), c.expected) << c.name;
+    // The current folder first, then the registry, as the program looks.
+    auto found = AskCurrentFolder(ui, current.path());
+    if (!found) found = RegistryGameFolder(c.prefixes);
+    EXPECT_EQ(found, c.expected) << c.name;
     ASSERT_EQ(ui.asked.size(), c.questions) << c.name;
     if (c.questions) {
       EXPECT_EQ(ui.titles[0], "Morrowind Location");

@@ -13,8 +13,6 @@
 namespace modrake {
 
 namespace {
-// The master index keys a response by its topic's first 99 characters.
-
 bool IsConditionValue(const Subrecord& field) {
   return field.tag == tags::INTV || field.tag == tags::FLTV;
 }
@@ -65,24 +63,27 @@ void TakeField(Record& cell, const Subrecord& source) {
     AppendSubrecord(cell, source);
   }
 }
-}  // namespace
 
 // ---- Chains of records ----
+// A chain is a RecordList; moving a record within or between chains keeps
+// every other record where it is and every iterator valid.
 
+// Links the chain's records, in order, at the end of the list.
 void AppendRecord(RecordList& list, RecordList& chain) {
   list.splice(list.end(), chain);
 }
 
+// Moves the record at `record` of `from` alone to right after anchor in
+// `to`; anchor == to.end() puts it at the head. `from` may be `to`; a record
+// put after itself stays where it is.
 void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& from,
                       RecordList::iterator record) {
   if (&to == &from && anchor == record) return;
   to.splice(anchor == to.end() ? to.begin() : std::next(anchor), from, record);
 }
 
-void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& chain) {
-  to.splice(anchor == to.end() ? to.begin() : std::next(anchor), chain);
-}
-
+// The first SCVR of the record with the condition's index (its first byte),
+// or null; a condition without data has no index and matches nothing.
 const Subrecord* FindCondition(const Record& record, const Subrecord& scvr) {
   if (scvr.size == 0) return nullptr;
   for (const Subrecord& field : record.subrecords) {
@@ -94,6 +95,7 @@ const Subrecord* FindCondition(const Record& record, const Subrecord& scvr) {
 Subrecord* FindCondition(Record& record, const Subrecord& scvr) {
   return const_cast<Subrecord*>(FindCondition(static_cast<const Record&>(record), scvr));
 }
+}  // namespace
 
 // ---- DialogMerger ----
 

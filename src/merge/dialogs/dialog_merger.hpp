@@ -15,27 +15,6 @@ class ExecutionLog;
 class CellRenameTable;
 class MasterSet;
 
-// ---- Chains of records ----
-// A chain is a RecordList; moving a record within or between chains keeps
-// every other record where it is and every iterator valid.
-
-// Links the chain's records, in order, at the end of the list.
-void AppendRecord(RecordList& list, RecordList& chain);
-
-// Moves the record at `record` of `from` alone to right after anchor in
-// `to`; anchor == to.end() puts it at the head. `from` may be `to`; a record
-// put after itself stays where it is.
-void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& from,
-                      RecordList::iterator record);
-// Moves the whole chain, in order, to right after anchor (the head when
-// anchor == to.end()).
-void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& chain);
-
-// The first SCVR of the record with the condition's index (its first byte),
-// or null; a condition without data has no index and matches nothing.
-Subrecord* FindCondition(Record& record, const Subrecord& scvr);
-const Subrecord* FindCondition(const Record& record, const Subrecord& scvr);
-
 // A topic as one file has it: the DIAL and the INFOs read after it.
 struct TopicChain {
   std::unique_ptr<Record> dial;
@@ -99,8 +78,6 @@ class DialogMerger {
   // responses name, and appends to the merged plugin the topics and responses
   // it has to hold. The merger holds no topic afterwards.
   RelinkCounts RelinkTopics();
-
-  // The merged topics in the order first met, for inspection.
 
  private:
   struct Placement;

@@ -1,25 +1,11 @@
 #include "merge/leveled/leveled_list.hpp"
 
-#include "core/text.hpp"
-
 namespace modrake {
 
 SubrecordList::iterator FirstEntry(LeveledListRecord& list) {
   auto it = list.subrecords.begin();
   while (it != list.subrecords.end() && it->tag != list.entryTag) ++it;
   return it;
-}
-
-Subrecord* FindEntry(LeveledListRecord& list, std::string_view id, uint16_t level) {
-  list.entryTag = list.tag == tags::LEVC ? tags::CNAM : tags::INAM;
-  SubrecordList& fields = list.subrecords;
-  for (auto it = FirstEntry(list); it != fields.end();) {
-    auto next = std::next(it);
-    if (next == fields.end()) break;
-    if (next->UInt16At(0) == level && EqualsNoCase(it->Text(), id)) return &*it;
-    it = std::next(next);
-  }
-  return nullptr;
 }
 
 void SetNoneChance(LeveledListRecord& list, uint8_t value) {

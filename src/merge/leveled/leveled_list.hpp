@@ -33,10 +33,6 @@ bool WalkEntries(SubrecordList& fields, SubrecordList::iterator it, Visit visit)
   return true;
 }
 
-// The entry-tag field of the first entry with this id (any letter case) and
-// level, or null. An entry without a following field is never found.
-Subrecord* FindEntry(LeveledListRecord& list, std::string_view id, uint16_t level);
-
 // Stores the none chance in NNAM; a list without one gets it right after
 // DATA (at the head without DATA).
 void SetNoneChance(LeveledListRecord& list, uint8_t value);
