@@ -12,17 +12,9 @@ using modrake::cli::CliContext;
 namespace {
 // What a cancelled run exits with: the shell's number for a run ended by Ctrl+C.
 constexpr int kCancelledExit = 128 + SIGINT;
-}  // namespace
 
-int main(int argc, char** argv) {
-  modrake::PrepareConsole();
-  modrake::ProgramArguments arguments(argc, argv);
-  CLI::App app{"Modrake: cleans, merges and manages Morrowind plugins.", "modrake"};
-  app.set_version_flag("--version", "modrake " MODRAKE_VERSION);
-  app.require_subcommand(1);
-  app.fallthrough();
-
-  CliContext context;
+// The options that come before the command.
+void AddGlobalOptions(CLI::App& app, CliContext& context) {
   auto* game = app.add_option("--game", context.gameDir,
                               "The original engine's game: its folder (holding Morrowind.ini and "
                               "Data Files), that Data Files folder or that Morrowind.ini");
@@ -38,23 +30,11 @@ int main(int argc, char** argv) {
   auto* yes = app.add_flag("-y,--yes", context.yes, "Answer Yes to every question");
   auto* no = app.add_flag("-n,--no", context.no, "Answer No to every question");
   yes->excludes(no);
+}
 
-  auto& commands = modrake::cli::RegisteredCommands();
-  std::stable_sort(commands.begin(), commands.end(),
-                   [](const auto& a, const auto& b) { return a.order < b.order; });
-  for (auto& command : commands) command.setup(app, context);
-
-  try {
-    app.parse(arguments.count(), arguments.values());
-  } catch (const CLI::ParseError& e) {
-    if (auto unknown = modrake::cli::UnknownCommand(app)) {
-      std::fprintf(stderr, "modrake: %s\n", unknown->c_str());
-      return 2;
-    }
-    int code = app.exit(e);
-    return code == 0 ? 0 : 2;
-  }
-
+// Runs the parsed command; returns the exit status: 0 done, 1 failed, 2 not
+// done (a usage error or a question nobody could answer), 130 cancelled.
+int RunCommand(CLI::App& app, CliContext& context) {
   int status = 0;
   auto fatal = [&](const std::string& message) {
     std::fflush(stdout);
@@ -96,4 +76,33 @@ int main(int argc, char** argv) {
     if (status == 0) status = 2;
   }
   return status;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  modrake::PrepareConsole();
+  modrake::ProgramArguments arguments(argc, argv);
+  CLI::App app{"Modrake: cleans, merges and manages Morrowind plugins.", "modrake"};
+  app.set_version_flag("--version", "modrake " MODRAKE_VERSION);
+  app.require_subcommand(1);
+  app.fallthrough();
+
+  CliContext context;
+  AddGlobalOptions(app, context);
+  auto& commands = modrake::cli::RegisteredCommands();
+  std::stable_sort(commands.begin(), commands.end(),
+                   [](const auto& a, const auto& b) { return a.order < b.order; });
+  for (auto& command : commands) command.setup(app, context);
+
+  try {
+    app.parse(arguments.count(), arguments.values());
+  } catch (const CLI::ParseError& e) {
+    if (auto unknown = modrake::cli::UnknownCommand(app)) {
+      std::fprintf(stderr, "modrake: %s\n", unknown->c_str());
+      return 2;
+    }
+    int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
+  return RunCommand(app, context);
 }

@@ -37,6 +37,33 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent, QSetti
   double unitX = metrics.averageCharWidth() / 4.0;
   double unitY = metrics.height() / 8.0;
 
+  MakeTable();
+  QVBoxLayout* buttons = MakeButtons(static_cast<int>(54 * unitX + 0.5));
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(table_, 1);
+  layout->addLayout(buttons);
+  // Tab goes from the table down the buttons as they stand.
+  QWidget* previous = table_;
+  for (int i = 0; i < buttons->count(); ++i) {
+    if (QWidget* next = buttons->itemAt(i)->widget()) {
+      setTabOrder(previous, next);
+      previous = next;
+    }
+  }
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this,
+          [this] { OpenUserGuide(this, QStringLiteral("manage")); });
+
+  Fill(PluginManager::kNoRow);
+  ShowSortState();
+  ShowMoveButtons();
+  resize(QSize(static_cast<int>(376 * unitX + 0.5), static_cast<int>(221 * unitY + 0.5))
+             .expandedTo(sizeHint()));
+  if (settings_)
+    restoreGeometry(settings_->value(QStringLiteral("dataFiles/geometry")).toByteArray());
+}
+
+void DataFilesDialog::MakeTable() {
   table_ = new QTableWidget(0, 3);
   table_->setObjectName(QStringLiteral("plugins"));
   table_->setHorizontalHeaderLabels(
@@ -60,11 +87,17 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent, QSetti
   connect(header, &QHeaderView::sectionClicked, this, &DataFilesDialog::HeaderClicked);
   table_->installEventFilter(this);
   connect(table_, &QTableWidget::itemChanged, this, &DataFilesDialog::CheckChanged);
+  // A row dragged to another place moves there in the load order.
+  table_->viewport()->installEventFilter(this);
+  table_->setDragDropMode(QAbstractItemView::InternalMove);
+  table_->setDragDropOverwriteMode(false);
+}
 
+QVBoxLayout* DataFilesDialog::MakeButtons(int minimumWidth) {
   auto makeButton = [&](const char* text, const char* name) {
     auto* button = new QPushButton(QString::fromUtf8(text));
     button->setObjectName(QString::fromUtf8(name));
-    button->setMinimumWidth(static_cast<int>(54 * unitX + 0.5));
+    button->setMinimumWidth(minimumWidth);
     return button;
   };
   QPushButton* loadOrder = makeButton("&Load order", "loadOrder");
@@ -85,41 +118,15 @@ DataFilesDialog::DataFilesDialog(PluginManager& manager, QWidget* parent, QSetti
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
 
-  auto* layout = new QHBoxLayout(this);
-  layout->addWidget(table_, 1);
-  layout->addLayout(buttons);
-
   connect(loadOrder, &QPushButton::clicked, this,
           [this] { Guarded([this] { Resorted(manager_.SortLoadOrder(FocusedRow())); }); });
   connect(updateTime, &QPushButton::clicked, this, &DataFilesDialog::UpdateTime);
   connect(updateHeader, &QPushButton::clicked, this, &DataFilesDialog::UpdateHeader);
   connect(moveUp_, &QPushButton::clicked, this, [this] { MoveFocused(-1); });
   connect(moveDown_, &QPushButton::clicked, this, [this] { MoveFocused(1); });
-  // A row dragged to another place moves there in the load order.
-  table_->viewport()->installEventFilter(this);
-  table_->setDragDropMode(QAbstractItemView::InternalMove);
-  table_->setDragDropOverwriteMode(false);
   connect(ok, &QPushButton::clicked, this, &DataFilesDialog::Ok);
   connect(cancel, &QPushButton::clicked, this, &DataFilesDialog::reject);
-  auto* help = new QShortcut(QKeySequence::HelpContents, this);
-  connect(help, &QShortcut::activated, this,
-          [this] { OpenUserGuide(this, QStringLiteral("manage")); });
-  QWidget* previous = table_;
-  for (QWidget* next : {static_cast<QWidget*>(loadOrder), static_cast<QWidget*>(updateTime),
-                        static_cast<QWidget*>(updateHeader), static_cast<QWidget*>(moveUp_),
-                        static_cast<QWidget*>(moveDown_), static_cast<QWidget*>(ok),
-                        static_cast<QWidget*>(cancel)}) {
-    setTabOrder(previous, next);
-    previous = next;
-  }
-
-  Fill(PluginManager::kNoRow);
-  ShowSortState();
-  ShowMoveButtons();
-  resize(QSize(static_cast<int>(376 * unitX + 0.5), static_cast<int>(221 * unitY + 0.5))
-             .expandedTo(sizeHint()));
-  if (settings_)
-    restoreGeometry(settings_->value(QStringLiteral("dataFiles/geometry")).toByteArray());
+  return buttons;
 }
 
 DataFilesDialog::~DataFilesDialog() = default;

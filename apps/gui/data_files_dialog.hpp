@@ -11,6 +11,7 @@ class QPushButton;
 class QSettings;
 class QTableWidget;
 class QTableWidgetItem;
+class QVBoxLayout;
 
 namespace modrake::gui {
 
@@ -40,6 +41,10 @@ class DataFilesDialog : public QDialog {
   void done(int result) override;
 
  private:
+  // The table of plugins, with its header, drag and drop and handlers.
+  void MakeTable();
+  // The buttons beside the table, top to bottom, wired to their work.
+  QVBoxLayout* MakeButtons(int minimumWidth);
   // What the rows show goes to the manager before each button.
   void ApplyRows();
   // Shows the manager's rows. With a row to keep, only that row is focused

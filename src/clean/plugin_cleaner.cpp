@@ -432,48 +432,42 @@ bool RemoveEmptyTopicsAndDuplicates(ExecutionLog& log, PluginFile& file, uint32_
   }
   return found;
 }
-}  // namespace
 
-int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
-                const std::optional<std::string>& prefix, bool keepTime) {
-  if (!file) return 0;
+// What the first pass removed and changed.
+struct CleanCounts {
+  uint32_t deleted = 0, gmstDeleted = 0, cells = 0, updatedCells = 0, deletedFields = 0;
+};
+
+// Removes stray game settings, records that repeat a master version, empty
+// cells and unchanged cell fields and references, saying each in the log.
+CleanCounts CleanRecords(const PluginCleaner& cleaner, PluginFile& file) {
   ExecutionLog& log = cleaner.log;
-  GameInstallation& game = cleaner.game;
-  auto open = cleaner.masters.Open();
-  log.AddLogLine("");
-  log.Log("!Processing %s\n", file->name.c_str());
-  log.Log("File: %s\n", file->name.c_str());
-  log.Log("%s", kSeparator);
-
-  file->ReadAllRecords();
-  RelatedRecords related(*file);
-  OwnMasterCells ownMasters(game, *file);
-
-  uint32_t total = 0, deleted = 0, gmstDeleted = 0, cells = 0, updatedCells = 0, deletedFields = 0;
+  RelatedRecords related(file);
+  OwnMasterCells ownMasters(cleaner.game, file);
+  CleanCounts counts;
   std::string topic;
-  for (auto it = file->records.begin(); it != file->records.end();) {
+  for (auto it = file.records.begin(); it != file.records.end();) {
     auto next = std::next(it);
     Record& record = **it;
-    ++total;
     if (record.tag == tags::GMST) {
       if (IsEvilGameSetting(cleaner, record)) {
         log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
-        ++deleted;
-        ++gmstDeleted;
-        file->RemoveRecord(it);
+        ++counts.deleted;
+        ++counts.gmstDeleted;
+        file.RemoveRecord(it);
       }
     } else if (record.tag == tags::CELL) {
-      ++cells;
+      ++counts.cells;
       log.Log("  CELL %s\n", record.GetDisplayId().c_str());
-      int r = CleanCell(cleaner, record, *file, related, ownMasters);
+      int r = CleanCell(cleaner, record, file, related, ownMasters);
       if (r > 0) {
-        ++updatedCells;
-        deletedFields += static_cast<uint32_t>(r);
+        ++counts.updatedCells;
+        counts.deletedFields += static_cast<uint32_t>(r);
       } else if (r < 0) {
         log.Log("    deleted %s %-40s ; empty cell\n", TagText(record.tag).c_str(),
                 record.GetDisplayId().c_str());
-        ++deleted;
-        file->RemoveRecord(it);
+        ++counts.deleted;
+        file.RemoveRecord(it);
       }
     } else if (IsIdenticalToMaster(cleaner, record, topic)) {
       if (record.tag == tags::INFO) {
@@ -482,68 +476,92 @@ int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
       } else {
         log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
       }
-      ++deleted;
+      ++counts.deleted;
       related.Forget(record);
-      file->RemoveRecord(it);
+      file.RemoveRecord(it);
     }
     it = next;
   }
+  return counts;
+}
 
-  bool duplicates = RemoveEmptyTopicsAndDuplicates(log, *file, deleted);
+// Asks whether a plugin that held duplicate objects is saved all the same;
+// on No, says that it is not.
+bool SaveDespiteDuplicates(ExecutionLog& log, const PluginFile& file) {
+  log.AddLogLine("WARNING! Duplicate objects were found in the plugin!");
+  Answer answer = log.AskUser(
+      BoxStyle::YesNoWarning,
+      "File %s contains duplicate objects.\n\nYou can either trust Modrake to remove those "
+      "objects and save cleaned file or skip it, so you can re-save it in the TES Construction "
+      "Set (resaving will remove duplicate objects) and clean it later.\n\nDo you want to "
+      "continue cleaning %s?",
+      file.name.c_str(), file.name.c_str());
+  if (answer == Answer::Yes) return true;
+  log.Log("!Skipped \"%s\" per user request", file.name.c_str());
+  log.Log("%sCLEANED PLUGIN WAS NOT SAVED PER USER REQUEST\n\n", kSeparator);
+  return false;
+}
 
-  int result = 0;
-  if (duplicates && !log.pipeline) {
-    log.AddLogLine("WARNING! Duplicate objects were found in the plugin!");
-    Answer answer = log.AskUser(
-        BoxStyle::YesNoWarning,
-        "File %s contains duplicate objects.\n\nYou can either trust Modrake to remove those "
-        "objects and save cleaned file or skip it, so you can re-save it in the TES Construction "
-        "Set (resaving will remove duplicate objects) and clean it later.\n\nDo you want to "
-        "continue cleaning %s?",
-        file->name.c_str(), file->name.c_str());
-    if (answer != Answer::Yes) {
-      log.Log("!Skipped \"%s\" per user request", file->name.c_str());
-      log.Log("%sCLEANED PLUGIN WAS NOT SAVED PER USER REQUEST\n\n", kSeparator);
-      return 0;
-    }
+// Saves the cleaned plugin over itself or as prefix + name, with the present
+// sizes of its masters and, with keepTime, its old file times.
+void SaveCleaned(const PluginCleaner& cleaner, PluginFile& file,
+                 const std::optional<std::string>& prefix, bool keepTime) {
+  ExecutionLog& log = cleaner.log;
+  GameInstallation& game = cleaner.game;
+  std::optional<FileTimes> times;
+  if (keepTime) times = GetFileTimes(file.path);
+  if (prefix) file.SetPath(TextPath(*prefix + file.name));
+  if (Record* header = file.FindHeaderRecord()) UpdateMasterSizes(*header, game.activePlugins());
+  std::error_code ec;
+  const bool existed = std::filesystem::exists(file.path, ec);
+  game.SavePlugin(file);
+  if (times) {
+    game.SetTimes(file.path, *times);
+    if (auto status = QueryFileStatus(file.path)) file.status = *status;
   }
+  // Said only once the file is whole on disk.
+  if (game.Previewing()) {
+    log.Log(existed ? "!Would update \"%s\"" : "!Would create \"%s\"", file.name.c_str());
+    log.Log("%sWould save: %s\n\n", kSeparator, file.name.c_str());
+  } else {
+    log.Log(existed ? "!Updated \"%s\"" : "!Created \"%s\"", file.name.c_str());
+    log.Log("%sSaved: %s\n\n", kSeparator, file.name.c_str());
+  }
+}
+}  // namespace
 
-  uint32_t changes = updatedCells + deleted;
+int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
+                const std::optional<std::string>& prefix, bool keepTime) {
+  if (!file) return 0;
+  ExecutionLog& log = cleaner.log;
+  auto open = cleaner.masters.Open();
+  log.AddLogLine("");
+  log.Log("!Processing %s\n", file->name.c_str());
+  log.Log("File: %s\n", file->name.c_str());
+  log.Log("%s", kSeparator);
+
+  file->ReadAllRecords();
+  CleanCounts counts = CleanRecords(cleaner, *file);
+  bool duplicates = RemoveEmptyTopicsAndDuplicates(log, *file, counts.deleted);
+  if (duplicates && !log.pipeline && !SaveDespiteDuplicates(log, *file)) return 0;
+
+  uint32_t changes = counts.updatedCells + counts.deleted;
   if (changes == 0 && (log.pipeline || !cleaner.forceSave)) {
     log.Log("!%s is already clean", file->name.c_str());
     log.Log("%s\n", kSeparator);
-  } else {
-    if (deleted > 0) {
-      log.Log("!Deleted %u GMST record(s) and %u other object(s)", gmstDeleted,
-              deleted - gmstDeleted);
-    }
-    if (updatedCells > 0) {
-      log.Log("!Updated %u out of %u cell(s), deleting %u field(s)", updatedCells, cells,
-              deletedFields);
-    }
-    if (changes == 0) log.Log("!%s is already clean - FORCE SAVE ENABLED", file->name.c_str());
-    std::optional<FileTimes> times;
-    if (keepTime) times = GetFileTimes(file->path);
-    if (prefix) file->SetPath(TextPath(*prefix + file->name));
-    if (Record* header = file->FindHeaderRecord()) UpdateMasterSizes(*header, game.activePlugins());
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(file->path, ec);
-    game.SavePlugin(*file);
-    if (times) {
-      game.SetTimes(file->path, *times);
-      if (auto status = QueryFileStatus(file->path)) file->status = *status;
-    }
-    // Said only once the file is whole on disk.
-    if (game.Previewing()) {
-      log.Log(existed ? "!Would update \"%s\"" : "!Would create \"%s\"", file->name.c_str());
-      log.Log("%sWould save: %s\n\n", kSeparator, file->name.c_str());
-    } else {
-      log.Log(existed ? "!Updated \"%s\"" : "!Created \"%s\"", file->name.c_str());
-      log.Log("%sSaved: %s\n\n", kSeparator, file->name.c_str());
-    }
-    result = changes > 0 ? 1 : 0;
+    return 0;
   }
-  return result;
+  if (counts.deleted > 0) {
+    log.Log("!Deleted %u GMST record(s) and %u other object(s)", counts.gmstDeleted,
+            counts.deleted - counts.gmstDeleted);
+  }
+  if (counts.updatedCells > 0) {
+    log.Log("!Updated %u out of %u cell(s), deleting %u field(s)", counts.updatedCells,
+            counts.cells, counts.deletedFields);
+  }
+  if (changes == 0) log.Log("!%s is already clean - FORCE SAVE ENABLED", file->name.c_str());
+  SaveCleaned(cleaner, *file, prefix, keepTime);
+  return changes > 0 ? 1 : 0;
 }
 
 }  // namespace modrake

@@ -233,6 +233,37 @@ struct DialogMerger::Placement {
       if (--behind == target) return false;
     }
   }
+
+  // Moves the point to where an incoming response goes: after the response
+  // its PNAM names (unless that lies before a point already known), at the
+  // head for an empty PNAM, else after the response read before it, or last.
+  void Follow(Topic& topic, const Record& incoming, const std::string& id, ExecutionLog& log) {
+    RecordList& infos = topic.infos;
+    const Subrecord* pnam = incoming.FindSubrecord(tags::PNAM);
+    std::string_view prev = pnam ? pnam->Text() : std::string_view();
+    if (!pnam) {
+      log.Log("         INFO %-32s ; no PNAM: placed after the response before it\n", id.c_str());
+    } else if (prev.empty()) {
+      Set(infos.end());
+    } else if (prev == id) {
+      log.Log("         INFO %-32s ; its PNAM names itself: placed after the response before it\n",
+              id.c_str());
+    } else if (auto named = topic.byId.find(std::string(prev)); named != topic.byId.end()) {
+      // While a point is known, only a predecessor after it moves the point.
+      if (!known || Precedes(infos, named->second)) Set(named->second);
+    }
+    if (!known) Set(infos.empty() ? infos.end() : std::prev(infos.end()));
+  }
+
+  // Moves the point on by one, within the topic.
+  void MoveOn(RecordList& infos) {
+    auto next = at == infos.end() ? infos.begin() : std::next(at);
+    if (next == infos.end()) {
+      known = false;
+    } else {
+      Set(next);
+    }
+  }
 };
 
 void DialogMerger::AddNewTopic(TopicChain& chain) {
@@ -266,30 +297,37 @@ void DialogMerger::AddNewTopic(TopicChain& chain) {
   topicsByName_.emplace(LowerCaseAscii(topicText), added);
 }
 
-void DialogMerger::MergeTopic(TopicChain chain, int count) {
+DialogMerger::Topic* DialogMerger::TopicToMergeInto(TopicChain& chain, int count, bool logged) {
   Record& dial = *chain.dial;
-  const bool logged = !IsFromMaster(dial);
   const std::string topicText = dial.GetDisplayId();
   const Subrecord* name = dial.FindSubrecord(tags::NAME);
   if (!name || name->Text().empty()) {
     // Nothing can name a topic without a name: it joins no other.
     log_.Log("    DIAL %-32s ; left out: the topic has no name, %d record(s)\n", topicText.c_str(),
              count);
-    return;
+    return nullptr;
   }
 
   Topic* topic = FindTopic(dial);
   if (dial.IsDeleted()) {
     if (topic) topic->dial->flags |= kDeletedFlag;
-    return;
+    return nullptr;
   }
   if (!topic) {
     if (logged) log_.Log("    DIAL %-32s ; new, %d record(s)\n", topicText.c_str(), count);
     AddNewTopic(chain);
-    return;
+    return nullptr;
   }
-
   if (logged) log_.Log("    DIAL %-32s ; merge %d record(s)\n", topicText.c_str(), count);
+  return topic;
+}
+
+void DialogMerger::MergeTopic(TopicChain chain, int count) {
+  Record& dial = *chain.dial;
+  const bool logged = !IsFromMaster(dial);
+  Topic* topic = TopicToMergeInto(chain, count, logged);
+  if (!topic) return;
+  const std::string topicText = dial.GetDisplayId();
   Record& kept = *topic->dial;
   kept.flags &= ~kDeletedFlag;
   PluginFile* link = IsFromMaster(kept) ? dial.file : &merged_;
@@ -314,22 +352,7 @@ void DialogMerger::MergeTopic(TopicChain chain, int count) {
       log_.Log("         INFO %-32s ; twice in %s: the later copy counts\n", id.c_str(),
                incoming.file ? incoming.file->name.c_str() : "");
     }
-
-    const Subrecord* pnam = incoming.FindSubrecord(tags::PNAM);
-    std::string_view prev = pnam ? pnam->Text() : std::string_view();
-    if (!pnam) {
-      // It follows the response read before it, or goes last.
-      log_.Log("         INFO %-32s ; no PNAM: placed after the response before it\n", id.c_str());
-    } else if (prev.empty()) {
-      place.Set(infos.end());
-    } else if (prev == id) {
-      log_.Log("         INFO %-32s ; its PNAM names itself: placed after the response before it\n",
-               id.c_str());
-    } else if (auto named = topic->byId.find(std::string(prev)); named != topic->byId.end()) {
-      // While a point is known, only a predecessor after it moves the point.
-      if (!place.known || place.Precedes(infos, named->second)) place.Set(named->second);
-    }
-    if (!place.known) place.Set(infos.empty() ? infos.end() : std::prev(infos.end()));
+    place.Follow(*topic, incoming, id, log_);
 
     auto match = topic->byId.find(id);
     if (match != topic->byId.end()) {
@@ -340,13 +363,7 @@ void DialogMerger::MergeTopic(TopicChain chain, int count) {
         MoveRecordsAfter(infos, place.at, infos, existing);
         place.Set(existing);
       } else {
-        // The point moves on by one, within the topic.
-        auto next = place.at == infos.end() ? infos.begin() : std::next(place.at);
-        if (next == infos.end()) {
-          place.known = false;
-        } else {
-          place.Set(next);
-        }
+        place.MoveOn(infos);
       }
       chain.infos.erase(it);
     } else {

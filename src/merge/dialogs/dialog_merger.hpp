@@ -85,6 +85,11 @@ class DialogMerger {
   void LogResponse(const std::string& id, const Record& existing, const char* ofMerged,
                    const char* ofPlugin);
   void AddNewTopic(TopicChain& chain);
+  // The merged topic a file's version of a topic merges into, said in the
+  // log; null when there is none to merge into: a topic without a name is
+  // left out, a deleted one marks the merged topic deleted, a new one is
+  // added as it is.
+  Topic* TopicToMergeInto(TopicChain& chain, int count, bool logged);
   std::unique_ptr<Record> MasterVersion(const Record& info, std::string_view topic);
   bool Relink(Topic& topic);
 
