@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "core/execution_log.hpp"
 #include "core/fatal_error.hpp"
@@ -80,13 +82,18 @@ std::string NameProblem(const GameInstallation& game, const std::string& name) {
 FolderFiles ScanDataFolder(const GameInstallation& game, ExecutionLog& log) {
   FolderFiles files;
   auto folders = game.DataFolders();
+  // Names are matched by their keys: thousands of files in hundreds of
+  // folders made comparing each with every other the most of a listing.
+  std::unordered_set<std::string> active, seen;
+  for (const auto& file : game.activePlugins()) active.insert(FileNameKey(file->name));
   // The winning copy of each name: the folders from the last one back.
   for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
     for (const std::string& name : PluginFileNames(game, *folder)) {
-      if (FindFolderFile(files, name)) continue;
+      std::string key = FileNameKey(name);
+      if (!seen.insert(key).second) continue;
       FolderFile row;
       row.file = std::make_unique<PluginFile>(*folder, name, PluginFile::Tolerant{});
-      row.active = FindPluginByName(game.activePlugins(), name) != nullptr;
+      row.active = active.count(key) != 0;
       files.push_back(std::move(row));
     }
   }
@@ -108,11 +115,11 @@ void SortFolderFiles(const GameInstallation& game, FolderFiles& files, int mode)
   }
   // The active files in the list's order, then the others by name.
   const PluginList& active = game.activePlugins();
+  std::unordered_map<std::string, size_t> places;
+  for (size_t i = 0; i < active.size(); ++i) places.try_emplace(FileNameKey(active[i]->name), i);
   auto place = [&](const FolderFile& row) {
-    for (size_t i = 0; i < active.size(); ++i) {
-      if (SameFileName(active[i]->name, row.file->name)) return i;
-    }
-    return active.size();
+    auto found = places.find(FileNameKey(row.file->name));
+    return found == places.end() ? active.size() : found->second;
   };
   std::vector<std::pair<size_t, FolderFile*>> keyed;
   for (auto& row : files) keyed.emplace_back(place(row), &row);

@@ -438,13 +438,11 @@ void GameInstallation::SavePlugin(PluginFile& file) {
     if (std::string refusal = WriteRefusal(ResolveWriteTarget(file.path)); !refusal.empty()) {
       WriteFailed(file.path, WriteResult::Refused(refusal));
     }
-    std::filesystem::path aside = safety_.preview / std::to_string(previewCount_++);
-    std::error_code ec;
-    std::filesystem::create_directories(aside, ec);
+    // One folder for all: the game tells its files apart by name alone, and
+    // removing a folder per file made a preview wait for the disk.
     std::string name = file.path.filename().string();
-    file.path = aside / name;
-    previewed_[FileNameKey(name)] = file.path;
-    file.Save();
+    file.path = previewed_.try_emplace(FileNameKey(name), safety_.preview / name).first->second;
+    file.Save(WriteMode::kScratch);
     return;
   }
   std::error_code ec;

@@ -242,7 +242,6 @@ class GameInstallation {
   RunSafety safety_;
   // Files of the preview by name, found before those of the data folders.
   std::unordered_map<std::string, std::filesystem::path> previewed_;
-  unsigned previewCount_ = 0;
   // The folders this run removed leftovers of killed runs from, and the
   // files it wrote.
   std::set<std::filesystem::path> swept_;

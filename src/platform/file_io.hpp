@@ -181,8 +181,9 @@ class FileWriter {
 // the game removed the folder's leftovers when it first wrote there and syncs
 // every file it wrote together at its end: a sync per file waits for the
 // disk to empty its cache each time and made a run over 2,000 plugins wait for
-// the disk most of its time.
-enum class WriteMode { kAlone, kInRun };
+// the disk most of its time. kScratch: a file thrown away soon (a preview's):
+// never worth a sync, and removed fastest while the disk has not started on it.
+enum class WriteMode { kAlone, kInRun, kScratch };
 
 // Writes a file through a temporary file in the same folder that is renamed
 // over the target only when every byte was written, so a failure never leaves
