@@ -215,7 +215,10 @@ std::optional<std::vector<std::filesystem::path>> NamedOpenMwConfig(
 std::vector<std::filesystem::path> DefaultOpenMwConfigPlaces() {
   std::vector<std::filesystem::path> places = {OpenMwPaths::FromEnvironment().userConfig /
                                                "openmw.cfg"};
-  if (!Home().empty()) places.push_back(FlatpakFolder() / "config" / "openmw" / "openmw.cfg");
+  // Flatpaks are a Linux matter.
+  if (!kWindows && !Home().empty()) {
+    places.push_back(FlatpakFolder() / "config" / "openmw" / "openmw.cfg");
+  }
   return places;
 }
 

@@ -31,7 +31,11 @@ void OnInterrupt(int) {
 
 bool IsTerminal(std::FILE* stream) {
 #ifdef _WIN32
-  return _isatty(_fileno(stream)) != 0;
+  // _isatty is true of every character device, NUL too: only a console
+  // has a console mode.
+  DWORD mode = 0;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 #else
   return ::isatty(::fileno(stream)) != 0;
 #endif

@@ -38,16 +38,27 @@ std::string EnvironmentValue(const char* name) {
 #endif
 }
 
-std::optional<std::tm> LocalTimeOf(int64_t seconds) {
+namespace {
+// The calendar time of seconds since 1970, in the user's time zone or in UTC.
+std::optional<std::tm> CalendarTime(int64_t seconds, bool local) {
   std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm local{};
+  std::tm out{};
   if (static_cast<int64_t>(t) != seconds) return std::nullopt;
 #ifdef _WIN32
-  if (localtime_s(&local, &t) != 0) return std::nullopt;
+  if ((local ? localtime_s(&out, &t) : gmtime_s(&out, &t)) != 0) return std::nullopt;
 #else
-  if (!localtime_r(&t, &local)) return std::nullopt;
+  if (!(local ? localtime_r(&t, &out) : gmtime_r(&t, &out))) return std::nullopt;
 #endif
-  return local;
+  return out;
+}
+}  // namespace
+
+std::optional<std::tm> LocalTimeOf(int64_t seconds) {
+  return CalendarTime(seconds, true);
+}
+
+std::optional<std::tm> UtcTimeOf(int64_t seconds) {
+  return CalendarTime(seconds, false);
 }
 
 std::filesystem::path UserFolder() {

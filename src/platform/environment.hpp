@@ -12,6 +12,14 @@ namespace modrake {
 // or empty.
 std::string EnvironmentValue(const char* name);
 
+// Whether the program runs on Windows, for what only differs in which
+// places are looked at.
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
 // What separates the folders of a list in one variable (as PATH does).
 #ifdef _WIN32
 inline constexpr char kPathListSeparator = ';';
@@ -22,6 +30,8 @@ inline constexpr char kPathListSeparator = ':';
 // A time (seconds since 1970) in the user's time zone; none when the system
 // cannot tell it.
 std::optional<std::tm> LocalTimeOf(int64_t seconds);
+// The same time in UTC.
+std::optional<std::tm> UtcTimeOf(int64_t seconds);
 
 // The user's own folder ($HOME, on Windows %USERPROFILE%); empty when unknown.
 std::filesystem::path UserFolder();

@@ -216,6 +216,20 @@ void SyncFiles(const std::vector<std::filesystem::path>& paths);
 // The whole content of a file; none when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path);
 
+// The permission bits of a file (07777); Windows has only read-only (0444)
+// or not (0666).
+std::optional<unsigned> FileMode(const std::filesystem::path& path);
+WriteResult SetFileMode(const std::filesystem::path& path, unsigned mode);
+// How many bytes a file takes on disk.
+uint64_t DiskBytes(const std::filesystem::path& path);
+// Copies a file into a new file (a clone where the file system shares
+// blocks), which SyncFiles puts on disk; bytes gets what was copied.
+WriteResult CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                          std::string& bytes);
+// Appends text to a file, made (private) when missing; with sync, it is on
+// disk when this returns.
+WriteResult AppendToFile(const std::filesystem::path& path, std::string_view text, bool sync);
+
 // Whether path is a regular file this process may read.
 bool IsReadableFile(const std::filesystem::path& path);
 // Why this process may not read the file at path, in the system's words;

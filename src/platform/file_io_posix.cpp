@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -252,6 +254,78 @@ bool OverwriteFileStart(const std::filesystem::path& path, size_t headSize,
                  ::pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
   ::close(fd);
   return written;
+}
+
+std::optional<unsigned> FileMode(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<unsigned>(st.st_mode & 07777);
+}
+
+WriteResult SetFileMode(const std::filesystem::path& path, unsigned mode) {
+  if (::chmod(path.c_str(), static_cast<mode_t>(mode)) != 0) return WriteResult::FromError(errno);
+  return {};
+}
+
+uint64_t DiskBytes(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return 0;
+  return static_cast<uint64_t>(st.st_blocks) * 512;
+}
+
+namespace {
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t put = ::write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
+}
+}  // namespace
+
+WriteResult CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                          std::string& bytes) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return WriteResult::FromError(errno);
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out < 0) {
+    int error = errno;
+    ::close(in);
+    return WriteResult::FromError(error);
+  }
+  int error = 0;
+  bytes.clear();
+  char buffer[1 << 16];
+  bool cloned = ::ioctl(out, FICLONE, in) == 0;
+  for (;;) {
+    ssize_t got = ::read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) error = errno;
+    if (got <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  if (error == 0 && !cloned && !WriteAll(out, bytes.data(), bytes.size()))
+    error = errno ? errno : EIO;
+  ::close(in);
+  ::close(out);
+  if (error != 0) {
+    ::unlink(to.c_str());
+    return WriteResult::FromError(error);
+  }
+  return {};
+}
+
+WriteResult AppendToFile(const std::filesystem::path& path, std::string_view text, bool sync) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return WriteResult::FromError(errno);
+  int error = 0;
+  if (!WriteAll(fd, text.data(), text.size())) error = errno ? errno : EIO;
+  if (error == 0 && sync && ::fdatasync(fd) != 0) error = errno;
+  ::close(fd);
+  return error == 0 ? WriteResult() : WriteResult::FromError(error);
 }
 
 std::FILE* OpenTextFile(const std::filesystem::path& path, const char* mode) {

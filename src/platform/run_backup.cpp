@@ -1,11 +1,5 @@
 #include "platform/run_backup.hpp"
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -17,6 +11,8 @@
 #include <system_error>
 
 #include "platform/checksum.hpp"
+#include "platform/environment.hpp"
+#include "platform/file_names.hpp"
 
 namespace modrake {
 
@@ -52,7 +48,7 @@ std::filesystem::path UnescapePath(std::string_view text) {
       out += text[i];
     }
   }
-  return out;
+  return TextPath(out);
 }
 
 std::vector<std::string_view> Fields(std::string_view line, size_t count) {
@@ -67,52 +63,6 @@ std::vector<std::string_view> Fields(std::string_view line, size_t count) {
   return fields;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t put = ::write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-  return true;
-}
-
-// Copies a file's bytes (a clone where the file system shares blocks), and
-// gives the checksum of what was copied. The run's end syncs the copy.
-WriteResult CopyFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                     uint64_t& checksum) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return WriteResult::FromError(errno);
-  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) {
-    int error = errno;
-    ::close(in);
-    return WriteResult::FromError(error);
-  }
-  int error = 0;
-  std::string bytes;
-  char buffer[1 << 16];
-  bool cloned = ::ioctl(out, FICLONE, in) == 0;
-  for (;;) {
-    ssize_t got = ::read(in, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) error = errno;
-    if (got <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(got));
-  }
-  checksum = Checksum64(bytes.data(), bytes.size());
-  if (error == 0 && !cloned && !WriteAll(out, bytes.data(), bytes.size()))
-    error = errno ? errno : EIO;
-  ::close(in);
-  ::close(out);
-  if (error != 0) {
-    ::unlink(to.c_str());
-    return WriteResult::FromError(error);
-  }
-  return {};
-}
-
 std::string Hex(uint64_t value) {
   char text[17];
   std::snprintf(text, sizeof text, "%016" PRIx64, value);
@@ -123,7 +73,7 @@ struct ManifestEntry {
   enum Kind { kKeep, kCreate } kind = kKeep;
   std::filesystem::path path;
   std::string copy;  // the kept file's name in the run's folder
-  mode_t mode = 0;
+  unsigned mode = 0;
   uint64_t size = 0;
   FileTimes times;
   uint64_t before = 0;
@@ -158,7 +108,7 @@ std::optional<Manifest> ReadManifest(const std::filesystem::path& folder) {
       if (f.size() != 10) continue;
       ManifestEntry e;
       e.copy = std::string(f[1]);
-      e.mode = static_cast<mode_t>(std::strtoul(std::string(f[2]).c_str(), nullptr, 8));
+      e.mode = static_cast<unsigned>(std::strtoul(std::string(f[2]).c_str(), nullptr, 8));
       e.size = std::strtoull(std::string(f[3]).c_str(), nullptr, 10);
       e.times = {std::strtoll(std::string(f[4]).c_str(), nullptr, 10),
                  std::strtoll(std::string(f[5]).c_str(), nullptr, 10),
@@ -202,8 +152,7 @@ uint64_t FolderBytes(const std::filesystem::path& folder) {
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
        it.increment(ec)) {
-    struct stat st {};
-    if (::lstat(it->path().c_str(), &st) == 0) bytes += static_cast<uint64_t>(st.st_blocks) * 512;
+    bytes += DiskBytes(it->path());
   }
   return bytes;
 }
@@ -245,9 +194,7 @@ WriteResult RunBackup::Start() {
   std::error_code ec;
   std::filesystem::create_directories(backups_, ec);
   if (ec) return WriteResult::Failed(ec.message());
-  std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
+  std::tm utc = UtcTimeOf(std::time(nullptr)).value_or(std::tm{});
   char stamp[32], shown[40];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
   std::strftime(shown, sizeof shown, "%Y-%m-%d %H:%M:%S UTC", &utc);
@@ -272,45 +219,41 @@ WriteResult RunBackup::Start() {
 }
 
 WriteResult RunBackup::Append(const std::string& text, bool sync) {
-  int fd = ::open((folder_ / "manifest").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-  if (fd < 0) return WriteResult::FromError(errno);
-  int error = 0;
   // Written before the change it guards, an entry outlives a killed run.
   // Entries are synced with the run's start and end only: what they guard is
   // on disk already (a hard link of the old file, or a synced copy), and a
   // sync per file doubled the time of a clean of every plugin.
-  if (!WriteAll(fd, text.data(), text.size())) error = errno ? errno : EIO;
-  if (error == 0 && sync && ::fdatasync(fd) != 0) error = errno;
-  ::close(fd);
-  return error == 0 ? WriteResult() : WriteResult::FromError(error);
+  return AppendToFile(folder_ / "manifest", text, sync);
 }
 
 WriteResult RunBackup::Keep(const std::filesystem::path& path, bool replaced) {
   const std::filesystem::path file = ResolveWriteTarget(path);
   if (kept_.count(file) || created_.count(file)) return {};
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) return {};  // nothing there yet: the run creates it
+  auto status = QueryFileStatus(file);
+  auto times = GetFileTimes(file);
+  auto mode = FileMode(file);
+  if (!status || !times || !mode) return {};  // nothing there yet: the run creates it
   if (WriteResult started = Start(); !started) return started;
   const std::string copy = std::to_string(next_++);
   const std::filesystem::path to = folder_ / copy;
   uint64_t checksum = 0;
-  bool linked = replaced && ::link(file.c_str(), to.c_str()) == 0;
+  std::error_code ec;
+  bool linked = replaced && (std::filesystem::create_hard_link(file, to, ec), !ec);
   if (linked) {
     auto sum = FileChecksum(file);
     if (!sum) return WriteResult::FromError(errno ? errno : EIO);
     checksum = *sum;
-  } else if (WriteResult copied = CopyFile(file, to, checksum); !copied) {
-    return copied;
   } else {
+    std::string bytes;
+    if (WriteResult copied = CopyToNewFile(file, to, bytes); !copied) return copied;
+    checksum = Checksum64(bytes.data(), bytes.size());
     copies_.push_back(to);
   }
   char line[256];
   std::snprintf(line, sizeof line, "keep\t%s\t%o\t%" PRIu64 "\t%lld\t%lld\t%lld\t%lld\t%s\t",
-                copy.c_str(), static_cast<unsigned>(st.st_mode & 07777),
-                static_cast<uint64_t>(st.st_size), static_cast<long long>(st.st_atim.tv_sec),
-                static_cast<long long>(st.st_atim.tv_nsec),
-                static_cast<long long>(st.st_mtim.tv_sec),
-                static_cast<long long>(st.st_mtim.tv_nsec), Hex(checksum).c_str());
+                copy.c_str(), *mode, status->size, static_cast<long long>(times->accessSec),
+                static_cast<long long>(times->accessNsec), static_cast<long long>(times->modifySec),
+                static_cast<long long>(times->modifyNsec), Hex(checksum).c_str());
   WriteResult written = Append(line + EscapePath(file) + "\n");
   if (written) kept_.insert(file);
   return written;
@@ -413,10 +356,8 @@ UndoOutcome UndoRun(const std::filesystem::path& backups, const std::string& nam
     }
     auto now = FileChecksum(e->path);
     auto times = GetFileTimes(e->path);
-    struct stat st {};
     bool same = now && *now == e->before && times && times->modifySec == e->times.modifySec &&
-                times->modifyNsec == e->times.modifyNsec && ::stat(e->path.c_str(), &st) == 0 &&
-                (st.st_mode & 07777) == e->mode;
+                times->modifyNsec == e->times.modifyNsec && FileMode(e->path) == e->mode;
     if (same) {
       outcome.restored.push_back(e->path);
       continue;
@@ -432,19 +373,16 @@ UndoOutcome UndoRun(const std::filesystem::path& backups, const std::string& nam
       outcome.failed.push_back(e->path.string() + ": " + written.reason());
       continue;
     }
-    if (::chmod(e->path.c_str(), e->mode) != 0 || !SetFileTimes(e->path, e->times)) {
-      outcome.failed.push_back(e->path.string() + ": " + std::strerror(errno));
+    WriteResult set = SetFileMode(e->path, e->mode);
+    if (set) set = SetFileTimes(e->path, e->times);
+    if (!set) {
+      outcome.failed.push_back(e->path.string() + ": " + set.reason());
       continue;
     }
     outcome.restored.push_back(e->path);
   }
   if (outcome.failed.empty()) {
-    int fd = ::open((folder / "manifest").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd >= 0) {
-      WriteAll(fd, "undone\n", 7);
-      ::fdatasync(fd);
-      ::close(fd);
-    }
+    AppendToFile(folder / "manifest", "undone\n", true);
   }
   return outcome;
 }

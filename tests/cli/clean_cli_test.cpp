@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "core/text.hpp"
 #include "platform/file_io.hpp"
@@ -28,7 +30,7 @@ class CleanCliTest : public ::testing::Test {
 };
 
 TEST_F(CleanCliTest, CleansInPlaceAndTheSecondTimeIsAlreadyClean) {
-  auto first = Clean({"clean", "--keep-names", Data("Identical_To_Masters.esp")});
+  auto first = Clean({"clean", "--keep-names", Data("Identical_To_Masters.esp").string()});
   ASSERT_EQ(first.exitCode, 0) << first.err;
   EXPECT_EQ(first.out.rfind("Loading Morrowind.esm\n", 0), 0u) << first.out;
   for (const std::string& part :
@@ -40,7 +42,7 @@ TEST_F(CleanCliTest, CleansInPlaceAndTheSecondTimeIsAlreadyClean) {
   std::string log = test::ReadLog(home / "modrake.log");
   EXPECT_EQ(log.rfind("File: Identical_To_Masters.esp\n==============================\n", 0), 0u);
 
-  auto second = Clean({"clean", "--keep-names", Data("Identical_To_Masters.esp")});
+  auto second = Clean({"clean", "--keep-names", Data("Identical_To_Masters.esp").string()});
   ASSERT_EQ(second.exitCode, 0) << second.err;
   EXPECT_NE(second.out.find("Loaded "), std::string::npos) << "the master cache is used";
   EXPECT_NE(second.out.find("Identical_To_Masters.esp is already clean"), std::string::npos);
@@ -67,7 +69,7 @@ TEST_F(CleanCliTest, EveryScenarioPluginCleansIntoTheSubfolder) {
 
 TEST_F(CleanCliTest, DeclinedDuplicatesLeaveTheFileAlone) {
   std::string before = test::ReadFile(Data("Duplicate_Records.esp"));
-  auto result = Clean({"--no", "clean", "--keep-names", Data("Duplicate_Records.esp")});
+  auto result = Clean({"--no", "clean", "--keep-names", Data("Duplicate_Records.esp").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("WARNING! Duplicate objects were found in the plugin!\n"
                             "Skipped \"Duplicate_Records.esp\" per user request"),
@@ -81,13 +83,16 @@ TEST_F(CleanCliTest, DeclinedDuplicatesLeaveTheFileAlone) {
 // are cleaned and whole, every other one is as it was, the output and the log
 // say so, and the run fails.
 TEST(CleanInterruptCliTest, CtrlCStopsBetweenFilesAndLeavesEveryFileWhole) {
+  SKIP_ON_WINDOWS("Ctrl+C reaches a console program there, not a signal a test can send");
+#ifndef _WIN32
   TempDir game;
   TempDir home;
-  ASSERT_EQ(
-      RunModrake({"--home", home.path(), "sample-game", game.path(), "--plugins", "300"}).exitCode,
-      0);
-  std::vector<std::string> args = {"--game",    game.path(), "--home",
-                                   home.path(), "clean",     "--keep-names"};
+  ASSERT_EQ(RunModrake({"--home", home.path().string(), "sample-game", game.path().string(),
+                        "--plugins", "300"})
+                .exitCode,
+            0);
+  std::vector<std::string> args = {"--game", game.path().string(), "--home", home.path().string(),
+                                   "clean",  "--keep-names"};
   std::map<std::string, std::string> before;
   for (int i = 1; i <= 300; ++i) {
     std::filesystem::path file = game / FormatText("Data Files/Generated_Plugin_%03d.esp", i);
@@ -105,7 +110,7 @@ TEST(CleanInterruptCliTest, CtrlCStopsBetweenFilesAndLeavesEveryFileWhole) {
     test::BackgroundRun run(MODRAKE_CLI_BINARY, args, {}, true);
     if (waiting) {
       for (int i = 0; i < 600 && run.ErrorsSoFar().find("Waiting") == std::string::npos; ++i) {
-        ::usleep(50000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
     } else {
       std::string line;
@@ -136,6 +141,7 @@ TEST(CleanInterruptCliTest, CtrlCStopsBetweenFilesAndLeavesEveryFileWhole) {
                 std::string::npos);
     }
   }
+#endif
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <unistd.h>
 #endif
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "platform/file_io.hpp"
 #include "platform/run_lock.hpp"
@@ -101,7 +103,7 @@ TEST(DataSafetyCliTest, ASecondRunWaitsAndSaysSo) {
   // It says so, and changes nothing while it waits.
   std::string err;
   for (int i = 0; i < 600 && !Contains(err, "Waiting"); ++i) {
-    ::usleep(50000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     err = waiting->ErrorsSoFar();
   }
   EXPECT_EQ(err, "Waiting for another run of Modrake to finish with \"" + run.game.path().string() +
@@ -195,13 +197,14 @@ TEST(DataSafetyCliTest, WhatThePlayerProtectedIsNeverWritten) {
       {"a read-only plugin cleaned in place",
        [&](const SampleGameRun& run) {
          readOnly(run.Data("Junk_Cells.esp"));
-         return std::vector<std::string>{"clean", "--keep-names", run.Data("Junk_Cells.esp")};
+         return std::vector<std::string>{"clean", "--keep-names",
+                                         run.Data("Junk_Cells.esp").string()};
        },
        "Junk_Cells.esp", "Junk_Cells.esp: it is read-only"},
       {"a link to a game master cleaned in place",
        [&](const SampleGameRun& run) {
          std::filesystem::create_symlink("Tribunal.esm", run.Data("Alias.esp"));
-         return std::vector<std::string>{"clean", "--keep-names", run.Data("Alias.esp")};
+         return std::vector<std::string>{"clean", "--keep-names", run.Data("Alias.esp").string()};
        },
        "Tribunal.esm", "Alias.esp: it is the game master Tribunal.esm"},
       {"JUST FIX IT! over a read-only plugin",

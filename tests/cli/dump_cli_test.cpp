@@ -11,8 +11,8 @@ TEST(CliTest, VersionHelpAndUsageErrors) {
   test::TempDir home;
   EXPECT_EQ(RunModrake({"--version"}).out, "modrake 1.3\n");
 
-  EXPECT_EQ(RunModrake({"--home", home.path(), "dump"}).exitCode, 2);
-  EXPECT_EQ(RunModrake({"--home", home.path(), "--yes", "--no", "dump", "x"}).exitCode, 2);
+  EXPECT_EQ(RunModrake({"--home", home.path().string(), "dump"}).exitCode, 2);
+  EXPECT_EQ(RunModrake({"--home", home.path().string(), "--yes", "--no", "dump", "x"}).exitCode, 2);
 }
 
 TEST(CliTest, DumpListsOneTabSeparatedLinePerRecord) {
@@ -26,7 +26,7 @@ TEST(CliTest, DumpListsOneTabSeparatedLinePerRecord) {
           test::ZField("NAME", "") + test::Field("DATA", test::Bytes().U32(2).I32(-3).I32(7).str()),
           0x400);
   test::WriteFile(dir / "dirty.esp", bytes);
-  auto result = RunModrake({"--home", dir.path(), "dump", (dir / "dirty.esp").string()});
+  auto result = RunModrake({"--home", dir.path().string(), "dump", (dir / "dirty.esp").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out,
             "0\tTES3\t00000000\t346\t<<UNKNOWN>>\n"
@@ -39,7 +39,7 @@ TEST(CliTest, MalformedFileEndsWithModrakeErrorAndExitOne) {
   test::WriteFile(
       dir / "broken.esp",
       test::HeaderRecord() + test::Bytes().Text("MISC").U32(64).U32(0).U32(0).Text("abc").str());
-  auto result = RunModrake({"--home", dir.path(), "dump", (dir / "broken.esp").string()});
+  auto result = RunModrake({"--home", dir.path().string(), "dump", (dir / "broken.esp").string()});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err.rfind("Modrake Error: Invalid record in file broken.esp at offset", 0), 0u)
       << result.err;
@@ -52,7 +52,7 @@ TEST(CliTest, MalformedFileEndsWithModrakeErrorAndExitOne) {
     EXPECT_NE(full.err.find("Modrake Error: Cannot write the records of"), std::string::npos)
         << full.err;
   }
-  auto missing = RunModrake({"--home", dir.path(), "dump", (dir / "none.esp").string()});
+  auto missing = RunModrake({"--home", dir.path().string(), "dump", (dir / "none.esp").string()});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "Modrake Error: Cannot find file none.esp\n");
 }

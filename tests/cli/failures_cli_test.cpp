@@ -211,7 +211,8 @@ TEST(FailuresCliTest, MemoryThatRunsOutIsAnErrorThatNamesTheFile) {
   std::filesystem::resize_file(huge, header.size() + 16 + 0x60000000ull);
   for (auto args : {std::vector<std::string>{"dump", huge.string()},
                     std::vector<std::string>{"-y", "clean", huge.string()}}) {
-    args.insert(args.begin(), {"--home", cli.home.path(), "--game", cli.folder()});
+    args.insert(args.begin(),
+                {"--home", cli.home.path().string(), "--game", cli.folder().string()});
     auto result = test::RunModrakeCapped(512u << 20, args);
     EXPECT_EQ(result.exitCode, 1) << args[4];
     EXPECT_EQ(

@@ -35,9 +35,18 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
          return Run{{"plugins"}, g.home.path()};
        },
        1,
-       {"Modrake Error: Cannot find Morrowind installation. Tried:\n  /",
-        ": no Morrowind.ini in it\n", "/.wine/system.reg: no such file",
-        "/.config/openmw/openmw.cfg: no such file", "--game DIR", "--openmw-config FILE"}},
+       kWindows
+           ? std::vector<std::string>{"Modrake Error: Cannot find Morrowind installation. "
+                                      "Tried:\n  ",
+                                      ": no Morrowind.ini in it\n",
+                                      "\\Documents\\My Games\\OpenMW\\openmw.cfg: no such file",
+                                      "--game DIR", "--openmw-config FILE"}
+           : std::vector<std::string>{"Modrake Error: Cannot find Morrowind installation. "
+                                      "Tried:\n  /",
+                                      ": no Morrowind.ini in it\n",
+                                      "/.wine/system.reg: no such file",
+                                      "/.config/openmw/openmw.cfg: no such file", "--game DIR",
+                                      "--openmw-config FILE"}},
       {"--game names no folder",
        [&](HeaderOnlyGame& g) {
          return Run{{"--game", game(g) + "/nowhere", "plugins"}};
@@ -57,7 +66,7 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
          return Run{{"--game", (g.home / "half").string(), "plugins"}};
        },
        1,
-       {"/half: no \"Data Files\" folder in it\n"}},
+       {(kWindows ? "\\" : "/") + std::string("half: no \"Data Files\" folder in it\n")}},
       {"--game names Data Files",
        [&](HeaderOnlyGame& g) {
          return Run{{"--game", data(g), "plugins"}};
@@ -89,7 +98,8 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
        },
        2,
        {"modrake: not done, as there is no terminal to ask: \"Morrowind.ini has been found in the "
-        "folder above the current one: /",
+        "folder above the current one: " +
+            std::string(kWindows ? "" : "/"),
         "modrake: run again with --yes to answer Yes"},
        {"Found "}},
       {"merge-lists, no terminal to ask",

@@ -218,8 +218,8 @@ TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
   test::WriteFile(cut, header);
   std::filesystem::resize_file(cut, 256u << 20);
   auto result = test::RunModrakeCapped(
-      128u << 20,
-      {"--home", cli.home.path(), "--game", cli.folder(), "plugins", "update-header", "Cut.esp"});
+      128u << 20, {"--home", cli.home.path().string(), "--game", cli.folder().string(), "plugins",
+                   "update-header", "Cut.esp"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err,
             "Modrake Error: Invalid record in file Cut.esp at offset 324 (\"????\" is not a "
@@ -305,7 +305,7 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
                              fakeHome / ".config/openmw/openmw.cfg"}) {
     std::filesystem::create_directories(config.parent_path());
     test::WriteFile(config, "data=\"" + cli.data().string() + "\"\ncontent=Morrowind.esm\n");
-    auto viaOpenMw = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
+    auto viaOpenMw = RunModrake({"--home", cli.home.path().string(), "plugins"}, elsewhere.path());
     EXPECT_EQ(viaOpenMw.exitCode, 0) << viaOpenMw.err;
     EXPECT_EQ(viaOpenMw.out.rfind("OpenMW configuration: " + config.string() + "\n", 0), 0u)
         << viaOpenMw.out;
@@ -315,7 +315,7 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
                   "WINE REGISTRY Version 2\n\n[Software\\\\Wow6432Node\\\\Bethesda "
                   "Softworks\\\\Morrowind] 1\n\"Installed Path\"=\"" +
                       escaped + "\"\n");
-  auto viaRegistry = RunModrake({"--home", cli.home.path(), "plugins"}, elsewhere.path());
+  auto viaRegistry = RunModrake({"--home", cli.home.path().string(), "plugins"}, elsewhere.path());
   EXPECT_EQ(viaRegistry.exitCode, 0) << viaRegistry.err;
   EXPECT_EQ(viaRegistry.out.rfind("Found 5 plugins", 0), 0u) << viaRegistry.out;
 

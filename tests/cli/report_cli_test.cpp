@@ -85,7 +85,7 @@ TEST(ReportCliTest, WholeReportOfASmallGame) {
                 log + "\" has been created\n");
   const std::string rule =
       "\n; ------------------------------------------------------------------------\n";
-  std::string report = test::ReadFile(log);
+  std::string report = test::ReadLog(log);
   report = report.substr(std::min(report.find("\nCELL  Vivec\n"), report.size()));
   EXPECT_EQ(
       report,

@@ -2,8 +2,6 @@
 // game back byte for byte, also after a run was killed, and merged plugins
 // always load after what they merge.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -174,17 +172,18 @@ TEST(SafetyCliTest, MergedPluginsLoadAfterWhatTheyMerge) {
 // rest is named, and the run fails.
 TEST(SafetyCliTest, ActivationPastTheLimitActivatesWhatFitsAndNamesTheRest) {
   test::TempDir game, home;
-  ASSERT_EQ(test::RunModrake({"--home", home.path(), "sample-game", game.path(), "--scale", "0.02",
-                              "--plugins", "300"})
+  ASSERT_EQ(test::RunModrake({"--home", home.path().string(), "sample-game", game.path().string(),
+                              "--scale", "0.02", "--plugins", "300"})
                 .exitCode,
             0);
-  auto listed = test::RunModrake({"--game", game.path(), "--home", home.path(), "plugins"});
+  auto listed =
+      test::RunModrake({"--game", game.path().string(), "--home", home.path().string(), "plugins"});
   size_t active = 0;
   for (const auto& line : Lines(listed.out)) active += line.rfind("[x] ", 0) == 0;
   ASSERT_EQ(active, 255u);
-  auto result = test::RunModrake({"--game", game.path(), "--home", home.path(), "plugins",
-                                  "activate", "Inactive_Plugin.esp", "Generated_Plugin_229.esp",
-                                  "Generated_Plugin_230.esp"});
+  auto result = test::RunModrake({"--game", game.path().string(), "--home", home.path().string(),
+                                  "plugins", "activate", "Inactive_Plugin.esp",
+                                  "Generated_Plugin_229.esp", "Generated_Plugin_230.esp"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("2 file(s) did not fit in the game's limit of 256 active files and "
                             "stay inactive: Generated_Plugin_229.esp, Generated_Plugin_230.esp"),

@@ -28,7 +28,8 @@ std::map<std::string, std::pair<std::string, int64_t>> Files(const std::filesyst
 TEST(SampleGameCliTest, WritesTheSameGameEveryTime) {
   test::TempDir dir;
   auto sample = [&](const std::string& folder, std::vector<std::string> more) {
-    std::vector<std::string> args = {"--home", dir.path(), "sample-game", (dir / folder).string()};
+    std::vector<std::string> args = {"--home", dir.path().string(), "sample-game",
+                                     (dir / folder).string()};
     args.insert(args.end(), more.begin(), more.end());
     auto result = RunModrake(args);
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -47,7 +48,8 @@ TEST(SampleGameCliTest, WritesTheSameGameEveryTime) {
     }
   }
   // The scenario plugins load in the documented order.
-  auto listed = RunModrake({"--home", dir.path(), "--game", (dir / "a").string(), "plugins"});
+  auto listed =
+      RunModrake({"--home", dir.path().string(), "--game", (dir / "a").string(), "plugins"});
   size_t at = 0;
   for (const auto& plugin : samplegame::kScenarioPlugins) {
     size_t row = listed.out.find(std::string("] ") + plugin.name + " ");
@@ -68,7 +70,7 @@ TEST(SampleGameCliTest, RefusesAnotherInstallationAndBadArguments) {
     } else {
       test::WriteFile(dir / existing, "[Game Files]\r\nGameFile0=Morrowind.esm\r\n");
     }
-    auto refused = RunModrake({"--home", dir.path(), "sample-game", dir.path().string()});
+    auto refused = RunModrake({"--home", dir.path().string(), "sample-game", dir.path().string()});
     EXPECT_EQ(refused.exitCode, 1) << existing;
     EXPECT_NE(refused.err.find("already holds a game installation"), std::string::npos)
         << refused.err;
@@ -76,7 +78,8 @@ TEST(SampleGameCliTest, RefusesAnotherInstallationAndBadArguments) {
   }
   test::TempDir dir;
   for (const char* bad : {"--scale=0", "--plugins=-1"}) {
-    EXPECT_EQ(RunModrake({"--home", dir.path(), "sample-game", (dir / "x").string(), bad}).exitCode,
+    EXPECT_EQ(RunModrake({"--home", dir.path().string(), "sample-game", (dir / "x").string(), bad})
+                  .exitCode,
               2)
         << bad;
   }

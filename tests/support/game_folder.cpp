@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "platform/file_io.hpp"
+#include "platform/file_names.hpp"
 
 namespace modrake::test {
 
@@ -13,7 +14,7 @@ GameFolder::GameFolder(const std::string& dataFolderName) : dataFolderName_(data
 std::filesystem::path GameFolder::AddPlugin(const std::string& name, int64_t time,
                                             const std::vector<std::string>& masters,
                                             const std::string& records) {
-  std::filesystem::path path = data() / name;
+  std::filesystem::path path = data() / TextPath(name);
   std::vector<std::pair<std::string, uint64_t>> listed;
   for (const auto& master : masters) listed.emplace_back(master, 1);
   WriteFile(path, HeaderRecord(listed) + records);
@@ -34,7 +35,7 @@ std::string GameFolder::ReadIni(const std::string& iniName) const {
 }
 
 int64_t GameFolder::TimeOf(const std::string& name) const {
-  auto status = QueryFileStatus(data() / name);
+  auto status = QueryFileStatus(data() / TextPath(name));
   return status ? status->modified : -1;
 }
 

@@ -14,7 +14,7 @@ namespace modrake::test {
 class SampleGameRun {
  public:
   SampleGameRun() {
-    auto made = RunModrake({"--home", home.path(), "sample-game", game.path()});
+    auto made = RunModrake({"--home", home.path().string(), "sample-game", game.path().string()});
     if (made.exitCode != 0) throw std::runtime_error("sample-game failed: " + made.err);
   }
 
@@ -24,7 +24,7 @@ class SampleGameRun {
     return std::make_unique<BackgroundRun>(MODRAKE_CLI_BINARY, WithGame(args));
   }
   std::vector<std::string> WithGame(std::vector<std::string> args) const {
-    args.insert(args.begin(), {"--game", game.path(), "--home", home.path()});
+    args.insert(args.begin(), {"--game", game.path().string(), "--home", home.path().string()});
     return args;
   }
 

@@ -9,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/environment.hpp"
+
 namespace modrake::test {
 
 // The log file's text with Windows' CR LF line breaks read as LF, so that
-// tests of its lines hold on every system.
+// tests of its lines hold on every system, whichever system wrote it.
 std::string ReadLog(const std::filesystem::path& path);
 
 // A temporary folder removed with everything in it when the test ends.
@@ -90,10 +92,11 @@ CommandResult RunModrake(const std::vector<std::string>& args,
                          const std::filesystem::path& workdir = {});
 // Runs it the same way with its address space capped at that many bytes,
 // as prlimit does; the address sanitizer reserves more than any cap allows,
-// so its builds run uncapped (a test that needs the cap skips there).
+// so its builds run uncapped (a test that needs the cap skips there), as do
+// Windows builds, which have no prlimit.
 CommandResult RunModrakeCapped(uint64_t addressSpace, const std::vector<std::string>& args);
 constexpr bool kCapsAddressSpace =
-#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
+#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32) || defined(_WIN32)
     false;
 #else
     true;
@@ -165,12 +168,7 @@ class HeldFile {
 // Whether the tests run as root, who may write what its mode forbids.
 bool RunsAsRoot();
 
-constexpr bool kWindows =
-#ifdef _WIN32
-    true;
-#else
-    false;
-#endif
+using modrake::kWindows;
 
 // Skips the rest of a test on Windows, saying why: a few tests check what
 // only POSIX systems have (file modes, symbolic links, other users).
