@@ -9,6 +9,7 @@
 #include "core/text.hpp"
 #include "platform/file_io.hpp"
 #include "platform/run_lock.hpp"
+#include "support/game_folder.hpp"
 #include "support/sample_game_run.hpp"
 #include "support/test_support.hpp"
 
@@ -18,64 +19,107 @@ namespace {
 using test::RunModrake;
 using test::TempDir;
 
-// A fresh sample game and program home for each test.
-class CleanCliTest : public ::testing::Test {
- protected:
-  test::CommandResult Clean(std::vector<std::string> args) { return run.Run(args); }
-  std::filesystem::path Data(const std::string& name) { return run.Data(name); }
-
+TEST(CleanCliTest, CleansInPlaceOnlyWhatNeedsItAndAsksAboutDuplicates) {
   test::SampleGameRun run;
-  const test::TempDir& game = run.game;
-  const test::TempDir& home = run.home;
-};
-
-TEST_F(CleanCliTest, CleansInPlaceAndTheSecondTimeIsAlreadyClean) {
-  auto first = Clean({"clean", "--keep-names", Data("Identical_To_Masters.esp").string()});
+  auto first = run.Run({"clean", "--keep-names", run.Data("Identical_To_Masters.esp").string()});
   ASSERT_EQ(first.exitCode, 0) << first.err;
   EXPECT_EQ(first.out.rfind("Loading Morrowind.esm\n", 0), 0u) << first.out;
-  for (const std::string& part :
-       {std::string("\nProcessing Identical_To_Masters.esp\n"),
-        std::string("\nUpdated \"Identical_To_Masters.esp\"\n"),
-        "\nCleaned 1 file(s)\nCheck \"" + (home / "modrake.log").string() + "\" for details\n"}) {
+  for (const std::string& part : {std::string("\nProcessing Identical_To_Masters.esp\n"),
+                                  std::string("\nUpdated \"Identical_To_Masters.esp\"\n"),
+                                  "\nCleaned 1 file(s)\nCheck \"" +
+                                      (run.home / "modrake.log").string() + "\" for details\n"}) {
     EXPECT_NE(first.out.find(part), std::string::npos) << part << first.out;
   }
-  std::string log = test::ReadLog(home / "modrake.log");
+  std::string log = test::ReadLog(run.home / "modrake.log");
   EXPECT_EQ(log.rfind("File: Identical_To_Masters.esp\n==============================\n", 0), 0u);
 
-  auto second = Clean({"clean", "--keep-names", Data("Identical_To_Masters.esp").string()});
+  auto second = run.Run({"clean", "--keep-names", run.Data("Identical_To_Masters.esp").string()});
   ASSERT_EQ(second.exitCode, 0) << second.err;
   EXPECT_NE(second.out.find("Loaded "), std::string::npos) << "the master cache is used";
   EXPECT_NE(second.out.find("Identical_To_Masters.esp is already clean"), std::string::npos);
   EXPECT_NE(second.out.find("Cleaned 0 file(s)"), std::string::npos);
-}
 
-TEST_F(CleanCliTest, EveryScenarioPluginCleansIntoTheSubfolder) {
-  std::vector<std::string> args = {"--yes", "clean", "--subfolder", "--keep-time"};
-  for (const auto& entry : std::filesystem::directory_iterator(game / "Data Files")) {
-    if (entry.path().extension() == ".esp" || entry.path().extension() == ".ESP") {
-      args.push_back(entry.path().string());
-    }
-  }
-  auto result = Clean(args);
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_TRUE(std::filesystem::exists(Data("Clean/Clean Identical_To_Masters.esp")));
-  EXPECT_FALSE(std::filesystem::exists(Data("Clean/Clean Already_Clean.esp")));
-  auto original = QueryFileStatus(Data("Junk_Cells.esp"));
-  auto cleaned = QueryFileStatus(Data("Clean/Clean Junk_Cells.esp"));
-  ASSERT_TRUE(original && cleaned);
-  EXPECT_EQ(cleaned->modified, original->modified) << "--keep-time";
-  EXPECT_LT(cleaned->size, original->size);
-}
-
-TEST_F(CleanCliTest, DeclinedDuplicatesLeaveTheFileAlone) {
-  std::string before = test::ReadFile(Data("Duplicate_Records.esp"));
-  auto result = Clean({"--no", "clean", "--keep-names", Data("Duplicate_Records.esp").string()});
+  // Duplicates declined leave the file alone.
+  std::string before = test::ReadFile(run.Data("Duplicate_Records.esp"));
+  auto result =
+      run.Run({"--no", "clean", "--keep-names", run.Data("Duplicate_Records.esp").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("WARNING! Duplicate objects were found in the plugin!\n"
                             "Skipped \"Duplicate_Records.esp\" per user request"),
             std::string::npos)
       << result.out;
-  EXPECT_EQ(test::ReadFile(Data("Duplicate_Records.esp")), before);
+  EXPECT_EQ(test::ReadFile(run.Data("Duplicate_Records.esp")), before);
+}
+
+TEST(CleanCliTest, EveryScenarioPluginCleansIntoTheSubfolder) {
+  test::SampleGameRun run;
+  std::vector<std::string> args = {"--yes", "clean", "--subfolder", "--keep-time"};
+  for (const auto& entry : std::filesystem::directory_iterator(run.Data())) {
+    if (entry.path().extension() == ".esp" || entry.path().extension() == ".ESP") {
+      args.push_back(entry.path().string());
+    }
+  }
+  auto result = run.Run(args);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(std::filesystem::exists(run.Data("Clean/Clean Identical_To_Masters.esp")));
+  EXPECT_FALSE(std::filesystem::exists(run.Data("Clean/Clean Already_Clean.esp")));
+  auto original = QueryFileStatus(run.Data("Junk_Cells.esp"));
+  auto cleaned = QueryFileStatus(run.Data("Clean/Clean Junk_Cells.esp"));
+  ASSERT_TRUE(original && cleaned);
+  EXPECT_EQ(cleaned->modified, original->modified) << "--keep-time";
+  EXPECT_LT(cleaned->size, original->size);
+}
+
+TEST(CleanCliTest, AnErrorInTheMiddleOfAFixFailsAndKeepsWhatWasCleaned) {
+  test::SampleGameRun game;
+  const std::filesystem::path data = game.Data();
+  // The last active plugin in load order is cleaned last: cut its last record short.
+  auto listed = game.Run({"plugins"});
+  size_t row = listed.out.rfind("\n[x] ");
+  ASSERT_NE(row, std::string::npos);
+  std::string name = listed.out.substr(row + 5, listed.out.find(" ", row + 5) - row - 5);
+  std::filesystem::path broken = data / name;
+  auto status = QueryFileStatus(broken);
+  ASSERT_TRUE(status) << name;
+  std::string bytes = test::ReadFile(broken);
+  test::WriteFile(broken, bytes.substr(0, bytes.size() - 3));
+  SetFileTime(broken, status->modified);
+  std::string junk = test::ReadFile(data / "Junk_Cells.esp");
+  // What a killed run left goes with the next run that writes there.
+  const auto leftover = data / ".Junk_Cells.esp.Ab12Cd.modrake-partial";
+  test::WriteFile(leftover, "half");
+
+  auto run = game.Run({"--yes", "fix"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err.rfind("Modrake Error: Invalid record in file ", 0), 0u) << run.err;
+  EXPECT_NE(test::ReadFile(data / "Junk_Cells.esp"), junk);
+  EXPECT_FALSE(std::filesystem::exists(leftover));
+  EXPECT_NE(test::ReadLog(game.home / "modrake.log").find("\nERROR: Invalid record"),
+            std::string::npos);
+}
+
+// An unattended run keeps what it cannot judge: a new cell that the masters
+// lack stays in fix (cells cleaned in restricted mode), where clean, with
+// the settings as they come, removes it when it holds nothing.
+TEST(CleanCliTest, NewEmptyCellsStayInFixAndGoInClean) {
+  for (const char* command : {"clean", "fix"}) {
+    SCOPED_TRACE(command);
+    test::GameFolder game;
+    game.AddPlugin("Morrowind.esm", 1000);
+    game.AddPlugin("p.esp", 2000, {},
+                   test::RecordBytes(
+                       "CELL", test::ZField("NAME", "New Place") +
+                                   test::Field("DATA", test::Bytes().U32(1).I32(0).I32(0).str())));
+    game.WriteGameFiles({"Morrowind.esm", "p.esp"});
+    std::vector<std::string> args = {"--yes", command};
+    if (std::string(command) == "clean") {
+      args.insert(args.end(), {"--keep-names", (game.data() / "p.esp").string()});
+    }
+    auto result = game.Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    bool kept = test::ReadFile(game.data() / "p.esp").find("New Place") != std::string::npos;
+    EXPECT_EQ(kept, std::string(command) == "fix");
+  }
 }
 
 // Ctrl+C cancels a clean of 300 plugins at the next file boundary, in the

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/file_io.hpp"
+#include "platform/ini_file.hpp"
 #include "platform/run_lock.hpp"
 #include "support/sample_game_run.hpp"
 
@@ -117,18 +118,10 @@ TEST(DataSafetyCliTest, ASecondRunWaitsAndSaysSo) {
 
 // The key=value lines of [Game Files], in file order.
 std::vector<std::pair<std::string, std::string>> GameFiles(const SampleGameRun& run) {
+  IniFile ini(run.Ini());
   std::vector<std::pair<std::string, std::string>> entries;
-  std::string ini = test::ReadFile(run.Ini());
-  size_t at = ini.find("[Game Files]\r\n");
-  if (at == std::string::npos) return entries;
-  for (at = ini.find('\n', at) + 1; at < ini.size() && ini[at] != '[';) {
-    size_t end = ini.find("\r\n", at);
-    std::string line = ini.substr(at, end - at);
-    if (size_t equals = line.find('='); equals != std::string::npos) {
-      entries.emplace_back(line.substr(0, equals), line.substr(equals + 1));
-    }
-    at = end + 2;
-  }
+  for (const auto& key : ini.Keys("Game Files"))
+    entries.emplace_back(key, *ini.Find("Game Files", key));
   return entries;
 }
 

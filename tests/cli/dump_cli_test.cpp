@@ -34,15 +34,8 @@ TEST(CliTest, DumpListsOneTabSeparatedLinePerRecord) {
             "415\tCELL\t00000400\t29\t -3   7\n");
 }
 
-TEST(CliTest, MalformedFileEndsWithModrakeErrorAndExitOne) {
+TEST(CliTest, DumpFailuresEndWithModrakeErrorAndExitOne) {
   test::TempDir dir;
-  test::WriteFile(
-      dir / "broken.esp",
-      test::HeaderRecord() + test::Bytes().Text("MISC").U32(64).U32(0).U32(0).Text("abc").str());
-  auto result = RunModrake({"--home", dir.path().string(), "dump", (dir / "broken.esp").string()});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err.rfind("Modrake Error: Invalid record in file broken.esp at offset", 0), 0u)
-      << result.err;
   // A listing that cannot be written whole is a failure, not a short success.
   test::WriteFile(dir / "fine.esp", test::HeaderRecord());
   if (std::filesystem::exists("/dev/full")) {

@@ -102,14 +102,6 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
             std::string(kWindows ? "" : "/"),
         "modrake: run again with --yes to answer Yes"},
        {"Found "}},
-      {"merge-lists, no terminal to ask",
-       [&](HeaderOnlyGame& g) {
-         return Run{{"--game", game(g), "merge-lists"}};
-       },
-       2,
-       {"not done, as there is no terminal to ask: \"Do you want to recreate "
-        "Merged_Leveled_Lists.esp?\"\n",
-        "--yes"}},
       {"fix, no terminal to ask",
        [&](HeaderOnlyGame& g) {
          return Run{{"--game", game(g), "fix"}};
@@ -142,14 +134,6 @@ TEST(FirstRunCliTest, EveryFirstStepFindsItsWayOrSaysWhy) {
         "  Typo.esp: no such file here or in \"Data Files\"\n"
         "  Folder.esp: not a file\n"},
        {"Processing"}},
-      {"report of bare names",
-       [&](HeaderOnlyGame& g) {
-         g.AddPlugin("Mod.esp", test::kTime, {"Morrowind.esm"});
-         g.AddPlugin("Other.esp", test::kTime, {"Morrowind.esm"});
-         return Run{{"--game", game(g), "report", "mod.esp", "Other.esp"}};
-       },
-       0,
-       {"Scanning Mod.esp\nScanning Other.esp\n"}},
       {"plugins lists the entries it cannot read in their places",
        [&](HeaderOnlyGame& g) {
          std::filesystem::create_directory(g.data() / "Folder.esp");

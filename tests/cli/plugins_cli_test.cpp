@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
 #include "format/plugin_file.hpp"
 #include "support/cli_game.hpp"
@@ -208,28 +207,6 @@ TEST(PluginsCliTest, UpdateTimeAndHeader) {
           static_cast<uint32_t>(std::filesystem::file_size(cli.data() / "Morrowind.esm")), 1}));
 }
 
-TEST(PluginsCliTest, ACutDownloadStopsAtItsFirstInvalidRecord) {
-  // A valid header, then 256 MiB of zeros (a sparse file, as a broken
-  // download leaves it): an error at once, within a memory cap of a fraction
-  // of the file's size, and no record count written.
-  HeaderOnlyGame cli;
-  std::string header = test::HeaderRecord();
-  std::filesystem::path cut = cli.data() / "Cut.esp";
-  test::WriteFile(cut, header);
-  std::filesystem::resize_file(cut, 256u << 20);
-  auto result = test::RunModrakeCapped(
-      128u << 20, {"--home", cli.home.path().string(), "--game", cli.folder().string(), "plugins",
-                   "update-header", "Cut.esp"});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err,
-            "Modrake Error: Invalid record in file Cut.esp at offset 324 (\"????\" is not a "
-            "record type)\n");
-  std::ifstream in(cut, std::ios::binary);
-  std::string start(header.size(), '\0');
-  in.read(start.data(), static_cast<std::streamsize>(start.size()));
-  EXPECT_EQ(start, header);
-}
-
 TEST(PluginsCliTest, OptionsShowAndSave) {
   HeaderOnlyGame cli;
   test::WriteFile(cli.home / "modrake.ini",
@@ -289,15 +266,9 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   auto pfx = fakeHome / ".steam/steam/steamapps/compatdata/22320/pfx";
   std::filesystem::create_directories(pfx / "dosdevices");
   std::filesystem::create_directory_symlink("/", pfx / "dosdevices/z:");
-  std::string windowsPath = "Z:" + cli.folder().string();
-  for (char& ch : windowsPath) {
-    if (ch == '/') ch = '\\';
-  }
-  std::string escaped;
-  for (char ch : windowsPath) {
-    escaped += ch;
-    if (ch == '\\') escaped += '\\';
-  }
+  std::string escaped = "Z:";
+  for (char ch : cli.folder().string())
+    escaped += ch == '/' ? std::string("\\\\") : std::string(1, ch);
 
   // Without a game of the original engine, OpenMW's configuration of the
   // user: the Flatpak's, then the usual one, which wins.
@@ -319,12 +290,8 @@ TEST(PluginsCliTest, FindsTheGameWithoutGameOption) {
   EXPECT_EQ(viaRegistry.exitCode, 0) << viaRegistry.err;
   EXPECT_EQ(viaRegistry.out.rfind("Found 5 plugins", 0), 0u) << viaRegistry.out;
 
-  // Without Morrowind.esm among the active plugins only the list works.
+  // Without Morrowind.esm among the active plugins, the list shows it to be activated again.
   cli.WriteGameFiles({"Tribunal.esm"});
-  auto noMaster = cli.Run({"--yes", "merge-lists"});
-  EXPECT_EQ(noMaster.exitCode, 1);
-  EXPECT_EQ(noMaster.err, "Modrake Error: Cannot find morrowind.esm\n");
-  // ... and it can be activated again.
   auto listed = cli.Run({"plugins"});
   EXPECT_EQ(listed.exitCode, 0) << listed.err;
   EXPECT_NE(listed.out.find("[ ] Morrowind.esm"), std::string::npos) << listed.out;

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
-
-#include "platform/file_io.hpp"
 #include "samplegame/sample_game.hpp"
 #include "support/test_support.hpp"
 
@@ -10,17 +7,6 @@ namespace modrake {
 namespace {
 
 using test::RunModrake;
-
-// Every file of a game folder with its bytes and modification time.
-std::map<std::string, std::pair<std::string, int64_t>> Files(const std::filesystem::path& game) {
-  std::map<std::string, std::pair<std::string, int64_t>> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(game)) {
-    if (!entry.is_regular_file()) continue;
-    files[entry.path().lexically_relative(game).string()] = {
-        test::ReadFile(entry.path()), QueryFileStatus(entry.path())->modified};
-  }
-  return files;
-}
 
 // The same arguments give the same bytes and times, a folder it wrote is
 // written again to hold only what it writes, and other readers of the
@@ -39,8 +25,8 @@ TEST(SampleGameCliTest, WritesTheSameGameEveryTime) {
   ASSERT_TRUE(std::filesystem::exists(dir / "a" / "Data Files" / "Generated_Plugin_002.esp"));
   sample("a", {});
   sample("b", {});
-  auto files = Files(dir / "a");
-  EXPECT_TRUE(files == Files(dir / "b"));
+  auto files = test::Snapshot(dir / "a");
+  EXPECT_TRUE(files == test::Snapshot(dir / "b"));
   EXPECT_GT(files.size(), 30u);
   for (const auto& [name, file] : files) {
     if (name.ends_with(".esp") || name.ends_with(".esm") || name.ends_with(".ESP")) {
