@@ -3,15 +3,10 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QStackedWidget>
 #include <QTest>
-#include <sstream>
 
 namespace modrake::test {
 
@@ -23,9 +18,7 @@ GuiGame::GuiGame(const samplegame::SampleGameOptions& options) : program(ui, hom
 }
 
 GuiGame::~GuiGame() {
-  // A test that failed may leave the worker waiting for an answer or for
-  // another run: it is cancelled and its dialogs closed, so that the test
-  // ends with its failure instead of hanging.
+  // A failed test may leave the worker waiting: cancel it and close its dialogs, not hang.
   window->Cancel();
   (void)QTest::qWaitFor(
       [this] {
@@ -38,53 +31,9 @@ GuiGame::~GuiGame() {
   window.reset();
 }
 
-std::filesystem::path GuiGame::Data(const std::string& name) const {
-  return name.empty() ? dir / "Data Files" : dir / "Data Files" / name;
-}
-
-std::vector<std::string> GuiGame::GameFiles() const {
-  std::istringstream ini(ReadFile(dir / "Morrowind.ini"));
-  std::vector<std::string> files;
-  bool inSection = false;
-  for (std::string line; std::getline(ini, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line.front() == '[') {
-      inSection = line == "[Game Files]";
-      continue;
-    }
-    size_t equals = line.find('=');
-    if (inSection && equals != std::string::npos) files.push_back(line.substr(equals + 1));
-  }
-  return files;
-}
-
-QStringList GuiGame::LogLines() const {
-  return Log()->Lines();
-}
-
-gui::LogView* GuiGame::Log() const {
-  return window->findChild<gui::LogView*>(QStringLiteral("log"));
-}
-
-QPushButton* GuiGame::Button(const char* name) const {
-  return window->findChild<QPushButton*>(QString::fromUtf8(name));
-}
-
-QCheckBox* GuiGame::Box(const char* key) const {
-  return window->findChild<QCheckBox*>(QString::fromUtf8(key));
-}
-
-QListWidget* GuiGame::Functions() const {
-  return window->findChild<QListWidget*>(QStringLiteral("functions"));
-}
-
 bool GuiGame::CommandsEnabled() const {
   return Functions()->isEnabled() && Button("justFixIt")->isEnabled() &&
          Button("options")->isEnabled() && Button("execute")->isEnabled();
-}
-
-bool GuiGame::OptionsShown() const {
-  return window->findChild<QWidget*>(QStringLiteral("optionsPanel"))->isVisible();
 }
 
 void GuiGame::Execute(int entry) {
@@ -94,6 +43,17 @@ void GuiGame::Execute(int entry) {
 
 bool GuiGame::WaitIdle(int milliseconds) const {
   return QTest::qWaitFor([this] { return !window->Busy(); }, milliseconds);
+}
+
+bool GuiGame::Settled(const DialogScript& script, int milliseconds) const {
+  bool idle = WaitIdle(milliseconds);
+  if (!script.Finished()) qWarning("unanswered: %s", qPrintable(script.unexpected.join('\n')));
+  return idle && script.Finished();
+}
+
+bool GuiGame::Run(int entry, const DialogScript& script) {
+  Execute(entry);
+  return Settled(script);
 }
 
 DialogScript::DialogScript() {
@@ -159,11 +119,7 @@ void DialogScript::Poll() {
     for (const auto& file : step.files) {
       names << QStringLiteral("\"%1\"").arg(QFile::decodeName(file.filename().c_str()));
     }
-    // Typed into the name box, as a user would. QFileDialog::selectFile
-    // leaves that box alone while it has the focus, which it takes when the
-    // dialog is activated, on the offscreen platform in the first pass of
-    // the dialog's own event loop: a poll after that chose nothing, Open
-    // kept the dialog up, and the worker waited for ever for its files.
+    // Typed into the name box: selectFile leaves that box alone once it has the focus.
     auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     if (!name) {
       unexpected << QStringLiteral("the file dialog has no name box");
@@ -171,15 +127,14 @@ void DialogScript::Poll() {
       return;
     }
     name->setText(names.join(QLatin1Char(' ')));
-    // Typing selects the names the dialog has listed so far, and a selection
-    // would be chosen instead of the typed names: without it, all of them.
+    // Typing selects the names listed so far, which would be chosen instead of all typed.
     for (const char* list : {"listView", "treeView"}) {
       if (auto* view = files->findChild<QAbstractItemView*>(QString::fromLatin1(list))) {
         view->clearSelection();
       }
     }
     static_cast<QDialog*>(files)->accept();  // public in QDialog
-    // Never leave it up unanswered: that would hang the test instead of failing it.
+    // Never leave it up unanswered: that would hang the test.
     if (files->isVisible()) {
       unexpected << QStringLiteral("the file dialog did not take: ") + names.join(' ');
       files->reject();
@@ -193,13 +148,6 @@ void DialogScript::Poll() {
 
 void ClickLater(QPushButton* button) {
   QTimer::singleShot(0, button, &QPushButton::click);
-}
-
-bool EsmtoolReadsAll(const std::vector<std::filesystem::path>& files) {
-  for (const auto& file : files) {
-    if (!EsmtoolReads(file)) return false;
-  }
-  return true;
 }
 
 }  // namespace modrake::test

@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QCheckBox>
+#include <QListWidget>
 #include <QMessageBox>
-#include <QObject>
-#include <QPointer>
-#include <QString>
-#include <QStringList>
+#include <QPushButton>
 #include <QTimer>
 #include <deque>
 #include <filesystem>
@@ -21,44 +20,7 @@
 #include "shell/program.hpp"
 #include "support/test_support.hpp"
 
-class QCheckBox;
-class QListWidget;
-class QPushButton;
-
 namespace modrake::test {
-
-// A sample game in a temporary folder and the window opened on it, as
-// modrake-gui --game DIR --home HOME opens it.
-class GuiGame {
- public:
-  explicit GuiGame(const samplegame::SampleGameOptions& options = {});
-  ~GuiGame();
-
-  std::filesystem::path Data(const std::string& name = {}) const;
-  // The values of [Game Files] in morrowind.ini, in their order.
-  std::vector<std::string> GameFiles() const;
-  // Lines of the Execution Log list.
-  QStringList LogLines() const;
-  gui::LogView* Log() const;
-
-  QPushButton* Button(const char* name) const;
-  QCheckBox* Box(const char* key) const;
-  QListWidget* Functions() const;
-  // Whether the function list and the three buttons can be used.
-  bool CommandsEnabled() const;
-  bool OptionsShown() const;
-
-  // Selects an entry of the function list and presses Execute.
-  void Execute(int entry);
-  // Waits until the worker has ended.
-  bool WaitIdle(int milliseconds = 120000) const;
-
-  TempDir dir;
-  TempDir home;
-  gui::QtUi ui;
-  Program program;
-  std::unique_ptr<gui::MainWindow> window;
-};
 
 // What a message box showed.
 struct ShownBox {
@@ -102,11 +64,54 @@ class DialogScript : public QObject {
   QTimer timer_;
 };
 
+// A sample game in a temporary folder and the window opened on it, as
+// modrake-gui --game DIR --home HOME opens it.
+class GuiGame {
+ public:
+  explicit GuiGame(const samplegame::SampleGameOptions& options = {});
+  ~GuiGame();
+
+  std::filesystem::path Data(const std::string& name = {}) const {
+    return dir / "Data Files" / name;
+  }
+  std::string Ini() const { return ReadFile(dir / "Morrowind.ini"); }
+  // Whether morrowind.ini lists the plugin in [Game Files].
+  bool Active(const std::string& name) const {
+    return Ini().find("=" + name + "\r\n") != std::string::npos;
+  }
+  // A control of the window by its object name.
+  template <class Widget = QWidget>
+  Widget* Find(const char* name) const {
+    return window->findChild<Widget*>(QString::fromUtf8(name));
+  }
+  QPushButton* Button(const char* name) const { return Find<QPushButton>(name); }
+  QCheckBox* Box(const char* key) const { return Find<QCheckBox>(key); }
+  QListWidget* Functions() const { return Find<QListWidget>("functions"); }
+  gui::LogView* Log() const { return Find<gui::LogView>("log"); }
+  // Lines of the Execution Log list.
+  QStringList LogLines() const { return Log()->Lines(); }
+  bool OptionsShown() const { return Find("optionsPanel")->isVisible(); }
+  // Whether the function list and the three buttons can be used.
+  bool CommandsEnabled() const;
+
+  // Selects an entry of the function list and presses Execute.
+  void Execute(int entry);
+  // Waits until the worker has ended.
+  bool WaitIdle(int milliseconds = 120000) const;
+  // Waits until the worker has ended and the script was played out, saying what was not.
+  bool Settled(const DialogScript& script, int milliseconds = 120000) const;
+  // Execute, then Settled.
+  bool Run(int entry, const DialogScript& script);
+
+  TempDir dir;
+  TempDir home;
+  gui::QtUi ui;
+  Program program;
+  std::unique_ptr<gui::MainWindow> window;
+};
+
 // Presses a button once the current event is handled, so that a dialog it
 // opens is answered by the script instead of blocking the caller.
 void ClickLater(QPushButton* button);
-
-// The window's files checked by OpenMW's esmtool (true when it is absent).
-bool EsmtoolReadsAll(const std::vector<std::filesystem::path>& files);
 
 }  // namespace modrake::test

@@ -1,6 +1,6 @@
 # Installs the build into a scratch prefix and checks that the window comes
-# with the command line, its menu entry, its icon, its guide, the manual
-# pages, the shell completions and the AppStream data.
+# with its menu entry, its icon and its guide with the guide's pictures (the
+# package check runs the programs and validates the rest).
 #   cmake -DBUILD=dir -DPREFIX=dir -P install_check.cmake
 cmake_minimum_required(VERSION 3.20)
 file(REMOVE_RECURSE "${PREFIX}")
@@ -12,11 +12,7 @@ endif()
 foreach(file bin/modrake bin/modrake-gui share/applications/modrake-gui.desktop
              share/icons/hicolor/scalable/apps/modrake.svg share/doc/modrake/Modrake.htm
              share/doc/modrake/images/main-window.png share/doc/modrake/images/options-panel.png
-             share/doc/modrake/images/manage-window.png share/doc/modrake/copyright
-             share/man/man1/modrake.1.gz share/man/man1/modrake-gui.1.gz
-             share/bash-completion/completions/modrake share/zsh/vendor-completions/_modrake
-             share/fish/vendor_completions.d/modrake.fish
-             share/metainfo/io.github.lanternfly.modrake.metainfo.xml)
+             share/doc/modrake/images/manage-window.png)
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -28,9 +24,4 @@ foreach(line "Exec=modrake-gui" "Icon=modrake")
     message(FATAL_ERROR "modrake-gui.desktop lacks ${line}")
   endif()
 endforeach()
-execute_process(COMMAND "${PREFIX}/bin/modrake-gui" --version RESULT_VARIABLE status
-                OUTPUT_VARIABLE version)
-if(NOT status EQUAL 0 OR NOT version MATCHES "^modrake-gui ")
-  message(FATAL_ERROR "the installed modrake-gui does not start: ${status} ${version}")
-endif()
 file(REMOVE_RECURSE "${PREFIX}")

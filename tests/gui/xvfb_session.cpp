@@ -92,7 +92,7 @@ int Screenshots(GuiGame& game, const QString& shots, const QString& suffix) {
   // A third of the way through JUST FIX IT!.
   script.Answer(QMessageBox::Yes);
   game.Button("justFixIt")->click();
-  auto* bar = game.window->findChild<QProgressBar*>(QStringLiteral("progress"));
+  auto* bar = game.Find<QProgressBar>("progress");
   bool midway = QTest::qWaitFor(
       [&] { return bar->maximum() > 0 && bar->value() * 3 >= bar->maximum(); }, 300000);
   if (!midway || !Save(game.window.get(), name("main-window"))) return Fail("no shot of a run");
@@ -110,8 +110,7 @@ int Run(int plugins, bool fix, const QString& shots, const QString& suffix) {
   if (lines.isEmpty() || lines.back() != QStringLiteral("Select function from the list above")) {
     return Fail("the startup lines are missing");
   }
-  std::printf("window open on %zu plugins: %lld startup lines\n", game.GameFiles().size(),
-              static_cast<long long>(lines.size()));
+  std::printf("window open: %lld startup lines\n", static_cast<long long>(lines.size()));
 
   if (!shots.isEmpty()) return Screenshots(game, shots, suffix);
 
