@@ -21,18 +21,5 @@ TEST(TextTest, TrimValueCutsBlanksAndCommentsOutsideQuotes) {
   EXPECT_EQ(FormatText("!Processing %s\n", std::string(5000, 'x').c_str()).size(), 5013u);
 }
 
-TEST(TextTest, AppendIntWritesWhatPrintfWould) {
-  // Cell grids and ids are keys: one character off and a cell no longer
-  // meets its master's version.
-  const int64_t values[] = {0, 7, -3, -42, 999, -1000, INT32_MIN, INT64_MIN};
-  for (int64_t value : values) {
-    for (int width : {0, 3}) {
-      std::string text = "x";
-      AppendInt(text, value, width);
-      EXPECT_EQ(text, "x" + FormatText("%*lld", width, static_cast<long long>(value))) << value;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace modrake

@@ -223,16 +223,6 @@ TEST(OpenMwConfigTest, NamesEachProblemWithFileAndLine) {
        "content=A.esp\n",
        {{false, 2, "Cannot read"}},
        {"A.esp"}},
-      {"config= loop",
-       "config=?userconfig?\n",
-       "content=A.esp\nconfig=\"../etc\"\n",
-       {{true, 2, "a second time"}},
-       {"A.esp"}},
-      {"missing data folder",
-       "config=?userconfig?\n",
-       "content=A.esp\ndata=missing\n",
-       {{true, 2, "does not exist"}},
-       {"A.esp"}},
       {"data folder whose name holds a NUL byte",
        "config=?userconfig?\n",
        std::string("content=A.esp\ndata=?userconfig?\0x\n", 34),
@@ -307,14 +297,6 @@ TEST(OpenMwConfigTest, ChangesOnlyTheContentLinesItTouches) {
     Names content;
     std::string expectedGlobal = {};  // empty: the global file stays as it was
   } cases[] = {
-      {"add after the last content line, with its line ending",
-       "",
-       user,
-       {{'A', "New.esp"}},
-       "# mine\r\ncontent=Morrowind.esm\r\ncontent=Tribunal.esm\r\n# between\r\n"
-       "groundcover=Grass.esp\r\ncontent=Mod.esp\r\ncontent=New.esp\r\n"
-       "data=\"Rock && Roll\"\r\n",
-       {"Morrowind.esm", "Tribunal.esm", "Mod.esp", "New.esp"}},
       {"add names that need quotes",
        "",
        "content=A.esp\n",
@@ -347,14 +329,6 @@ TEST(OpenMwConfigTest, ChangesOnlyTheContentLinesItTouches) {
        {{'R', "B.esp"}},
        "content=A.esp\n",
        {"A.esp"}},
-      {"move to the end",
-       "",
-       user,
-       {{'M', "Mod.esp"}, {'M', "Morrowind.esm"}, {'M', "None.esp", false}},
-       "# mine\r\ncontent=Tribunal.esm\r\n# between\r\n"
-       "groundcover=Grass.esp\r\ncontent=Mod.esp\r\ncontent=Morrowind.esm\r\n"
-       "data=\"Rock && Roll\"\r\n",
-       {"Tribunal.esm", "Mod.esp", "Morrowind.esm"}},
       {"added and removed again",
        "",
        user,

@@ -82,11 +82,6 @@ TEST(IniFileTest, ChangesTouchOnlyTheirOwnLines) {
        Changed("\r\n; keep", "\r\nGameFile2=New.esp\r\n; keep")},
       {"new key in the last section without a final line break",
        [](IniFile& f) { f.Write("Fonts", "Font 1", "daedric"); }, kGameIni + "\r\nFont 1=daedric"},
-      {"new section at the end",
-       [](IniFile& f) { f.Write("Merge Settings", "MergeUnchangedObjects", "1"); },
-       kGameIni + "\r\n[Merge Settings]\r\nMergeUnchangedObjects=1\r\n"},
-      {"delete removes the line only", [](IniFile& f) { f.Delete("Game Files", "GAMEFILE1"); },
-       Changed("GameFile1=Caf\xC3\xA9 \xE9.esp\r\n", "")},
       {"deleting what is absent changes nothing",
        [](IniFile& f) {
          f.Delete("Game Files", "GameFile7");

@@ -54,8 +54,6 @@ TEST(WineRegistryTest, WindowsPathsBecomePrefixPaths) {
     const char* windows;
     std::filesystem::path expected;
   } cases[] = {
-      {"C:\\program files\\BETHESDA SOFTWORKS\\Morrowind",
-       prefix / "drive_c/Program Files/Bethesda Softworks/Morrowind"},
       {"c:\\Program Files\\Bethesda Softworks\\Morrowind\\",
        prefix / "drive_c/Program Files/Bethesda Softworks/Morrowind"},
       {"D:\\morrowind", prefix / "dosdevices/d:/Morrowind"},

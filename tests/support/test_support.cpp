@@ -5,7 +5,6 @@
 #else
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -174,16 +173,6 @@ std::string ReadLog(const std::filesystem::path& path) {
   return WithoutCrLf(ReadFile(path));
 }
 
-std::filesystem::path Esmtool() {
-#ifdef _WIN32
-  // OpenMW's tools are read on the Linux side.
-  return {};
-#endif
-  std::filesystem::path tool = "/usr/games/esmtool";
-  std::error_code ec;
-  return std::filesystem::exists(tool, ec) ? tool : std::filesystem::path();
-}
-
 std::string JsonProblems(const std::string& document, const std::filesystem::path& schema) {
 #ifdef _WIN32
   // The validator runs on the Linux side, which prints the same documents.
@@ -204,8 +193,11 @@ std::string JsonProblems(const std::string& document, const std::filesystem::pat
 }
 
 bool EsmtoolReads(const std::filesystem::path& file) {
-  if (Esmtool().empty()) return true;
-  std::string command = Esmtool().string() + " dump \"" + file.string() + "\" >/dev/null 2>&1";
+  // OpenMW's tools are read on the Linux side.
+  const std::filesystem::path tool = kWindows ? "" : "/usr/games/esmtool";
+  std::error_code ec;
+  if (tool.empty() || !std::filesystem::exists(tool, ec)) return true;
+  std::string command = tool.string() + " dump \"" + file.string() + "\" >/dev/null 2>&1";
   return std::system(command.c_str()) == 0;
 }
 
@@ -228,17 +220,6 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
 }
 
 #ifdef _WIN32
-HeldFile::HeldFile(const std::filesystem::path& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  held_ = file != INVALID_HANDLE_VALUE;
-  handle_ = reinterpret_cast<intptr_t>(file);
-}
-
-HeldFile::~HeldFile() {
-  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-}
-
 void ScopedEnv::Set(const std::optional<std::string>& value) {
   // An empty value removes the variable; the wide form keeps any name.
   std::wstring wide(name_, name_ + std::char_traits<char>::length(name_));
@@ -335,16 +316,6 @@ CommandResult BackgroundRun::Wait() {
   return result;
 }
 #else
-HeldFile::HeldFile(const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  handle_ = fd;
-  held_ = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
-}
-
-HeldFile::~HeldFile() {
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
-}
-
 bool RunsAsRoot() {
   return ::geteuid() == 0;
 }

@@ -13,8 +13,7 @@
 
 namespace modrake::test {
 
-// The log file's text with Windows' CR LF line breaks read as LF, so that
-// tests of its lines hold on every system, whichever system wrote it.
+// The log file's text with Windows' CR LF line breaks read as LF.
 std::string ReadLog(const std::filesystem::path& path);
 
 // A temporary folder removed with everything in it when the test ends.
@@ -76,10 +75,8 @@ std::filesystem::path RealTestData();
 // jsonschema), else what is wrong with it.
 std::string JsonProblems(const std::string& document, const std::filesystem::path& schema);
 
-// OpenMW's esmtool, our independent reader of TES3 files; empty when it is
-// not installed.
-std::filesystem::path Esmtool();
-// True when esmtool reads the whole file, or is not installed.
+// True when OpenMW's esmtool, our independent reader of TES3 files, reads
+// the whole file, or is not installed.
 bool EsmtoolReads(const std::filesystem::path& file);
 
 struct CommandResult {
@@ -90,13 +87,11 @@ struct CommandResult {
 // Runs the built modrake with the arguments, standard input closed.
 CommandResult RunModrake(const std::vector<std::string>& args,
                          const std::filesystem::path& workdir = {});
-// Runs it the same way with its address space capped at that many bytes,
-// as prlimit does; the address sanitizer reserves more than any cap allows,
-// so its builds run uncapped (a test that needs the cap skips there), as do
-// Windows builds, which have no prlimit.
+// Runs it the same way with its address space capped (prlimit); uncapped
+// under the address sanitizer, which reserves more, and on Windows.
 CommandResult RunModrakeCapped(uint64_t addressSpace, const std::vector<std::string>& args);
 constexpr bool kCapsAddressSpace =
-#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32) || defined(_WIN32)
+#if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
     false;
 #else
     true;
@@ -148,21 +143,6 @@ class ScopedEnv {
   void Set(const std::optional<std::string>& value);
   const char* name_;
   std::optional<std::string> old_;
-};
-
-// Holds a file the way a running write holds its temporary file (a lock on
-// Linux, a handle shared with nobody on Windows), until it ends.
-class HeldFile {
- public:
-  explicit HeldFile(const std::filesystem::path& path);
-  ~HeldFile();
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  bool held() const { return held_; }
-
- private:
-  intptr_t handle_ = -1;
-  bool held_ = false;
 };
 
 // Whether the tests run as root, who may write what its mode forbids.
