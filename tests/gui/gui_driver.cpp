@@ -45,8 +45,8 @@ bool GuiGame::WaitIdle(int milliseconds) const {
   return QTest::qWaitFor([this] { return !window->Busy(); }, milliseconds);
 }
 
-bool GuiGame::Settled(const DialogScript& script, int milliseconds) const {
-  bool idle = WaitIdle(milliseconds);
+bool GuiGame::Settled(const DialogScript& script) const {
+  bool idle = WaitIdle();
   if (!script.Finished()) qWarning("unanswered: %s", qPrintable(script.unexpected.join('\n')));
   return idle && script.Finished();
 }
@@ -61,62 +61,34 @@ DialogScript::DialogScript() {
   timer_.start(10);
 }
 
+DialogScript& DialogScript::Add(Step step) {
+  steps_.push_back(std::move(step));
+  return *this;
+}
+
 DialogScript& DialogScript::Answer(QMessageBox::StandardButton button,
                                    std::function<void()> check) {
-  steps_.push_back({Step::kBox, button, std::move(check), {}, {}});
-  return *this;
-}
-
-DialogScript& DialogScript::Choose(std::vector<std::filesystem::path> files) {
-  steps_.push_back({Step::kFiles, QMessageBox::NoButton, {}, std::move(files), {}});
-  return *this;
-}
-
-DialogScript& DialogScript::Manage(std::function<void(gui::DataFilesDialog&)> steps) {
-  steps_.push_back({Step::kManage, QMessageBox::NoButton, {}, {}, std::move(steps)});
-  return *this;
-}
-
-void DialogScript::Poll() {
-  QWidget* modal = QApplication::activeModalWidget();
-  // A dialog is answered once, though it stays open until its loop returns.
-  if (!modal || modal->property("answered").toBool()) return;
-  modal->setProperty("answered", true);
-
-  auto* box = qobject_cast<QMessageBox*>(modal);
-  auto* files = qobject_cast<QFileDialog*>(modal);
-  auto* manage = qobject_cast<gui::DataFilesDialog*>(modal);
-  Step::Kind kind = box ? Step::kBox : files ? Step::kFiles : Step::kManage;
-  if (box) {
-    boxes.push_back(
-        {box->windowTitle(), box->text(), box->icon(), box->standardButton(box->defaultButton())});
-  }
-  if ((!box && !files && !manage) || steps_.empty() || steps_.front().kind != kind) {
-    unexpected << modal->windowTitle() + QStringLiteral(": ") + (box ? box->text() : QString());
-    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
-    return;
-  }
-  Step step = std::move(steps_.front());
-  steps_.pop_front();
-  // Started anew, the timer also fires while this step waits in a dialog it
-  // opened (a timer whose handler runs is not fired again).
-  timer_.start(10);
-  if (box) {
-    if (step.check) step.check();
-    if (QAbstractButton* button = box->button(step.button)) {
-      button->click();
+  return Add([this, button, check](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) return false;
+    if (check) check();
+    if (QAbstractButton* pressed = box->button(button)) {
+      pressed->click();
     } else {
       unexpected << QStringLiteral("no such button on: ") + box->text();
       box->reject();
     }
-  } else if (files) {
-    if (step.files.empty()) {
-      files->reject();
-      return;
-    }
-    files->setDirectory(QFile::decodeName(step.files.front().parent_path().c_str()));
+    return true;
+  });
+}
+
+DialogScript& DialogScript::Choose(std::vector<std::filesystem::path> chosen) {
+  return Add([this, chosen](QWidget* modal) {
+    auto* files = qobject_cast<QFileDialog*>(modal);
+    if (!files) return false;
+    files->setDirectory(QFile::decodeName(chosen.front().parent_path().c_str()));
     QStringList names;
-    for (const auto& file : step.files) {
+    for (const auto& file : chosen) {
       names << QStringLiteral("\"%1\"").arg(QFile::decodeName(file.filename().c_str()));
     }
     // Typed into the name box: selectFile leaves that box alone once it has the focus.
@@ -124,7 +96,7 @@ void DialogScript::Poll() {
     if (!name) {
       unexpected << QStringLiteral("the file dialog has no name box");
       files->reject();
-      return;
+      return true;
     }
     name->setText(names.join(QLatin1Char(' ')));
     // Typing selects the names listed so far, which would be chosen instead of all typed.
@@ -139,15 +111,40 @@ void DialogScript::Poll() {
       unexpected << QStringLiteral("the file dialog did not take: ") + names.join(' ');
       files->reject();
     }
-  } else {
-    step.manage(*manage);
-    // A failed check leaves the window open: close it so the test can end.
-    if (QTest::currentTestFailed()) manage->reject();
-  }
+    return true;
+  });
 }
 
-void ClickLater(QPushButton* button) {
-  QTimer::singleShot(0, button, &QPushButton::click);
+DialogScript& DialogScript::Manage(std::function<void(gui::DataFilesDialog&)> steps) {
+  return Add([steps](QWidget* modal) {
+    auto* manage = qobject_cast<gui::DataFilesDialog*>(modal);
+    if (!manage) return false;
+    steps(*manage);
+    // A failed check leaves the window open: close it so the test can end.
+    if (QTest::currentTestFailed()) manage->reject();
+    return true;
+  });
+}
+
+void DialogScript::Poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  // A dialog is answered once, though it stays open until its loop returns.
+  if (!modal || modal->property("answered").toBool()) return;
+  modal->setProperty("answered", true);
+  auto* box = qobject_cast<QMessageBox*>(modal);
+  if (box) {
+    boxes.push_back(
+        {box->windowTitle(), box->text(), box->icon(), box->standardButton(box->defaultButton())});
+  }
+  Step step = steps_.empty() ? Step() : std::move(steps_.front());
+  if (!steps_.empty()) steps_.pop_front();
+  // Started anew, the timer also fires while this step waits in a dialog it
+  // opened (a timer whose handler runs is not fired again).
+  timer_.start(10);
+  if (!step || !step(modal)) {
+    unexpected << modal->windowTitle() + QStringLiteral(": ") + (box ? box->text() : QString());
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+  }
 }
 
 }  // namespace modrake::test

@@ -39,7 +39,7 @@ class DialogScript : public QObject {
 
   // The next message box: press that button. check runs first, while the box is open.
   DialogScript& Answer(QMessageBox::StandardButton button, std::function<void()> check = {});
-  // The next file dialog: choose these files (empty: cancel).
+  // The next file dialog: choose these files.
   DialogScript& Choose(std::vector<std::filesystem::path> files);
   // The next Manage active plugins window: run the steps on it.
   DialogScript& Manage(std::function<void(gui::DataFilesDialog&)> steps);
@@ -51,13 +51,9 @@ class DialogScript : public QObject {
   QStringList unexpected;
 
  private:
-  struct Step {
-    enum Kind { kBox, kFiles, kManage } kind;
-    QMessageBox::StandardButton button = QMessageBox::NoButton;
-    std::function<void()> check;
-    std::vector<std::filesystem::path> files;
-    std::function<void(gui::DataFilesDialog&)> manage;
-  };
+  // Answers a dialog of its kind; false for any other.
+  using Step = std::function<bool(QWidget*)>;
+  DialogScript& Add(Step step);
   void Poll();
 
   std::deque<Step> steps_;
@@ -79,7 +75,6 @@ class GuiGame {
   bool Active(const std::string& name) const {
     return Ini().find("=" + name + "\r\n") != std::string::npos;
   }
-  // A control of the window by its object name.
   template <class Widget = QWidget>
   Widget* Find(const char* name) const {
     return window->findChild<Widget*>(QString::fromUtf8(name));
@@ -88,7 +83,6 @@ class GuiGame {
   QCheckBox* Box(const char* key) const { return Find<QCheckBox>(key); }
   QListWidget* Functions() const { return Find<QListWidget>("functions"); }
   gui::LogView* Log() const { return Find<gui::LogView>("log"); }
-  // Lines of the Execution Log list.
   QStringList LogLines() const { return Log()->Lines(); }
   bool OptionsShown() const { return Find("optionsPanel")->isVisible(); }
   // Whether the function list and the three buttons can be used.
@@ -96,11 +90,9 @@ class GuiGame {
 
   // Selects an entry of the function list and presses Execute.
   void Execute(int entry);
-  // Waits until the worker has ended.
   bool WaitIdle(int milliseconds = 120000) const;
   // Waits until the worker has ended and the script was played out, saying what was not.
-  bool Settled(const DialogScript& script, int milliseconds = 120000) const;
-  // Execute, then Settled.
+  bool Settled(const DialogScript& script) const;
   bool Run(int entry, const DialogScript& script);
 
   TempDir dir;
@@ -109,9 +101,5 @@ class GuiGame {
   Program program;
   std::unique_ptr<gui::MainWindow> window;
 };
-
-// Presses a button once the current event is handled, so that a dialog it
-// opens is answered by the script instead of blocking the caller.
-void ClickLater(QPushButton* button);
 
 }  // namespace modrake::test
