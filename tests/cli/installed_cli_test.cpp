@@ -124,15 +124,11 @@ TEST(InstalledCliTest, CompletionsAndManualKnowEveryCommandAndOption) {
     for (size_t at; (at = text.find("\\-")) != std::string::npos;) text.erase(at, 1);
     for (size_t at; (at = text.find("\\f")) != std::string::npos;) text.erase(at, 3);
     std::set<std::string> tokens;
-    std::string token;
-    for (char c : text + " ") {
-      if (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_') {
-        token += c;
-      } else if (!token.empty()) {
-        tokens.insert(WithoutDashes(token));
-        token.clear();
-      }
+    for (char& c : text) {
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = ' ';
     }
+    std::istringstream tokenized(text);
+    for (std::string token; tokenized >> token;) tokens.insert(WithoutDashes(token));
     for (const std::string& word : words) {
       EXPECT_TRUE(tokens.count(WithoutDashes(word))) << file << " lacks " << word;
     }

@@ -150,9 +150,8 @@ TEST(MergeCliTest, OnlyGameMastersGiveAPluginOfAHeader) {
   for (const MergeCommand& merge : kMerges) {
     auto result = game.Run({"--yes", merge.command});
     ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Describe(game.data() / merge.plugin), Lines{}) << merge.command;
     PluginFile merged(game.data(), merge.plugin);
-    merged.ReadAllRecords();
-    EXPECT_EQ(merged.records.size(), 1u) << merge.command;
     EXPECT_EQ(MasterNames(*merged.FindHeaderRecord()), (Lines{"Morrowind.esm", "Tribunal.esm"}));
     EXPECT_TRUE(EsmtoolReads(merged.path));
   }
@@ -186,10 +185,8 @@ TEST(MergeCliTest, SampleGameMergesAsDocumented) {
                        "\nFollowing cell references will be renamed in dialog entries:\n"
                        "  Fields of Kummu                  -> Kummu Shrine Fields"
                        "  Kummu Fields                     -> Kummu Shrine Fields\n"));
-  std::vector<std::filesystem::path> sources;
-  for (const auto& entry : std::filesystem::directory_iterator(run.Data())) {
-    sources.push_back(entry.path());
-  }
+  const std::vector<std::filesystem::path> sources(std::filesystem::directory_iterator(run.Data()),
+                                                   {});
   EXPECT_EQ(LinkProblems(run.Data("Merged_Dialogs.esp"), sources), Lines{});
   for (const char* merged :
        {"Merged_Leveled_Lists.esp", "Merged_Objects.esp", "Merged_Dialogs.esp"}) {

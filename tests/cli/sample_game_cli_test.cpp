@@ -48,28 +48,5 @@ TEST(SampleGameCliTest, WritesTheSameGameEveryTime) {
   }
 }
 
-TEST(SampleGameCliTest, RefusesAnotherInstallationAndBadArguments) {
-  for (const char* existing : {"Morrowind.ini", "morrowind.ini", "data files/"}) {
-    test::TempDir dir;
-    if (std::string(existing).ends_with('/')) {
-      std::filesystem::create_directory(dir / existing);
-    } else {
-      test::WriteFile(dir / existing, "[Game Files]\r\nGameFile0=Morrowind.esm\r\n");
-    }
-    auto refused = RunModrake({"--home", dir.path().string(), "sample-game", dir.path().string()});
-    EXPECT_EQ(refused.exitCode, 1) << existing;
-    EXPECT_NE(refused.err.find("already holds a game installation"), std::string::npos)
-        << refused.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "Data Files" / "Morrowind.esm"));
-  }
-  test::TempDir dir;
-  for (const char* bad : {"--scale=0", "--plugins=-1"}) {
-    EXPECT_EQ(RunModrake({"--home", dir.path().string(), "sample-game", (dir / "x").string(), bad})
-                  .exitCode,
-              2)
-        << bad;
-  }
-}
-
 }  // namespace
 }  // namespace modrake
