@@ -31,29 +31,19 @@ class CleanCommandTest : public ::testing::Test {
   GameSettingTable table;
 };
 
+// Kept names, in place or in the subfolder, are the window's and the command
+// line's tests; a renamed copy leaves the chosen file as it was.
 TEST_F(CleanCommandTest, WhereTheCleanedFileGoes) {
-  struct Case {
-    int subfolder;
-    bool keepNames;
-    const char* savedAs;  // relative to the chosen file's folder
-  };
-  const Case cases[] = {{0, true, "dirty.esp"},
-                        {0, false, "Clean dirty.esp"},
-                        {1, true, "Clean/dirty.esp"},
-                        {1, false, "Clean/Clean dirty.esp"}};
-  for (const auto& c : cases) {
+  for (auto [subfolder, savedAs] :
+       {std::pair{0, "Clean dirty.esp"}, {1, "Clean/Clean dirty.esp"}}) {
     TempDir elsewhere;
     WriteDirty(elsewhere.path(), "dirty.esp");
     std::string original = ReadFile(elsewhere / "dirty.esp");
-    g.options.boxes.keepFileName = c.keepNames;
     g.ui.chosen = {elsewhere / "dirty.esp"};
-    RunCleanEntry(g.session(), c.subfolder);
-    ASSERT_TRUE(std::filesystem::exists(elsewhere / c.savedAs)) << c.savedAs;
-    EXPECT_LT(std::filesystem::file_size(elsewhere / c.savedAs), original.size()) << c.savedAs;
-    if (std::string(c.savedAs) != "dirty.esp") {
-      EXPECT_EQ(ReadFile(elsewhere / "dirty.esp"), original) << "the chosen file stays as it was";
-    }
-    EXPECT_EQ(g.ui.lines.back(), "Check \"" + (g.home / "modrake.log").string() + "\" for details");
+    RunCleanEntry(g.session(), subfolder);
+    ASSERT_TRUE(std::filesystem::exists(elsewhere / savedAs)) << savedAs;
+    EXPECT_LT(std::filesystem::file_size(elsewhere / savedAs), original.size()) << savedAs;
+    EXPECT_EQ(ReadFile(elsewhere / "dirty.esp"), original) << savedAs;
     EXPECT_EQ(g.ui.lines[g.ui.lines.size() - 2], "Cleaned 1 file(s)");
   }
 }

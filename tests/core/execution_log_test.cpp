@@ -14,10 +14,24 @@ using test::RecordingUi;
 // Lines starting with "!" go to the list (without what follows " ;"), the
 // others to the file; each command moves the previous log to the backup,
 // while the pipeline keeps one log across its commands.
-TEST(ExecutionLogTest, ListAndFileAndOneBackupPerCommand) {
+// Keeps what the log on disk held when a question came: the user may open
+// the log before answering.
+struct LogReadingUi : RecordingUi {
+  std::filesystem::path logPath;
+  std::string logAtQuestion;
+  Answer Ask(const std::string& title, const std::string& text, BoxStyle style) override {
+    logAtQuestion = test::ReadLog(logPath);
+    return RecordingUi::Ask(title, text, style);
+  }
+};
+
+struct ExecutionLogTest : ::testing::Test {
   test::TempDir dir;
-  RecordingUi ui;
-  ExecutionLog log(ui, dir / "modrake.log");
+  LogReadingUi ui;
+  ExecutionLog log{ui, dir / "modrake.log"};
+};
+
+TEST_F(ExecutionLogTest, ListAndFileAndOneBackupPerCommand) {
   auto command = [&](const char* line) {
     log.OpenLog();
     log.Log("%s", line);
@@ -48,10 +62,7 @@ TEST(ExecutionLogTest, ListAndFileAndOneBackupPerCommand) {
   EXPECT_EQ(ui.lines.back(), "still shown");
 }
 
-TEST(ExecutionLogTest, FatalErrorGoesToAnOpenLogAndAsksToCheckIt) {
-  test::TempDir dir;
-  RecordingUi ui;
-  ExecutionLog log(ui, dir / "modrake.log");
+TEST_F(ExecutionLogTest, FatalErrorGoesToAnOpenLogAndAsksToCheckIt) {
   EXPECT_EQ(log.ReportFatal("Cannot open file x.esp"), "Cannot open file x.esp");
   log.OpenLog();
   // More than the log's buffer holds: every line reaches the file before the error.
@@ -73,20 +84,8 @@ TEST(ExecutionLogTest, FatalErrorGoesToAnOpenLogAndAsksToCheckIt) {
             lines + "\nERROR: Cannot open file y.esp\n\nOperation has been aborted.\n");
 }
 
-TEST(ExecutionLogTest, AQuestionComesWithTheLogOnDisk) {
-  // The user may open the log before answering: it holds every line so far.
-  struct LogReadingUi : RecordingUi {
-    std::filesystem::path logPath;
-    std::string logAtQuestion;
-    Answer Ask(const std::string& title, const std::string& text, BoxStyle style) override {
-      logAtQuestion = test::ReadLog(logPath);
-      return RecordingUi::Ask(title, text, style);
-    }
-  };
-  test::TempDir dir;
-  LogReadingUi ui;
+TEST_F(ExecutionLogTest, AQuestionComesWithTheLogOnDisk) {
   ui.logPath = dir / "modrake.log";
-  ExecutionLog log(ui, ui.logPath);
   log.OpenLog();
   log.Log("  duplicate BOOK bk_a\n");
   EXPECT_EQ(log.AskUser(BoxStyle::YesNoWarning, "File %s contains duplicate objects.", "a.esp"),

@@ -16,7 +16,7 @@ class RecordingUi : public Ui {
     asked.push_back(text);
     return answer;
   }
-  void ShowError(const std::string&, const std::string& text) override { errors.push_back(text); }
+  void ShowError(const std::string&, const std::string&) override {}
   std::vector<std::filesystem::path> ChooseFiles() override { return chosen; }
   void AddLogLine(const std::string& line) override { lines.push_back(line); }
   void ClearLogList() override { lines.clear(); }
@@ -24,10 +24,9 @@ class RecordingUi : public Ui {
     // An empty text: the wait is over.
     if (text.empty()) {
       ++waitsEnded;
-      return;
+    } else if (onWaiting) {
+      onWaiting();
     }
-    waits.push_back(text);
-    if (onWaiting) onWaiting();
   }
 
   Answer answer = Answer::No;
@@ -35,8 +34,6 @@ class RecordingUi : public Ui {
   std::vector<std::string> lines;
   std::vector<std::string> titles;  // of the questions and message boxes
   std::vector<std::string> asked;
-  std::vector<std::string> errors;
-  std::vector<std::string> waits;
   int waitsEnded = 0;
   std::function<void()> onWaiting;
 };

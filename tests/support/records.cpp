@@ -165,18 +165,12 @@ std::vector<std::string> DescribeDialogs(const std::filesystem::path& plugin) {
   auto file = ReadWhole(plugin);
   for (const auto& record : file->records) {
     const Subrecord* data = record->FindSubrecord(tags::DATA);
-    if (record->tag == tags::CELL) {
-      lines.push_back(FormatText("CELL %d,%d ", static_cast<int32_t>(data->UInt32At(4)),
-                                 static_cast<int32_t>(data->UInt32At(8))) +
-                      Text(*record, tags::NAME));
-    } else if (record->tag == tags::DIAL) {
+    if (record->tag == tags::DIAL) {
       lines.push_back("DIAL " + record->GetDisplayId());
     } else if (record->tag == tags::INFO) {
-      std::string line = "INFO " + Text(*record, tags::INAM) + " " + Text(*record, tags::PNAM) +
-                         ">" + Text(*record, tags::NNAM) + " '" + Text(*record, tags::NAME) + "' " +
-                         std::to_string(data ? static_cast<int32_t>(data->UInt32At(4)) : -1);
-      if (record->FindSubrecord(tags::ANAM)) line += " @" + Text(*record, tags::ANAM);
-      lines.push_back(line);
+      lines.push_back("INFO " + Text(*record, tags::INAM) + " " + Text(*record, tags::PNAM) + ">" +
+                      Text(*record, tags::NNAM) + " '" + Text(*record, tags::NAME) + "' " +
+                      std::to_string(data ? static_cast<int32_t>(data->UInt32At(4)) : -1));
     }
   }
   return lines;

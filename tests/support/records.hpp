@@ -75,8 +75,8 @@ std::string ListBytes(const List& list);
 // "LEVI id flags=1 none=50 count=2: a@1 b@3" ("-" for a missing field).
 std::string DescribeList(const Record& record);
 
-// The topics and cells of a merged plugin, one line per record:
-// "CELL 2,-3 name", "DIAL topic", "INFO id prev>next 'text' disposition[ @cell]".
+// The topics of a merged plugin, one line per record: "DIAL topic",
+// "INFO id prev>next 'text' disposition".
 std::vector<std::string> DescribeDialogs(const std::filesystem::path& plugin);
 // What is wrong with the links of a merged plugin's responses: each PNAM and
 // NNAM must be empty or name a response of the same topic in the merged

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/text.hpp"
 #include "platform/file_io.hpp"
 #include "support/test_game.hpp"
 
@@ -29,7 +30,6 @@ class MergeFixture : public test::TestGame {
     MergeLeveledLists(session(), false);
   }
 
-  std::string MergedBytes() const { return test::ReadFile(dataFolder() / kMergedLeveledListsName); }
   std::string LogText() const { return test::ReadLog(home / "modrake.log"); }
 
   // Every list of the merged plugin, described as one line each.
@@ -90,6 +90,12 @@ TEST(MergeLeveledListsTest, MergesEveryVersionOfAListIntoOne) {
         {{"LEVC", "same", 0, 0, {{"mudcrab", 2}}}}},
        {"LEVI same flags=0 none=0 count=1: a@1",
         "LEVC same flags=0 none=0 count=2: rat@1 mudcrab@2"}},
+      {"the smallest none chance that is set, in any order",
+       {{{"LEVI", "l", 0, 40, {{"a", 1}}}}, {{"LEVI", "l", 0, 25, {{"a", 1}}}}},
+       {"LEVI l flags=0 none=25 count=1: a@1"}},
+      {"a none chance stays when a later version has none",
+       {{{"LEVI", "l", 0, 30, {{"a", 1}}}}, {{"LEVI", "l", 0, -1, {{"a", 1}}}}},
+       {"LEVI l flags=0 none=30 count=1: a@1"}},
       {"flags of all versions are combined",
        {{{"LEVI", "l", 0, 0, {{"a", 1}}}},
         {{"LEVI", "l", 1, 0, {{"a", 1}}}},
@@ -211,82 +217,49 @@ TEST(MergeLeveledListsTest, AllMastersMergesAgainstANonGameMaster) {
   }
 }
 
-TEST(MergeLeveledListsTest, NoneChanceIsTheSmallestOneThatIsSet) {
-  const struct {
-    int first, second;  // -1: no NNAM
-    const char* expected;
-  } cases[] = {
-      {0, 25, "none=25"}, {40, 25, "none=25"}, {25, 40, "none=25"}, {25, 0, "none=25"},
-      {0, 0, "none=0"},   {-1, 30, "none=30"}, {30, -1, "none=30"},
-  };
-  for (const auto& c : cases) {
-    MergeFixture fixture;
-    fixture.Add("a.esp", ListBytes({"LEVC", "l", 0, c.first, {{"rat", 1}}}));
-    fixture.Add("b.esp", ListBytes({"LEVC", "l", 0, c.second, {{"rat", 1}}}));
-    fixture.Run();
-    auto lists = fixture.MergedLists();
-    ASSERT_EQ(lists.size(), 1u);
-    EXPECT_NE(lists[0].find(c.expected), std::string::npos) << c.first << " " << c.second;
-  }
-}
-
-TEST(MergeLeveledListsTest, LogLinesTellWhatEachVersionAdded) {
-  MergeFixture fixture;
-  fixture.Add("a.esp", ListBytes({"LEVI", "l", 0, 0, {{"x", 1}, {"x", 1}}}));
-  fixture.Add("b.esp", ListBytes({"LEVI", "L", 3, 25, {{"x", 1}, {"x", 1}, {"x", 1}}}));
-  fixture.Add("c.esp", ListBytes({"LEVI", "l", 0, 40, {{"X", 1}}}));
-  fixture.Run();
-  EXPECT_EQ(fixture.LogText(),
-            "Merging leveled lists for all active plugins\n"
-            "\nScanning a.esp\n"
-            "  LEVI l                                -> new list, 2 items\n"
-            "\nScanning b.esp\n"
-            "  LEVI L                                -> found \"PC Level\" flag\n"
-            "  LEVI L                                -> found \"each item\" flag\n"
-            "  LEVI L                                -> set \"none chance\" to 25\n"
-            "  LEVI L                                -> merged from 2 to 3 items\n"
-            "\nScanning c.esp\n"
-            "  LEVI l                                -> no new items found\n");
-}
-
-TEST(MergeLeveledListsTest, ListsWithoutIdAreLeftOutAndLogged) {
+// The log tells what each version added and which lists were left out; the
+// game masters are named as masters, with their sizes, and never scanned.
+TEST(MergeLeveledListsTest, LogTellsWhatEachVersionAddedAndWhatWasLeftOut) {
   MergeFixture fixture;
   std::string nameless = test::RecordBytes(
       "LEVI", test::U32Field("DATA", 0) + test::U32Field("INDX", 1) + test::ZField("INAM", "a") +
                   test::Field("INTV", test::Bytes().U16(1).str()));
   std::string emptyName =
       test::RecordBytes("LEVI", test::ZField("NAME", "") + test::U32Field("INDX", 0));
-  fixture.Add("a.esp", nameless + ListBytes({"LEVI", "l", 0, 0, {{"a", 1}}}) + nameless);
-  fixture.Add("b.esp", emptyName + test::RecordBytes("LEVC", ""));
-  fixture.Run();
-  EXPECT_EQ(fixture.MergedLists(),
-            (std::vector<std::string>{"LEVI l flags=0 none=0 count=1: a@1"}));
-  std::string log = fixture.LogText();
-  EXPECT_NE(log.find("  LEVI <<UNKNOWN>>                      -> left out: the list has no id "
-                     "(record at offset 324)\n"),
-            std::string::npos)
-      << log;
-  EXPECT_NE(log.find("  LEVI <<NONAME>>"), std::string::npos) << log;
-  EXPECT_NE(log.find("  LEVC <<UNKNOWN>>"), std::string::npos) << log;
-  EXPECT_EQ(fixture.ui.lines[3], "Merged 1 original leveled list(s) into 1 list(s)");
-}
-
-TEST(MergeLeveledListsTest, GameMastersBecomeMastersAndAreNeverScanned) {
-  MergeFixture fixture;
   std::string masterList = ListBytes({"LEVI", "l", 0, 0, {{"from_master", 1}}});
   fixture.Add("Morrowind.esm", masterList);
-  fixture.Add("Other.esm", ListBytes({"LEVI", "l", 0, 0, {{"from_other", 1}}}));
   fixture.Add("Tribunal.esm", masterList);
-  fixture.Add("Bloodmoon.esm", masterList);
-  fixture.Add("a.esp", ListBytes({"LEVI", "l", 0, 0, {{"from_plugin", 1}}}));
+  fixture.Add("a.esp", nameless + ListBytes({"LEVI", "l", 0, 0, {{"x", 1}, {"x", 1}}}) + nameless);
+  fixture.Add("b.esp", ListBytes({"LEVI", "L", 3, 25, {{"x", 1}, {"x", 1}, {"x", 1}}}) + emptyName +
+                           test::RecordBytes("LEVC", ""));
+  fixture.Add("c.esp", ListBytes({"LEVI", "l", 0, 40, {{"X", 1}}}));
   fixture.Run();
-  EXPECT_EQ(
-      fixture.MergedLists(),
-      (std::vector<std::string>{"LEVI l flags=0 none=0 count=2: from_other@1 from_plugin@1"}));
-  // Each game master is named with its size.
+  EXPECT_EQ(fixture.MergedLists(),
+            (std::vector<std::string>{"LEVI l flags=3 none=25 count=3: x@1 x@1 x@1"}));
+  auto leftOut = [](const char* what, int offset) {
+    return FormatText("  %-37s -> left out: the list has no id (record at offset %d)\n", what,
+                      offset);
+  };
+  EXPECT_EQ(fixture.LogText(),
+            "Merging leveled lists for all active plugins\n"
+            "\nScanning a.esp\n" +
+                leftOut("LEVI <<UNKNOWN>>", 324) +
+                "  LEVI l                                -> new list, 2 items\n" +
+                leftOut("LEVI <<UNKNOWN>>", 483) +
+                "\nScanning b.esp\n"
+                "  LEVI L                                -> found \"PC Level\" flag\n"
+                "  LEVI L                                -> found \"each item\" flag\n"
+                "  LEVI L                                -> set \"none chance\" to 25\n"
+                "  LEVI L                                -> merged from 2 to 3 items\n" +
+                leftOut("LEVI <<NONAME>>", 443) + leftOut("LEVC <<UNKNOWN>>", 480) +
+                "\nScanning c.esp\n"
+                "  LEVI l                                -> no new items found\n");
+  EXPECT_EQ(fixture.ui.lines[4], "Merged 3 original leveled list(s) into 1 list(s)");
   std::string expectedSize =
       test::Bytes().U32(static_cast<uint32_t>(fixture.game.tribunal()->status.size)).U32(0).str();
-  EXPECT_NE(fixture.MergedBytes().find(test::Field("DATA", expectedSize)), std::string::npos);
+  EXPECT_NE(test::ReadFile(fixture.dataFolder() / kMergedLeveledListsName)
+                .find(test::Field("DATA", expectedSize)),
+            std::string::npos);
 }
 
 }  // namespace
