@@ -16,11 +16,8 @@
 namespace modrake {
 namespace {
 
+using test::Contains;
 using test::SampleGameRun;
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // Mod managers keep plugins elsewhere and link them into "Data Files": every
 // write lands on the linked file, the link stays, and the file keeps the

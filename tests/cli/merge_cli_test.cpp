@@ -14,10 +14,6 @@ namespace {
 using namespace test;
 using Lines = std::vector<std::string>;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // Every record of a plugin after its header, as its tag and id.
 Lines Describe(const std::filesystem::path& plugin) {
   PluginFile file(plugin.parent_path(), plugin.filename().string());

@@ -16,13 +16,10 @@ namespace modrake {
 namespace {
 
 using test::CommandResult;
+using test::Contains;
 using test::ReadFile;
 using test::SampleGameRun;
 using test::WriteFile;
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // The active files of a `plugins` listing, in its order.
 std::vector<std::string> ActiveNames(const std::string& listing) {

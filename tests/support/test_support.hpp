@@ -52,6 +52,10 @@ class Bytes {
 };
 
 // A field: tag, size, data.
+inline bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
 std::string Field(std::string_view tag, const std::string& data);
 std::string ZField(std::string_view tag, std::string_view text);  // zero-terminated text
 std::string U32Field(std::string_view tag, uint32_t value);
