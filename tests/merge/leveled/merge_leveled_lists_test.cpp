@@ -128,7 +128,8 @@ TEST(MergeLeveledListsTest, MergesEveryVersionOfAListIntoOne) {
 
 TEST(MergeLeveledListsTest, AgainstMastersKeepsRemovalsAndTheExpansionsAdditions) {
   const std::string id = "random_weapon_melee_basic";
-  const List morrowind{"LEVI", id, 1, 0, {{"iron_spear", 1}, {"iron_dagger", 1}, {"iron_club", 2}}};
+  const List morrowind{
+      "LEVI", id, 1, 20, {{"iron_spear", 1}, {"iron_dagger", 1}, {"iron_club", 2}}};
   List tribunal = morrowind;
   tribunal.entries.push_back({"silver longsword", 3});
   const List removes{"LEVI", id, 1, 0, {{"iron_dagger", 1}, {"iron_club", 2}}};
@@ -157,11 +158,11 @@ TEST(MergeLeveledListsTest, AgainstMastersKeepsRemovalsAndTheExpansionsAdditions
            "flags=1 none=10 count=4: iron_dagger@1 iron_club@2 silver longsword@3 steel_axe@4"},
       {"two plugins adding one entry add it once; the last change of each setting holds", true,
        adds, addsToo,
-       merged + "flags=3 none=10 count=5: iron_spear@1 iron_dagger@1 iron_club@2 "
+       merged + "flags=3 none=0 count=5: iron_spear@1 iron_dagger@1 iron_club@2 "
                 "silver longsword@3 steel_axe@4"},
       {"a plugin repeating Morrowind's list changes nothing of Tribunal's", true, morrowind, none,
        merged +
-           "flags=1 none=0 count=4: iron_spear@1 iron_dagger@1 iron_club@2 silver longsword@3"},
+           "flags=1 none=20 count=4: iron_spear@1 iron_dagger@1 iron_club@2 silver longsword@3"},
       {"a list no master defines merges as without the option", true, ownFirst, ownSecond,
        "LEVC own flags=0 none=5 count=2: rat@1 crab@2"},
   };
