@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the master cache reader, to the reader of the
-// stamp beside it and to the reader of the other masters' places: never a
-// crash; whatever they accept is what the writers make, and an accepted cache
-// is a sorted index whose offsets lie inside the masters, which the binary
-// search finds again.
+// stamp beside it and to the readers of the other masters' places and of the
+// masters' lists: never a crash; whatever they accept is what the writers
+// make, and an accepted cache is a sorted index whose offsets lie inside the
+// masters, which the binary search finds again.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -55,12 +55,19 @@ void CheckCache(const std::filesystem::path& cache, uint32_t entries) {
 }
 
 // Two masters beyond the game's, of 64 KiB and 1 KiB.
-void CheckExtras(const std::filesystem::path& file) {
-  modrake::PluginFile shared({}, "Shared_Data.esm", "", "");
-  modrake::PluginFile small({}, "Small.esm", "", "");
-  shared.status.size = 1 << 16;
-  small.status.size = 1 << 10;
+struct TwoMasters {
+  TwoMasters() {
+    shared.status.size = 1 << 16;
+    small.status.size = 1 << 10;
+  }
+  modrake::PluginFile shared{{}, "Shared_Data.esm", "", ""};
+  modrake::PluginFile small{{}, "Small.esm", "", ""};
   const std::vector<modrake::PluginFile*> masters = {&shared, &small};
+};
+
+void CheckExtras(const std::filesystem::path& file) {
+  const TwoMasters two;
+  const auto& masters = two.masters;
   std::vector<modrake::ObjectIndex::ExtraMaster> extras;
   if (!modrake::ReadExtraMasterCache(file, kIdentity, masters, extras)) {
     Check(extras.empty());
@@ -80,15 +87,41 @@ void CheckExtras(const std::filesystem::path& file) {
   for (size_t i = 0; i < extras.size(); ++i) Check(again[i].offsets == extras[i].offsets);
 }
 
+void CheckLists(const std::filesystem::path& file) {
+  const TwoMasters two;
+  const auto& masters = two.masters;
+  std::vector<std::vector<uint32_t>> offsets;
+  if (!modrake::ReadListCache(file, kIdentity, masters, offsets)) {
+    Check(offsets.empty());
+    return;
+  }
+  Check(offsets.size() == masters.size());
+  for (size_t i = 0; i < offsets.size(); ++i) {
+    for (size_t j = 0; j < offsets[i].size(); ++j) {
+      Check(offsets[i][j] + 16ull <= masters[i]->status.size);
+      if (j > 0) Check(offsets[i][j] >= offsets[i][j - 1] + 16ull);
+    }
+  }
+  Check(static_cast<bool>(modrake::WriteListCache(file, kIdentity, masters, offsets)));
+  std::vector<std::vector<uint32_t>> again;
+  Check(modrake::ReadListCache(file, kIdentity, masters, again) && again == offsets);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The first byte picks what the rest is: a stamp, a whole cache file, the
-  // places of the other masters, or the entries of a cache behind a valid
-  // header (so that the checks of the entries are reached often); its high
-  // bits move the count the stamp allows.
+  // places of the other masters' objects or of the masters' lists (by its
+  // third bit), or the entries of a cache behind a valid header (so that the
+  // checks of the entries are reached often); its high bits move the count
+  // the stamp allows.
   if (size == 0) return 0;
   const uint8_t mode = data[0] & 3;
+  if (mode == 3 && (data[0] & 4)) {
+    const auto lists = modrake::fuzz::WorkFolder() / "modrake.dat.lists";
+    if (modrake::fuzz::WriteInput(lists, data + 1, size - 1)) CheckLists(lists);
+    return 0;
+  }
   if (mode == 3) {
     const auto extras = modrake::fuzz::WorkFolder() / "modrake.dat.masters";
     if (modrake::fuzz::WriteInput(extras, data + 1, size - 1)) CheckExtras(extras);

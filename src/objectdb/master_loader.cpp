@@ -209,85 +209,168 @@ WriteResult WriteMasterCache(const std::filesystem::path& path, uint32_t flags,
 
 namespace {
 constexpr char kExtraCacheHeader[] = "Modrake extra masters 1\n";
+constexpr char kListCacheHeader[] = "Modrake master lists 1\n";
 
-void AppendWord(std::string& out, uint32_t value) {
-  out.append(reinterpret_cast<const char*>(&value), 4);
+// The files beside the cache share one frame: a header line, the stamp's
+// identity they were made for, then per master its name and its items.
+class CacheOut {
+ public:
+  CacheOut(const char* header, const std::string& identity, size_t masters) : bytes_(header) {
+    Text(identity);
+    Word(static_cast<uint32_t>(masters));
+  }
+  void Word(uint32_t value) { bytes_.append(reinterpret_cast<const char*>(&value), 4); }
+  void Text(std::string_view text) {
+    Word(static_cast<uint32_t>(text.size()));
+    bytes_ += text;
+  }
+  WriteResult Write(const std::filesystem::path& path) const {
+    return WriteFileAtomically(path, bytes_);
+  }
+
+ private:
+  std::string bytes_;
+};
+
+class CacheIn {
+ public:
+  // Reads the file; false unless its frame was made with that header, for
+  // that identity and that many masters.
+  bool Open(const std::filesystem::path& path, const char* header, const std::string& identity,
+            size_t masters) {
+    FileReader reader;
+    if (!reader.Open(path) || reader.Size() > (uint64_t{1} << 31)) return false;
+    bytes_.assign(static_cast<size_t>(reader.Size()), '\0');
+    if (reader.Read(bytes_.data(), bytes_.size()) != bytes_.size()) return false;
+    std::string_view text;
+    uint32_t n = 0;
+    const size_t headerSize = std::strlen(header);
+    return Take(headerSize, text) && text == std::string_view(header, headerSize) && Text(text) &&
+           text == identity && Word(n) && n == masters;
+  }
+  bool Word(uint32_t& value) {
+    std::string_view four;
+    if (!Take(4, four)) return false;
+    std::memcpy(&value, four.data(), 4);
+    return true;
+  }
+  bool Text(std::string_view& text) {
+    uint32_t n = 0;
+    return Word(n) && Take(n, text);
+  }
+  size_t Left() const { return bytes_.size() - at_; }
+  // Calls readItems(master, count) after each master's name and count, in
+  // the masters' order; true when every call was and nothing is left over.
+  template <typename ReadItems>
+  bool EachMaster(const std::vector<PluginFile*>& masters, ReadItems readItems) {
+    for (PluginFile* master : masters) {
+      std::string_view name;
+      uint32_t count = 0;
+      if (!Text(name) || name != master->name || !Word(count) || !readItems(*master, count)) {
+        return false;
+      }
+    }
+    return Left() == 0;
+  }
+
+ private:
+  bool Take(size_t n, std::string_view& out) {
+    if (Left() < n) return false;
+    out = std::string_view(bytes_).substr(at_, n);
+    at_ += n;
+    return true;
+  }
+
+  std::string bytes_;
+  size_t at_ = 0;
+};
+
+// Whether a record header may start at offset and still fit in the master.
+bool Fits(uint32_t offset, const PluginFile& master) {
+  return offset + 16ull <= master.status.size;
 }
-
 }  // namespace
 
-// The header, the stamp's identity it was made for, then per master its
-// name, its number of objects and each object's key text and offset.
+// Per master: each object's key text and offset.
 WriteResult WriteExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
                                   const std::vector<ObjectIndex::ExtraMaster>& extras) {
-  std::string bytes = kExtraCacheHeader;
-  AppendWord(bytes, static_cast<uint32_t>(identity.size()));
-  bytes += identity;
-  AppendWord(bytes, static_cast<uint32_t>(extras.size()));
+  CacheOut out(kExtraCacheHeader, identity, extras.size());
   for (const auto& extra : extras) {
-    AppendWord(bytes, static_cast<uint32_t>(extra.file->name.size()));
-    bytes += extra.file->name;
-    AppendWord(bytes, static_cast<uint32_t>(extra.offsets.size()));
+    out.Text(extra.file->name);
+    out.Word(static_cast<uint32_t>(extra.offsets.size()));
     for (const auto& [key, offset] : extra.offsets) {
-      AppendWord(bytes, static_cast<uint32_t>(key.size()));
-      bytes += key;
-      AppendWord(bytes, offset);
+      out.Text(key);
+      out.Word(offset);
     }
   }
-  return WriteFileAtomically(path, bytes);
+  return out.Write(path);
 }
 
 bool ReadExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
                           const std::vector<PluginFile*>& masters,
                           std::vector<ObjectIndex::ExtraMaster>& extras) {
   extras.clear();
-  FileReader reader;
-  if (!reader.Open(path) || reader.Size() > (uint64_t{1} << 31)) return false;
-  std::string bytes(static_cast<size_t>(reader.Size()), '\0');
-  if (reader.Read(bytes.data(), bytes.size()) != bytes.size()) return false;
-  size_t at = 0;
-  auto take = [&](size_t n, std::string_view& out) {
-    if (bytes.size() - at < n) return false;
-    out = std::string_view(bytes).substr(at, n);
-    at += n;
-    return true;
-  };
-  auto word = [&](uint32_t& value) {
-    std::string_view four;
-    if (!take(4, four)) return false;
-    std::memcpy(&value, four.data(), 4);
-    return true;
-  };
-  std::string_view text;
-  uint32_t n = 0;
-  if (!take(sizeof kExtraCacheHeader - 1, text) || text != kExtraCacheHeader) return false;
-  if (!word(n) || !take(n, text) || text != identity) return false;
-  if (!word(n) || n != masters.size()) return false;
-  for (PluginFile* master : masters) {
-    ObjectIndex::ExtraMaster& extra = extras.emplace_back();
-    extra.file = master;
-    uint32_t count = 0;
-    if (!word(n) || !take(n, text) || text != master->name || !word(count)) break;
-    for (uint32_t i = 0; i < count; ++i) {
-      uint32_t offset = 0;
-      if (!word(n) || !take(n, text) || !word(offset) || offset + 16ull > master->status.size) {
-        extras.clear();
-        return false;
-      }
-      extra.offsets.emplace(text, offset);
-    }
-  }
-  if (extras.size() != masters.size() || at != bytes.size()) {
-    extras.clear();
-    return false;
-  }
-  return true;
+  CacheIn in;
+  bool read = in.Open(path, kExtraCacheHeader, identity, masters.size()) &&
+              in.EachMaster(masters, [&](PluginFile& master, uint32_t count) {
+                ObjectIndex::ExtraMaster& extra = extras.emplace_back();
+                extra.file = &master;
+                for (uint32_t i = 0; i < count; ++i) {
+                  std::string_view key;
+                  uint32_t offset = 0;
+                  if (!in.Text(key) || !in.Word(offset) || !Fits(offset, master)) return false;
+                  extra.offsets.emplace(key, offset);
+                }
+                return true;
+              });
+  if (!read) extras.clear();
+  return read;
 }
 
 std::filesystem::path ExtraMasterCachePath(const std::filesystem::path& cachePath) {
   std::filesystem::path extras = cachePath;
   extras += ".masters";
   return extras;
+}
+
+std::filesystem::path ListCachePath(const std::filesystem::path& cachePath) {
+  std::filesystem::path lists = cachePath;
+  lists += ".lists";
+  return lists;
+}
+
+// Per master: the offsets of its lists.
+WriteResult WriteListCache(const std::filesystem::path& path, const std::string& identity,
+                           const std::vector<PluginFile*>& masters,
+                           const std::vector<std::vector<uint32_t>>& offsets) {
+  CacheOut out(kListCacheHeader, identity, masters.size());
+  for (size_t m = 0; m < masters.size(); ++m) {
+    out.Text(masters[m]->name);
+    out.Word(static_cast<uint32_t>(offsets[m].size()));
+    for (uint32_t offset : offsets[m]) out.Word(offset);
+  }
+  return out.Write(path);
+}
+
+bool ReadListCache(const std::filesystem::path& path, const std::string& identity,
+                   const std::vector<PluginFile*>& masters,
+                   std::vector<std::vector<uint32_t>>& offsets) {
+  offsets.clear();
+  CacheIn in;
+  bool read = in.Open(path, kListCacheHeader, identity, masters.size()) &&
+              in.EachMaster(masters, [&](PluginFile& master, uint32_t count) {
+                std::vector<uint32_t>& places = offsets.emplace_back();
+                for (uint32_t i = 0; i < count; ++i) {
+                  uint32_t offset = 0;
+                  // In file order: each list once, none inside the one before.
+                  uint64_t least = places.empty() ? 16 : places.back() + 16ull;
+                  if (!in.Word(offset) || offset < least || !Fits(offset, master)) return false;
+                  places.push_back(offset);
+                }
+                return true;
+              });
+  if (!read) offsets.clear();
+  return read;
 }
 
 }  // namespace modrake

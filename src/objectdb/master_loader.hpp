@@ -51,6 +51,19 @@ WriteResult WriteExtraMasterCache(const std::filesystem::path& path, const std::
 bool ReadExtraMasterCache(const std::filesystem::path& path, const std::string& identity,
                           const std::vector<PluginFile*>& masters,
                           std::vector<ObjectIndex::ExtraMaster>& extras);
+// Where each master's leveled lists lie (the lists that are not deleted and
+// have an id), in file order, for merging lists against their masters:
+// beside the cache and made for the stamp's identity, like the file above.
+std::filesystem::path ListCachePath(const std::filesystem::path& cachePath);
+WriteResult WriteListCache(const std::filesystem::path& path, const std::string& identity,
+                           const std::vector<PluginFile*>& masters,
+                           const std::vector<std::vector<uint32_t>>& offsets);
+// Reads what WriteListCache wrote for this identity and these masters; false,
+// with nothing kept, for anything else, offsets out of order or past a
+// master's end included.
+bool ReadListCache(const std::filesystem::path& path, const std::string& identity,
+                   const std::vector<PluginFile*>& masters,
+                   std::vector<std::vector<uint32_t>>& offsets);
 // The number of entries the stamp allows for that identity; none when the
 // stamp is missing, of another identity, or allows more than the limit.
 std::optional<uint32_t> ReadMasterCacheStamp(const std::filesystem::path& path,

@@ -47,6 +47,23 @@ bool IsObject(const Record& record, const ObjectKey& key, std::string_view topic
   BuildKey(found, record, topic);
   return CompareKeys(found, key) == 0;
 }
+
+uint32_t MasterSetFlags(const GameInstallation& game) {
+  uint32_t flags = 0;
+  if (game.tribunal()) flags |= 1;
+  if (game.bloodmoon()) flags |= 2;
+  return flags;
+}
+
+// The masters beyond the game's own that count for this run, in load order.
+std::vector<PluginFile*> ExtraMasterFiles(const GameInstallation& game, bool allMasters) {
+  std::vector<PluginFile*> extras;
+  if (!allMasters) return extras;
+  for (PluginFile* master : game.LoadOrderMasters(true)) {
+    if (!game.IsGameMaster(master)) extras.push_back(master);
+  }
+  return extras;
+}
 }  // namespace
 
 MasterSet::MasterSet(GameInstallation& game, ObjectIndex& index, ExecutionLog& log,
@@ -61,39 +78,32 @@ MasterSet::MasterSet(Session& session)
     : MasterSet(*session.game, *session.index, session.log, session.CachePath(),
                 session.options.allMasters) {}
 
-uint32_t MasterSet::Flags() const {
-  uint32_t flags = 0;
-  if (game_.tribunal()) flags |= 1;
-  if (game_.bloodmoon()) flags |= 2;
-  return flags;
-}
-
-// The masters beyond the game's own that count for this run, in load order.
-std::vector<PluginFile*> MasterSet::ExtraMasterFiles() const {
-  std::vector<PluginFile*> extras;
-  if (!allMasters_) return extras;
-  for (PluginFile* master : game_.LoadOrderMasters(true)) {
-    if (!game_.IsGameMaster(master)) extras.push_back(master);
-  }
-  return extras;
-}
-
-std::string MasterSet::CacheIdentity() const {
+std::string MasterCacheIdentity(const GameInstallation& game, bool allMasters) {
   std::error_code ec;
-  std::filesystem::path folder = std::filesystem::absolute(game_.Source(), ec);
+  std::filesystem::path folder = std::filesystem::absolute(game.Source(), ec);
   if (auto canonical = std::filesystem::weakly_canonical(folder, ec); !ec) folder = canonical;
   std::string text =
-      FormatText("Modrake master cache stamp 2\nFlags %u\n%s %s\n", Flags(),
-                 game_.kind() == GameKind::kOpenMw ? "OpenMW configuration" : "Game folder",
+      FormatText("Modrake master cache stamp 2\nFlags %u\n%s %s\n", MasterSetFlags(game),
+                 game.kind() == GameKind::kOpenMw ? "OpenMW configuration" : "Game folder",
                  folder.string().c_str());
-  const auto& masters = game_.masters();
+  const auto& masters = game.masters();
   for (int i = 0; i < 3; ++i) {
     if (masters[i]) text += MasterLine(FormatText("Master %d", i), masters[i]->path);
   }
   // The other masters that count: adding, removing or changing one rebuilds
   // the cache and what it holds of them.
-  for (PluginFile* extra : ExtraMasterFiles()) text += MasterLine("Extra master", extra->path);
+  for (PluginFile* extra : ExtraMasterFiles(game, allMasters)) {
+    text += MasterLine("Extra master", extra->path);
+  }
   return text;
+}
+
+uint32_t MasterSet::Flags() const {
+  return MasterSetFlags(game_);
+}
+
+std::string MasterSet::CacheIdentity() const {
+  return MasterCacheIdentity(game_, allMasters_);
 }
 
 // Reads the masters into the index and caches it (when the home allows).
@@ -127,7 +137,7 @@ void MasterSet::BuildIndex() {
 void MasterSet::LoadExtraMasters(bool rebuild) {
   index_.extraMasters.clear();
   index_.extrasFromCache = false;
-  std::vector<PluginFile*> masters = ExtraMasterFiles();
+  std::vector<PluginFile*> masters = ExtraMasterFiles(game_, allMasters_);
   if (masters.empty()) return;
   std::filesystem::path cachePath = ExtraMasterCachePath(cachePath_);
   std::string identity = CacheIdentity();

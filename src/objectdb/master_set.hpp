@@ -67,12 +67,10 @@ class MasterSet {
 
   // Bit 0 tribunal.esm in use, bit 1 bloodmoon.esm.
   uint32_t Flags() const;
-  // What the cache stamp names: the game folder and each master by its real
-  // path, with what tells its versions apart.
+  // What the cache stamp names (see MasterCacheIdentity).
   std::string CacheIdentity() const;
 
  private:
-  std::vector<PluginFile*> ExtraMasterFiles() const;
   void LoadGameMasters();
   void BuildIndex();
   void LoadExtraMasters(bool rebuild);
@@ -83,5 +81,10 @@ class MasterSet {
   std::filesystem::path cachePath_;
   bool allMasters_;
 };
+
+// What the cache stamp names for the masters in use (every active master
+// counting when allMasters): the game folder and each master by its real
+// path, with what tells its versions apart.
+std::string MasterCacheIdentity(const GameInstallation& game, bool allMasters);
 
 }  // namespace modrake

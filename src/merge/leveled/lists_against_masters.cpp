@@ -3,9 +3,11 @@
 #include <map>
 
 #include "core/execution_log.hpp"
+#include "core/fatal_error.hpp"
 #include "core/text.hpp"
 #include "format/record_stream.hpp"
 #include "merge/leveled/leveled_list.hpp"
+#include "objectdb/master_loader.hpp"
 
 namespace modrake {
 
@@ -53,8 +55,14 @@ void Beyond(const Version& from, std::map<EntryKey, uint32_t>& against, Change c
   }
 }
 
-bool HasName(LeveledListRecord& list) {
+bool HasName(const LeveledListRecord& list) {
   return list.name && !list.name->Text().empty();
+}
+
+// A master's list that counts: not deleted, with an id.
+bool Counts(const Record& record) {
+  return (record.tag == tags::LEVI || record.tag == tags::LEVC) && !record.IsDeleted() &&
+         HasName(static_cast<const LeveledListRecord&>(record));
 }
 
 // Replaces the entries, which are the last fields of a list, and stores
@@ -75,10 +83,51 @@ void StoreEntries(LeveledListRecord& list, const std::vector<const Entry*>& entr
 
 }  // namespace
 
-ListsAgainstMasters::ListsAgainstMasters(std::vector<PluginFile*> masters, ExecutionLog& log)
-    : masters_(std::move(masters)), log_(log) {}
+ListsAgainstMasters::ListsAgainstMasters(std::vector<PluginFile*> masters, ExecutionLog& log,
+                                         std::filesystem::path listCache, std::string identity)
+    : masters_(std::move(masters)),
+      log_(log),
+      listCache_(std::move(listCache)),
+      identity_(std::move(identity)) {}
+
+void ListsAgainstMasters::AddMasterVersion(size_t master, Record& record) {
+  auto& list = static_cast<LeveledListRecord&>(record);
+  lists_[ListKey(list)].masters.push_back({master, ReadVersion(list)});
+}
+
+// False when an offset holds no list that counts or a read fails: then the
+// masters changed behind the stamp or the cache was altered, and only
+// reading them whole tells the truth.
+bool ListsAgainstMasters::ReadCachedLists(const std::vector<std::vector<uint32_t>>& offsets) {
+  for (size_t m = 0; m < masters_.size(); ++m) {
+    PluginFile& master = *masters_[m];
+    bool holds = true;
+    try {
+      master.OpenFile();
+      // In file order, so that neighbouring lists come from one read.
+      for (uint32_t offset : offsets[m]) {
+        std::unique_ptr<Record> record = master.ReadRecordAt(offset);
+        holds = record && Counts(*record);
+        if (!holds) break;
+        AddMasterVersion(m, *record);
+      }
+    } catch (const FatalException&) {
+      holds = false;
+    }
+    master.CloseFile();
+    if (!holds) return false;
+  }
+  return true;
+}
 
 void ListsAgainstMasters::ReadMasters() {
+  std::vector<std::vector<uint32_t>> cached;
+  if (ReadListCache(listCache_, identity_, masters_, cached)) {
+    if (ReadCachedLists(cached)) return;
+    cacheFailed_ = true;
+    lists_.clear();
+  }
+  readOffsets_.assign(masters_.size(), {});
   for (size_t m = 0; m < masters_.size(); ++m) {
     RecordStream stream(*masters_[m]);
     while (stream.Next()) {
@@ -87,10 +136,24 @@ void ListsAgainstMasters::ReadMasters() {
         continue;
       }
       std::unique_ptr<Record> record = stream.Read();
-      auto& list = static_cast<LeveledListRecord&>(*record);
-      if (record->IsDeleted() || !HasName(list)) continue;
-      lists_[ListKey(list)].masters.push_back({m, ReadVersion(list)});
+      if (!Counts(*record)) continue;
+      AddMasterVersion(m, *record);
+      readOffsets_[m].push_back(static_cast<uint32_t>(stream.offset()));
     }
+  }
+}
+
+void ListsAgainstMasters::SaveListCache() {
+  if (cacheFailed_) log_.Log("!The master cache does not match the masters: building it again");
+  if (readOffsets_.empty()) return;
+  // Offsets past 4 GiB do not fit: such a master is read whole every time.
+  for (PluginFile* master : masters_) {
+    if (master->status.size > UINT32_MAX) return;
+  }
+  // Without it the masters are only read whole again next time.
+  WriteResult written = WriteListCache(listCache_, identity_, masters_, readOffsets_);
+  if (!written) {
+    log_.Log("!Cannot write file %s: %s", listCache_.string().c_str(), written.reason().c_str());
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -18,11 +19,19 @@ class ExecutionLog;
 // order, to the newest version in all the masters.
 class ListsAgainstMasters {
  public:
-  // masters: the masters in load order.
-  ListsAgainstMasters(std::vector<PluginFile*> masters, ExecutionLog& log);
+  // masters: the masters in load order; listCache: where the cache keeps
+  // where their lists lie, valid for the stamp identity given.
+  ListsAgainstMasters(std::vector<PluginFile*> masters, ExecutionLog& log,
+                      std::filesystem::path listCache, std::string identity);
 
-  // Reads the leveled lists of every master.
+  // Reads the leveled lists of every master: only the lists, where the cache
+  // places them, when it was made for these masters and holds true; else
+  // every record of the masters. It logs nothing, so that it may run on
+  // another thread while the plugins are read.
   void ReadMasters();
+  // After ReadMasters: caches where the lists lie when they were not read
+  // from the cache, and tells of a cache that did not hold true.
+  void SaveListCache();
 
   // Starts the next plugin in load order; its MAST entries decide which
   // master versions its lists are compared with.
@@ -65,9 +74,16 @@ class ListsAgainstMasters {
     LeveledListRecord* merged = nullptr;
   };
   void Merge(ListState& list);
+  void AddMasterVersion(size_t master, Record& record);
+  bool ReadCachedLists(const std::vector<std::vector<uint32_t>>& offsets);
 
   std::vector<PluginFile*> masters_;
   ExecutionLog& log_;
+  std::filesystem::path listCache_;
+  std::string identity_;
+  // Where the lists lie, when read from the masters: the cache to write.
+  std::vector<std::vector<uint32_t>> readOffsets_;
+  bool cacheFailed_ = false;  // the cache placed a list where none is
   std::unordered_map<std::string, ListState> lists_;
   std::vector<std::string> order_;  // keys of the lists plugins change, as first met
   std::vector<std::string> pluginNames_;

@@ -12,6 +12,8 @@
 #include "merge/leveled/leveled_list.hpp"
 #include "merge/leveled/lists_against_masters.hpp"
 #include "merge/merged_plugin.hpp"
+#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 
 namespace modrake {
 
@@ -205,8 +207,10 @@ void MergeLeveledLists(Session& session, bool activate) {
   // plugin has been read.
   std::unique_ptr<ListsAgainstMasters> masters;
   if (session.options.mergeListsAgainstMasters) {
-    masters = std::make_unique<ListsAgainstMasters>(
-        game.LoadOrderMasters(session.options.allMasters), log);
+    const bool allMasters = session.options.allMasters;
+    masters = std::make_unique<ListsAgainstMasters>(game.LoadOrderMasters(allMasters), log,
+                                                    ListCachePath(session.CachePath()),
+                                                    MasterCacheIdentity(game, allMasters));
   }
 
   log.OpenLog();
@@ -218,8 +222,8 @@ void MergeLeveledLists(Session& session, bool activate) {
            !game.CountsAsMaster(&active, session.options.allMasters);
   };
   // Against their masters, the plugins' lists are read while another thread
-  // reads the masters' (they hold most of the bytes); they are taken in load
-  // order once both are done.
+  // reads the masters' (without a cache, the masters hold most of the
+  // bytes); they are taken in load order once both are done.
   std::vector<std::vector<ReadList>> early;
   if (masters) {
     std::exception_ptr failed;
@@ -235,6 +239,7 @@ void MergeLeveledLists(Session& session, bool activate) {
     }
     reader.join();
     if (failed) std::rethrow_exception(failed);
+    masters->SaveListCache();
   }
   for (size_t i = 0; i < game.activePlugins().size(); ++i) {
     PluginFile& active = *game.activePlugins()[i];

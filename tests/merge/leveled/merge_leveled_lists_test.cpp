@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "core/text.hpp"
+#include "objectdb/master_loader.hpp"
+#include "objectdb/master_set.hpp"
 #include "platform/file_io.hpp"
 #include "support/test_game.hpp"
 
@@ -19,9 +24,11 @@ class MergeFixture : public test::TestGame {
            const std::vector<std::pair<std::string, uint64_t>>& masters = {},
            uint32_t fileType = 0) {
     Write(name, {records}, masters, fileType);
-    // Old times in load order: a plugin saved now comes after them.
-    SetFileTime(dataFolder() / name, 1000000000 + 60 * static_cast<int64_t>(names_.size()));
-    names_.push_back(name);
+    // Old times in load order: a plugin saved now comes after them. A file
+    // written again keeps its place.
+    auto place = std::find(names_.begin(), names_.end(), name);
+    SetFileTime(dataFolder() / name, 1000000000 + 60 * (place - names_.begin()));
+    if (place == names_.end()) names_.push_back(name);
     Activate(names_);
   }
 
@@ -215,6 +222,84 @@ TEST(MergeLeveledListsTest, AllMastersMergesAgainstANonGameMaster) {
                 {{"Shared_Data.esm", 0}});
     fixture.Run();
     EXPECT_EQ(fixture.MergedLists(), std::vector<std::string>{c.expected}) << c.allMasters;
+  }
+}
+
+// Where the masters' lists lie is cached; whatever became of the masters or
+// of the cache since, the merge comes out as if the masters were read whole.
+TEST(MergeLeveledListsTest, AgainstMastersTheListCacheNeverChangesTheResult) {
+  const std::string coin = test::Misc("coin", 1);
+  const std::string gold = ListBytes({"LEVI", "random_gold", 0, 0, {{"a", 1}, {"b", 2}}});
+  const uint32_t coinAt = static_cast<uint32_t>(test::HeaderRecord().size());
+  auto lie = [](uint32_t offset) {
+    return [offset](MergeFixture& f) {
+      ASSERT_TRUE(WriteListCache(ListCachePath(f.home / "modrake.dat"),
+                                 MasterCacheIdentity(f.game, false), {f.game.morrowind()},
+                                 {{offset}}));
+    };
+  };
+  const std::string rebuilt = "The master cache does not match the masters: building it again";
+  const std::vector<std::string> merged = {
+      "LEVI random_gold flags=0 none=0 count=2: b@2 c@3",
+      "LEVI random_silver flags=0 none=0 count=3: x@1 y@1 z@1"};
+  const struct {
+    const char* what;
+    std::function<void(MergeFixture&)> change;  // between the two runs
+    std::vector<std::string> expected;          // empty: the error below
+    std::string line;                           // the first line the second run shows, or its error
+  } cases[] = {
+      {"nothing changed", [](MergeFixture&) {}, merged, ""},
+      {"Morrowind.esm gained a list that the plugins change",
+       [&](MergeFixture& f) {
+         f.Add("Morrowind.esm",
+               coin + gold + ListBytes({"LEVI", "random_silver", 0, 0, {{"y", 1}}}));
+       },
+       {merged[0], "LEVI random_silver flags=0 none=0 count=2: x@1 z@1"},
+       ""},
+      {"the cache places a list where another record lies", lie(coinAt), merged, rebuilt},
+      {"the cache places a list inside a record", lie(coinAt + 3), merged, rebuilt},
+      {"the cache cut short",
+       [](MergeFixture& f) {
+         std::filesystem::path cache = ListCachePath(f.home / "modrake.dat");
+         std::filesystem::resize_file(cache, std::filesystem::file_size(cache) - 1);
+       },
+       merged, ""},
+      {"Morrowind.esm cut inside its list",
+       [](MergeFixture& f) {
+         std::filesystem::path master = f.dataFolder() / "Morrowind.esm";
+         std::filesystem::resize_file(master, std::filesystem::file_size(master) - 2);
+       },
+       {},
+       "Invalid record in file Morrowind.esm at offset 499 (91 vs 93)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MergeFixture fixture;
+    fixture.options.mergeListsAgainstMasters = true;
+    fixture.Add("Morrowind.esm", coin + gold);
+    const std::pair<std::string, uint64_t> morrowind = {"Morrowind.esm", 0};
+    fixture.Add("p.esp",
+                ListBytes({"LEVI", "random_gold", 0, 0, {{"b", 2}, {"c", 3}}}) +
+                    ListBytes({"LEVI", "random_silver", 0, 0, {{"x", 1}}}),
+                {morrowind});
+    fixture.Add("q.esp", ListBytes({"LEVI", "random_silver", 0, 0, {{"y", 1}, {"z", 1}}}),
+                {morrowind});
+    fixture.Run();
+    c.change(fixture);
+    std::filesystem::remove(fixture.dataFolder() / kMergedLeveledListsName);
+    if (c.expected.empty()) {
+      try {
+        fixture.Run();
+        ADD_FAILURE() << "no error";
+      } catch (const FatalException& e) {
+        EXPECT_EQ(std::string(e.what()), c.line);
+      }
+      continue;
+    }
+    fixture.Run();
+    EXPECT_EQ(fixture.MergedLists(), c.expected);
+    EXPECT_EQ(fixture.ui.lines.front(), c.line.empty() ? "Scanning p.esp" : c.line);
+    EXPECT_TRUE(test::EsmtoolReads(fixture.dataFolder() / kMergedLeveledListsName));
   }
 }
 
