@@ -27,12 +27,13 @@ std::string Ref(uint32_t index, const std::string& id, float x) {
          Field("DATA", Bytes().F32(x).F32(0).F32(0).F32(0).F32(0).F32(0).str());
 }
 
+// Bytes 1 and 7 of AIDT are those the game leaves inconsistent.
 std::string Npc(const std::string& id, uint8_t aiByte1, const std::string& spell) {
   return RecordBytes(
       "NPC_",
       ZField("NAME", id) + ZField("RNAM", "Dark Elf") + Field("NPCS", spell) +
           Field("AIDT",
-                Bytes().U8(30).U8(aiByte1).U8(0).U8(0).U8(0).U8(1).U8(2).U8(3).U32(0).str()));
+                Bytes().U8(30).U8(aiByte1).U8(0).U8(0).U8(0).U8(1).U8(2).U8(aiByte1).U32(0).str()));
 }
 
 std::string Land(int32_t x, int32_t y) {

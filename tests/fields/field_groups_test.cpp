@@ -25,8 +25,18 @@ TEST(FieldGroupsTest, DataFieldsMergeMemberByMemberAgainstTheMaster) {
     unsigned result;
     std::string expected;
   } cases[] = {
+      {"the plugin kept the master's value", "MISC", "MCDT", Words({1, 5, 0}), Words({1, 2, 0}),
+       Words({1, 2, 0}), kMemberUnchanged, Words({1, 5, 0})},
+      {"another member changed earlier", "MISC", "MCDT", Words({1, 5, 0}), Words({7, 2, 0}),
+       Words({1, 2, 0}), kMemberTaken, Words({7, 5, 0})},
+      {"the same member changed earlier", "MISC", "MCDT", Words({1, 5, 0}), Words({1, 6, 0}),
+       Words({1, 2, 0}), kMemberConflict, Words({1, 6, 0})},
       {"changed earlier to the same value", "MISC", "MCDT", Words({1, 6, 0}), Words({1, 6, 0}),
        Words({1, 2, 0}), kMemberConflict, Words({1, 6, 0})},
+      {"new armour type: the rest goes as one", "ARMO", "ENDT", Words({0, 5, 9, 0}),
+       Words({1, 2, 3, 4}), Words({0, 2, 3, 5}), kMemberConflict, Words({1, 2, 3, 4})},
+      {"same type: member by member", "ARMO", "ENDT", Words({0, 5, 3, 4}), Words({0, 2, 8, 4}),
+       Words({0, 2, 3, 4}), kMemberTaken, Words({0, 5, 8, 4})},
       {"AI bytes no member covers stay", "NPC_", "AIDT", Bytes().U8(1).U8(0xAA).Zeros(10).str(),
        Bytes().U8(9).U8(0xBB).Zeros(10).str(), Bytes().U8(1).U8(0xCC).Zeros(10).str(), kMemberTaken,
        Bytes().U8(9).U8(0xAA).Zeros(10).str()},
