@@ -31,8 +31,7 @@ class CleanCommandTest : public ::testing::Test {
   GameSettingTable table;
 };
 
-// Kept names, in place or in the subfolder, are the window's and the command
-// line's tests; a renamed copy leaves the chosen file as it was.
+// A renamed copy leaves the chosen file as it was.
 TEST_F(CleanCommandTest, WhereTheCleanedFileGoes) {
   for (auto [subfolder, savedAs] :
        {std::pair{0, "Clean dirty.esp"}, {1, "Clean/Clean dirty.esp"}}) {

@@ -211,8 +211,7 @@ TEST_F(PluginCleanerTest, WhatCountsAsTheSameFollowsTheOptionsAndTheTable) {
   }
 }
 
-// Whether a cell that the masters' version makes look unchanged or empty
-// goes, and the line of the log that says what went or why it stays.
+// Whether a cell that looks unchanged or empty goes, and the log line that says why.
 TEST_F(PluginCleanerTest, CellsGoOrStayForWhatTheyHold) {
   g.Write("Landmass.esm",
           {Cell("Old Tower", 1, 0, 0, Ref(1, "door", 1)), Cell("", 0, 30, 30, Ref(1, "rock", 1))});

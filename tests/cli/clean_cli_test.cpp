@@ -94,9 +94,7 @@ TEST(CleanCliTest, AnErrorInTheMiddleOfAFixFailsAndKeepsWhatWasCleaned) {
             std::string::npos);
 }
 
-// An unattended run keeps what it cannot judge: a new cell that the masters
-// lack stays in fix (cells cleaned in restricted mode), where clean, with
-// the settings as they come, removes it when it holds nothing.
+// An unattended fix keeps a new empty cell that clean, as set up, removes.
 TEST(CleanCliTest, NewEmptyCellsStayInFixAndGoInClean) {
   for (const char* command : {"clean", "fix"}) {
     SCOPED_TRACE(command);
@@ -118,10 +116,7 @@ TEST(CleanCliTest, NewEmptyCellsStayInFixAndGoInClean) {
   }
 }
 
-// Ctrl+C cancels a clean of 300 plugins at the next file boundary, in the
-// middle of the run or while it waits for another run: the files it finished
-// are cleaned and whole, every other one is as it was, the output and the log
-// say so, and the run fails.
+// Ctrl+C stops a clean between files: finished files are whole, the rest untouched.
 TEST(CleanInterruptCliTest, CtrlCStopsBetweenFilesAndLeavesEveryFileWhole) {
   SKIP_ON_WINDOWS("Ctrl+C reaches a console program there, not a signal a test can send");
 #ifndef _WIN32

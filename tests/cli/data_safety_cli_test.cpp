@@ -19,9 +19,7 @@ namespace {
 using test::Contains;
 using test::SampleGameRun;
 
-// Mod managers keep plugins elsewhere and link them into "Data Files": every
-// write lands on the linked file, the link stays, and the file keeps the
-// owner, group and mode the player's launcher needs.
+// Writes through a mod manager's links land on the file, keeping owner and mode.
 TEST(DataSafetyCliTest, WritesGoThroughLinksAndKeepOwners) {
   SKIP_ON_WINDOWS("symbolic links, owners and modes are POSIX matters");
 #ifndef _WIN32
@@ -112,10 +110,7 @@ TEST(DataSafetyCliTest, ASecondRunWaitsAndSaysSo) {
   EXPECT_TRUE(HasGameFile(run, "Inactive_Plugin.esp"));
 }
 
-// What the player protected is never written: a read-only plugin or ini
-// (also for root), and a game master whatever name or link reaches it. The
-// command says which file and why and fails; JUST FIX IT! does the rest
-// first. Run as root, each case runs again as a user without root.
+// Read-only files and game masters are never written, also for root.
 TEST(DataSafetyCliTest, WhatThePlayerProtectedIsNeverWritten) {
   using Args = std::vector<std::string>;
   struct Case {

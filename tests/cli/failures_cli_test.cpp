@@ -1,6 +1,4 @@
-// Every run finds its way or ends with a message that says what went wrong
-// and a non-zero exit code: 1 for errors, 2 for a command line that makes no
-// sense or a question nobody could answer. A run that fails changes nothing.
+// A failed run says why, exits 1 (error) or 2 (usage, unanswered) and changes nothing.
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -26,8 +24,7 @@ namespace {
 using test::HeaderOnlyGame;
 using test::kTime;
 
-// Sets or clears the immutable attribute, which not even the superuser can
-// write past; false when the file system or the privileges do not allow it.
+// False where the file system or the privileges refuse the immutable attribute.
 bool SetImmutable(const std::filesystem::path& path, bool on) {
 #ifdef _WIN32
   (void)path;
@@ -271,9 +268,7 @@ TEST(FailuresCliTest, EveryRunFindsItsWayOrSaysWhy) {
   }
 }
 
-// A plugin beyond the memory the run may take is an error that names the file
-// and offset, and is never rewritten: a record of 1.5 GiB, and a cut download
-// of a header and 256 MiB of zeros, both sparse files.
+// A plugin past the memory cap is an error naming file and offset, never rewritten.
 TEST(FailuresCliTest, APluginBeyondTheMemoryCapIsAnErrorThatNamesIt) {
   if (!test::kCapsAddressSpace) GTEST_SKIP() << "the address sanitizer allows no memory cap";
   HeaderOnlyGame cli;

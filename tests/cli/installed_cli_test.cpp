@@ -1,6 +1,4 @@
-// What an installed modrake must get right beyond its commands: where it
-// keeps its own files, and that the shell completions and the manual page
-// know every command and option that --help reports.
+// Where an installed modrake keeps its files; completions and manual know every option.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -77,8 +75,7 @@ std::string WithoutDashes(const std::string& word) {
   return start == std::string::npos ? word : word.substr(start);
 }
 
-// The commands, subcommands, options and option values of one level of the
-// command line, and of every level below it, as --help reports them.
+// Commands, options and values of one level and those below, as --help reports them.
 void CollectHelpWords(const std::vector<std::string>& command, std::set<std::string>& words) {
   std::vector<std::string> args = command;
   args.push_back("--help");

@@ -1,5 +1,4 @@
-// The three merges end to end: the question, the merged plugin, activation,
-// a second run, and the scenarios of the sample game.
+// The three merges end to end.
 #include <gtest/gtest.h>
 
 #include "format/plugin_file.hpp"
@@ -30,10 +29,7 @@ std::string Setting(const std::string& value) {
   return RecordBytes("GMST", ZField("NAME", "sSample") + ZField("STRV", value));
 }
 
-// A game of Morrowind.esm, an active non-game master and two plugins that
-// change one leveled list, a weapon and a container, and add responses at
-// one place of a topic; besides an object of one plugin, a game setting both
-// change, an object both define alike, and one that no game master defines.
+// Two plugins changing one list, weapon, container, topic and setting against the masters.
 struct MergeGame : GameFolder {
   MergeGame() {
     AddPlugin("Morrowind.esm", 1000, {},
@@ -153,8 +149,7 @@ TEST(MergeCliTest, OnlyGameMastersGiveAPluginOfAHeader) {
   }
 }
 
-// The scenarios of the sample game's plugins merge as they describe; the
-// cases themselves are the merges' own tests.
+// The sample game's scenarios merge as they describe.
 TEST(MergeCliTest, SampleGameMergesAsDocumented) {
   SampleGameRun run;
   const std::pair<const char*, const char*> merges[] = {

@@ -1,6 +1,4 @@
-// A game of OpenMW, built from the files of a sample game of the original
-// engine: every command gives what the original engine's layout gives, and
-// openmw.cfg changes only in the content lines a command means to change.
+// An OpenMW game behaves as the same game laid out for the original engine.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,9 +29,7 @@ std::vector<std::string> ActiveNames(const std::string& listing) {
   return names;
 }
 
-// The same game twice: the sample game of the original engine, and an
-// OpenMW game whose files are spread over three data folders of a user's
-// openmw.cfg, chained from a global file as Debian's packages lay it out.
+// The sample game, and the same files in three data folders of a Debian-style chain.
 class TwoKindsGame {
  public:
   TwoKindsGame() {
@@ -218,9 +214,7 @@ TEST(OpenMwCliTest, TheListChangesOnlyInTheLinesACommandChanges) {
   EXPECT_TRUE(Contains(unreadable.err, "Modrake Error: Cannot ")) << unreadable.err;
 }
 
-// However the player changed the load order since ("Load last" on a plugin
-// they merge), the next fix loads the merged plugins after it again, in the
-// list of either engine; a fix that finds nothing to change changes no file.
+// After the player reorders the list, the next fix loads merged plugins last again.
 TEST(OpenMwCliTest, MergedPluginsLoadAfterWhatTheyMerge) {
   TwoKindsGame game;
   const struct {
@@ -252,8 +246,7 @@ TEST(OpenMwCliTest, MergedPluginsLoadAfterWhatTheyMerge) {
   }
 }
 
-// openmw-iniimporter, OpenMW's own tool, turns the original game's list into
-// content lines: Modrake reads the same active files in the same order.
+// openmw-iniimporter's content lines give the same load order.
 TEST(OpenMwCliTest, ContentImportedByOpenMwsOwnToolGivesTheSameLoadOrder) {
   const std::string importer = "/usr/games/openmw-iniimporter";
   SKIP_ON_WINDOWS("OpenMW's importer runs on the Linux side");

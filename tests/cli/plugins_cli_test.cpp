@@ -80,9 +80,7 @@ TEST(PluginsCliTest, ActivateAndDeactivateWriteOnlyGameFiles) {
   }
 }
 
-// Under Wine the files on disk are named in UTF-8, while morrowind.ini and
-// the plugins' lists of masters hold the game's cp1252: both spellings name
-// one file, and morrowind.ini gets the one the game reads.
+// A UTF-8 name on disk and its cp1252 spelling in the game's lists name one file.
 TEST(PluginsCliTest, NamesOutsideAsciiMeetInEitherForm) {
   HeaderOnlyGame cli;
   cli.AddPlugin("L\xc3\xa4nder.esm", kTime + 300, {"Morrowind.esm"});
@@ -130,10 +128,7 @@ TEST(PluginsCliTest, UnknownNamesAreUsageErrorsThatChangeNothing) {
   }
 }
 
-// What cannot be read is listed in its place with the reason; what must read
-// it stops with that error and changes nothing. A player's list never loses
-// an entry because its file could not be read at the moment: it stays, after
-// the files that could, and only keys of the list just written remain.
+// An unreadable file keeps its place in the list with its reason; readers of it fail.
 TEST(PluginsCliTest, WhatCannotBeReadIsListedWithItsReason) {
   HeaderOnlyGame cli;
   test::WriteFile(cli.data() / "Garbage.esp", "garbage, not a plugin");

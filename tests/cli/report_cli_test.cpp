@@ -11,9 +11,7 @@ using test::Bytes;
 using test::Field;
 using test::ZField;
 
-// A game of Morrowind.esm and four plugins: two that change the same sword,
-// lamp, cell and leveled list differently and share an identical object; one
-// that holds a sword twice, differently; one whose sword equals the first of those.
+// Morrowind.esm and four plugins whose swords, lamps, cells and lists overlap.
 struct ReportGame : test::GameFolder {
   ReportGame() {
     auto ref = [](uint32_t number, float x) {

@@ -1,5 +1,4 @@
-// The safety net of every run: a preview changes nothing, and undo brings the
-// game back byte for byte, also after a run was killed.
+// A preview changes nothing; undo brings the game back byte for byte.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -108,8 +107,7 @@ TEST(SafetyCliTest, UndoBringsBackWhatTheRunChangedAndRefusesWhatChangedSince) {
   EXPECT_EQ(Lines(run.Run({"undo", "--list"}).out).size(), 2u);
 }
 
-// A run killed at any moment, and an undo killed at any moment, leave what
-// a next undo turns back into the game as it was.
+// Whenever a run or an undo is killed, the next undo restores the game.
 TEST(SafetyCliTest, RunsKilledAtAnyMomentAreUndoneWhole) {
   const char* rounds = std::getenv("MODRAKE_KILL_ROUNDS");
   const int count = rounds ? std::atoi(rounds) : 3;
@@ -134,8 +132,7 @@ TEST(SafetyCliTest, RunsKilledAtAnyMomentAreUndoneWhole) {
   }
 }
 
-// The original engine loads 256 files at most: what fits is activated, the
-// rest is named, and the run fails.
+// Past the engine's 256 files, what fits is activated, the rest named, and the run fails.
 TEST(SafetyCliTest, ActivationPastTheLimitActivatesWhatFitsAndNamesTheRest) {
   test::TempDir game, home;
   ASSERT_EQ(test::RunModrake({"--home", home.path().string(), "sample-game", game.path().string(),

@@ -8,9 +8,7 @@ namespace {
 
 using test::RunModrake;
 
-// The same arguments give the same bytes and times, a folder it wrote is
-// written again to hold only what it writes, and other readers of the
-// format read every file.
+// The same arguments give the same files, and other readers of the format read them.
 TEST(SampleGameCliTest, WritesTheSameGameEveryTime) {
   test::TempDir dir;
   auto sample = [&](const std::string& folder, std::vector<std::string> more) {

@@ -1,7 +1,4 @@
-// The Windows build, run under Wine beside this one, writes the same files
-// and finds the game as Windows programs do. scripts/test-windows runs these
-// with the Windows build (MODRAKE_WINDOWS_BINARY, MODRAKE_WINE); without one
-// they skip.
+// The Windows build under Wine (MODRAKE_WINDOWS_BINARY, MODRAKE_WINE) or a skip.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -50,8 +47,7 @@ std::map<std::string, std::string> Files(const std::filesystem::path& folder) {
   return files;
 }
 
-// One copy of the game and one program home for each build; "@NAME" in the
-// arguments stands for that plugin of the side's game.
+// A game and program home per build; "@NAME" is that plugin of the side's game.
 struct SideBySide {
   explicit SideBySide(WindowsBuild windowsBuild) : build(std::move(windowsBuild)) {}
 
@@ -81,9 +77,7 @@ struct SideBySide {
   test::TempDir windowsSide;
 };
 
-// Each command on the same game gives the same files, byte for byte: the
-// sample game, cleaned plugins, the three merged plugins, Morrowind.ini after
-// activation, and the report (its line breaks aside).
+// Each command gives the same files on both builds (the report's line breaks aside).
 TEST(WindowsBuildCliTest, SameCommandsWriteTheSameFiles) {
   auto build = FindWindowsBuild();
   if (!build) GTEST_SKIP() << kNoBuild;
@@ -133,8 +127,7 @@ TEST(WindowsBuildCliTest, SameCommandsWriteTheSameFiles) {
   }
 }
 
-// A game folder that only the registry names: the Installed Path under the
-// key a 32-bit installer writes on 64-bit Windows (Wow6432Node).
+// A game folder only the registry names, under Wow6432Node.
 TEST(WindowsBuildCliTest, FindsTheGameThroughTheRegistry) {
   auto build = FindWindowsBuild();
   if (!build) GTEST_SKIP() << kNoBuild;

@@ -11,11 +11,7 @@ namespace {
 
 using test::RecordingUi;
 
-// Lines starting with "!" go to the list (without what follows " ;"), the
-// others to the file; each command moves the previous log to the backup,
-// while the pipeline keeps one log across its commands.
-// Keeps what the log on disk held when a question came: the user may open
-// the log before answering.
+// Keeps what the log held when a question came: the user may open it first.
 struct LogReadingUi : RecordingUi {
   std::filesystem::path logPath;
   std::string logAtQuestion;

@@ -30,8 +30,7 @@ void ExpectIntact(const Records& records, const std::string& prefix) {
   }
 }
 
-// The window's worker makes records that the user interface thread keeps
-// and frees after the worker has ended.
+// Records made on the worker are freed by the interface thread after it ends.
 TEST(NodeAllocatorTest, RecordsOutliveTheThreadThatMadeThem) {
   Records kept;
   std::thread([&] { kept = MakeRecords("kept_", 5000); }).join();

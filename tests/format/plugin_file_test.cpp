@@ -80,8 +80,7 @@ TEST(PluginFileTest, SaveRecomputesCountsSizesAndFileType) {
   }
 }
 
-// A DATA inserted and a master appended make the header grow: the records
-// after it stay and the file keeps its time.
+// A grown header leaves the records after it, and the file keeps its time.
 TEST(PluginFileTest, HeaderUpdatesKeepTheRecordsAndTheTime) {
   const std::string body = Misc("a") + Misc("b");
   TempDir dir;

@@ -17,8 +17,7 @@ std::string CellData(uint32_t flags, int32_t x, int32_t y) {
   return Field("DATA", Bytes().U32(flags).I32(x).I32(y).str());
 }
 
-// The id every line of the log and the report shows for a record; the
-// cleaner's and the merges' logs show the common ones.
+// The id the logs and the report show for a record.
 TEST(RecordTest, DisplayIdFollowsTheRuleOfEachTag) {
   const struct {
     const char* what;

@@ -30,9 +30,7 @@ struct ShownBox {
   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
-// Answers the dialogs the window opens, in the order the test expects them,
-// and keeps what the message boxes showed. A dialog it does not expect is
-// closed and reported in unexpected.
+// Answers the expected dialogs in order; an unexpected one is closed and reported.
 class DialogScript : public QObject {
  public:
   DialogScript();
@@ -60,8 +58,7 @@ class DialogScript : public QObject {
   QTimer timer_;
 };
 
-// A sample game in a temporary folder and the window opened on it, as
-// modrake-gui --game DIR --home HOME opens it.
+// The window opened on a temporary sample game, as modrake-gui --game DIR --home HOME.
 class GuiGame {
  public:
   explicit GuiGame(const samplegame::SampleGameOptions& options = {});

@@ -1,7 +1,4 @@
-// The window on a sample game: its layout and keys, the entries of the
-// function list with their questions answered, the Data Files window, and
-// the states while a command runs. What the commands write is checked
-// through the command line; here, what only the window shows or does.
+// What only the window shows or does; what commands write is checked on the command line.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -42,8 +39,7 @@ bool IniHas(const GuiGame& game, const char* line) {
 
 const QString kNoRun = QStringLiteral("No run to undo");
 
-// The object names of the controls that Tab visits, from the focused one
-// until it comes round to it again.
+// The controls Tab visits, from the focused one round to it again.
 QStringList TabRing(QWidget* window) {
   QStringList ring;
   QWidget* start = window->focusWidget();

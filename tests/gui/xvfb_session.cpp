@@ -1,6 +1,4 @@
-// The window on a real X server (Xvfb): it opens on a sample game with its
-// startup lines, keeps repainting while JUST FIX IT! runs on many plugins,
-// and photographs itself for the documentation.
+// The window under Xvfb: startup, repainting during JUST FIX IT!, documentation pictures.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -53,17 +51,14 @@ int Fail(const char* what) {
   return 1;
 }
 
-// The window as a user at this screen would size it: most of a small
-// screen, a comfortable part of a large one.
+// Most of a small screen, a comfortable part of a large one.
 void FitToScreen(QWidget* window) {
   QRect screen = window->screen()->availableGeometry();
   window->resize(std::min(screen.width() - 40, 1000), std::min(screen.height() - 60, 720));
   window->move(screen.topLeft() + QPoint(20, 20));
 }
 
-// The pictures of the documentation, named with suffix: the options panel,
-// the Manage active plugins window, and the window in the middle of JUST FIX
-// IT! with its progress.
+// The documentation's pictures, named with suffix.
 int Screenshots(GuiGame& game, const QString& shots, const QString& suffix) {
   auto name = [&](const char* picture) {
     return shots + QStringLiteral("/%1%2.png").arg(QString::fromLatin1(picture), suffix);

@@ -75,8 +75,7 @@ TEST(GameInstallationTest, FindsFilesInAnyLetterCase) {
       << "the existing spelling is written, not a second file";
 }
 
-// Past the engine's limit the first 256 of the list are written, in load
-// order.
+// Past the engine's limit the first 256 are written, in load order.
 TEST(GameInstallationTest, WritesAtMost256GameFilesInLoadOrder) {
   test::GameFolder testGame;
   Names names;

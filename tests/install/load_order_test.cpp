@@ -10,8 +10,7 @@
 namespace modrake {
 namespace {
 
-// Sorts plugins built in memory ("name@time ...") and returns their names
-// in the new order.
+// Sorts plugins built from "name@time ..." and returns their names.
 std::string Sorted(const std::string& entries, int mode) {
   PluginList list;
   std::istringstream in(entries);

@@ -12,8 +12,7 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 using Paths = std::vector<fs::path>;
 
-// A Debian-style chain in a temporary folder: the global file in etc/, the
-// engine's data under the global folder, the user's file in userconfig/.
+// A Debian-style chain: etc/ (global), share/ (engine data), userconfig/ (the user's).
 struct Chain {
   test::TempDir dir;
   OpenMwPaths paths{dir / "userdata", dir / "userconfig", dir / "share"};
@@ -44,8 +43,7 @@ Names Places(const OpenMwConfig& config) {
   return places;
 }
 
-// The user's file is read once, whether the global file chains it, the
-// start list names it, or both.
+// The user's file is read once, however it is reached.
 TEST(OpenMwConfigTest, ReadsEachFileOfTheChainOnce) {
   for (auto [chains, listed] : {std::pair{true, false}, {false, true}, {true, true}}) {
     SCOPED_TRACE(std::to_string(chains) + std::to_string(listed));

@@ -116,10 +116,7 @@ TEST_F(MasterLoaderTest, OtherMastersAreCachedUnderTheStampAndAChangeRebuildsIt)
   EXPECT_EQ(cupValue(), 7);
 }
 
-// Whatever changed since the cache was written, and whatever damage it took,
-// each object is read from where it lies in the masters as they are now: a
-// stale offset would compare a plugin with the wrong record. Some lies only
-// show when an object is read back: the index is built again then.
+// Whatever became of the masters or the cache, each object is read from where it lies now.
 TEST(MasterCacheTest, AStaleOrDamagedCacheIsRebuilt) {
   const std::vector<std::string> records = {Misc("gold_a", 1), Misc("gold_b", 2),
                                             Misc("gold_c", 3)};
@@ -217,8 +214,7 @@ TEST(MasterCacheTest, AStaleOrDamagedCacheIsRebuilt) {
   }
 }
 
-// The index finds an object by its id in any letter case, a cell by its grid
-// or name, a response by its topic.
+// Ids in any letter case, cells by grid or name, responses by topic.
 TEST(ObjectIndexTest, KeysFollowTheTextRules) {
   auto keyText = [](const std::string& recordBytes, std::string_view topic) {
     ObjectKey key;

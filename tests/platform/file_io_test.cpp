@@ -30,9 +30,7 @@ struct Step {
   uint64_t value;
 };
 
-// Every seek, skip, read and look in place gives the bytes of the file, also
-// across the buffer's end, after reads straight into the caller's buffer and
-// at the end of the file.
+// Every seek, skip and read gives the file's bytes, also across the buffer's end.
 TEST(FileReaderTest, EverySeekSkipAndReadGivesTheBytesOfTheFile) {
   test::TempDir dir;
   std::string bytes(3 * 1024 * 1024 + 17, '\0');
@@ -116,9 +114,7 @@ TEST(WriteFileAtomicallyTest, AFailedWriteLeavesTheTargetAsItWasAndNoTemporaryFi
   EXPECT_TRUE(Entries(dir.path()).empty());
 }
 
-// A write removes the temporary files that killed runs left in its folder,
-// and nothing else: not another program's files, not a file a running
-// writer still holds.
+// A write removes killed runs' temporary files and nothing else.
 TEST(WriteFileAtomicallyTest, LeftoversOfKilledRunsGoAndNothingElse) {
   test::TempDir dir;
   const std::set<std::string> stay = {

@@ -7,8 +7,7 @@
 namespace modrake {
 namespace {
 
-// The object index grows its table this way while the masters load: every
-// entry written before a growth must still be there after it.
+// Entries written before the table grows are still there after it.
 TEST(PageBufferTest, GrowingKeepsWhatWasWritten) {
   PageBuffer buffer;
   size_t written = 0;

@@ -9,8 +9,7 @@ namespace {
 
 using namespace test;
 
-// A reference that one plugin holds with more fields than another is a
-// conflict, though the fields they share are the same.
+// A reference with more fields than another conflicts, though the shared ones agree.
 TEST(ConflictReportTest, ReferencesOfDifferentLengthsConflict) {
   const std::string data = Field("DATA", Bytes().F32(5).Zeros(20).str());
   TestGame game;

@@ -63,9 +63,7 @@ TEST(ShellTest, StartupLinesWarnOfInactiveMastersOnlyWhenSomeAreNeeded) {
   }
 }
 
-// Where the content list is the load order (OpenMW), the window moves rows
-// up and down among the active files, and Ok writes that order; sorted by a
-// column, nothing moves.
+// OpenMW's rows move in the load order and Ok writes it; sorted by a column, none move.
 TEST(ShellTest, OpenMwRowsMoveInTheLoadOrder) {
   test::TempDir dir, home;
   samplegame::WriteSampleGame(dir.path(), {});
@@ -94,9 +92,7 @@ TEST(ShellTest, OpenMwRowsMoveInTheLoadOrder) {
                 "content=Junk_Cells.esp\n");
 }
 
-// The window keeps one Program and runs each command on a worker: a command
-// started while another run holds the game waits for it, says so, and then
-// works on what that run left in morrowind.ini.
+// A command started during another run waits, says so, and works on what it left.
 TEST(ShellTest, ACommandWaitsForAnotherRunAndStartsFromWhatItLeft) {
   ShellGame game;
   RunLock other;
@@ -121,9 +117,7 @@ TEST(ShellTest, ACommandWaitsForAnotherRunAndStartsFromWhatItLeft) {
   EXPECT_NE(text.find("=Merged_Leveled_Lists.esp\r\n"), std::string::npos);
 }
 
-// What the GUI and the command line leave to this test: the user's cleaning
-// choices come back after the run, and a merged plugin listed in another
-// letter case is never cleaned; a second run changes nothing.
+// Cleaning choices come back after the run; a merged plugin is never cleaned.
 TEST(ShellTest, JustFixItKeepsTheUsersChoicesAndNeverCleansAMergedPlugin) {
   ShellGame game;
   game.program.options().boxes.restrictedCellCleaning = true;

@@ -8,9 +8,7 @@
 
 namespace modrake::test {
 
-// Nowhere for a run to find a game but where the test puts one: HOME is a
-// folder of the test's, and no variable names a Wine prefix or an OpenMW
-// configuration.
+// HOME is the test's, and no variable names a Wine prefix or an OpenMW configuration.
 struct NoGameElsewhere {
   explicit NoGameElsewhere(const std::filesystem::path& folder) : home("HOME", folder.string()) {}
   ScopedEnv home;
@@ -23,8 +21,7 @@ struct NoGameElsewhere {
 // 2003-06-12 14:05:33 UTC and the minutes after it.
 constexpr int64_t kTime = 1055426733;
 
-// A game of header-only masters and plugins, one of them needing an inactive
-// master and one a missing master; dates show in UTC.
+// Header-only plugins, one needing an inactive master, one a missing one; dates in UTC.
 struct HeaderOnlyGame : GameFolder {
   HeaderOnlyGame() {
     AddPlugin("Morrowind.esm", kTime);

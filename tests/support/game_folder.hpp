@@ -9,8 +9,7 @@
 
 namespace modrake::test {
 
-// A small game folder in a temporary folder, with a program home of its own:
-// Morrowind.ini and a data folder of plugins written from record bytes.
+// A temporary game folder with its own program home, Morrowind.ini and plugins.
 class GameFolder {
  public:
   explicit GameFolder(const std::string& dataFolderName = "Data Files");

@@ -11,15 +11,13 @@
 
 namespace modrake::test {
 
-// Records in the layouts of the game's editor, small enough to spell out in a
-// test; each builder takes the fields that tests vary.
+// Records in the editor's layouts; each builder takes the fields tests vary.
 
 // A parsed record's bytes as a file holds them, header included.
 std::string BytesOf(const Record& record);
 
 std::string Misc(const std::string& id, uint32_t value, uint32_t flags = 0);
-// A weapon named name (the id when empty) whose chop damage runs from 1 to
-// chopMax; slash and thrust do 1 to 5.
+// A weapon (named as the id when name is empty) chopping 1 to chopMax.
 std::string Weapon(const std::string& id, float weight, uint32_t value,
                    const std::string& name = "", uint8_t chopMax = 5);
 
@@ -44,13 +42,11 @@ std::string Faction(const std::string& id,
 
 std::string Cell(const std::string& name, uint32_t flags, int32_t x, int32_t y,
                  const std::string& more = "");
-// The fields of one cell reference: its number (the master's index in the
-// high byte, 0 for a reference the file made itself), its object and more.
+// One cell reference's fields: number (master index in the high byte), object, more.
 std::string Reference(uint32_t number, const std::string& id, const std::string& more = "");
 
 std::string Dial(const std::string& topic, uint8_t type = 0);
-// An INFO: INAM, PNAM, NNAM, DATA (with the disposition), ANAM when a cell is
-// named, NAME, then the extra fields (conditions and the like).
+// An INFO: INAM, PNAM, NNAM, DATA, ANAM for a named cell, NAME, then extra fields.
 std::string Response(const std::string& id, const std::string& prev, const std::string& next,
                      const std::string& text, int32_t disposition = 0, const std::string& cell = "",
                      const std::string& extra = "");
@@ -75,13 +71,9 @@ std::string ListBytes(const List& list);
 // "LEVI id flags=1 none=50 count=2: a@1 b@3" ("-" for a missing field).
 std::string DescribeList(const Record& record);
 
-// The topics of a merged plugin, one line per record: "DIAL topic",
-// "INFO id prev>next 'text' disposition".
+// A merged plugin's topics: "DIAL topic", "INFO id prev>next 'text' disposition".
 std::vector<std::string> DescribeDialogs(const std::filesystem::path& plugin);
-// What is wrong with the links of a merged plugin's responses: each PNAM and
-// NNAM must be empty or name a response of the same topic in the merged
-// plugin or in one of the sources, never the response itself, and two saved
-// responses that follow each other must name each other. Empty when all is well.
+// Broken PNAM/NNAM links of a merged plugin's responses; empty when all is well.
 std::vector<std::string> LinkProblems(const std::filesystem::path& merged,
                                       const std::vector<std::filesystem::path>& sources);
 

@@ -30,8 +30,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Builds the bytes of TES3 records and files by hand, independent of the
-// reader and writer under test.
+// TES3 bytes built by hand, independent of the reader and writer under test.
 class Bytes {
  public:
   Bytes& U8(uint8_t v);
@@ -61,26 +60,22 @@ std::string ZField(std::string_view tag, std::string_view text);  // zero-termin
 std::string U32Field(std::string_view tag, uint32_t value);
 // A record: tag, data size, header word 0, flags, then the fields.
 std::string RecordBytes(std::string_view tag, const std::string& fields, uint32_t flags = 0);
-// A TES3 header record with a 300-byte HEDR and the given masters (name, size);
-// file type 1 marks a master file.
+// A header with a 300-byte HEDR and masters (name, size); file type 1 is a master.
 std::string HeaderRecord(const std::vector<std::pair<std::string, uint64_t>>& masters = {},
                          uint32_t recordCount = 0, uint32_t fileType = 0);
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
-// Every file under a folder by its relative path: its bytes, modification
-// time and mode (folders as "folder"), to tell that nothing changed.
+// Every file's bytes, time and mode by relative path, to tell that nothing changed.
 std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
 
 // Where the real plugins made by the game's editor are; empty when absent.
 std::filesystem::path RealTestData();
 
-// Empty when the JSON document validates against the schema file (python3's
-// jsonschema), else what is wrong with it.
+// Empty when the document validates against the schema (python3's jsonschema).
 std::string JsonProblems(const std::string& document, const std::filesystem::path& schema);
 
-// True when OpenMW's esmtool, our independent reader of TES3 files, reads
-// the whole file, or is not installed.
+// True when OpenMW's esmtool reads the whole file, or is not installed.
 bool EsmtoolReads(const std::filesystem::path& file);
 
 struct CommandResult {
@@ -91,8 +86,7 @@ struct CommandResult {
 // Runs the built modrake with the arguments, standard input closed.
 CommandResult RunModrake(const std::vector<std::string>& args,
                          const std::filesystem::path& workdir = {});
-// Runs it the same way with its address space capped (prlimit); uncapped
-// under the address sanitizer, which reserves more, and on Windows.
+// Runs it with its address space capped; uncapped under ASan and on Windows.
 CommandResult RunModrakeCapped(uint64_t addressSpace, const std::vector<std::string>& args);
 constexpr bool kCapsAddressSpace =
 #if defined(__SANITIZE_ADDRESS__) || defined(_WIN32)
@@ -134,8 +128,7 @@ class BackgroundRun {
   size_t lineStart_ = 0;
 };
 
-// Sets an environment variable (unsets it for none) for the programs a test
-// runs, and puts the old value back afterwards.
+// Sets (or unsets) a variable for programs a test runs, restoring it afterwards.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::optional<std::string>& value);
@@ -154,8 +147,7 @@ bool RunsAsRoot();
 
 using modrake::kWindows;
 
-// Skips the rest of a test on Windows, saying why: a few tests check what
-// only POSIX systems have (file modes, symbolic links, other users).
+// Skips the rest of a test on Windows, saying why (modes, links, other users).
 #ifdef _WIN32
 #define SKIP_ON_WINDOWS(reason) GTEST_SKIP() << "not on Windows: " << (reason)
 #else

@@ -225,8 +225,7 @@ TEST(MergeLeveledListsTest, AllMastersMergesAgainstANonGameMaster) {
   }
 }
 
-// Where the masters' lists lie is cached; whatever became of the masters or
-// of the cache since, the merge comes out as if the masters were read whole.
+// Whatever became of the masters or the list cache, the merge is as if read whole.
 TEST(MergeLeveledListsTest, AgainstMastersTheListCacheNeverChangesTheResult) {
   const std::string coin = test::Misc("coin", 1);
   const std::string gold = ListBytes({"LEVI", "random_gold", 0, 0, {{"a", 1}, {"b", 2}}});
@@ -303,8 +302,7 @@ TEST(MergeLeveledListsTest, AgainstMastersTheListCacheNeverChangesTheResult) {
   }
 }
 
-// The log tells what each version added and which lists were left out; the
-// game masters are named as masters, with their sizes, and never scanned.
+// The log tells what each version added and which lists were left out.
 TEST(MergeLeveledListsTest, LogTellsWhatEachVersionAddedAndWhatWasLeftOut) {
   MergeFixture fixture;
   std::string nameless = test::RecordBytes(

@@ -17,8 +17,7 @@ struct Outcome {
   std::string log;
 };
 
-// Merges the versions ("A.esp", "B.esp", ... in load order) of one object
-// against its master version (none when empty), as the command does.
+// Merges versions ("A.esp", "B.esp", ...) of one object against its master version.
 Outcome Merge(const std::string& master, const std::vector<std::string>& versions,
               bool mergeUnchanged = false) {
   TestGame g;
