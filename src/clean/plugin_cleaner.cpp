@@ -19,6 +19,7 @@
 #include "objectdb/object_index.hpp"
 #include "objectdb/record_comparison.hpp"
 #include "platform/ascii.hpp"
+#include "platform/checksum.hpp"
 #include "platform/file_names.hpp"
 
 namespace modrake {
@@ -373,10 +374,41 @@ int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
 }
 
 struct DuplicateSlot {
+  uint64_t hash;  // of the object's key: equal keys, equal hashes
+  RecordList::iterator record;
+  uint32_t sequence;
+};
+
+struct DuplicateCandidate {
   ObjectKey key;
   RecordList::iterator record;
   uint32_t sequence;
 };
+
+// The objects whose key hash is shared, with their keys: only they can be
+// duplicates. Sorting every record of a land mod by its whole key cost more
+// than the rest of the check.
+std::vector<DuplicateCandidate> SharedHashes(std::vector<DuplicateSlot>& slots) {
+  std::sort(slots.begin(), slots.end(), [](const DuplicateSlot& a, const DuplicateSlot& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.sequence < b.sequence;
+  });
+  std::vector<DuplicateCandidate> candidates;
+  for (size_t i = 0; i < slots.size();) {
+    size_t end = i + 1;
+    while (end < slots.size() && slots[end].hash == slots[i].hash) ++end;
+    if (end - i == 1) {
+      i = end;
+      continue;
+    }
+    for (; i < end; ++i) {
+      DuplicateCandidate& candidate = candidates.emplace_back();
+      BuildKey(candidate.key, **slots[i].record, {});
+      candidate.record = slots[i].record;
+      candidate.sequence = slots[i].sequence;
+    }
+  }
+  return candidates;
+}
 
 // Removes empty topics, and every copy of an object but the last in file
 // order. Returns whether duplicates were found.
@@ -384,6 +416,7 @@ bool RemoveEmptyTopicsAndDuplicates(ExecutionLog& log, PluginFile& file, uint32_
   std::vector<DuplicateSlot> slots;
   slots.reserve(file.records.size());
   uint32_t sequence = 0;
+  ObjectKey key;
   for (auto it = file.records.begin(); it != file.records.end();) {
     auto next = std::next(it);
     Record& record = **it;
@@ -405,30 +438,27 @@ bool RemoveEmptyTopicsAndDuplicates(ExecutionLog& log, PluginFile& file, uint32_
       it = next;
       continue;
     }
-    DuplicateSlot slot;
-    BuildKey(slot.key, record, {});
-    if (slot.key.text[0] != '<') {
-      slot.record = it;
-      slot.sequence = sequence++;
-      slots.push_back(slot);
-    }
+    BuildKey(key, record, {});
+    if (key.text[0] != '<') slots.push_back({Checksum64(key.tag, key.length), it, sequence++});
     it = next;
   }
 
   // Equal keys stay in file order, so the earlier copy is always the victim.
-  std::sort(slots.begin(), slots.end(), [](const DuplicateSlot& a, const DuplicateSlot& b) {
-    int c = CompareKeys(a.key, b.key);
-    return c != 0 ? c < 0 : a.sequence < b.sequence;
-  });
+  std::vector<DuplicateCandidate> candidates = SharedHashes(slots);
+  std::sort(candidates.begin(), candidates.end(),
+            [](const DuplicateCandidate& a, const DuplicateCandidate& b) {
+              int c = CompareKeys(a.key, b.key);
+              return c != 0 ? c < 0 : a.sequence < b.sequence;
+            });
   bool found = false;
-  for (size_t i = 0; i + 1 < slots.size(); ++i) {
-    if (CompareKeys(slots[i].key, slots[i + 1].key) != 0) continue;
-    Record& victim = **slots[i].record;
+  for (size_t i = 0; i + 1 < candidates.size(); ++i) {
+    if (CompareKeys(candidates[i].key, candidates[i + 1].key) != 0) continue;
+    Record& victim = **candidates[i].record;
     found = true;
     log.Log("  deleted %s %-40s ; duplicate object\n", TagText(victim.tag).c_str(),
             victim.GetDisplayId().c_str());
     ++deleted;
-    file.RemoveRecord(slots[i].record);
+    file.RemoveRecord(candidates[i].record);
   }
   return found;
 }

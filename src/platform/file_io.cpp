@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/checksum.hpp"
 #include "platform/file_io_system.hpp"
 
 namespace modrake {
@@ -235,6 +236,22 @@ std::optional<std::string> ReadFileBytes(const std::filesystem::path& path) {
   std::string bytes(reader.Size(), '\0');
   if (reader.Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
   return bytes;
+}
+
+std::optional<uint64_t> ChecksumFile(const std::filesystem::path& path) {
+  // One small block over and over: reading a large plugin whole cost more
+  // in fresh pages than the checksum itself.
+  FileReader reader;
+  if (!reader.Open(path)) return std::nullopt;
+  auto block = std::make_unique_for_overwrite<unsigned char[]>(kChecksumBlock);
+  Checksum64Stream sum(reader.Size());
+  for (uint64_t left = reader.Size(); left > 0;) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(left, kChecksumBlock));
+    if (reader.Read(block.get(), want) != want) return std::nullopt;
+    sum.Add(block.get(), want);
+    left -= want;
+  }
+  return sum.Value();
 }
 
 }  // namespace modrake

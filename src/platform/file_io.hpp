@@ -215,6 +215,10 @@ void SyncFiles(const std::vector<std::filesystem::path>& paths);
 
 // The whole content of a file; none when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path);
+// Checksum64 of the whole content of a file, read a block of
+// kChecksumBlock bytes at a time; none when it cannot be read.
+constexpr size_t kChecksumBlock = 256 * 1024;
+std::optional<uint64_t> ChecksumFile(const std::filesystem::path& path);
 
 // The permission bits of a file (07777); Windows has only read-only (0444)
 // or not (0666).

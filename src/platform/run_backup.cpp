@@ -157,13 +157,6 @@ uint64_t FolderBytes(const std::filesystem::path& folder) {
   return bytes;
 }
 
-// The checksum of a whole file; none when it cannot be read.
-std::optional<uint64_t> FileChecksum(const std::filesystem::path& path) {
-  auto bytes = ReadFileBytes(path);
-  if (!bytes) return std::nullopt;
-  return Checksum64(bytes->data(), bytes->size());
-}
-
 // Removes the oldest runs (never `current`) until at most keepRuns runs and
 // keepBytes bytes remain.
 void PruneRuns(const std::filesystem::path& backups, size_t keepRuns, uint64_t keepBytes,
@@ -240,7 +233,7 @@ WriteResult RunBackup::Keep(const std::filesystem::path& path, bool replaced) {
   std::error_code ec;
   bool linked = replaced && (std::filesystem::create_hard_link(file, to, ec), !ec);
   if (linked) {
-    auto sum = FileChecksum(file);
+    auto sum = ChecksumFile(file);
     if (!sum) return WriteResult::FromError(errno ? errno : EIO);
     checksum = *sum;
   } else {
@@ -276,7 +269,7 @@ void RunBackup::Finish(size_t keepRuns, uint64_t keepBytes) {
   // syncs the files the run wrote).
   SyncFiles(copies_);
   auto after = [&](const std::filesystem::path& file) {
-    auto sum = FileChecksum(file);
+    auto sum = ChecksumFile(file);
     text += "after\t" + (sum ? Hex(*sum) : std::string("-")) + "\t" + EscapePath(file) + "\n";
   };
   for (const auto& file : kept_) after(file);
@@ -321,7 +314,7 @@ UndoOutcome UndoRun(const std::filesystem::path& backups, const std::string& nam
   }
   // A file is as the run left it, already back, or changed by another hand.
   for (const auto& e : manifest->entries) {
-    auto now = FileChecksum(e.path);
+    auto now = ChecksumFile(e.path);
     bool fine;
     if (e.kind == ManifestEntry::kKeep) {
       fine = (now && *now == e.before) || !e.after ||
@@ -354,7 +347,7 @@ UndoOutcome UndoRun(const std::filesystem::path& backups, const std::string& nam
       }
       continue;
     }
-    auto now = FileChecksum(e->path);
+    auto now = ChecksumFile(e->path);
     auto times = GetFileTimes(e->path);
     bool same = now && *now == e->before && times && times->modifySec == e->times.modifySec &&
                 times->modifyNsec == e->times.modifyNsec && FileMode(e->path) == e->mode;

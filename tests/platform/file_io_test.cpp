@@ -10,6 +10,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "platform/checksum.hpp"
 #include "platform/file_names.hpp"
 #include "support/test_support.hpp"
 
@@ -87,6 +88,30 @@ TEST(FileReaderTest, EverySeekSkipAndReadGivesTheBytesOfTheFile) {
     }
     ASSERT_EQ(reader.Position(), position);
   }
+}
+
+// A file's checksum read a block at a time, and the sum of pieces that cut
+// words apart, are the checksum of the bytes at once: the value that the
+// backups of earlier runs hold.
+TEST(ChecksumFileTest, EqualsTheChecksumOfTheWholeBytes) {
+  EXPECT_EQ(Checksum64("Balmora, Guild of Mages", 23), 0x7f695dc7c43ea5c9u);
+  test::TempDir dir;
+  for (size_t size : {size_t{0}, size_t{7}, size_t{9}, kChecksumBlock - 1, kChecksumBlock,
+                      kChecksumBlock + 1, 3 * kChecksumBlock + 13}) {
+    SCOPED_TRACE(size);
+    std::string bytes(size, '\0');
+    uint32_t state = static_cast<uint32_t>(size);
+    for (auto& c : bytes) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+    test::WriteFile(dir / "data.bin", bytes);
+    const uint64_t whole = Checksum64(bytes.data(), bytes.size());
+    EXPECT_EQ(ChecksumFile(dir / "data.bin"), whole);
+    Checksum64Stream pieces(size);
+    for (size_t at = 0, piece = 1; at < size; at += piece, piece = piece % 13 + 1) {
+      pieces.Add(bytes.data() + at, std::min(piece, size - at));
+    }
+    EXPECT_EQ(pieces.Value(), whole);
+  }
+  EXPECT_EQ(ChecksumFile(dir / "missing.bin"), std::nullopt);
 }
 
 TEST(WriteFileAtomicallyTest, AFailedWriteLeavesTheTargetAsItWasAndNoTemporaryFile) {
