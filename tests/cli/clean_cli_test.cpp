@@ -10,6 +10,7 @@
 #include "platform/file_io.hpp"
 #include "platform/run_lock.hpp"
 #include "support/game_folder.hpp"
+#include "support/records.hpp"
 #include "support/sample_game_run.hpp"
 #include "support/test_support.hpp"
 
@@ -94,25 +95,39 @@ TEST(CleanCliTest, AnErrorInTheMiddleOfAFixFailsAndKeepsWhatWasCleaned) {
             std::string::npos);
 }
 
-// An unattended fix keeps a new empty cell that clean, as set up, removes.
-TEST(CleanCliTest, NewEmptyCellsStayInFixAndGoInClean) {
-  for (const char* command : {"clean", "fix"}) {
-    SCOPED_TRACE(command);
+// An unattended fix keeps a new empty cell that clean, as set up, removes;
+// each restricted option keeps what it names.
+TEST(CleanCliTest, WhatCleanKeepsFollowsItsOptions) {
+  const struct {
+    std::vector<std::string> args;
+    bool cellKept, responseKept;
+  } cases[] = {
+      {{"clean"}, false, false},
+      {{"clean", "--restricted-cells"}, true, false},
+      {{"clean", "--restricted-dialogs"}, false, true},
+      {{"fix"}, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back());
     test::GameFolder game;
-    game.AddPlugin("Morrowind.esm", 1000);
+    game.AddPlugin("Morrowind.esm", 1000, {},
+                   test::Dial("Greeting") + test::Response("100", "", "101", "Hello."));
     game.AddPlugin("p.esp", 2000, {},
                    test::RecordBytes(
                        "CELL", test::ZField("NAME", "New Place") +
-                                   test::Field("DATA", test::Bytes().U32(1).I32(0).I32(0).str())));
+                                   test::Field("DATA", test::Bytes().U32(1).I32(0).I32(0).str())) +
+                       test::Dial("Greeting") + test::Response("100", "other", "101", "Hello."));
     game.WriteGameFiles({"Morrowind.esm", "p.esp"});
-    std::vector<std::string> args = {"--yes", command};
-    if (std::string(command) == "clean") {
+    std::vector<std::string> args = {"--yes"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    if (c.args[0] == "clean")
       args.insert(args.end(), {"--keep-names", (game.data() / "p.esp").string()});
-    }
     auto result = game.Run(args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    bool kept = test::ReadFile(game.data() / "p.esp").find("New Place") != std::string::npos;
-    EXPECT_EQ(kept, std::string(command) == "fix");
+    const std::string plugin = test::ReadFile(game.data() / "p.esp");
+    EXPECT_EQ(test::Contains(plugin, "New Place"), c.cellKept);
+    EXPECT_EQ(test::Contains(plugin, "Hello."), c.responseKept);
+    EXPECT_TRUE(test::EsmtoolReads(game.data() / "p.esp"));
   }
 }
 
