@@ -285,10 +285,10 @@ TEST_F(PluginCleanerTest, DuplicatesKeepTheLastCopy) {
   EXPECT_EQ(after.records.back()->FindSubrecord(MakeTag("MCDT"))->UInt32At(4), 3u)
       << "the last copy stays";
   std::string log = LogText();
-  EXPECT_NE(
-      log.find("  deleted MISC dup                                      ; duplicate object\n"
-               "  deleted MISC DUP                                      ; duplicate object\n"),
-      std::string::npos);
+  EXPECT_TRUE(test::Contains(
+      log,
+      "  deleted MISC dup                                      ; duplicate object\n"
+      "  deleted MISC DUP                                      ; duplicate object\n"));
 
   g.log.pipeline = true;  // the pipeline removes them without asking
   g.ui.asked.clear();

@@ -36,18 +36,19 @@ TEST(CleanCliTest, CleansInPlaceOnlyWhatNeedsItAndAsksAboutDuplicates) {
 
   auto second = run.Run({"clean", "--keep-names", run.Data("Identical_To_Masters.esp").string()});
   ASSERT_EQ(second.exitCode, 0) << second.err;
-  EXPECT_NE(second.out.find("Loaded "), std::string::npos) << "the master cache is used";
-  EXPECT_NE(second.out.find("Identical_To_Masters.esp is already clean"), std::string::npos);
-  EXPECT_NE(second.out.find("Cleaned 0 file(s)"), std::string::npos);
+  EXPECT_TRUE(test::Contains(second.out, "Loaded ")) << "the master cache is used";
+  EXPECT_TRUE(
+      test::Contains(second.out, "Identical_To_Masters.esp is already clean\n\nCleaned 0 file(s)"))
+      << second.out;
 
   // Duplicates declined leave the file alone.
   std::string before = test::ReadFile(run.Data("Duplicate_Records.esp"));
   auto result =
       run.Run({"--no", "clean", "--keep-names", run.Data("Duplicate_Records.esp").string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("WARNING! Duplicate objects were found in the plugin!\n"
-                            "Skipped \"Duplicate_Records.esp\" per user request"),
-            std::string::npos)
+  EXPECT_TRUE(test::Contains(result.out,
+                             "WARNING! Duplicate objects were found in the plugin!\n"
+                             "Skipped \"Duplicate_Records.esp\" per user request"))
       << result.out;
   EXPECT_EQ(test::ReadFile(run.Data("Duplicate_Records.esp")), before);
 }
@@ -56,9 +57,8 @@ TEST(CleanCliTest, EveryScenarioPluginCleansIntoTheSubfolder) {
   test::SampleGameRun run;
   std::vector<std::string> args = {"--yes", "clean", "--subfolder", "--keep-time"};
   for (const auto& entry : std::filesystem::directory_iterator(run.Data())) {
-    if (entry.path().extension() == ".esp" || entry.path().extension() == ".ESP") {
+    if (entry.path().extension() == ".esp" || entry.path().extension() == ".ESP")
       args.push_back(entry.path().string());
-    }
   }
   auto result = run.Run(args);
   ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -91,21 +91,19 @@ TEST(CleanCliTest, AnErrorInTheMiddleOfAFixFailsAndKeepsWhatWasCleaned) {
   EXPECT_EQ(run.err.rfind("Modrake Error: Invalid record in file ", 0), 0u) << run.err;
   EXPECT_NE(test::ReadFile(data / "Junk_Cells.esp"), junk);
   EXPECT_FALSE(std::filesystem::exists(leftover));
-  EXPECT_NE(test::ReadLog(game.home / "modrake.log").find("\nERROR: Invalid record"),
-            std::string::npos);
+  EXPECT_TRUE(test::Contains(test::ReadLog(game.home / "modrake.log"), "\nERROR: Invalid record"));
 }
 
-// An unattended fix keeps a new empty cell that clean, as set up, removes;
-// each restricted option keeps what it names.
+// Each restricted option keeps what it names; an unattended fix keeps a new empty cell.
 TEST(CleanCliTest, WhatCleanKeepsFollowsItsOptions) {
   const struct {
     std::vector<std::string> args;
     bool cellKept, responseKept;
   } cases[] = {
-      {{"clean"}, false, false},
-      {{"clean", "--restricted-cells"}, true, false},
-      {{"clean", "--restricted-dialogs"}, false, true},
-      {{"fix"}, true, false},
+      {{"--yes", "clean"}, false, false},
+      {{"--yes", "clean", "--restricted-cells"}, true, false},
+      {{"--yes", "clean", "--restricted-dialogs"}, false, true},
+      {{"--yes", "fix"}, true, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.back());
@@ -118,9 +116,8 @@ TEST(CleanCliTest, WhatCleanKeepsFollowsItsOptions) {
                                    test::Field("DATA", test::Bytes().U32(1).I32(0).I32(0).str())) +
                        test::Dial("Greeting") + test::Response("100", "other", "101", "Hello."));
     game.WriteGameFiles({"Morrowind.esm", "p.esp"});
-    std::vector<std::string> args = {"--yes"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    if (c.args[0] == "clean")
+    std::vector<std::string> args = c.args;
+    if (c.args[1] == "clean")
       args.insert(args.end(), {"--keep-names", (game.data() / "p.esp").string()});
     auto result = game.Run(args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -187,8 +184,8 @@ TEST(CleanInterruptCliTest, CtrlCStopsBetweenFilesAndLeavesEveryFileWhole) {
       EXPECT_GE(cleaned, 10u);
       EXPECT_LT(cleaned, 300u);
       EXPECT_NE(result.out.find("\nCanceled before Generated_Plugin_"), std::string::npos);
-      EXPECT_NE(test::ReadLog(home / "modrake.log").find("Operation has been canceled."),
-                std::string::npos);
+      EXPECT_TRUE(
+          test::Contains(test::ReadLog(home / "modrake.log"), "Operation has been canceled."));
     }
   }
 #endif

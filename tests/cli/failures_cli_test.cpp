@@ -309,8 +309,7 @@ TEST(CliTest, DumpIntoAFullDiskFails) {
   auto full = test::RunProgram("/bin/sh", {"-c", "\"$0\" dump \"$1\" >/dev/full",
                                            MODRAKE_CLI_BINARY, (dir / "fine.esp").string()});
   EXPECT_EQ(full.exitCode, 1);
-  EXPECT_NE(full.err.find("Modrake Error: Cannot write the records of"), std::string::npos)
-      << full.err;
+  EXPECT_TRUE(test::Contains(full.err, "Modrake Error: Cannot write the records of")) << full.err;
 }
 
 }  // namespace

@@ -144,9 +144,9 @@ TEST(SafetyCliTest, ActivationPastTheLimitActivatesWhatFitsAndNamesTheRest) {
                                   "plugins", "activate", "Inactive_Plugin.esp",
                                   "Generated_Plugin_229.esp", "Generated_Plugin_230.esp"});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.err.find("2 file(s) did not fit in the game's limit of 256 active files and "
-                            "stay inactive: Generated_Plugin_229.esp, Generated_Plugin_230.esp"),
-            std::string::npos)
+  EXPECT_TRUE(test::Contains(result.err,
+                             "2 file(s) did not fit in the game's limit of 256 active files and "
+                             "stay inactive: Generated_Plugin_229.esp, Generated_Plugin_230.esp"))
       << result.err;
   EXPECT_NE(test::ReadFile(game / "Morrowind.ini").find("=Inactive_Plugin.esp"), std::string::npos);
 }

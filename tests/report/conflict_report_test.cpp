@@ -25,10 +25,9 @@ TEST(ConflictReportTest, ReferencesOfDifferentLengthsConflict) {
   RunReportEntry(game.session());
   const std::string log = ReadLog(game.home / "modrake.log");
   const std::string placed = "             DATA XYZ=(5.00, 0.00, 0.00) ROT=(0.00, 0.00, 0.00)\n";
-  EXPECT_NE(log.find("\nCELL  Vivec\n  > a.esp\n        FRMR/NAME 1, 1 / chest\n" + placed +
-                     "  > b.esp\n        FRMR/NAME 1, 1 / chest\n" + placed +
-                     "             XSCL 2.00\n\n; ---"),
-            std::string::npos)
+  EXPECT_TRUE(test::Contains(log, "\nCELL  Vivec\n  > a.esp\n        FRMR/NAME 1, 1 / chest\n" +
+                                      placed + "  > b.esp\n        FRMR/NAME 1, 1 / chest\n" +
+                                      placed + "             XSCL 2.00\n\n; ---"))
       << log;
 }
 

@@ -341,9 +341,8 @@ TEST(MergeLeveledListsTest, LogTellsWhatEachVersionAddedAndWhatWasLeftOut) {
   EXPECT_EQ(fixture.ui.lines[4], "Merged 3 original leveled list(s) into 1 list(s)");
   std::string expectedSize =
       test::Bytes().U32(static_cast<uint32_t>(fixture.game.tribunal()->status.size)).U32(0).str();
-  EXPECT_NE(test::ReadFile(fixture.dataFolder() / kMergedLeveledListsName)
-                .find(test::Field("DATA", expectedSize)),
-            std::string::npos);
+  EXPECT_TRUE(test::Contains(test::ReadFile(fixture.dataFolder() / kMergedLeveledListsName),
+                             test::Field("DATA", expectedSize)));
 }
 
 }  // namespace
