@@ -227,9 +227,10 @@ WriteResult SetFileMode(const std::filesystem::path& path, unsigned mode);
 // How many bytes a file takes on disk.
 uint64_t DiskBytes(const std::filesystem::path& path);
 // Copies a file into a new file (a clone where the file system shares
-// blocks), which SyncFiles puts on disk; bytes gets what was copied.
+// blocks), which SyncFiles puts on disk, a block at a time; checksum gets the
+// Checksum64 of what was copied.
 WriteResult CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                          std::string& bytes);
+                          uint64_t& checksum);
 // Appends text to a file, made (private) when missing; with sync, it is on
 // disk when this returns.
 WriteResult AppendToFile(const std::filesystem::path& path, std::string_view text, bool sync);

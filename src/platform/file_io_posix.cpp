@@ -287,7 +287,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }  // namespace
 
 WriteResult CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                          std::string& bytes) {
+                          uint64_t& checksum) {
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return WriteResult::FromError(errno);
   int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -296,19 +296,25 @@ WriteResult CopyToNewFile(const std::filesystem::path& from, const std::filesyst
     ::close(in);
     return WriteResult::FromError(error);
   }
-  int error = 0;
-  bytes.clear();
+  struct stat st {};
+  int error = ::fstat(in, &st) == 0 ? 0 : errno;
+  // A clone shares the blocks; the bytes are still read for their checksum.
+  bool cloned = error == 0 && ::ioctl(out, FICLONE, in) == 0;
+  Checksum64Stream sum(static_cast<uint64_t>(st.st_size));
+  uint64_t copied = 0;
   char buffer[1 << 16];
-  bool cloned = ::ioctl(out, FICLONE, in) == 0;
-  for (;;) {
+  while (error == 0) {
     ssize_t got = ::read(in, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) error = errno;
     if (got <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(got));
+    sum.Add(buffer, static_cast<size_t>(got));
+    copied += static_cast<uint64_t>(got);
+    if (!cloned && !WriteAll(out, buffer, static_cast<size_t>(got))) error = errno ? errno : EIO;
   }
-  if (error == 0 && !cloned && !WriteAll(out, bytes.data(), bytes.size()))
-    error = errno ? errno : EIO;
+  // A file that changed its size while it was copied has no true copy.
+  if (error == 0 && copied != static_cast<uint64_t>(st.st_size)) error = EIO;
+  checksum = sum.Value();
   ::close(in);
   ::close(out);
   if (error != 0) {

@@ -377,16 +377,16 @@ bool WriteAll(HANDLE file, const char* data, size_t size) {
 }  // namespace
 
 WriteResult CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                          std::string& bytes) {
+                          uint64_t& checksum) {
   errno = 0;
-  auto read = ReadFileBytes(from);
-  if (!read) return WriteResult::FromError(errno ? errno : EIO);
-  bytes = std::move(*read);
+  auto bytes = ReadFileBytes(from);
+  if (!bytes) return WriteResult::FromError(errno ? errno : EIO);
+  checksum = Checksum64(bytes->data(), bytes->size());
   HANDLE file = CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return WindowsErrorResult(GetLastError());
   DWORD error = 0;
-  if (!WriteAll(file, bytes.data(), bytes.size())) error = GetLastError();
+  if (!WriteAll(file, bytes->data(), bytes->size())) error = GetLastError();
   CloseHandle(file);
   if (error == 0) return {};
   DeleteFileW(to.c_str());

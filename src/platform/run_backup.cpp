@@ -237,9 +237,7 @@ WriteResult RunBackup::Keep(const std::filesystem::path& path, bool replaced) {
     if (!sum) return WriteResult::FromError(errno ? errno : EIO);
     checksum = *sum;
   } else {
-    std::string bytes;
-    if (WriteResult copied = CopyToNewFile(file, to, bytes); !copied) return copied;
-    checksum = Checksum64(bytes.data(), bytes.size());
+    if (WriteResult copied = CopyToNewFile(file, to, checksum); !copied) return copied;
     copies_.push_back(to);
   }
   char line[256];
