@@ -333,6 +333,11 @@ std::filesystem::path ExtraMasterCachePath(const std::filesystem::path& cachePat
   return extras;
 }
 
+void LogUnwrittenCache(ExecutionLog& log, const std::filesystem::path& path,
+                       const WriteResult& written) {
+  log.Log("!Cannot write file %s: %s", path.string().c_str(), written.reason().c_str());
+}
+
 std::filesystem::path ListCachePath(const std::filesystem::path& cachePath) {
   std::filesystem::path lists = cachePath;
   lists += ".lists";

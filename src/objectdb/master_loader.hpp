@@ -34,6 +34,14 @@ constexpr uint32_t kMasterCacheHeaderSize = 22;
 // The most entries a cache may hold.
 constexpr uint32_t kMasterCacheEntryLimit = 100000;
 
+// Said when a cache turns out not to hold true for the masters it names.
+inline constexpr char kMasterCacheMismatch[] =
+    "The master cache does not match the masters: building it again";
+// Says that a cache file could not be written: the masters are then only read
+// in full again next time.
+void LogUnwrittenCache(ExecutionLog& log, const std::filesystem::path& path,
+                       const WriteResult& written);
+
 // The stamp beside the cache names what the cache was built from: the game
 // folder and each master in use by its real path, with what tells its
 // versions apart (see FileFingerprint). Any difference means the offsets in

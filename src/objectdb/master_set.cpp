@@ -127,8 +127,7 @@ void MasterSet::BuildIndex() {
   if (written) {
     log_.Log("!Created %s", cachePath_.string().c_str());
   } else {
-    // Without a cache the masters are only read again next time.
-    log_.Log("!Cannot write file %s: %s", cachePath_.string().c_str(), written.reason().c_str());
+    LogUnwrittenCache(log_, cachePath_, written);
   }
 }
 
@@ -162,11 +161,8 @@ void MasterSet::LoadExtraMasters(bool rebuild) {
       extra.offsets[KeyText(key)] = static_cast<uint32_t>(stream.offset());
     }
   }
-  // Without it they are only read again next time.
   WriteResult written = WriteExtraMasterCache(cachePath, identity, index_.extraMasters);
-  if (!written) {
-    log_.Log("!Cannot write file %s: %s", cachePath.string().c_str(), written.reason().c_str());
-  }
+  if (!written) LogUnwrittenCache(log_, cachePath, written);
 }
 
 void MasterSet::Load() {
@@ -192,7 +188,7 @@ std::unique_ptr<Record> MasterSet::ExtraVersion(const ObjectKey& key, std::strin
       FatalError("Invalid record in file %s at offset %u (not the object read there before)",
                  extra->file->name.c_str(), found->second);
     }
-    log_.Log("!The master cache does not match the masters: building it again");
+    log_.Log("!%s", kMasterCacheMismatch);
     LoadExtraMasters(true);
     return ExtraVersion(key, topic, names);
   }
@@ -235,7 +231,7 @@ std::unique_ptr<Record> MasterSet::Version(const ObjectKey& lookedUp, std::strin
       FatalError("Invalid record in file %s at offset %u (not the object the index places there)",
                  masters[w]->name.c_str(), offset);
     }
-    log_.Log("!The master cache does not match the masters: building it again");
+    log_.Log("!%s", kMasterCacheMismatch);
     std::vector<PluginFile*> open;
     for (PluginFile* master : masters) {
       if (master && master->IsOpen()) open.push_back(master);

@@ -144,17 +144,14 @@ void ListsAgainstMasters::ReadMasters() {
 }
 
 void ListsAgainstMasters::SaveListCache() {
-  if (cacheFailed_) log_.Log("!The master cache does not match the masters: building it again");
+  if (cacheFailed_) log_.Log("!%s", kMasterCacheMismatch);
   if (readOffsets_.empty()) return;
   // Offsets past 4 GiB do not fit: such a master is read whole every time.
   for (PluginFile* master : masters_) {
     if (master->status.size > UINT32_MAX) return;
   }
-  // Without it the masters are only read whole again next time.
   WriteResult written = WriteListCache(listCache_, identity_, masters_, readOffsets_);
-  if (!written) {
-    log_.Log("!Cannot write file %s: %s", listCache_.string().c_str(), written.reason().c_str());
-  }
+  if (!written) LogUnwrittenCache(log_, listCache_, written);
 }
 
 void ListsAgainstMasters::StartPlugin(PluginFile& plugin) {
