@@ -29,7 +29,7 @@ void ReplaceData(Subrecord& field, const uint8_t* data, uint32_t size) {
   field.SetBytes(data, size);
 }
 
-Subrecord& AppendSubrecord(Record& record, const Subrecord& field) {
+Subrecord& AppendSubrecord(Record& record, FieldView field) {
   Subrecord& added = record.subrecords.emplace_back();
   added.tag = field.tag;
   added.SetBytes(field.data, field.size);

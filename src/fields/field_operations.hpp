@@ -23,6 +23,9 @@ bool SubrecordEquals(const Subrecord& a, const Subrecord* b);
 void ReplaceData(Subrecord& field, const uint8_t* data, uint32_t size);
 
 // Adds a copy of the field (tag and bytes, owned) at the end of the record.
-Subrecord& AppendSubrecord(Record& record, const Subrecord& field);
+Subrecord& AppendSubrecord(Record& record, FieldView field);
+inline Subrecord& AppendSubrecord(Record& record, const Subrecord& field) {
+  return AppendSubrecord(record, field.View());
+}
 
 }  // namespace modrake

@@ -56,7 +56,7 @@ uint64_t GridKey(int32_t x, int32_t y) {
 }
 
 // A field of the tracked cell takes the source's bytes; one it lacks is added.
-void TakeField(Record& cell, const Subrecord& source) {
+void TakeField(Record& cell, FieldView source) {
   if (Subrecord* own = cell.FindSubrecord(source.tag)) {
     ReplaceData(*own, source.data, source.size);
   } else {
@@ -379,15 +379,15 @@ void DialogMerger::MergeTopic(TopicChain chain, int count) {
   if (logged && added != 0) log_.Log("         ---- %d new record(s) added\n", added);
 }
 
-void DialogMerger::TrackExteriorCell(const Record& cell) {
-  const Subrecord* data = cell.FindSubrecord(tags::DATA);
+void DialogMerger::TrackExteriorCell(const RecordView& cell, PluginFile* file) {
+  std::optional<FieldView> data = cell.FindField(tags::DATA);
   if (data && data->size >= 4 && (data->UInt32At(0) & 1)) return;  // interior
   if (!data || data->size < 12) {
     log_.Log("    CELL %-32s ; not followed: no DATA with a grid position\n",
              cell.GetDisplayId().c_str());
     return;
   }
-  const Subrecord* name = cell.FindSubrecord(tags::NAME);
+  std::optional<FieldView> name = cell.FindField(tags::NAME);
   if (!name) {
     log_.Log("    CELL %-32s ; not followed: no NAME\n", cell.GetDisplayId().c_str());
     return;
@@ -405,11 +405,11 @@ void DialogMerger::TrackExteriorCell(const Record& cell) {
   }
   if (!known) {
     auto copy = CreateRecord({tags::CELL, 0, 0, 0});
-    copy->file = cell.file;
+    copy->file = file;
     AppendSubrecord(*copy, *name);
     AppendSubrecord(*copy, *data);
     for (Tag tag : {tags::RGNN, tags::NAM5}) {
-      if (const Subrecord* field = cell.FindSubrecord(tag)) AppendSubrecord(*copy, *field);
+      if (auto field = cell.FindField(tag)) AppendSubrecord(*copy, *field);
     }
     copy->RebuildData();
     cellsByGrid_.emplace(GridKey(x, y), copy.get());
@@ -424,7 +424,7 @@ void DialogMerger::TrackExteriorCell(const Record& cell) {
   TakeField(*known, *name);
   TakeField(*known, *data);
   for (Tag tag : {tags::RGNN, tags::NAM5}) {
-    if (const Subrecord* field = cell.FindSubrecord(tag)) TakeField(*known, *field);
+    if (auto field = cell.FindField(tag)) TakeField(*known, *field);
   }
   known->RebuildData();
 }

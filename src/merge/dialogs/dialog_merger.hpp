@@ -62,8 +62,9 @@ class DialogMerger {
   // against the game masters' version when there is one. Does not keep it.
   InfoMerge MergeInfo(Record& existing, Record& incoming, std::string_view topic, bool logged);
 
-  // Follows an exterior cell of a file: names and renames. Does not keep it.
-  void TrackExteriorCell(const Record& cell);
+  // Follows an exterior cell of a file: names and renames. Does not keep it,
+  // so a cell is only looked at, never parsed whole with its references.
+  void TrackExteriorCell(const RecordView& cell, PluginFile* file);
 
   // Puts the exterior cells whose names the merge relies on into the merged
   // plugin, right after its header, in the order their grid positions were

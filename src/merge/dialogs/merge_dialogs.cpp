@@ -34,7 +34,7 @@ int ScanFile(PluginFile& file, DialogMerger& merger) {
       ++count;
       ++responses;
     } else if (tag == tags::CELL) {
-      merger.TrackExteriorCell(*stream.Read());
+      merger.TrackExteriorCell(stream.View(), &file);
     }
     // Anything else, and responses before the file's first topic, are skipped.
   }
