@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <unordered_map>
 #include <vector>
@@ -157,7 +158,12 @@ bool IsEvilGameSetting(const PluginCleaner& cleaner, const Record& gmst) {
 
 }  // namespace
 
-bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::string& topic) {
+namespace {
+// Whether the record only repeats the master version the game shows. key is
+// the record's key, with topic for a response; topic holds the id of the last
+// DIAL passed, and a DIAL updates it.
+bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::string& topic,
+                         const ObjectKey& key) {
   Tag tag = record.tag;
   if (tag == tags::GMST || tag == tags::LTEX || tag == tags::CELL || tag == tags::TES3)
     return false;
@@ -171,8 +177,6 @@ bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::stri
   if (cleaner.masters.HasExtraMasters() && record.file) {
     // The newest version in the plugin's own masters beyond the game's is
     // the one the game shows; a master the plugin does not name never counts.
-    ObjectKey key;
-    BuildKey(key, record, topic);
     std::vector<std::string> names;
     if (Record* header = record.file->FindHeaderRecord()) names = MasterNames(*header);
     if (auto version = cleaner.masters.ExtraVersion(key, topic, &names)) {
@@ -184,7 +188,7 @@ bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::stri
       return RecordsEqual(*version, record, unrestricted);
     }
   }
-  IndexEntry* entry = cleaner.masters.Find(record, topic);
+  IndexEntry* entry = cleaner.masters.FindKey(key);
   if (!entry) return false;
   if (normaliseAi) NormaliseAiData(record);
   PadSpellEntries(record);
@@ -193,6 +197,7 @@ bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::stri
     return RecordsEqual(version, record, unrestricted);
   });
 }
+}  // namespace
 
 namespace {
 int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell) {
@@ -279,15 +284,33 @@ class RelatedRecords {
   const Record* AtGrid(const uint8_t* grid) const;
 
  private:
+  struct Entry {
+    uint64_t grid;
+    uint32_t order;
+    const Record* record;  // null once forgotten
+  };
   static std::optional<uint64_t> Key(const Record& record);
-  std::unordered_map<uint64_t, std::vector<const Record*>> byGrid_;
+  // The entries of one grid, in file order.
+  template <typename Entries>
+  static auto At(Entries& entries, uint64_t grid) {
+    auto first = std::lower_bound(entries.begin(), entries.end(), grid,
+                                  [](const Entry& e, uint64_t g) { return e.grid < g; });
+    auto last = first;
+    while (last != entries.end() && last->grid == grid) ++last;
+    return std::span(first, last);
+  }
+
+  std::vector<Entry> entries_;  // by grid, then file order
 };
 
 RelatedRecords::RelatedRecords(const PluginFile& file) {
+  uint32_t order = 0;
   for (const auto& record : file.records) {
-    auto key = Key(*record);
-    if (key) byGrid_[*key].push_back(record.get());
+    if (auto key = Key(*record)) entries_.push_back({*key, order++, record.get()});
   }
+  std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+    return a.grid != b.grid ? a.grid < b.grid : a.order < b.order;
+  });
 }
 
 std::optional<uint64_t> RelatedRecords::Key(const Record& record) {
@@ -299,17 +322,18 @@ std::optional<uint64_t> RelatedRecords::Key(const Record& record) {
 void RelatedRecords::Forget(const Record& record) {
   auto key = Key(record);
   if (!key) return;
-  auto found = byGrid_.find(*key);
-  if (found == byGrid_.end()) return;
-  auto& records = found->second;
-  records.erase(std::remove(records.begin(), records.end(), &record), records.end());
+  for (Entry& entry : At(entries_, *key)) {
+    if (entry.record == &record) entry.record = nullptr;
+  }
 }
 
 const Record* RelatedRecords::AtGrid(const uint8_t* grid) const {
   uint64_t key;
   std::memcpy(&key, grid, 8);
-  auto found = byGrid_.find(key);
-  return found == byGrid_.end() || found->second.empty() ? nullptr : found->second.front();
+  for (const Entry& entry : At(entries_, key)) {
+    if (entry.record) return entry.record;
+  }
+  return nullptr;
 }
 
 // The number of fields removed from the cell, or -1 when the cell is empty
@@ -410,37 +434,32 @@ std::vector<DuplicateCandidate> SharedHashes(std::vector<DuplicateSlot>& slots) 
   return candidates;
 }
 
-// Removes empty topics, and every copy of an object but the last in file
-// order. Returns whether duplicates were found.
-bool RemoveEmptyTopicsAndDuplicates(ExecutionLog& log, PluginFile& file, uint32_t& deleted) {
-  std::vector<DuplicateSlot> slots;
-  slots.reserve(file.records.size());
-  uint32_t sequence = 0;
-  ObjectKey key;
-  for (auto it = file.records.begin(); it != file.records.end();) {
-    auto next = std::next(it);
+// Whether two records of this tag with one key are duplicates: responses,
+// land textures and cells are told apart otherwise, and topics by their
+// responses.
+bool MayDuplicate(Tag tag) {
+  return tag != tags::INFO && tag != tags::LTEX && tag != tags::CELL && tag != tags::DIAL;
+}
+
+// Removes the empty ones of topics (in file order), and every copy but the
+// last in file order of the objects in slots (in file order). Returns whether
+// duplicates were found.
+bool RemoveEmptyTopicsAndDuplicates(ExecutionLog& log, PluginFile& file,
+                                    const std::vector<RecordList::iterator>& topics,
+                                    std::vector<DuplicateSlot>& slots, uint32_t& deleted) {
+  for (auto it : topics) {
     Record& record = **it;
-    if (record.tag == tags::INFO || record.tag == tags::LTEX || record.tag == tags::CELL) {
-      it = next;
-      continue;
+    auto next = std::next(it);
+    const Subrecord* data = record.FindSubrecord(tags::DATA);
+    bool keep = record.FindSubrecord(tags::DELE) ||
+                (next != file.records.end() && (*next)->tag == tags::INFO) ||
+                (data && data->size > 0 && data->ByteAt(0) == 4);
+    if (!keep) {
+      log.Log("  deleted %s %-40s ; empty dialog\n", TagText(record.tag).c_str(),
+              record.GetDisplayId().c_str());
+      ++deleted;
+      file.RemoveRecord(it);
     }
-    if (record.tag == tags::DIAL) {
-      const Subrecord* data = record.FindSubrecord(tags::DATA);
-      bool keep = record.FindSubrecord(tags::DELE) ||
-                  (next != file.records.end() && (*next)->tag == tags::INFO) ||
-                  (data && data->size > 0 && data->ByteAt(0) == 4);
-      if (!keep) {
-        log.Log("  deleted %s %-40s ; empty dialog\n", TagText(record.tag).c_str(),
-                record.GetDisplayId().c_str());
-        ++deleted;
-        file.RemoveRecord(it);
-      }
-      it = next;
-      continue;
-    }
-    BuildKey(key, record, {});
-    if (key.text[0] != '<') slots.push_back({Checksum64(key.tag, key.length), it, sequence++});
-    it = next;
   }
 
   // Equal keys stay in file order, so the earlier copy is always the victim.
@@ -470,23 +489,33 @@ struct CleanCounts {
 
 // Removes stray game settings, records that repeat a master version, empty
 // cells and unchanged cell fields and references, saying each in the log.
-CleanCounts CleanRecords(const PluginCleaner& cleaner, PluginFile& file) {
+// What stays of the records is noted, in file order, for the check of empty
+// topics and duplicates: the topics, and the other objects in slots (each key
+// is built once, for both checks).
+CleanCounts CleanRecords(const PluginCleaner& cleaner, PluginFile& file,
+                         std::vector<RecordList::iterator>& topics,
+                         std::vector<DuplicateSlot>& slots) {
   ExecutionLog& log = cleaner.log;
   RelatedRecords related(file);
   OwnMasterCells ownMasters(cleaner.game, file);
   CleanCounts counts;
   std::string topic;
+  ObjectKey key;
+  uint32_t sequence = 0;
+  slots.reserve(file.records.size());
   for (auto it = file.records.begin(); it != file.records.end();) {
     auto next = std::next(it);
     Record& record = **it;
-    if (record.tag == tags::GMST) {
+    const Tag tag = record.tag;
+    bool removed = false;
+    if (tag == tags::GMST) {
       if (IsEvilGameSetting(cleaner, record)) {
-        log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
+        log.Log("  deleted %s %s\n", TagText(tag).c_str(), record.GetDisplayId().c_str());
         ++counts.deleted;
         ++counts.gmstDeleted;
-        file.RemoveRecord(it);
+        removed = true;
       }
-    } else if (record.tag == tags::CELL) {
+    } else if (tag == tags::CELL) {
       ++counts.cells;
       log.Log("  CELL %s\n", record.GetDisplayId().c_str());
       int r = CleanCell(cleaner, record, file, related, ownMasters);
@@ -494,21 +523,34 @@ CleanCounts CleanRecords(const PluginCleaner& cleaner, PluginFile& file) {
         ++counts.updatedCells;
         counts.deletedFields += static_cast<uint32_t>(r);
       } else if (r < 0) {
-        log.Log("    deleted %s %-40s ; empty cell\n", TagText(record.tag).c_str(),
+        log.Log("    deleted %s %-40s ; empty cell\n", TagText(tag).c_str(),
                 record.GetDisplayId().c_str());
         ++counts.deleted;
-        file.RemoveRecord(it);
+        removed = true;
       }
-    } else if (IsIdenticalToMaster(cleaner, record, topic)) {
-      if (record.tag == tags::INFO) {
-        log.Log("  deleted %s %-32s ; %s\n", TagText(record.tag).c_str(),
-                record.GetDisplayId().c_str(), topic.c_str());
-      } else {
-        log.Log("  deleted %s %s\n", TagText(record.tag).c_str(), record.GetDisplayId().c_str());
+    } else {
+      if (tag != tags::DIAL && tag != tags::LTEX) {
+        BuildKey(key, record, tag == tags::INFO ? std::string_view(topic) : std::string_view());
       }
-      ++counts.deleted;
-      related.Forget(record);
+      if (IsIdenticalToMaster(cleaner, record, topic, key)) {
+        if (tag == tags::INFO) {
+          log.Log("  deleted %s %-32s ; %s\n", TagText(tag).c_str(), record.GetDisplayId().c_str(),
+                  topic.c_str());
+        } else {
+          log.Log("  deleted %s %s\n", TagText(tag).c_str(), record.GetDisplayId().c_str());
+        }
+        ++counts.deleted;
+        related.Forget(record);
+        removed = true;
+      }
+    }
+    if (removed) {
       file.RemoveRecord(it);
+    } else if (tag == tags::DIAL) {
+      topics.push_back(it);
+    } else if (MayDuplicate(tag)) {
+      if (tag == tags::GMST) BuildKey(key, record, {});
+      if (key.text[0] != '<') slots.push_back({Checksum64(key.tag, key.length), it, sequence++});
     }
     it = next;
   }
@@ -571,8 +613,10 @@ int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
   log.Log("%s", kSeparator);
 
   file->ReadAllRecords();
-  CleanCounts counts = CleanRecords(cleaner, *file);
-  bool duplicates = RemoveEmptyTopicsAndDuplicates(log, *file, counts.deleted);
+  std::vector<RecordList::iterator> topics;
+  std::vector<DuplicateSlot> slots;
+  CleanCounts counts = CleanRecords(cleaner, *file, topics, slots);
+  bool duplicates = RemoveEmptyTopicsAndDuplicates(log, *file, topics, slots, counts.deleted);
   if (duplicates && !log.pipeline && !SaveDespiteDuplicates(log, *file)) return 0;
 
   uint32_t changes = counts.updatedCells + counts.deleted;

@@ -37,7 +37,4 @@ struct PluginCleaner {
 int CleanPlugin(const PluginCleaner& cleaner, PluginFile* file,
                 const std::optional<std::string>& prefix, bool keepTime);
 
-// topic holds the id of the last DIAL passed; a DIAL updates it.
-bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::string& topic);
-
 }  // namespace modrake

@@ -128,7 +128,8 @@ class NodeAllocator {
     void Refill(Chain& cache) {
       std::lock_guard<std::mutex> lock(mutex);
       if (free.count == 0) {
-        blocks.push_back(std::make_unique<Slot[]>(kSlotsPerBlock));
+        // Left unset: every slot is linked below before anything reads it.
+        blocks.push_back(std::make_unique_for_overwrite<Slot[]>(kSlotsPerBlock));
         Slot* block = blocks.back().get();
         MODRAKE_POISON(block, kSlotsPerBlock * sizeof(Slot));
         for (std::size_t i = kSlotsPerBlock; i-- > 0;) cache.Push(&block[i]);

@@ -62,6 +62,7 @@ class MasterSet {
   IndexEntry* Find(const Record& record, std::string_view topic) {
     return index_.LookupObject(record, topic);
   }
+  IndexEntry* FindKey(const ObjectKey& key) { return index_.LookupKey(key); }
   // Changes whenever the index is built again: entries found before are gone.
   uint32_t generation() const { return index_.generation; }
 
