@@ -69,11 +69,11 @@ bool PayloadRepeats(const Subrecord* plugin, const Subrecord* master) {
 // so only the fields before the first reference count.
 template <typename CellRecord>
 auto* WaterHeightField(CellRecord& cell) {
-  for (auto& field : cell.subrecords) {
+  for (auto& field : cell.Fields()) {
     if (field.tag == tags::FRMR || field.tag == tags::MVRF) break;
     if (field.tag == tags::WHGT || field.tag == tags::INTV) return &field;
   }
-  return static_cast<decltype(&cell.subrecords.front())>(nullptr);
+  return static_cast<decltype(&cell.Fields().front())>(nullptr);
 }
 
 std::optional<float> WaterHeight(const Subrecord& field) {
@@ -172,9 +172,12 @@ bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::stri
     return false;
   }
   bool normaliseAi = (tag == tags::CREA || tag == tags::NPC_) && cleaner.relaxedAiData;
-  if (record.IsDeleted()) return false;
   bool unrestricted = cleaner.unrestrictedDialogs;
+  // A deletion never repeats a master. Asked after the lookup where that is
+  // cheaper: most records of a large plugin are new, and their fields are
+  // then never read.
   if (cleaner.masters.HasExtraMasters() && record.file) {
+    if (record.IsDeleted()) return false;
     // The newest version in the plugin's own masters beyond the game's is
     // the one the game shows; a master the plugin does not name never counts.
     std::vector<std::string> names;
@@ -189,7 +192,7 @@ bool IsIdenticalToMaster(const PluginCleaner& cleaner, Record& record, std::stri
     }
   }
   IndexEntry* entry = cleaner.masters.FindKey(key);
-  if (!entry) return false;
+  if (!entry || record.IsDeleted()) return false;
   if (normaliseAi) NormaliseAiData(record);
   PadSpellEntries(record);
   return ForEachMasterVersion(cleaner.masters, entry->key, topic, [&](Record& version) {
@@ -216,7 +219,7 @@ int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell) {
   if (!masterCell.FindSubrecord(tags::FRMR)) return removed;
 
   int references = 0;
-  auto& fields = cell.subrecords;
+  auto& fields = cell.Fields();
   std::unordered_map<uint32_t, SubrecordList::const_iterator> masterRefs;
   for (auto it = fields.begin(); it != fields.end();) {
     if (it->tag != tags::FRMR) {
@@ -232,13 +235,13 @@ int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell) {
     // A cell of a large town holds thousands of references: find them by
     // number, not by walking the master's cell for each.
     if (masterRefs.empty()) {
-      for (auto m = masterCell.subrecords.begin(); m != masterCell.subrecords.end(); ++m) {
+      for (auto m = masterCell.Fields().begin(); m != masterCell.Fields().end(); ++m) {
         if (m->tag == tags::FRMR) masterRefs.emplace(m->UInt32At(0), m);  // the first one counts
       }
     }
     auto match = masterRefs.find(index);
     if (match == masterRefs.end() ||
-        !SameReference(it, fields, match->second, masterCell.subrecords)) {
+        !SameReference(it, fields, match->second, masterCell.Fields())) {
       ++it;
       continue;
     }
@@ -265,7 +268,7 @@ int CleanCellFields(ExecutionLog& log, const Record& masterCell, Record& cell) {
 }
 
 // The grid of a LAND (INTV) or PGRD (DATA): the first eight bytes of the field.
-std::optional<uint64_t> GridKey(const Subrecord* field) {
+std::optional<uint64_t> GridKey(const std::optional<FieldView>& field) {
   if (!field || field->size < 8) return std::nullopt;
   uint64_t key;
   std::memcpy(&key, field->data, 8);
@@ -314,8 +317,8 @@ RelatedRecords::RelatedRecords(const PluginFile& file) {
 }
 
 std::optional<uint64_t> RelatedRecords::Key(const Record& record) {
-  if (record.tag == tags::LAND) return GridKey(record.FindSubrecord(tags::INTV));
-  if (record.tag == tags::PGRD) return GridKey(record.FindSubrecord(tags::DATA));
+  if (record.tag == tags::LAND) return GridKey(record.FindField(tags::INTV));
+  if (record.tag == tags::PGRD) return GridKey(record.FindField(tags::DATA));
   return std::nullopt;
 }
 

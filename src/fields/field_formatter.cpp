@@ -482,7 +482,7 @@ unsigned FormatField(const Record& record, SubrecordList::const_iterator field, 
     bool follows = true;
     for (unsigned i = 1; i < span && follows; ++i) {
       ++it;
-      follows = it != record.subrecords.end() && it->tag == compound.tags[i];
+      follows = it != record.Fields().end() && it->tag == compound.tags[i];
       if (follows) parts[i] = &*it;
     }
     if (!follows) continue;

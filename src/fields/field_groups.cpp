@@ -28,7 +28,7 @@ bool OneOf(Tag tag, std::initializer_list<Tag> set) {
 bool NextIs(const Record& record, SubrecordList::const_iterator field,
             std::initializer_list<Tag> wanted) {
   auto next = std::next(field);
-  return next != record.subrecords.end() && OneOf(next->tag, wanted);
+  return next != record.Fields().end() && OneOf(next->tag, wanted);
 }
 }  // namespace
 
@@ -95,9 +95,9 @@ struct GroupTail {
   const Subrecord* third = nullptr;
 
   GroupTail(const Record& source, SubrecordList::const_iterator first, unsigned n) {
-    if (n >= 2 && std::next(first) != source.subrecords.end()) {
+    if (n >= 2 && std::next(first) != source.Fields().end()) {
       second = &*std::next(first);
-      if (n >= 3 && std::next(first, 2) != source.subrecords.end()) third = &*std::next(first, 2);
+      if (n >= 3 && std::next(first, 2) != source.Fields().end()) third = &*std::next(first, 2);
     }
   }
 
@@ -105,7 +105,7 @@ struct GroupTail {
   // matched, goes on as the source's does.
   bool Follows(const Record& record, SubrecordList::iterator candidate, unsigned n) const {
     if (n == 1) return true;
-    auto none = record.subrecords.end();
+    auto none = record.Fields().end();
     auto next = std::next(candidate);
     if (next == none || !SubrecordEquals(*next, second)) return false;
     if (n == 2) return true;
@@ -124,10 +124,10 @@ uint64_t FieldChecksum(const Subrecord& field) {
 // n must not exceed FieldGroupSize of first.
 SubrecordList::iterator FindFieldGroup(Record& record, const Record& source,
                                        SubrecordList::const_iterator first, unsigned n) {
-  auto none = record.subrecords.end();
+  auto none = record.Fields().end();
   if (first->tag == FRMR) return none;
   GroupTail tail(source, first, n);
-  for (auto candidate = record.subrecords.begin(); candidate != none; ++candidate) {
+  for (auto candidate = record.Fields().begin(); candidate != none; ++candidate) {
     if (SubrecordEquals(*candidate, &*first) && tail.Follows(record, candidate, n)) {
       return candidate;
     }
@@ -147,7 +147,7 @@ bool FieldGroupFinder::Indexed(const Subrecord& field) const {
 
 void FieldGroupFinder::Rebuild() {
   byBytes_.clear();
-  for (auto it = record_.subrecords.begin(); it != record_.subrecords.end(); ++it) {
+  for (auto it = record_.Fields().begin(); it != record_.Fields().end(); ++it) {
     if (Indexed(*it)) byBytes_[FieldChecksum(*it)].push_back(it);
   }
   stale_ = false;
@@ -156,7 +156,7 @@ void FieldGroupFinder::Rebuild() {
 SubrecordList::iterator FieldGroupFinder::Find(const Record& source,
                                                SubrecordList::const_iterator first, unsigned n) {
   if (!Indexed(*first)) return FindFieldGroup(record_, source, first, n);
-  auto none = record_.subrecords.end();
+  auto none = record_.Fields().end();
   if (first->tag == FRMR) return none;
   if (stale_) Rebuild();
   auto bucket = byBytes_.find(FieldChecksum(*first));
@@ -185,7 +185,7 @@ void FieldGroupFinder::Forget(SubrecordList::iterator first, SubrecordList::iter
 void FieldGroupFinder::Added(SubrecordList::iterator field) {
   if (stale_ || !Indexed(*field)) return;
   // Only a field added at the end keeps its bucket in record order.
-  if (std::next(field) != record_.subrecords.end()) {
+  if (std::next(field) != record_.Fields().end()) {
     stale_ = true;
     return;
   }

@@ -30,7 +30,7 @@ void ReplaceData(Subrecord& field, const uint8_t* data, uint32_t size) {
 }
 
 Subrecord& AppendSubrecord(Record& record, FieldView field) {
-  Subrecord& added = record.subrecords.emplace_back();
+  Subrecord& added = record.Fields().emplace_back();
   added.tag = field.tag;
   added.SetBytes(field.data, field.size);
   return added;

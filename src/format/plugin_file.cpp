@@ -88,7 +88,7 @@ PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& n
                        std::string_view author, std::string_view description)
     : path(folder / TextPath(name)), name(name) {
   auto header = CreateRecord({tags::TES3, 0, 0, 0});
-  Subrecord& hedr = CreateSubrecord(header->subrecords, header->subrecords.end(), {tags::HEDR, 0});
+  Subrecord& hedr = CreateSubrecord(header->Fields(), header->Fields().end(), {tags::HEDR, 0});
   HeaderSubrecord block(hedr);
   block.SetAuthor(author);
   block.SetDescription(description);
@@ -183,7 +183,7 @@ std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
     // The data goes to its place in the block, which the record then shares.
     uint8_t* at = wholeFile_.get() + reader_.Position();
     ReadData(header, at);
-    record->ShareData(wholeFile_, at, header.dataSize);
+    record->ShareDataToParseOnDemand(wholeFile_, at, header.dataSize);
   } else {
     std::unique_ptr<uint8_t[]> buffer;
     try {
@@ -398,30 +398,30 @@ PluginFile* FindPluginByName(const PluginList& list, std::string_view name) {
 }
 
 void AddMaster(Record& header, const std::string& masterName, uint32_t masterSize) {
-  for (auto it = header.subrecords.begin(); it != header.subrecords.end(); ++it) {
+  for (auto it = header.Fields().begin(); it != header.Fields().end(); ++it) {
     if (it->tag != tags::MAST || !SameFileName(it->Text(), masterName)) continue;
     auto next = std::next(it);
     uint32_t value = 0xFFFFFFFF;
-    if (next != header.subrecords.end() && next->tag == tags::DATA) {
+    if (next != header.Fields().end() && next->tag == tags::DATA) {
       value = next->size >= 4 ? next->UInt32At(0) : 0;
     }
     if (value != masterSize) header.SetFollowingData(*it, masterSize);
     return;
   }
-  Subrecord& mast = CreateSubrecord(header.subrecords, header.subrecords.end(), {tags::MAST, 0});
+  Subrecord& mast = CreateSubrecord(header.Fields(), header.Fields().end(), {tags::MAST, 0});
   mast.SetString(masterName);
   header.SetFollowingData(mast, masterSize);
   header.RebuildData();
 }
 
 void UpdateMasterSizes(Record& header, const PluginList& list) {
-  for (auto it = header.subrecords.begin(); it != header.subrecords.end(); ++it) {
+  for (auto it = header.Fields().begin(); it != header.Fields().end(); ++it) {
     if (it->tag != tags::MAST) continue;
     PluginFile* master = FindPluginByName(list, it->Text());
     if (!master) continue;
     auto next = std::next(it);
-    if (next == header.subrecords.end() || next->tag != tags::DATA) {
-      next = header.subrecords.emplace(next);
+    if (next == header.Fields().end() || next->tag != tags::DATA) {
+      next = header.Fields().emplace(next);
       next->InitEmpty({tags::DATA, 0});
     }
     next->SetUInt64(static_cast<uint32_t>(master->status.size), 0);
@@ -438,7 +438,7 @@ bool IsMasterFile(PluginFile& file) {
 
 std::vector<std::string> MasterNames(const Record& header) {
   std::vector<std::string> names;
-  for (const Subrecord& field : header.subrecords) {
+  for (const Subrecord& field : header.Fields()) {
     if (field.tag == tags::MAST) names.emplace_back(field.Text());
   }
   return names;

@@ -1,6 +1,7 @@
 #include "format/record.hpp"
 
 #include <cstring>
+#include <typeinfo>
 
 #include "core/text.hpp"
 
@@ -210,7 +211,8 @@ Record::Record(const RecordHeader& header)
     : tag(header.tag), dataSize(0), headerWord(header.headerWord), flags(header.flags) {}
 
 void Record::ClearSubrecords() {
-  subrecords.clear();
+  subrecords_.clear();
+  parsed_ = true;
 }
 
 void Record::ParseSubrecords() {
@@ -224,7 +226,7 @@ void Record::ParsePlain() {
   FieldWalker walker(raw_, dataSize);
   FieldView view;
   while (walker.Next(view)) {
-    Subrecord& field = subrecords.emplace_back();
+    Subrecord& field = subrecords_.emplace_back();
     field.tag = view.tag;
     field.Borrow(raw_ + (view.data - raw_), view.size);
   }
@@ -233,9 +235,10 @@ void Record::ParsePlain() {
 
 bool Record::RawDataCurrent() const {
   if (parseError_ != kParsedWhole) return false;
+  if (!parsed_) return true;  // nothing has touched the fields
   const uint8_t* expected = raw_;
   uint64_t total = 0;
-  for (const Subrecord& field : subrecords) {
+  for (const Subrecord& field : subrecords_) {
     if (field.OwnsData() && field.size > 0) return false;
     if (!raw_ || expected + 8 > raw_ + dataSize) return false;
     if (ReadU32(expected) != field.tag || ReadU32(expected + 4) != field.size) return false;
@@ -248,10 +251,10 @@ bool Record::RawDataCurrent() const {
 
 void Record::RebuildData() {
   uint64_t total = 0;
-  for (const Subrecord& field : subrecords) total += 8 + field.size;
+  for (const Subrecord& field : Fields()) total += 8 + field.size;
   auto buffer = std::make_unique_for_overwrite<uint8_t[]>(total ? total : 1);
   uint8_t* p = buffer.get();
-  for (const Subrecord& field : subrecords) {
+  for (const Subrecord& field : subrecords_) {
     WriteU32(p, field.tag);
     WriteU32(p + 4, field.size);
     if (field.size) std::memcpy(p + 8, field.data, field.size);
@@ -286,45 +289,69 @@ void Record::ShareData(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, u
   ParseSubrecords();
 }
 
+void Record::ShareDataToParseOnDemand(const std::shared_ptr<uint8_t[]>& block, uint8_t* data,
+                                      uint32_t size) {
+  // The kinds keep pointers to their fields: they are parsed at once.
+  if (typeid(*this) != typeid(Record) || size == 0) {
+    ShareData(block, data, size);
+    return;
+  }
+  ClearSubrecords();
+  owned_ = std::shared_ptr<uint8_t[]>(block, data);
+  raw_ = data;
+  dataSize = size;
+  parseError_ = FieldWalker(raw_, dataSize).WalkToEnd();
+  parsed_ = false;
+}
+
 Subrecord* Record::FindSubrecord(Tag wanted) {
-  for (Subrecord& field : subrecords) {
+  for (Subrecord& field : Fields()) {
     if (field.tag == wanted) return &field;
   }
   return nullptr;
 }
 
 const Subrecord* Record::FindSubrecord(Tag wanted) const {
-  for (const Subrecord& field : subrecords) {
+  for (const Subrecord& field : Fields()) {
     if (field.tag == wanted) return &field;
   }
   return nullptr;
 }
 
 std::optional<FieldView> Record::FindField(Tag wanted) const {
+  if (!parsed_) {
+    FieldWalker walker(raw_, dataSize);
+    FieldView field;
+    while (walker.Next(field)) {
+      if (field.tag == wanted) return field;
+    }
+    return std::nullopt;
+  }
   const Subrecord* field = FindSubrecord(wanted);
   if (!field) return std::nullopt;
   return field->View();
 }
 
 SubrecordList::iterator Record::IteratorOf(const Subrecord* field) {
-  for (auto it = subrecords.begin(); it != subrecords.end(); ++it) {
+  SubrecordList& fields = Fields();
+  for (auto it = fields.begin(); it != fields.end(); ++it) {
     if (&*it == field) return it;
   }
-  return subrecords.end();
+  return fields.end();
 }
 
 void Record::RemoveSubrecord(Subrecord* field) {
   if (!field) return;
   auto it = IteratorOf(field);
-  if (it != subrecords.end()) subrecords.erase(it);
+  if (it != subrecords_.end()) subrecords_.erase(it);
 }
 
 void Record::SetFollowingData(Subrecord& field, uint32_t value) {
   auto it = IteratorOf(&field);
-  if (it == subrecords.end()) return;
+  if (it == subrecords_.end()) return;
   auto next = std::next(it);
-  if (next == subrecords.end() || next->tag != tags::DATA) {
-    next = subrecords.emplace(next);
+  if (next == subrecords_.end() || next->tag != tags::DATA) {
+    next = subrecords_.emplace(next);
     next->InitEmpty({tags::DATA, 0});
   }
   next->SetUInt64(value, 0);
@@ -332,7 +359,7 @@ void Record::SetFollowingData(Subrecord& field, uint32_t value) {
 
 bool Record::IsDeleted() const {
   if (flags & kDeletedFlag) return true;
-  return FindSubrecord(tags::DELE) != nullptr;
+  return FindField(tags::DELE).has_value();
 }
 
 namespace {

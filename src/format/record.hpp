@@ -178,7 +178,17 @@ class Record {
   uint32_t headerWord = 0;
   uint32_t flags = 0;
   PluginFile* file = nullptr;  // not owned
-  SubrecordList subrecords;
+
+  // The fields in file order. A record read to be parsed on demand splits
+  // its raw data into them the first time they are asked for.
+  SubrecordList& Fields() {
+    if (!parsed_) ParseOnDemand();
+    return subrecords_;
+  }
+  const SubrecordList& Fields() const {
+    if (!parsed_) ParseOnDemand();
+    return subrecords_;
+  }
 
   RecordHeader Header() const { return {tag, dataSize, headerWord, flags}; }
   uint8_t* RawData() { return raw_; }
@@ -202,9 +212,16 @@ class Record {
   // Replaces the raw data by bytes inside a block that other records share
   // (each its own bytes), and parses it; the block lives while any does.
   void ShareData(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, uint32_t size);
+  // The same, but a plain record only checks that its fields fit and splits
+  // them when they are first asked for: most records of a large plugin are
+  // only looked at (FindField) and written back as they were.
+  void ShareDataToParseOnDemand(const std::shared_ptr<uint8_t[]>& block, uint8_t* data,
+                                uint32_t size);
 
   Subrecord* FindSubrecord(Tag wanted);
   const Subrecord* FindSubrecord(Tag wanted) const;
+  // The first field of that tag, read from the raw data while the fields are
+  // not split yet.
   std::optional<FieldView> FindField(Tag wanted) const;
   void RemoveSubrecord(Subrecord* field);
   SubrecordList::iterator IteratorOf(const Subrecord* field);
@@ -223,6 +240,12 @@ class Record {
   void ParsePlain();
 
  private:
+  // Records are never made const: parsing on demand from a const reader only
+  // fills in what the raw data already says.
+  void ParseOnDemand() const { const_cast<Record*>(this)->ParseSubrecords(); }
+
+  SubrecordList subrecords_;
+  bool parsed_ = true;  // false: subrecords_ is still to be split from raw_
   uint8_t* raw_ = nullptr;
   std::shared_ptr<uint8_t[]> owned_;
   uint32_t parseError_ = kParsedWhole;

@@ -51,7 +51,7 @@ void PadSpellEntries(Record& record) {
     return;
   }
   bool widened = false;
-  for (Subrecord& field : record.subrecords) {
+  for (Subrecord& field : record.Fields()) {
     if (field.tag != tags::NPCS || field.size >= 32) continue;
     uint8_t padded[32] = {};
     if (field.size) std::memcpy(padded, field.data, field.size);

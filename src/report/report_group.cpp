@@ -39,7 +39,7 @@ Iterator ReferenceEnd(Iterator reference, Iterator end) {
 // there is none.
 SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference) {
   uint32_t index = ReferenceIndex(reference);
-  return std::find_if(cell.subrecords.begin(), cell.subrecords.end(), [&](const Subrecord& f) {
+  return std::find_if(cell.Fields().begin(), cell.Fields().end(), [&](const Subrecord& f) {
     return IsReference(f) && ReferenceIndex(f) == index;
   });
 }
@@ -48,8 +48,8 @@ SubrecordList::iterator FindReference(Record& cell, const Subrecord& reference) 
 // end of its record, hold the same fields with the same bytes.
 bool ReferenceGroupsEqual(const Record& cellA, SubrecordList::const_iterator a, const Record& cellB,
                           SubrecordList::const_iterator b) {
-  auto endA = ReferenceEnd(a, cellA.subrecords.end());
-  auto endB = ReferenceEnd(b, cellB.subrecords.end());
+  auto endA = ReferenceEnd(a, cellA.Fields().end());
+  auto endB = ReferenceEnd(b, cellB.Fields().end());
   for (; a != endA && b != endB; ++a, ++b) {
     if (!SubrecordEquals(*a, &*b)) return false;
   }
@@ -114,7 +114,7 @@ class GroupReport {
       } else if (key != kind) {
         return;
       }
-      auto& fields = v.record.subrecords;
+      auto& fields = v.record.Fields();
       for (auto it = fields.begin(); it != fields.end();) {
         unsigned size = FieldGroupSize(v.record, it);
         if (size < 2 && !IsListField(tag_, it->tag) && !merged->FindSubrecord(it->tag)) {
@@ -124,7 +124,7 @@ class GroupReport {
       }
     }
     const Record& master = *group_.masterVersion;
-    for (Subrecord& m : merged->subrecords) {
+    for (Subrecord& m : merged->Fields()) {
       const Subrecord* original = master.FindSubrecord(m.tag);
       bool mergeable = true;
       for (Version& v : versions_) {
@@ -155,7 +155,7 @@ class GroupReport {
     for (size_t i = 0; i < versions_.size(); ++i) {
       Version& v = versions_[i];
       if (!v.takesPart) continue;
-      auto& fields = v.record.subrecords;
+      auto& fields = v.record.Fields();
       for (auto it = fields.begin(); it != fields.end() && !IsReference(*it);) {
         unsigned n = FormatField(v.record, it, label_, value_);
         if (n == 0) {
@@ -165,7 +165,7 @@ class GroupReport {
         if (i == 0 && FoundInEveryOther(it, n, found)) {
           for (size_t j = 1; j < versions_.size(); ++j) {
             finders_[j - 1].Forget(found[j], std::next(found[j], n));
-            versions_[j].record.subrecords.erase(found[j], std::next(found[j], n));
+            versions_[j].record.Fields().erase(found[j], std::next(found[j], n));
           }
           it = fields.erase(it, std::next(it, n));
           continue;
@@ -184,11 +184,11 @@ class GroupReport {
       Record& other = versions_[j].record;
       auto match = finders_[j - 1].Find(first, field, n);
       // A body-part entry must not match one that carries more part names.
-      if (match != other.subrecords.end() && (tag_ == tags::ARMO || tag_ == tags::CLOT) &&
+      if (match != other.Fields().end() && (tag_ == tags::ARMO || tag_ == tags::CLOT) &&
           FieldGroupSize(other, match) != n) {
-        match = other.subrecords.end();
+        match = other.Fields().end();
       }
-      if (match == other.subrecords.end()) {
+      if (match == other.Fields().end()) {
         Partners(first, other);
         everywhere = false;
       }
@@ -203,7 +203,7 @@ class GroupReport {
   void DropEqualReferences() {
     std::vector<SubrecordList::iterator> found(versions_.size());
     for (size_t i = 0; i < versions_.size(); ++i) {
-      auto& fields = versions_[i].record.subrecords;
+      auto& fields = versions_[i].record.Fields();
       auto it = std::find_if(fields.begin(), fields.end(), IsReference);
       while (it != fields.end()) {
         auto end = ReferenceEnd(it, fields.end());
@@ -213,7 +213,7 @@ class GroupReport {
           continue;
         }
         for (size_t j = 0; j < versions_.size() && !ownReference; ++j) {
-          auto& other = versions_[j].record.subrecords;
+          auto& other = versions_[j].record.Fields();
           if (found[j] != other.end()) other.erase(found[j], ReferenceEnd(found[j], other.end()));
         }
         it = fields.erase(it, end);
@@ -228,10 +228,10 @@ class GroupReport {
     Record& cell = versions_[i].record;
     for (size_t j = 0; j < versions_.size(); ++j) {
       Record& other = versions_[j].record;
-      found[j] = other.subrecords.end();
+      found[j] = other.Fields().end();
       if (j == i) continue;
       auto match = FindReference(other, *reference);
-      if (match == other.subrecords.end()) continue;
+      if (match == other.Fields().end()) continue;
       if (!ReferenceGroupsEqual(cell, reference, other, match)) {
         Partners(cell, other);
         return false;
@@ -246,9 +246,9 @@ class GroupReport {
       if (v.record.tag != tags::CELL && !v.live) {
         sink_.Deleted(PluginName(v.record));
         for (const Version& other : versions_) {
-          if (&other != &v && !other.record.subrecords.empty()) Partners(v.record, other.record);
+          if (&other != &v && !other.record.Fields().empty()) Partners(v.record, other.record);
         }
-      } else if (v.record.subrecords.empty()) {
+      } else if (v.record.Fields().empty()) {
         sink_.NoConflicts(PluginName(v.record));
       }
     }
@@ -260,9 +260,9 @@ class GroupReport {
     std::optional<FieldGroupFinder> masterFields;
     if (master) masterFields.emplace(*master, false);
     for (const Version& v : versions_) {
-      if (!v.takesPart || v.record.subrecords.empty()) continue;
+      if (!v.takesPart || v.record.Fields().empty()) continue;
       sink_.Version(PluginName(v.record));
-      const auto& fields = v.record.subrecords;
+      const auto& fields = v.record.Fields();
       bool inReferences = false;
       for (auto it = fields.begin(); it != fields.end();) {
         unsigned n = FormatField(v.record, it, label_, value_);
@@ -275,7 +275,7 @@ class GroupReport {
           inReferences = true;
         } else if (inReferences) {
           sink_.Field(Kind::kReferenceField, label_, value_, nullptr);
-        } else if (master && masterFields->Find(v.record, it, n) != master->subrecords.end()) {
+        } else if (master && masterFields->Find(v.record, it, n) != master->Fields().end()) {
           // The plugin keeps the master's value here.
           sink_.Field(Kind::kField, label_, value_, PluginName(*master));
         } else {

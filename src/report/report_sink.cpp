@@ -85,7 +85,7 @@ class JsonSink : public ReportSink {
     if (master) {
       Json fields = Json::array();
       std::string label, value;
-      const auto& all = master->subrecords;
+      const auto& all = master->Fields();
       for (auto it = all.begin(); it != all.end();) {
         unsigned n = FormatField(*master, it, label, value);
         if (n == 0) {

@@ -979,8 +979,7 @@ void WriteBloodmoon(GameWriter& w, const GameWriter& mw, const GameWriter& tr, d
   if (const Subrecord* frmr = seyda->FindSubrecord(MakeTag("FRMR"))) {
     moved.refNum = 0x01000000u | frmr->UInt32At(0);
     auto it = seyda->IteratorOf(frmr);
-    if (++it != seyda->subrecords.end() && it->tag == tags::NAME)
-      moved.id = std::string(it->Text());
+    if (++it != seyda->Fields().end() && it->tag == tags::NAME) moved.id = std::string(it->Text());
   }
   moved.moved = true;
   moved.movedGrid[0] = -3;

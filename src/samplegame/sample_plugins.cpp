@@ -28,7 +28,7 @@ std::string ZText(const std::string& text) {
 }
 
 Subrecord* Nth(Record& r, Tag tag, int n = 0) {
-  for (auto& s : r.subrecords) {
+  for (auto& s : r.Fields()) {
     if (s.tag == tag && n-- == 0) return &s;
   }
   return nullptr;
@@ -47,13 +47,13 @@ void SetField(Record& r, Tag tag, const std::string& bytes, int n = 0) {
 }
 
 Subrecord& Insert(Record& r, SubrecordList::iterator pos, Tag tag, const std::string& bytes) {
-  Subrecord& s = CreateSubrecord(r.subrecords, pos, {tag, 0});
+  Subrecord& s = CreateSubrecord(r.Fields(), pos, {tag, 0});
   s.SetBytes(bytes.data(), static_cast<uint32_t>(bytes.size()));
   return s;
 }
 
 Subrecord& Append(Record& r, Tag tag, const std::string& bytes) {
-  return Insert(r, r.subrecords.end(), tag, bytes);
+  return Insert(r, r.Fields().end(), tag, bytes);
 }
 
 SubrecordList::iterator After(Record& r, Subrecord* s) {
@@ -87,7 +87,7 @@ class Plugin {
 // References of a cell record: the iterator of each FRMR.
 std::vector<SubrecordList::iterator> RefStarts(Record& cell) {
   std::vector<SubrecordList::iterator> out;
-  for (auto it = cell.subrecords.begin(); it != cell.subrecords.end(); ++it) {
+  for (auto it = cell.Fields().begin(); it != cell.Fields().end(); ++it) {
     if (it->tag == T("FRMR")) out.push_back(it);
   }
   return out;
@@ -102,7 +102,7 @@ void AsPluginRefs(Record& cell, uint32_t masterIndex) {
 // Removes the references from number keep on (and what follows them).
 void KeepRefs(Record& cell, size_t keep) {
   auto starts = RefStarts(cell);
-  if (starts.size() > keep) cell.subrecords.erase(starts[keep], cell.subrecords.end());
+  if (starts.size() > keep) cell.Fields().erase(starts[keep], cell.Fields().end());
 }
 
 std::string RefData(float x, float y, float z) {
@@ -239,7 +239,7 @@ BuiltPlugin MovedReferences(const Context& c) {
   auto starts = RefStarts(*tradehouse);
   for (size_t moved : {size_t{1}, size_t{3}}) {
     for (auto it = std::next(starts[moved]);
-         it != tradehouse->subrecords.end() && it->tag != T("FRMR"); ++it) {
+         it != tradehouse->Fields().end() && it->tag != T("FRMR"); ++it) {
       if (it->tag == tags::DATA) {
         it->MakeOwned();
         float x;
@@ -371,8 +371,8 @@ BuiltPlugin LeveledDelete(const Context& c) {
 
 // The reaction of a faction towards another, found by name.
 void SetReaction(Record& faction, const std::string& other, int32_t value) {
-  for (auto it = faction.subrecords.begin(); it != faction.subrecords.end(); ++it) {
-    if (it->tag == T("ANAM") && it->Text() == other && std::next(it) != faction.subrecords.end()) {
+  for (auto it = faction.Fields().begin(); it != faction.Fields().end(); ++it) {
+    if (it->tag == T("ANAM") && it->Text() == other && std::next(it) != faction.Fields().end()) {
       std::next(it)->SetUInt32(static_cast<uint32_t>(value));
       return;
     }

@@ -315,7 +315,7 @@ TEST_F(PluginCleanerTest, MasterSizesAreBroughtUpToDateAndTimesKeptOnRequest) {
   g.log.CloseLog();
   EXPECT_EQ(QueryFileStatus(g.dataFolder() / "sizes.esp")->modified, 1200000000);
   PluginFile again(g.dataFolder(), "sizes.esp");
-  auto& fields = again.FindHeaderRecord()->subrecords;
+  auto& fields = again.FindHeaderRecord()->Fields();
   EXPECT_EQ(std::next(fields.begin(), 2)->UInt32At(0),
             std::filesystem::file_size(g.dataFolder() / "Morrowind.esm"));
 }

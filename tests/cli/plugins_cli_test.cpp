@@ -192,7 +192,7 @@ TEST(PluginsCliTest, UpdateTimeAndHeader) {
   // The active master's size is written; the inactive one's stays.
   PluginFile updated(cli.data(), "Needs Tribunal.esp");
   std::vector<uint32_t> sizes;
-  for (const auto& field : updated.FindHeaderRecord()->subrecords) {
+  for (const auto& field : updated.FindHeaderRecord()->Fields()) {
     if (field.tag == tags::DATA) sizes.push_back(field.UInt32At(0));
   }
   EXPECT_EQ(

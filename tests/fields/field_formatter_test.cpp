@@ -88,8 +88,7 @@ TEST(FieldFormatterTest, ShowsEachKindOfField) {
   for (const auto& c : cases) {
     auto record = RecordFromBytes(test::RecordBytes(c.record, c.fields));
     std::string label = "old", value = "old";
-    unsigned span =
-        FormatField(*record, std::next(record->subrecords.cbegin(), c.at), label, value);
+    unsigned span = FormatField(*record, std::next(record->Fields().cbegin(), c.at), label, value);
     EXPECT_EQ(span, c.span) << c.what;
     EXPECT_EQ(label, c.label) << c.what;
     EXPECT_EQ(value, c.value) << c.what;

@@ -59,7 +59,7 @@ TEST(FieldGroupsTest, DataFieldsMergeMemberByMemberAgainstTheMaster) {
   for (const auto& c : cases) {
     auto owner = RecordFromBytes(RecordBytes(
         c.record, Field(c.tag, c.merged) + Field(c.tag, c.plugin) + Field(c.tag, c.master)));
-    auto it = owner->subrecords.begin();
+    auto it = owner->Fields().begin();
     Subrecord& merged = *it++;
     const Subrecord& plugin = *it++;
     const Subrecord& master = *it;

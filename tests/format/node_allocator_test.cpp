@@ -24,7 +24,7 @@ Records MakeRecords(const std::string& prefix, uint32_t count) {
 
 void ExpectIntact(const Records& records, const std::string& prefix) {
   for (uint32_t i = 0; i < records.size(); ++i) {
-    ASSERT_EQ(records[i]->subrecords.size(), 3u);
+    ASSERT_EQ(records[i]->Fields().size(), 3u);
     ASSERT_EQ(records[i]->GetDisplayId(), prefix + std::to_string(i));
     ASSERT_EQ(records[i]->FindSubrecord(tags::MODL)->Text(), "m\\misc.nif");
   }

@@ -100,7 +100,7 @@ TEST(PluginFileTest, HeaderUpdatesKeepTheRecordsAndTheTime) {
   EXPECT_EQ(QueryFileStatus(dir / "p.esp")->modified, 1055426733);
   std::string masters;
   PluginFile again(dir.path(), "p.esp");
-  for (const auto& f : again.FindHeaderRecord()->subrecords) {
+  for (const auto& f : again.FindHeaderRecord()->Fields()) {
     if (f.tag == tags::MAST) masters += " MAST:" + std::string(f.Text());
     if (f.tag == tags::DATA) masters += " DATA:" + std::to_string(f.UInt32At(0));
   }

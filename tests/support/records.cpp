@@ -135,13 +135,13 @@ std::string DescribeList(const Record& record) {
                      " flags=" + value(tags::DATA, false) + " none=" + value(tags::NNAM, true) +
                      " count=" + value(tags::INDX, false) + ":";
   Tag entryTag = record.tag == tags::LEVC ? tags::CNAM : tags::INAM;
-  auto it = record.subrecords.begin();
-  while (it != record.subrecords.end() && it->tag != entryTag) ++it;
-  while (it != record.subrecords.end()) {
+  auto it = record.Fields().begin();
+  while (it != record.Fields().end() && it->tag != entryTag) ++it;
+  while (it != record.Fields().end()) {
     auto next = std::next(it);
     text += " " + std::string(it->Text()) + "@" +
-            (next == record.subrecords.end() ? "-" : std::to_string(next->UInt16At(0)));
-    if (next == record.subrecords.end()) break;
+            (next == record.Fields().end() ? "-" : std::to_string(next->UInt16At(0)));
+    if (next == record.Fields().end()) break;
     it = std::next(next);
   }
   return text;

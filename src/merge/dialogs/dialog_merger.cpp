@@ -24,8 +24,8 @@ const Subrecord* ValueAfter(const SubrecordList& fields, SubrecordList::const_it
 }
 
 const Subrecord* ValueOf(const Record& record, const Subrecord* condition) {
-  for (auto it = record.subrecords.begin(); it != record.subrecords.end(); ++it) {
-    if (&*it == condition) return ValueAfter(record.subrecords, it);
+  for (auto it = record.Fields().begin(); it != record.Fields().end(); ++it) {
+    if (&*it == condition) return ValueAfter(record.Fields(), it);
   }
   return nullptr;
 }
@@ -42,11 +42,11 @@ Subrecord& LinkField(Record& info, Tag tag, bool& made) {
   made = false;
   if (Subrecord* field = info.FindSubrecord(tag)) return *field;
   made = true;
-  auto at = info.subrecords.begin();
-  for (auto it = info.subrecords.begin(); it != info.subrecords.end(); ++it) {
+  auto at = info.Fields().begin();
+  for (auto it = info.Fields().begin(); it != info.Fields().end(); ++it) {
     if (it->tag == tags::INAM || (tag == tags::NNAM && it->tag == tags::PNAM)) at = std::next(it);
   }
-  Subrecord& field = CreateSubrecord(info.subrecords, at, {tag, 0});
+  Subrecord& field = CreateSubrecord(info.Fields(), at, {tag, 0});
   field.SetString("");
   return field;
 }
@@ -86,7 +86,7 @@ void MoveRecordsAfter(RecordList& to, RecordList::iterator anchor, RecordList& f
 // or null; a condition without data has no index and matches nothing.
 const Subrecord* FindCondition(const Record& record, const Subrecord& scvr) {
   if (scvr.size == 0) return nullptr;
-  for (const Subrecord& field : record.subrecords) {
+  for (const Subrecord& field : record.Fields()) {
     if (field.tag == tags::SCVR && field.size > 0 && field.data[0] == scvr.data[0]) return &field;
   }
   return nullptr;
@@ -152,7 +152,7 @@ InfoMerge DialogMerger::MergeInfo(Record& existing, Record& incoming, std::strin
   LogResponse(existing.GetDisplayId(), existing, "merged", "merged with");
   const Record& version = *master;
   bool changed = false;
-  const SubrecordList& fields = incoming.subrecords;
+  const SubrecordList& fields = incoming.Fields();
   for (auto field = fields.begin(); field != fields.end();) {
     if (field->tag == tags::SCVR) {
       const Subrecord* value = ValueAfter(fields, field);
@@ -170,16 +170,16 @@ InfoMerge DialogMerger::MergeInfo(Record& existing, Record& incoming, std::strin
         SubrecordList::iterator at;
         if (Subrecord* own = FindCondition(existing, *field)) {
           at = existing.IteratorOf(own);
-          if (ValueAfter(existing.subrecords, at)) existing.subrecords.erase(std::next(at));
+          if (ValueAfter(existing.Fields(), at)) existing.Fields().erase(std::next(at));
           ReplaceData(*own, field->data, field->size);
           log_.Log("              updated SCVR %c\n", index);
         } else {
           AppendSubrecord(existing, *field);
-          at = std::prev(existing.subrecords.end());
+          at = std::prev(existing.Fields().end());
           log_.Log("              added   SCVR %c\n", index);
         }
         if (value) {
-          Subrecord& copy = CreateSubrecord(existing.subrecords, std::next(at), {value->tag, 0});
+          Subrecord& copy = CreateSubrecord(existing.Fields(), std::next(at), {value->tag, 0});
           ReplaceData(copy, value->data, value->size);
         }
       }

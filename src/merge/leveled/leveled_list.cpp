@@ -3,8 +3,8 @@
 namespace modrake {
 
 SubrecordList::iterator FirstEntry(LeveledListRecord& list) {
-  auto it = list.subrecords.begin();
-  while (it != list.subrecords.end() && it->tag != list.entryTag) ++it;
+  auto it = list.Fields().begin();
+  while (it != list.Fields().end() && it->tag != list.entryTag) ++it;
   return it;
 }
 
@@ -17,16 +17,16 @@ void SetNoneChance(LeveledListRecord& list, uint8_t value) {
     }
     return;
   }
-  Subrecord& nnam = CreateSubrecord(list.subrecords, list.subrecords.end(), {tags::NNAM, 0});
+  Subrecord& nnam = CreateSubrecord(list.Fields(), list.Fields().end(), {tags::NNAM, 0});
   nnam.SetBytes(&value, 1);
   list.nnam = &nnam;
-  InsertSubrecordAfter(list, list.data, list.subrecords, std::prev(list.subrecords.end()));
+  InsertSubrecordAfter(list, list.data, list.Fields(), std::prev(list.Fields().end()));
 }
 
 uint32_t RecountEntries(LeveledListRecord& list) {
   list.entryTag = list.tag == tags::LEVC ? tags::CNAM : tags::INAM;
   uint32_t count = 0;
-  for (const Subrecord& field : list.subrecords) {
+  for (const Subrecord& field : list.Fields()) {
     if (field.tag == list.entryTag) ++count;
   }
   if (list.indx) list.indx->SetUInt32(count);
@@ -35,7 +35,7 @@ uint32_t RecountEntries(LeveledListRecord& list) {
 
 void InsertSubrecordAfter(LeveledListRecord& list, const Subrecord* anchor, SubrecordList& source,
                           SubrecordList::iterator field) {
-  SubrecordList& fields = list.subrecords;
+  SubrecordList& fields = list.Fields();
   auto to = fields.begin();
   if (anchor && !fields.empty() && anchor == &fields.back()) {
     to = fields.end();  // appending: no walk through a long list

@@ -25,7 +25,7 @@ Version ReadVersion(LeveledListRecord& list) {
   Version version;
   version.flags = list.data ? list.data->UInt32At(0) : 0;
   version.chance = list.nnam ? list.nnam->ByteAt(0) : 0;
-  WalkEntries(list.subrecords, FirstEntry(list), [&](const Subrecord& entry, uint16_t level) {
+  WalkEntries(list.Fields(), FirstEntry(list), [&](const Subrecord& entry, uint16_t level) {
     version.entries.push_back({std::string(entry.Text()), level});
   });
   return version;
@@ -68,15 +68,14 @@ bool Counts(const Record& record) {
 // Replaces the entries, which are the last fields of a list, and stores
 // their count.
 void StoreEntries(LeveledListRecord& list, const std::vector<const Entry*>& entries) {
-  list.subrecords.erase(FirstEntry(list), list.subrecords.end());
+  list.Fields().erase(FirstEntry(list), list.Fields().end());
   // An odd list may have had other fields among its entries.
   list.RefreshLinks();
   for (const Entry* entry : entries) {
-    CreateSubrecord(list.subrecords, list.subrecords.end(), {list.entryTag, 0})
-        .SetString(entry->id);
+    CreateSubrecord(list.Fields(), list.Fields().end(), {list.entryTag, 0}).SetString(entry->id);
     uint8_t level[2] = {static_cast<uint8_t>(entry->level & 0xFF),
                         static_cast<uint8_t>(entry->level >> 8)};
-    CreateSubrecord(list.subrecords, list.subrecords.end(), {tags::INTV, 0}).SetBytes(level, 2);
+    CreateSubrecord(list.Fields(), list.Fields().end(), {tags::INTV, 0}).SetBytes(level, 2);
   }
   RecountEntries(list);
 }

@@ -43,10 +43,10 @@ size_t MergedLeveledLists::EntryKeyHash::operator()(const EntryKey& key) const {
 void MergedLeveledLists::CountEntries(MergedList& list) {
   list.entries.clear();
   list.entryFields = 0;
-  for (const Subrecord& field : list.record->subrecords) {
+  for (const Subrecord& field : list.record->Fields()) {
     if (field.tag == list.record->entryTag) ++list.entryFields;
   }
-  list.endsWithPair = WalkEntries(list.record->subrecords, FirstEntry(*list.record),
+  list.endsWithPair = WalkEntries(list.record->Fields(), FirstEntry(*list.record),
                                   [&](const Subrecord& entry, uint16_t level) {
                                     ++list.entries[{entry.Text(), level}];
                                   });
@@ -59,7 +59,7 @@ void MergedLeveledLists::CountEntries(MergedList& list) {
 void MergedLeveledLists::RemoveKnownEntries(MergedList& list, LeveledListRecord& incoming) {
   if (!list.counted) CountEntries(list);
   EntryCounts cancelled;
-  SubrecordList& fields = incoming.subrecords;
+  SubrecordList& fields = incoming.Fields();
   auto it = FirstEntry(incoming);
   // Only entries followed by their level field can be cancelled.
   while (it != fields.end() && std::next(it) != fields.end()) {
@@ -109,7 +109,7 @@ bool MergedLeveledLists::MergeLeveledList(std::unique_ptr<LeveledListRecord> inc
   }
 
   RemoveKnownEntries(merged, *incoming);
-  SubrecordList& rest = incoming->subrecords;
+  SubrecordList& rest = incoming->Fields();
   auto first = FirstEntry(*incoming);
   if (first == rest.end()) {
     log_.Log("  %s %-32s -> no new items found\n", tag, id.c_str());
@@ -120,15 +120,15 @@ bool MergedLeveledLists::MergeLeveledList(std::unique_ptr<LeveledListRecord> inc
   for (auto it = first; it != rest.end(); ++it) it->MakeOwned();
   auto moved = first;  // stays valid in the list it moves to
   // The existing list holds at least its NAME, so there is a last field.
-  InsertSubrecordAfter(existing, &existing.subrecords.back(), rest, first);
+  InsertSubrecordAfter(existing, &existing.Fields().back(), rest, first);
   // What RecountEntries would find, without a walk through the whole list.
-  for (auto it = moved; it != existing.subrecords.end(); ++it) {
+  for (auto it = moved; it != existing.Fields().end(); ++it) {
     if (it->tag == existing.entryTag) ++merged.entryFields;
   }
   if (existing.indx) existing.indx->SetUInt32(merged.entryFields);
   if (merged.endsWithPair) {
     merged.endsWithPair =
-        WalkEntries(existing.subrecords, moved, [&](const Subrecord& entry, uint16_t level) {
+        WalkEntries(existing.Fields(), moved, [&](const Subrecord& entry, uint16_t level) {
           ++merged.entries[{entry.Text(), level}];
         });
   } else {

@@ -40,7 +40,7 @@ struct BodyPartEntry {
 
 BodyPartEntry EntryAt(Record& record, FieldIt indx) {
   BodyPartEntry entry{indx, indx, indx};
-  auto end = record.subrecords.end();
+  auto end = record.Fields().end();
   auto first = std::next(indx);
   if (first == end) return entry;
   auto second = std::next(first);
@@ -71,13 +71,13 @@ uint32_t EffectKey(const Subrecord& effect) {
 }
 
 size_t CountTag(const Record& record, Tag tag) {
-  return static_cast<size_t>(std::count_if(record.subrecords.begin(), record.subrecords.end(),
+  return static_cast<size_t>(std::count_if(record.Fields().begin(), record.Fields().end(),
                                            [tag](const Subrecord& f) { return f.tag == tag; }));
 }
 
 FieldIt InsertCopy(Record& record, FieldIt before, const Subrecord& source) {
   // Emplaced here rather than found again: a list of thousands of items grows by one each time.
-  FieldIt copy = record.subrecords.emplace(before);
+  FieldIt copy = record.Fields().emplace(before);
   copy->InitEmpty({source.tag, 0});
   ReplaceData(*copy, source.data, source.size);
   return copy;
@@ -89,7 +89,7 @@ void Take(Subrecord& into, const Subrecord& from) {
 
 void ListFields(ExecutionLog& log, const Record& record) {
   std::string label, value;
-  for (auto it = record.subrecords.begin(); it != record.subrecords.end();) {
+  for (auto it = record.Fields().begin(); it != record.Fields().end();) {
     unsigned n = FormatField(record, it, label, value);
     if (n == 0) {
       ++it;
@@ -97,7 +97,7 @@ void ListFields(ExecutionLog& log, const Record& record) {
     }
     log.Log("        %-9s %s\n", label.c_str(), value.c_str());
     // The formatter never spans more fields than there are.
-    for (unsigned i = 0; i < n && it != record.subrecords.end(); ++i) ++it;
+    for (unsigned i = 0; i < n && it != record.Fields().end(); ++i) ++it;
   }
 }
 
@@ -178,7 +178,7 @@ void ObjectMerger::WriteAccount() {
 // from the master the list items that every version dropped.
 void ObjectMerger::Subtract() {
   Record& master = *group_.masterVersion;
-  SubrecordList& fields = master.subrecords;
+  SubrecordList& fields = master.Fields();
   std::vector<std::optional<FieldGroupFinder>> finders(group_.versions.size());
   for (size_t i = 0; i < finders.size(); ++i) {
     if (!group_.versions[i]->IsDeleted()) finders[i].emplace(*group_.versions[i], false);
@@ -193,16 +193,16 @@ void ObjectMerger::Subtract() {
       FieldGroupFinder& finder = *finders[i];
       if (s->tag == tags::INDX && HasBodyParts(recordTag_)) {
         FieldIt found = finder.Find(master, s, 1);
-        if (found == version.subrecords.end()) continue;
+        if (found == version.Fields().end()) continue;
         kept = true;
         SubtractBodyPart(version, finder, s, found);
         continue;
       }
       FieldIt found = finder.Find(master, s, n);
-      if (found == version.subrecords.end()) continue;
+      if (found == version.Fields().end()) continue;
       kept = true;
       finder.Forget(found, std::next(found, n));
-      version.subrecords.erase(found, std::next(found, n));
+      version.Fields().erase(found, std::next(found, n));
     }
     if (!kept && IsListField(recordTag_, s->tag)) fields.erase(s, next);
     s = next;
@@ -217,7 +217,7 @@ void ObjectMerger::SubtractBodyPart(Record& version, FieldGroupFinder& finder, F
   BodyPartEntry own = EntryAt(version, indx);
   auto erase = [&](FieldIt field) {
     finder.Forget(field);
-    version.subrecords.erase(field);
+    version.Fields().erase(field);
   };
   if (master.hasBnam && own.hasBnam && SubrecordEquals(*master.bnam, &*own.bnam)) {
     erase(own.bnam);
@@ -232,7 +232,7 @@ void ObjectMerger::SubtractBodyPart(Record& version, FieldGroupFinder& finder, F
 
 void ObjectMerger::Apply(Record& version) {
   if ((merged_->flags ^ version.flags) & kComparedFlag) merged_->flags ^= kComparedFlag;
-  for (auto field = version.subrecords.begin(); field != version.subrecords.end();) {
+  for (auto field = version.Fields().begin(); field != version.Fields().end();) {
     if (IsListField(recordTag_, field->tag)) {
       field = ApplyListItem(version, field);
     } else {
@@ -259,14 +259,14 @@ void ObjectMerger::TakeItem(Subrecord& into, const Subrecord& from) {
 void ObjectMerger::IndexEffects() {
   mergedEffects_.clear();
   if (!HasEffects(recordTag_)) return;
-  for (auto it = merged_->subrecords.begin(); it != merged_->subrecords.end(); ++it) {
+  for (auto it = merged_->Fields().begin(); it != merged_->Fields().end(); ++it) {
     if (it->tag == ENAM && it->size >= 4) mergedEffects_[EffectKey(*it)].push_back(it);
   }
 }
 
 // The merged effect that is the same effect as this one, found by its key.
 FieldIt ObjectMerger::SameMergedEffect(const Subrecord& effect) {
-  SubrecordList& fields = merged_->subrecords;
+  SubrecordList& fields = merged_->Fields();
   if (effect.size < 4) {
     return std::find_if(fields.begin(), fields.end(),
                         [&](const Subrecord& f) { return f.tag == ENAM && SameEffect(f, effect); });
@@ -277,7 +277,7 @@ FieldIt ObjectMerger::SameMergedEffect(const Subrecord& effect) {
 }
 
 FieldIt ObjectMerger::ApplyListItem(Record& version, FieldIt field) {
-  SubrecordList& fields = merged_->subrecords;
+  SubrecordList& fields = merged_->Fields();
   unsigned n = FieldGroupSize(version, field);
   // A changed effect replaces the merged one and moves to the end of the list.
   if (HasEffects(recordTag_) && field->tag == ENAM) {
@@ -342,7 +342,7 @@ void ObjectMerger::MergeBodyPart(Record& version, FieldIt field, FieldIt existin
 }
 
 void ObjectMerger::ApplySingleField(const Subrecord& field) {
-  SubrecordList& fields = merged_->subrecords;
+  SubrecordList& fields = merged_->Fields();
   Subrecord* own = merged_->FindSubrecord(field.tag);
   if (!own) {
     // A new property goes before the lists, where the editor keeps it.
