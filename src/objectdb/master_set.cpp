@@ -116,6 +116,9 @@ void MasterSet::BuildIndex() {
   std::error_code ec;
   std::filesystem::remove(stampPath, ec);
 
+  // Taken before the masters are read: a master that changes meanwhile no
+  // longer matches the stamp, and the next run builds the index again.
+  const std::string identity = CacheIdentity();
   for (int word : {kMorrowindWord, kTribunalWord, kBloodmoonWord}) {
     LoadMasterRecords(index_, log_, game_, word);
   }
@@ -123,7 +126,7 @@ void MasterSet::BuildIndex() {
   // An index past the limit is never cached: a reader would refuse it.
   if (count == 0 || count > kMasterCacheEntryLimit) return;
   WriteResult written = WriteMasterCache(cachePath_, Flags(), index_.entries().first(count));
-  if (written) written = WriteMasterCacheStamp(stampPath, CacheIdentity(), count);
+  if (written) written = WriteMasterCacheStamp(stampPath, identity, count);
   if (written) {
     log_.Log("!Created %s", cachePath_.string().c_str());
   } else {
