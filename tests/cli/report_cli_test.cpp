@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "support/game_folder.hpp"
 #include "support/records.hpp"
 #include "support/test_support.hpp"
@@ -122,6 +124,24 @@ TEST(ReportCliTest, FlagsTickTheirBoxesForTheRun) {
         "\nLEVI  random_sword\n  > a.esp\n        NNAM      NoneChance=10\n"}) {
     EXPECT_NE(report.find(part), std::string::npos) << report;
   }
+  // The document says which fields keep the master's value.
+  auto json = game.Run(
+      {"report", "--json", (game.data() / "a.esp").string(), (game.data() / "b.esp").string()});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  std::vector<std::string> kept;
+  const auto document = nlohmann::json::parse(json.out);
+  for (const auto& object : document["objects"]) {
+    if (object["id"] != "iron_sword") continue;
+    for (const auto& version : object["versions"]) {
+      for (const auto& field : version["fields"]) {
+        kept.push_back(version["plugin"].get<std::string>() + " " +
+                       field["label"].get<std::string>() + (field["keepsMaster"] ? " kept" : ""));
+      }
+    }
+  }
+  EXPECT_EQ(kept, (std::vector<std::string>{"a.esp FNAM kept", "a.esp WPDT", "b.esp FNAM",
+                                            "b.esp WPDT kept"}))
+      << json.out;
 }
 
 TEST(CliTest, VersionAndDumpListOneTabSeparatedLinePerRecord) {

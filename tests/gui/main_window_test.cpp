@@ -259,6 +259,7 @@ void MainWindowTest::manageWindowUpdatesActivatesCancelsAndMendsTheGame() {
   QVERIFY(game.CommandsEnabled());
 
   UrlCatcher browser;
+  WriteFile(game.Data("Cell_Water_And_Light.esp"), "TES3 cut short");  // active
   QStringList ring, lastTwo;
   script
       .Manage([&](gui::DataFilesDialog& dialog) {
@@ -287,17 +288,21 @@ void MainWindowTest::manageWindowUpdatesActivatesCancelsAndMendsTheGame() {
         lastTwo << table->item(rows - 2, 1)->text() << table->item(rows - 1, 1)->text();
         ButtonOf(dialog, "updateHeader")->click();
 
-        // A file that cannot be read is ticked by no way; a readable one is.
+        // A file that cannot be read is ticked by no way, but taken off the
+        // list by either; a readable one is ticked.
         struct Case {
           const char* name;
           bool space;  // else a click on the box
           bool ticks;
+          Qt::CheckState from = Qt::Unchecked;
         };
         for (const Case& c : {Case{"Broken.esp", true, false}, Case{"Broken.esp", false, false},
+                              Case{"Cell_Water_And_Light.esp", false, false, Qt::Checked},
                               Case{"Inactive_Plugin.esp", true, true},
                               Case{"Needs_Missing_Master.esp", false, true}}) {
           QTableWidgetItem* box = TickOf(table, c.name);
-          box->setCheckState(Qt::Unchecked);
+          if (c.from == Qt::Checked) QCOMPARE(box->checkState(), Qt::Checked);  // it was active
+          box->setCheckState(c.from);
           if (c.space) {
             table->setCurrentCell(box->row(), 1);
             QTest::keyClick(table, Qt::Key_Space);
@@ -485,6 +490,10 @@ void MainWindowTest::anotherRunMakesTheWorkerWaitWhileTheWindowPaints() {
 void MainWindowTest::logKeepsTheReadersPlaceAndWrapsLongLines() {
   GuiGame game;
   gui::LogView* log = game.Log();
+  // Each line is one, the empty one too, from the first on.
+  game.ui.ClearLogList();
+  for (const char* line : {"first", "", "third"}) game.ui.AddLogLine(line);
+  QTRY_COMPARE(log->Lines(), (QStringList{"first", "", "third"}));
   QScrollBar* down = log->verticalScrollBar();
   const std::string wide(400, 'w');
   // Wrapped or not, the reader at the end or at the first lines.
