@@ -301,7 +301,6 @@ void MainWindowTest::manageWindowUpdatesActivatesCancelsAndMendsTheGame() {
                               Case{"Inactive_Plugin.esp", true, true},
                               Case{"Needs_Missing_Master.esp", false, true}}) {
           QTableWidgetItem* box = TickOf(table, c.name);
-          if (c.from == Qt::Checked) QCOMPARE(box->checkState(), Qt::Checked);  // it was active
           box->setCheckState(c.from);
           if (c.space) {
             table->setCurrentCell(box->row(), 1);
