@@ -281,11 +281,15 @@ void Record::SetData(std::unique_ptr<uint8_t[]> buffer, uint32_t size) {
   ParseSubrecords();
 }
 
-void Record::ShareData(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, uint32_t size) {
+void Record::PointInto(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, uint32_t size) {
   ClearSubrecords();
   owned_ = std::shared_ptr<uint8_t[]>(block, data);
   raw_ = data;
   dataSize = size;
+}
+
+void Record::ShareData(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, uint32_t size) {
+  PointInto(block, data, size);
   ParseSubrecords();
 }
 
@@ -296,10 +300,7 @@ void Record::ShareDataToParseOnDemand(const std::shared_ptr<uint8_t[]>& block, u
     ShareData(block, data, size);
     return;
   }
-  ClearSubrecords();
-  owned_ = std::shared_ptr<uint8_t[]>(block, data);
-  raw_ = data;
-  dataSize = size;
+  PointInto(block, data, size);
   parseError_ = FieldWalker(raw_, dataSize).WalkToEnd();
   parsed_ = false;
 }
@@ -319,14 +320,7 @@ const Subrecord* Record::FindSubrecord(Tag wanted) const {
 }
 
 std::optional<FieldView> Record::FindField(Tag wanted) const {
-  if (!parsed_) {
-    FieldWalker walker(raw_, dataSize);
-    FieldView field;
-    while (walker.Next(field)) {
-      if (field.tag == wanted) return field;
-    }
-    return std::nullopt;
-  }
+  if (!parsed_) return RecordView{Header(), raw_}.FindField(wanted);
   const Subrecord* field = FindSubrecord(wanted);
   if (!field) return std::nullopt;
   return field->View();

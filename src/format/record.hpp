@@ -243,6 +243,8 @@ class Record {
   // Records are never made const: parsing on demand from a const reader only
   // fills in what the raw data already says.
   void ParseOnDemand() const { const_cast<Record*>(this)->ParseSubrecords(); }
+  // Takes bytes inside a shared block as the raw data, with no fields yet.
+  void PointInto(const std::shared_ptr<uint8_t[]>& block, uint8_t* data, uint32_t size);
 
   SubrecordList subrecords_;
   bool parsed_ = true;  // false: subrecords_ is still to be split from raw_
