@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <system_error>
 
 #include "core/text.hpp"
@@ -24,16 +25,17 @@ ExecutionLog::~ExecutionLog() {
 }
 
 void ExecutionLog::Log(const char* format, ...) {
-  bool toList = format[0] == '!';
   va_list args;
   va_start(args, format);
-  std::string text = FormatTextV(toList ? format + 1 : format, args);
-  va_end(args);
-  if (toList) {
+  if (format[0] == '!') {
+    std::string text = FormatTextV(format + 1, args);
     AddLogLine(TrimValue(text));
-  } else {
-    WriteToFile(text);
+  } else if (file_ && std::vfprintf(file_, format, args) < 0 && error_ == 0) {
+    // Formatted straight into the file's buffer: a land mod logs tens of
+    // thousands of lines.
+    error_ = errno != 0 ? errno : EIO;
   }
+  va_end(args);
 }
 
 void ExecutionLog::WriteToFile(const std::string& text) {

@@ -348,18 +348,23 @@ void PluginFile::QueryStatusAfterWrite() {
 
 void PluginFile::Save(WriteMode mode) {
   PrepareHeader();
+  uint64_t size = 0;
   for (auto& record : records) {
     if (!record->RawDataCurrent()) record->RebuildData();
+    size += 16 + uint64_t{record->dataSize};
   }
+  savedChecksum.reset();
   WriteResult written = WriteFileAtomically(
       path,
       [&](FileWriter& out) {
+        out.SumAs(size);
         uint8_t head[16];
         for (auto& record : records) {
           EncodeHeader(record->Header(), head);
           out.Write(head, 16);
           if (record->dataSize) out.Write(record->RawData(), record->dataSize);
         }
+        savedChecksum = out.Sum();
       },
       mode);
   if (!written) WriteFailed(path, written);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,8 @@ class PluginFile {
   FileStatus status;
   RecordList records;
   std::string headerError;  // why the header could not be read; empty when it was
+  // Checksum64 of the bytes the last Save wrote.
+  std::optional<uint64_t> savedChecksum;
 
   // Streaming reads.
   void OpenFile();

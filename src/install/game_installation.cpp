@@ -461,6 +461,7 @@ void GameInstallation::SavePlugin(PluginFile& file) {
     mode = WriteMode::kInRun;
   }
   file.Save(mode);
+  if (safety_.backup && file.savedChecksum) safety_.backup->Wrote(file.path, *file.savedChecksum);
   if (!existed) AddToFileIndex(file.path);
 }
 

@@ -167,6 +167,10 @@ void FileWriter::Write(const void* data, size_t count) {
     if (!Flush()) return;
   }
   if (count >= kWriteBufferSize) {
+    if (sum_) {
+      sum_->Add(src, count);
+      summed_ += count;
+    }
     size_t done = 0;
     while (done < count) {
       size_t put = WriteSome(src + done, count - done);
@@ -178,7 +182,28 @@ void FileWriter::Write(const void* data, size_t count) {
   buffer_.insert(buffer_.end(), src, src + count);
 }
 
+void FileWriter::SumBuffer() {
+  if (!sum_ || bufferSummed_ >= buffer_.size()) return;
+  sum_->Add(buffer_.data() + bufferSummed_, buffer_.size() - bufferSummed_);
+  summed_ += buffer_.size() - bufferSummed_;
+  bufferSummed_ = buffer_.size();
+}
+
+void FileWriter::SumAs(uint64_t size) {
+  bufferSummed_ = buffer_.size();
+  sum_.emplace(size);
+  sumSize_ = size;
+  summed_ = 0;
+}
+
+std::optional<uint64_t> FileWriter::Sum() {
+  SumBuffer();
+  if (!sum_ || summed_ != sumSize_) return std::nullopt;
+  return sum_->Value();
+}
+
 bool FileWriter::Flush() {
+  SumBuffer();
   size_t done = 0;
   while (ok_ && done < buffer_.size()) {
     size_t put = WriteSome(buffer_.data() + done, buffer_.size() - done);
@@ -186,6 +211,7 @@ bool FileWriter::Flush() {
     done += put;
   }
   buffer_.clear();
+  bufferSummed_ = 0;
   return ok_;
 }
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/checksum.hpp"
+
 namespace modrake {
 
 // Size and modification time of a file, as the load order needs them.
@@ -146,6 +148,7 @@ struct FileFingerprint {
   int64_t modifySec = 0, modifyNsec = 0;
   int64_t changeSec = 0, changeNsec = 0;
   uint64_t edgeChecksum = 0;
+  bool operator==(const FileFingerprint&) const = default;
 };
 constexpr size_t kFingerprintEdge = 64 * 1024;
 std::optional<FileFingerprint> FingerprintFile(const std::filesystem::path& path);
@@ -161,6 +164,11 @@ class FileWriter {
 
   void Write(const void* data, size_t count);
   bool Flush();
+  // Sums the bytes written from here on as Checksum64 of a file of size
+  // bytes (the sum takes the size first), so that nobody reads them back.
+  void SumAs(uint64_t size);
+  // The sum, once the bytes written since SumAs add up to its size.
+  std::optional<uint64_t> Sum();
   bool Ok() const { return ok_; }
   // The system's error code of the write that failed.
   int Error() const { return error_; }
@@ -170,10 +178,16 @@ class FileWriter {
   size_t WriteSome(const void* data, size_t count);
   void Fail(int error);
 
+  // Adds what the buffer holds beyond what was summed already.
+  void SumBuffer();
+
   intptr_t file_;
   bool ok_ = true;
   int error_ = 0;
   std::vector<unsigned char> buffer_;
+  std::optional<Checksum64Stream> sum_;
+  uint64_t sumSize_ = 0, summed_ = 0;
+  size_t bufferSummed_ = 0;  // the start of the buffer that is in the sum
 };
 
 // How a write reaches the disk. kAlone: leftovers in the folder are removed

@@ -259,6 +259,15 @@ WriteResult RunBackup::Created(const std::filesystem::path& path) {
   return written;
 }
 
+void RunBackup::Wrote(const std::filesystem::path& path, uint64_t checksum) {
+  const std::filesystem::path file = ResolveWriteTarget(path);
+  if (auto print = FingerprintFile(file)) {
+    written_[file] = {*print, checksum};
+  } else {
+    written_.erase(file);
+  }
+}
+
 void RunBackup::Finish(size_t keepRuns, uint64_t keepBytes) {
   if (finished_ || !Started()) return;
   finished_ = true;
@@ -267,7 +276,13 @@ void RunBackup::Finish(size_t keepRuns, uint64_t keepBytes) {
   // syncs the files the run wrote).
   SyncFiles(copies_);
   auto after = [&](const std::filesystem::path& file) {
-    auto sum = ChecksumFile(file);
+    std::optional<uint64_t> sum;
+    auto known = written_.find(file);
+    if (known != written_.end() && FingerprintFile(file) == known->second.print) {
+      sum = known->second.checksum;
+    } else {
+      sum = ChecksumFile(file);
+    }
     text += "after\t" + (sum ? Hex(*sum) : std::string("-")) + "\t" + EscapePath(file) + "\n";
   };
   for (const auto& file : kept_) after(file);

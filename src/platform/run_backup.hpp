@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -35,6 +36,9 @@ class RunBackup {
   WriteResult Keep(const std::filesystem::path& file, bool replaced);
   // Lists a file or folder the run made; undo takes it away again.
   WriteResult Created(const std::filesystem::path& path);
+  // The run has just written the file, whose bytes have that checksum: the
+  // end of the run then need not read it back, unless it changed since.
+  void Wrote(const std::filesystem::path& path, uint64_t checksum);
   // Writes what each file is like after the run, so that undo can tell a
   // later change by another hand. Then the oldest runs (never this one) go
   // until at most keepRuns runs and keepBytes bytes remain.
@@ -55,6 +59,11 @@ class RunBackup {
   std::set<std::filesystem::path> kept_;
   std::set<std::filesystem::path> created_;
   std::vector<std::filesystem::path> copies_;  // synced at the end
+  struct Written {
+    FileFingerprint print;
+    uint64_t checksum;
+  };
+  std::map<std::filesystem::path, Written> written_;
   unsigned next_ = 0;
   bool finished_ = false;
 };

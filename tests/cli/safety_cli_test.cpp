@@ -84,6 +84,11 @@ TEST(SafetyCliTest, APreviewChangesNothingAndSaysWhatTheRunDoes) {
 TEST(SafetyCliTest, UndoBringsBackWhatTheRunChangedAndRefusesWhatChangedSince) {
   SampleGameRun run;
   const auto original = Snapshot(run.game.path());
+  // Undone at once, every file is as the run left it: nothing counts as changed since.
+  ASSERT_EQ(run.Run({"--yes", "fix"}).exitCode, 0);
+  auto undone = run.Run({"undo"});
+  ASSERT_EQ(undone.exitCode, 0) << undone.err;
+  EXPECT_TRUE(Snapshot(run.game.path()) == original);
   ASSERT_EQ(run.Run({"--yes", "fix"}).exitCode, 0);
   auto listed = run.Run({"undo", "--list"});
   EXPECT_NE(listed.out.find("-fix  "), std::string::npos) << listed.out;

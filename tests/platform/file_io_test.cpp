@@ -90,14 +90,14 @@ TEST(FileReaderTest, EverySeekSkipAndReadGivesTheBytesOfTheFile) {
   }
 }
 
-// A file's checksum read a block at a time, and the sum of pieces that cut
-// words apart, are the checksum of the bytes at once: the value that the
-// backups of earlier runs hold.
+// A file's checksum read a block at a time, the sum of pieces that cut
+// words apart, and the sum a write takes on the way out are the checksum of
+// the bytes at once: the value that the backups of earlier runs hold.
 TEST(ChecksumFileTest, EqualsTheChecksumOfTheWholeBytes) {
   EXPECT_EQ(Checksum64("Balmora, Guild of Mages", 23), 0x7f695dc7c43ea5c9u);
   test::TempDir dir;
   for (size_t size : {size_t{0}, size_t{7}, size_t{9}, kChecksumBlock - 1, kChecksumBlock,
-                      kChecksumBlock + 1, 3 * kChecksumBlock + 13}) {
+                      kChecksumBlock + 1, 3 * kChecksumBlock + 13, 5 * kChecksumBlock}) {
     SCOPED_TRACE(size);
     std::string bytes(size, '\0');
     uint32_t state = static_cast<uint32_t>(size);
@@ -110,6 +110,17 @@ TEST(ChecksumFileTest, EqualsTheChecksumOfTheWholeBytes) {
       pieces.Add(bytes.data() + at, std::min(piece, size - at));
     }
     EXPECT_EQ(pieces.Value(), whole);
+    // A small piece, then the rest at once (past the writer's buffer for the largest).
+    std::optional<uint64_t> written;
+    ASSERT_TRUE(WriteFileAtomically(dir / "written.bin", [&](FileWriter& out) {
+      out.Write("x", 1);
+      out.SumAs(size);
+      const size_t first = std::min<size_t>(size, 13);
+      out.Write(bytes.data(), first);
+      out.Write(bytes.data() + first, size - first);
+      written = out.Sum();
+    }));
+    EXPECT_EQ(written, whole);
   }
   EXPECT_EQ(ChecksumFile(dir / "missing.bin"), std::nullopt);
 }
