@@ -24,10 +24,6 @@ std::vector<std::string>::const_iterator FindName(const std::vector<std::string>
                       [&](const std::string& entry) { return SameFileName(entry, name); });
 }
 
-bool ListsName(const std::vector<std::string>& names, std::string_view name) {
-  return FindName(names, name) != names.end();
-}
-
 // An entry is a plain file name: the engine looks nowhere but its data folders.
 bool IsPlainName(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos && name != "." && name != "..";
@@ -318,6 +314,10 @@ void GameInstallation::Reload() {
     }
   }
   FindGameMasters();
+}
+
+bool ListsName(const std::vector<std::string>& names, std::string_view name) {
+  return FindName(names, name) != names.end();
 }
 
 bool GameInstallation::IsUnreadEntry(std::string_view name) const {

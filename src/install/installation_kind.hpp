@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "install/game_installation.hpp"
@@ -45,6 +46,9 @@ class InstallationKind {
   // kind whose order is the list's).
   virtual void MoveToEnd(const std::vector<std::string>& names) = 0;
 };
+
+// Whether the names hold name in any letter case.
+bool ListsName(const std::vector<std::string>& names, std::string_view name);
 
 // The game's morrowind.ini in whatever letter case it has; Morrowind.ini
 // when there is none yet.

@@ -2,6 +2,8 @@
 // active plugins of "Data Files", and file times make the load order.
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <unordered_set>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
@@ -41,11 +43,6 @@ std::optional<unsigned> GameFileIndex(std::string_view key) {
   return index;
 }
 
-bool ListsName(const std::vector<std::string>& names, std::string_view name) {
-  return std::any_of(names.begin(), names.end(),
-                     [&](const std::string& entry) { return SameFileName(entry, name); });
-}
-
 class OriginalEngine : public InstallationKind {
  public:
   explicit OriginalEngine(std::filesystem::path gameFolder) : gameFolder_(std::move(gameFolder)) {}
@@ -81,11 +78,14 @@ class OriginalEngine : public InstallationKind {
     if (!ini.ReadError().empty()) {
       FatalError("Cannot read file %s: %s", ini.path().string().c_str(), ini.ReadError().c_str());
     }
-    // The list ends at the first key that is missing or empty.
+    // The list ends at the first key that is missing or empty. Names met
+    // already, in any letter case, by their keys: a list of hundreds is read
+    // in one pass.
+    std::unordered_set<std::string> met;
     for (unsigned index = 0;; ++index) {
       std::string name = ini.Read(kGameFiles, GameFileKey(index), "", kGameFileValueChars);
       if (name.empty()) break;
-      if (!ListsName(names, name)) names.push_back(std::move(name));
+      if (met.insert(FileNameKey(name)).second) names.push_back(std::move(name));
     }
     return names;
   }
