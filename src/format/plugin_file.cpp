@@ -60,6 +60,22 @@ uint32_t FileTypeFor(const std::filesystem::path& path) {
   if (last == 's' || last == 'S') return 2;
   return 0;
 }
+// One block for the data of every record costs one allocation instead of
+// one per record. When there is no room for it, none: each record then gets
+// its own, so that only a record that cannot fit is the error.
+std::shared_ptr<uint8_t[]> NewBlock(uint64_t size) {
+  try {
+    const size_t bytes = static_cast<size_t>(std::max<uint64_t>(size, 1));
+    if (bytes < PageBuffer::kLargePage) return std::shared_ptr<uint8_t[]>(new uint8_t[bytes]);
+    // From a large page up, whole pages of its own: a land mod of tens of
+    // megabytes then faults in a few times instead of thousands.
+    auto pages = std::make_shared<PageBuffer>();
+    pages->Reserve(bytes, 0);
+    return std::shared_ptr<uint8_t[]>(pages, static_cast<uint8_t*>(pages->data()));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 }  // namespace
 
 PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name)
@@ -182,7 +198,11 @@ std::unique_ptr<Record> PluginFile::ReadRecord(const RecordHeader& header) {
   if (wholeFile_) {
     // The data goes to its place in the block, which the record then shares.
     uint8_t* at = wholeFile_.get() + reader_.Position();
-    ReadData(header, at);
+    if (readInPlace_) {
+      reader_.Skip(header.dataSize);
+    } else {
+      ReadData(header, at);
+    }
     record->ShareDataToParseOnDemand(wholeFile_, at, header.dataSize);
   } else {
     std::unique_ptr<uint8_t[]> buffer;
@@ -257,29 +277,27 @@ void PluginFile::ReadHeaderOnly() {
 
 void PluginFile::ReadAllRecords() {
   ClearRecords();
-  OpenFile();
-  // One block for the data of every record costs one allocation instead of
-  // one per record. When there is no room for it, each record gets its own,
-  // so that only a record that cannot fit is the error.
-  try {
-    const size_t bytes = static_cast<size_t>(std::max<uint64_t>(reader_.Size(), 1));
-    if (bytes >= PageBuffer::kLargePage) {
-      // From a large page up, whole pages of its own: a land mod of tens of
-      // megabytes then faults in a few times instead of thousands.
-      auto pages = std::make_shared<PageBuffer>();
-      pages->Reserve(bytes, 0);
-      wholeFile_ = std::shared_ptr<uint8_t[]>(pages, static_cast<uint8_t*>(pages->data()));
-    } else {
-      wholeFile_ = std::shared_ptr<uint8_t[]>(new uint8_t[bytes]);
-    }
-  } catch (const std::bad_alloc&) {
-    // No block: each record gets its own.
+  // From a large page up, the file's own pages serve as the block.
+  std::shared_ptr<MappedFile> mapped;
+  if (!inMemory_ && status.size >= PageBuffer::kLargePage) mapped = MappedFile::Map(path);
+  mapping_ = mapped;
+  if (mapped) {
+    reader_.OpenMemory(mapped->data(), mapped->size());
+    wholeFile_ = std::shared_ptr<uint8_t[]>(mapped, mapped->data());
+    readInPlace_ = true;
+  } else {
+    OpenFile();
+    wholeFile_ = NewBlock(reader_.Size());
   }
   // However the read ends, the file keeps no hold on the block: only its records do.
   struct LetGo {
     std::shared_ptr<uint8_t[]>& block;
-    ~LetGo() { block.reset(); }
-  } letGo{wholeFile_};
+    bool& inPlace;
+    ~LetGo() {
+      block.reset();
+      inPlace = false;
+    }
+  } letGo{wholeFile_, readInPlace_};
   RecordHeader header;
   try {
     while (ReadObjectHeader(header)) records.push_back(ReadRecord(header));
@@ -328,6 +346,11 @@ void PluginFile::SetPath(const std::filesystem::path& text) {
 }
 
 void PluginFile::PrepareHeader() {
+  // Bytes of a file that another program changed since are not written anywhere.
+  if (auto mapped = mapping_.lock(); mapped && !mapped->Intact()) {
+    FatalError("Cannot write file %s: %s changed while it was read", path.string().c_str(),
+               mapped->path().string().c_str());
+  }
   Record* header = FindHeaderRecord();
   if (!header)
     FatalError("Cannot write file %s: it has no TES3 header record", path.string().c_str());

@@ -11,6 +11,7 @@
 
 #include "format/record.hpp"
 #include "platform/file_io.hpp"
+#include "platform/mapped_file.hpp"
 
 namespace modrake {
 
@@ -88,6 +89,10 @@ class PluginFile {
   uint64_t lastHeaderOffset_ = 0;
   // While the whole file is read: one block for the data of all its records.
   std::shared_ptr<uint8_t[]> wholeFile_;
+  // The block is the file's own mapping, read where it lies.
+  bool readInPlace_ = false;
+  // That mapping, while a record of it lives.
+  std::weak_ptr<MappedFile> mapping_;
 };
 
 using PluginList = std::vector<std::unique_ptr<PluginFile>>;

@@ -5,12 +5,14 @@
 #include "core/fatal_error.hpp"
 #include "format/record_stream.hpp"
 #include "platform/file_io.hpp"
+#include "platform/page_buffer.hpp"
 #include "support/test_support.hpp"
 
 namespace modrake {
 namespace {
 
 using test::Bytes;
+using test::Contains;
 using test::Field;
 using test::HeaderRecord;
 using test::ReadFile;
@@ -105,6 +107,35 @@ TEST(PluginFileTest, HeaderUpdatesKeepTheRecordsAndTheTime) {
     if (f.tag == tags::DATA) masters += " DATA:" + std::to_string(f.UInt32At(0));
   }
   EXPECT_EQ(masters, " MAST:Morrowind.esm DATA:79837557 MAST:Bloodmoon.esm DATA:30");
+}
+
+// A plugin past a large page is read where the system keeps the file. It
+// saves byte for byte; one that another program cuts short while its
+// records are held reads as zeros where bytes were lost (instead of ending
+// the process), and saving it fails, naming it, and writes nothing.
+TEST(PluginFileTest, LargePluginsSaveWholeAndOnesCutShortWhileHeldAreNotWritten) {
+  TempDir dir;
+  std::string bytes = HeaderRecord({}, 24);
+  for (int i = 0; i < 24; ++i) {
+    bytes +=
+        RecordBytes("MISC", ZField("NAME", "big" + std::to_string(i)) +
+                                Field("MODL", std::string(100000, static_cast<char>('a' + i))));
+  }
+  ASSERT_GT(bytes.size(), PageBuffer::kLargePage);
+  WriteFile(dir / "big.esp", bytes);
+  PluginFile whole(dir.path(), "big.esp");
+  whole.ReadAllRecords();
+  whole.Save();
+  EXPECT_EQ(ReadFile(dir / "big.esp"), bytes);
+
+  PluginFile cut(dir.path(), "big.esp");
+  cut.ReadAllRecords();
+  std::filesystem::resize_file(dir / "big.esp", 4096);
+  const Record& last = *cut.records.back();
+  EXPECT_EQ(last.RawData()[last.dataSize - 1], 0);
+  cut.SetPath("copy.esp");
+  EXPECT_TRUE(Contains(FatalMessage([&] { cut.Save(); }), "big.esp changed while it was read"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "copy.esp"));
 }
 
 TEST(PluginFileTest, MalformedFilesEndInAClearError) {
