@@ -362,9 +362,10 @@ int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
     });
   }
   if (!mayBeEmpty) return removed;
-  // Without references, an INTV is the cell's own water height.
+  // Without references, an INTV is the cell's own water height. Only looked
+  // at: the fields of a land mod's new cells are never split.
   for (Tag t : {tags::FRMR, tags::WHGT, tags::INTV, tags::AMBI, tags::MVRF}) {
-    if (cell.FindSubrecord(t)) return removed;
+    if (cell.FindField(t)) return removed;
   }
   // What it changes lies in a master the game masters know nothing of.
   if (auto holder = ownMasters.Find(cell)) {
@@ -373,7 +374,7 @@ int CleanCell(const PluginCleaner& cleaner, Record& cell, PluginFile& file,
             holder->master.c_str());
     return removed;
   }
-  const Subrecord* data = cell.FindSubrecord(tags::DATA);
+  const std::optional<FieldView> data = cell.FindField(tags::DATA);
   if (!data) return -1;
 
   if ((data->ByteAt(0) & 1) == 0) {
