@@ -15,7 +15,8 @@
 
 namespace modrake {
 
-using RecordList = std::list<std::unique_ptr<Record>>;
+// Its nodes come from a pool, as the records do: a land mod holds tens of thousands.
+using RecordList = std::list<std::unique_ptr<Record>, NodeAllocator<std::unique_ptr<Record>>>;
 
 // One plugin or master file: where it is, its size and time, and the records
 // read from it or built for it (the TES3 header record first).
