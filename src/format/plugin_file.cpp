@@ -385,7 +385,7 @@ void PluginFile::Save(WriteMode mode) {
         for (auto& record : records) {
           EncodeHeader(record->Header(), head);
           out.Write(head, 16);
-          if (record->dataSize) out.Write(record->RawData(), record->dataSize);
+          if (record->dataSize) out.WriteInPlace(record->RawData(), record->dataSize);
         }
         savedChecksum = out.Sum();
       },

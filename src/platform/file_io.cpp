@@ -163,23 +163,43 @@ void FileWriter::Fail(int error) {
 void FileWriter::Write(const void* data, size_t count) {
   if (!ok_) return;
   auto* src = static_cast<const unsigned char*>(data);
-  if (buffer_.size() + count > kWriteBufferSize) {
-    if (!Flush()) return;
-  }
+  // Full, or a large piece that must follow what is lined up.
+  if (buffer_.size() + count >= kWriteBufferSize && !Flush()) return;
   if (count >= kWriteBufferSize) {
     if (sum_) {
       sum_->Add(src, count);
       summed_ += count;
     }
-    size_t done = 0;
-    while (done < count) {
-      size_t put = WriteSome(src + done, count - done);
-      if (put == 0) return;
-      done += put;
-    }
+    Piece whole{src, count};
+    WritePieces(&whole, 1);
     return;
   }
+  if (buffer_.capacity() < kWriteBufferSize) buffer_.reserve(kWriteBufferSize);
   buffer_.insert(buffer_.end(), src, src + count);
+}
+
+void FileWriter::WriteInPlace(const void* data, size_t count) {
+  // Below this, a copy costs less than a piece of its own.
+  constexpr size_t kCopiedBelow = 256;
+  if (count < kCopiedBelow) {
+    Write(data, count);
+    return;
+  }
+  if (!ok_) return;
+  SumBuffer();
+  if (sum_) {
+    sum_->Add(data, count);
+    summed_ += count;
+  }
+  QueueBuffer();
+  pieces_.push_back({static_cast<const unsigned char*>(data), count});
+  if (pieces_.size() + 1 >= kMostPieces) Flush();
+}
+
+void FileWriter::QueueBuffer() {
+  if (buffer_.size() <= queued_) return;
+  pieces_.push_back({buffer_.data() + queued_, buffer_.size() - queued_});
+  queued_ = buffer_.size();
 }
 
 void FileWriter::SumBuffer() {
@@ -204,14 +224,11 @@ std::optional<uint64_t> FileWriter::Sum() {
 
 bool FileWriter::Flush() {
   SumBuffer();
-  size_t done = 0;
-  while (ok_ && done < buffer_.size()) {
-    size_t put = WriteSome(buffer_.data() + done, buffer_.size() - done);
-    if (put == 0) break;
-    done += put;
-  }
+  QueueBuffer();
+  if (ok_ && !pieces_.empty()) WritePieces(pieces_.data(), pieces_.size());
+  pieces_.clear();
   buffer_.clear();
-  bufferSummed_ = 0;
+  queued_ = bufferSummed_ = 0;
   return ok_;
 }
 

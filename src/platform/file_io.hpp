@@ -163,6 +163,10 @@ class FileWriter {
   ~FileWriter() = default;
 
   void Write(const void* data, size_t count);
+  // The same, for bytes that stay as they are until the next Flush (the
+  // records of a plugin being saved): they go out from where they lie, in
+  // one gathered write with the rest, instead of being copied first.
+  void WriteInPlace(const void* data, size_t count);
   bool Flush();
   // Sums the bytes written from here on as Checksum64 of a file of size
   // bytes (the sum takes the size first), so that nobody reads them back.
@@ -174,17 +178,26 @@ class FileWriter {
   int Error() const { return error_; }
 
  private:
-  // Writes what the system takes, up to count bytes; 0 with the error set on failure.
-  size_t WriteSome(const void* data, size_t count);
+  struct Piece {
+    const unsigned char* data;
+    size_t size;
+  };
+  // The most pieces one gathered write takes.
+  static constexpr size_t kMostPieces = 1024;
+  // Writes the pieces whole, in order; false with the error set on failure.
+  bool WritePieces(Piece* pieces, size_t count);
   void Fail(int error);
-
   // Adds what the buffer holds beyond what was summed already.
   void SumBuffer();
+  // Lines up what the buffer holds beyond what is lined up already.
+  void QueueBuffer();
 
   intptr_t file_;
   bool ok_ = true;
   int error_ = 0;
-  std::vector<unsigned char> buffer_;
+  std::vector<unsigned char> buffer_;  // never grows past its first room: pieces point into it
+  std::vector<Piece> pieces_;          // what the next Flush writes, in order
+  size_t queued_ = 0;                  // the start of the buffer not yet in pieces_
   std::optional<Checksum64Stream> sum_;
   uint64_t sumSize_ = 0, summed_ = 0;
   size_t bufferSummed_ = 0;  // the start of the buffer that is in the sum

@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -68,14 +69,32 @@ bool FileReader::SeekTo(uint64_t position) {
   return ::lseek(static_cast<int>(file_), static_cast<off_t>(position), SEEK_SET) >= 0;
 }
 
-size_t FileWriter::WriteSome(const void* data, size_t count) {
-  for (;;) {
-    ssize_t put = ::write(static_cast<int>(file_), data, count);
-    if (put > 0) return static_cast<size_t>(put);
+bool FileWriter::WritePieces(Piece* pieces, size_t count) {
+  iovec vectors[kMostPieces];
+  while (count > 0) {
+    const size_t n = std::min(count, kMostPieces);
+    for (size_t i = 0; i < n; ++i) {
+      vectors[i] = {const_cast<unsigned char*>(pieces[i].data), pieces[i].size};
+    }
+    ssize_t put = ::writev(static_cast<int>(file_), vectors, static_cast<int>(n));
     if (put < 0 && errno == EINTR) continue;
-    Fail(put == 0 ? ENOSPC : errno != 0 ? errno : EIO);
-    return 0;
+    if (put <= 0) {
+      Fail(put == 0 ? ENOSPC : errno != 0 ? errno : EIO);
+      return false;
+    }
+    // What the system took: whole pieces first.
+    auto left = static_cast<size_t>(put);
+    while (count > 0 && left >= pieces->size) {
+      left -= pieces->size;
+      ++pieces;
+      --count;
+    }
+    if (count > 0) {
+      pieces->data += left;
+      pieces->size -= left;
+    }
   }
+  return true;
 }
 
 std::string WriteRefusal(const std::filesystem::path& path) {

@@ -158,13 +158,20 @@ bool FileReader::SeekTo(uint64_t position) {
   return SetFilePointerEx(AsHandle(file_), to, nullptr, FILE_BEGIN) != 0;
 }
 
-size_t FileWriter::WriteSome(const void* data, size_t count) {
-  DWORD put = 0;
-  DWORD want = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
-  if (WriteFile(AsHandle(file_), data, want, &put, nullptr) && put > 0) return put;
-  DWORD error = GetLastError();
-  Fail(static_cast<int>(error != 0 ? error : ERROR_WRITE_FAULT));
-  return 0;
+bool FileWriter::WritePieces(Piece* pieces, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    for (size_t done = 0; done < pieces[i].size;) {
+      DWORD put = 0;
+      DWORD want = static_cast<DWORD>(std::min<size_t>(pieces[i].size - done, 1u << 30));
+      if (!WriteFile(AsHandle(file_), pieces[i].data + done, want, &put, nullptr) || put == 0) {
+        DWORD error = GetLastError();
+        Fail(static_cast<int>(error != 0 ? error : ERROR_WRITE_FAULT));
+        return false;
+      }
+      done += put;
+    }
+  }
+  return true;
 }
 
 std::string WriteRefusal(const std::filesystem::path& path) {

@@ -97,7 +97,7 @@ TEST(ChecksumFileTest, EqualsTheChecksumOfTheWholeBytes) {
   EXPECT_EQ(Checksum64("Balmora, Guild of Mages", 23), 0x7f695dc7c43ea5c9u);
   test::TempDir dir;
   for (size_t size : {size_t{0}, size_t{7}, size_t{9}, kChecksumBlock - 1, kChecksumBlock,
-                      kChecksumBlock + 1, 3 * kChecksumBlock + 13, 5 * kChecksumBlock}) {
+                      kChecksumBlock + 1, 3 * kChecksumBlock + 13, 9 * kChecksumBlock}) {
     SCOPED_TRACE(size);
     std::string bytes(size, '\0');
     uint32_t state = static_cast<uint32_t>(size);
@@ -110,17 +110,20 @@ TEST(ChecksumFileTest, EqualsTheChecksumOfTheWholeBytes) {
       pieces.Add(bytes.data() + at, std::min(piece, size - at));
     }
     EXPECT_EQ(pieces.Value(), whole);
-    // A small piece, then the rest at once (past the writer's buffer for the largest).
+    // Copied and in-place pieces in turn, the last past the writer's buffer
+    // for the largest.
     std::optional<uint64_t> written;
     ASSERT_TRUE(WriteFileAtomically(dir / "written.bin", [&](FileWriter& out) {
       out.Write("x", 1);
       out.SumAs(size);
-      const size_t first = std::min<size_t>(size, 13);
-      out.Write(bytes.data(), first);
-      out.Write(bytes.data() + first, size - first);
+      const size_t first = std::min<size_t>(size, 13), middle = (size - first) / 2;
+      out.WriteInPlace(bytes.data(), first);
+      out.WriteInPlace(bytes.data() + first, middle);
+      out.Write(bytes.data() + first + middle, size - first - middle);
       written = out.Sum();
     }));
     EXPECT_EQ(written, whole);
+    EXPECT_TRUE(test::ReadFile(dir / "written.bin") == "x" + bytes);
   }
   EXPECT_EQ(ChecksumFile(dir / "missing.bin"), std::nullopt);
 }
