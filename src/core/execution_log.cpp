@@ -67,7 +67,8 @@ WriteResult ExecutionLog::OpenLog() {
     int error = errno;
     return WriteResult::FromError(error);
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+  std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
   return {};
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "core/text.hpp"
@@ -59,6 +60,10 @@ class ExecutionLog {
   std::filesystem::path logPath_;
   std::filesystem::path backupPath_;
   std::FILE* file_ = nullptr;
+  // The file's buffer: the C library would take only its own block size
+  // when given no buffer, and a land mod's log then went out in thousands
+  // of writes. It outlives every fclose of file_.
+  std::unique_ptr<char[]> buffer_;
   int error_ = 0;  // the first error of the log being written
 };
 
