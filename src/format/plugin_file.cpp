@@ -86,8 +86,8 @@ PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& n
   ReadHeaderOnly();
 }
 
-PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name, Tolerant)
-    : path(ResolveNoCase(folder, name)), name(name) {
+PluginFile::PluginFile(const std::filesystem::path& file, const std::string& name, Tolerant)
+    : path(file), name(name) {
   auto found = QueryFileStatus(path);
   if (!found) FatalError("Cannot find file %s", name.c_str());
   status = *found;

@@ -28,11 +28,12 @@ class PluginFile {
   // A new plugin in memory, holding only a header with author and description.
   PluginFile(const std::filesystem::path& folder, const std::string& name, std::string_view author,
              std::string_view description);
-  // An existing file as a listing needs it: queried and its header read as
-  // above, but a header that cannot be read leaves the file without records
-  // and the error in headerError, so that one bad file does not stop a list.
+  // An existing file as a listing needs it, found already (file is its
+  // path, name what it goes by): queried and its header read as above, but a
+  // header that cannot be read leaves the file without records and the
+  // error in headerError, so that one bad file does not stop a list.
   struct Tolerant {};
-  PluginFile(const std::filesystem::path& folder, const std::string& name, Tolerant);
+  PluginFile(const std::filesystem::path& file, const std::string& name, Tolerant);
   // Bytes in memory read as a file of that name, its header record read as
   // above; the bytes must outlive the reads. It has no path until SetPath.
   struct InMemory {};

@@ -92,7 +92,8 @@ FolderFiles ScanDataFolder(const GameInstallation& game, ExecutionLog& log) {
       std::string key = FileNameKey(name);
       if (!seen.insert(key).second) continue;
       FolderFile row;
-      row.file = std::make_unique<PluginFile>(*folder, name, PluginFile::Tolerant{});
+      row.file =
+          std::make_unique<PluginFile>(*folder / TextPath(name), name, PluginFile::Tolerant{});
       row.active = active.count(key) != 0;
       files.push_back(std::move(row));
     }

@@ -188,8 +188,7 @@ void GameInstallation::LoadActivePlugins() {
       unreadEntries_.push_back(std::move(name));
       continue;
     }
-    activePlugins_.push_back(
-        std::make_unique<PluginFile>(path->parent_path(), name, PluginFile::Tolerant{}));
+    activePlugins_.push_back(std::make_unique<PluginFile>(*path, name, PluginFile::Tolerant{}));
   }
   if (kind_->OrderedByTime()) SortPlugins(activePlugins_, kLoadOrder);
 }
