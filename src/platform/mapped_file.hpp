@@ -12,10 +12,10 @@ namespace modrake {
 // that is zeroed and then copied into. The bytes may be changed; the changes
 // stay private to this process.
 //
-// Another program that cuts the file short while it is mapped would end the
-// process on the next touch of a lost page; instead such a page reads as
-// zeros, and Intact() tells the reader that the bytes it holds are not the
-// file's any more.
+// A page that cannot be read (another program cut the file short while it
+// is mapped, or the disk fails) would end the process on its first touch;
+// instead it reads as zeros, and Intact() tells the reader that the bytes it
+// holds are not the file's.
 class MappedFile {
  public:
   // None where the file cannot be mapped; the caller then reads it. Windows
@@ -30,7 +30,8 @@ class MappedFile {
   uint8_t* data() const { return data_; }
   size_t size() const { return size_; }
   const std::filesystem::path& path() const { return path_; }
-  // Whether the file still has the size and time it had when it was mapped.
+  // Whether the file still has the size and time it had when it was mapped,
+  // and every page of it could be read.
   bool Intact() const;
 
  private:

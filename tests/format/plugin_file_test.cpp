@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "core/fatal_error.hpp"
 #include "format/record_stream.hpp"
 #include "platform/file_io.hpp"
@@ -112,7 +114,8 @@ TEST(PluginFileTest, HeaderUpdatesKeepTheRecordsAndTheTime) {
 // A plugin past a large page is read where the system keeps the file. It
 // saves byte for byte; one that another program cuts short while its
 // records are held reads as zeros where bytes were lost (instead of ending
-// the process), and saving it fails, naming it, and writes nothing.
+// the process), and saving it fails, naming it, and writes nothing, also
+// when the file is put back as it was, time and all.
 TEST(PluginFileTest, LargePluginsSaveWholeAndOnesCutShortWhileHeldAreNotWritten) {
   TempDir dir;
   std::string bytes = HeaderRecord({}, 24);
@@ -130,9 +133,13 @@ TEST(PluginFileTest, LargePluginsSaveWholeAndOnesCutShortWhileHeldAreNotWritten)
 
   PluginFile cut(dir.path(), "big.esp");
   cut.ReadAllRecords();
+  const FileTimes times = *GetFileTimes(dir / "big.esp");
   std::filesystem::resize_file(dir / "big.esp", 4096);
   const Record& last = *cut.records.back();
   EXPECT_EQ(last.RawData()[last.dataSize - 1], 0);
+  std::ofstream(dir / "big.esp", std::ios::binary | std::ios::in) << bytes;
+  ASSERT_TRUE(SetFileTimes(dir / "big.esp", times));
+  ASSERT_EQ(ReadFile(dir / "big.esp"), bytes);
   cut.SetPath("copy.esp");
   EXPECT_TRUE(Contains(FatalMessage([&] { cut.Save(); }), "big.esp changed while it was read"));
   EXPECT_FALSE(std::filesystem::exists(dir / "copy.esp"));
