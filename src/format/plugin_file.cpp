@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "core/fatal_error.hpp"
 #include "core/text.hpp"
+#include "platform/checksum.hpp"
 #include "platform/file_names.hpp"
 #include "platform/page_buffer.hpp"
 
@@ -377,19 +379,34 @@ void PluginFile::Save(WriteMode mode) {
     size += 16 + uint64_t{record->dataSize};
   }
   savedChecksum.reset();
+  // Summed on a thread of its own while the bytes go out, so that a run's
+  // backup need not read a large file back (a small one it reads back as
+  // fast): a land mod's 20 MB take about as long to sum as to write.
+  std::jthread summer;
+  if (size >= kChecksumBlock) {
+    summer = std::jthread([this, size] {
+      Checksum64Stream sum(size);
+      uint8_t head[16];
+      for (const auto& record : records) {
+        EncodeHeader(record->Header(), head);
+        sum.Add(head, 16);
+        if (record->dataSize) sum.Add(record->RawData(), record->dataSize);
+      }
+      savedChecksum = sum.Value();
+    });
+  }
   WriteResult written = WriteFileAtomically(
       path,
       [&](FileWriter& out) {
-        out.SumAs(size);
         uint8_t head[16];
         for (auto& record : records) {
           EncodeHeader(record->Header(), head);
           out.Write(head, 16);
           if (record->dataSize) out.WriteInPlace(record->RawData(), record->dataSize);
         }
-        savedChecksum = out.Sum();
       },
       mode);
+  if (summer.joinable()) summer.join();
   if (!written) WriteFailed(path, written);
   QueryStatusAfterWrite();
 }

@@ -46,7 +46,7 @@ class PluginFile {
   FileStatus status;
   RecordList records;
   std::string headerError;  // why the header could not be read; empty when it was
-  // Checksum64 of the bytes the last Save wrote.
+  // Checksum64 of the bytes the last Save wrote, when they were many.
   std::optional<uint64_t> savedChecksum;
 
   // Streaming reads.

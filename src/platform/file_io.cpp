@@ -166,10 +166,6 @@ void FileWriter::Write(const void* data, size_t count) {
   // Full, or a large piece that must follow what is lined up.
   if (buffer_.size() + count >= kWriteBufferSize && !Flush()) return;
   if (count >= kWriteBufferSize) {
-    if (sum_) {
-      sum_->Add(src, count);
-      summed_ += count;
-    }
     Piece whole{src, count};
     WritePieces(&whole, 1);
     return;
@@ -186,11 +182,6 @@ void FileWriter::WriteInPlace(const void* data, size_t count) {
     return;
   }
   if (!ok_) return;
-  SumBuffer();
-  if (sum_) {
-    sum_->Add(data, count);
-    summed_ += count;
-  }
   QueueBuffer();
   pieces_.push_back({static_cast<const unsigned char*>(data), count});
   if (pieces_.size() + 1 >= kMostPieces) Flush();
@@ -202,33 +193,12 @@ void FileWriter::QueueBuffer() {
   queued_ = buffer_.size();
 }
 
-void FileWriter::SumBuffer() {
-  if (!sum_ || bufferSummed_ >= buffer_.size()) return;
-  sum_->Add(buffer_.data() + bufferSummed_, buffer_.size() - bufferSummed_);
-  summed_ += buffer_.size() - bufferSummed_;
-  bufferSummed_ = buffer_.size();
-}
-
-void FileWriter::SumAs(uint64_t size) {
-  bufferSummed_ = buffer_.size();
-  sum_.emplace(size);
-  sumSize_ = size;
-  summed_ = 0;
-}
-
-std::optional<uint64_t> FileWriter::Sum() {
-  SumBuffer();
-  if (!sum_ || summed_ != sumSize_) return std::nullopt;
-  return sum_->Value();
-}
-
 bool FileWriter::Flush() {
-  SumBuffer();
   QueueBuffer();
   if (ok_ && !pieces_.empty()) WritePieces(pieces_.data(), pieces_.size());
   pieces_.clear();
   buffer_.clear();
-  queued_ = bufferSummed_ = 0;
+  queued_ = 0;
   return ok_;
 }
 

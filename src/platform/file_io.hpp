@@ -11,8 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/checksum.hpp"
-
 namespace modrake {
 
 // Size and modification time of a file, as the load order needs them.
@@ -168,11 +166,6 @@ class FileWriter {
   // one gathered write with the rest, instead of being copied first.
   void WriteInPlace(const void* data, size_t count);
   bool Flush();
-  // Sums the bytes written from here on as Checksum64 of a file of size
-  // bytes (the sum takes the size first), so that nobody reads them back.
-  void SumAs(uint64_t size);
-  // The sum, once the bytes written since SumAs add up to its size.
-  std::optional<uint64_t> Sum();
   bool Ok() const { return ok_; }
   // The system's error code of the write that failed.
   int Error() const { return error_; }
@@ -187,8 +180,6 @@ class FileWriter {
   // Writes the pieces whole, in order; false with the error set on failure.
   bool WritePieces(Piece* pieces, size_t count);
   void Fail(int error);
-  // Adds what the buffer holds beyond what was summed already.
-  void SumBuffer();
   // Lines up what the buffer holds beyond what is lined up already.
   void QueueBuffer();
 
@@ -198,9 +189,6 @@ class FileWriter {
   std::vector<unsigned char> buffer_;  // never grows past its first room: pieces point into it
   std::vector<Piece> pieces_;          // what the next Flush writes, in order
   size_t queued_ = 0;                  // the start of the buffer not yet in pieces_
-  std::optional<Checksum64Stream> sum_;
-  uint64_t sumSize_ = 0, summed_ = 0;
-  size_t bufferSummed_ = 0;  // the start of the buffer that is in the sum
 };
 
 // How a write reaches the disk. kAlone: leftovers in the folder are removed

@@ -261,9 +261,6 @@ WriteResult RunBackup::Created(const std::filesystem::path& path) {
 
 void RunBackup::Wrote(const std::filesystem::path& path, uint64_t checksum) {
   const std::filesystem::path file = ResolveWriteTarget(path);
-  // A small file is read back as fast as its fingerprint is taken.
-  auto status = QueryFileStatus(file);
-  if (!status || status->size < kChecksumBlock) return;
   if (auto print = FingerprintFile(file)) {
     written_[file] = {*print, checksum};
   } else {

@@ -130,6 +130,7 @@ TEST(PluginFileTest, LargePluginsSaveWholeAndOnesCutShortWhileHeldAreNotWritten)
   whole.ReadAllRecords();
   whole.Save();
   EXPECT_EQ(ReadFile(dir / "big.esp"), bytes);
+  EXPECT_EQ(whole.savedChecksum, ChecksumFile(dir / "big.esp"));
 
   PluginFile cut(dir.path(), "big.esp");
   cut.ReadAllRecords();
