@@ -78,6 +78,19 @@ std::shared_ptr<uint8_t[]> NewBlock(uint64_t size) {
     return nullptr;
   }
 }
+
+// The bytes of the records as the file holds them, piece by piece: each
+// record's header (gone once put takes it), then its data, which stays where
+// it lies (stays set).
+template <typename Put>
+void PutRecords(const RecordList& records, Put put) {
+  uint8_t head[16];
+  for (const auto& record : records) {
+    EncodeHeader(record->Header(), head);
+    put(head, 16, false);
+    if (record->dataSize) put(record->RawData(), record->dataSize, true);
+  }
+}
 }  // namespace
 
 PluginFile::PluginFile(const std::filesystem::path& folder, const std::string& name)
@@ -386,24 +399,20 @@ void PluginFile::Save(WriteMode mode) {
   if (size >= kChecksumBlock) {
     summer = std::jthread([this, size] {
       Checksum64Stream sum(size);
-      uint8_t head[16];
-      for (const auto& record : records) {
-        EncodeHeader(record->Header(), head);
-        sum.Add(head, 16);
-        if (record->dataSize) sum.Add(record->RawData(), record->dataSize);
-      }
+      PutRecords(records, [&](const uint8_t* bytes, size_t count, bool) { sum.Add(bytes, count); });
       savedChecksum = sum.Value();
     });
   }
   WriteResult written = WriteFileAtomically(
       path,
       [&](FileWriter& out) {
-        uint8_t head[16];
-        for (auto& record : records) {
-          EncodeHeader(record->Header(), head);
-          out.Write(head, 16);
-          if (record->dataSize) out.WriteInPlace(record->RawData(), record->dataSize);
-        }
+        PutRecords(records, [&](const uint8_t* bytes, size_t count, bool stays) {
+          if (stays) {
+            out.WriteInPlace(bytes, count);
+          } else {
+            out.Write(bytes, count);
+          }
+        });
       },
       mode);
   if (summer.joinable()) summer.join();
